@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDateTime>
+
+// The program's notion of "now". Everything that measures elapsed time (engine time-outs,
+// identification deadlines, recording ticks) asks the installed clock, so tests can swap in
+// a FakeClock and step across midnight or 20-second time-outs without waiting.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+
+    // Seconds since local midnight, with millisecond resolution.
+    double secondsSinceMidnight() const;
+
+    // Seconds elapsed from `earlier` to `later`, both taken with secondsSinceMidnight();
+    // a midnight crossing in between counts as the short way forward.
+    static double elapsedSeconds(double earlier, double later);
+
+    static Clock &current();
+    // Installs `clock` (not owned); nullptr puts the system clock back.
+    static void install(Clock *clock);
+};
+
+class SystemClock : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+class FakeClock : public Clock
+{
+public:
+    explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(12, 0)))
+        : m_now(std::move(start)) {}
+    QDateTime now() const override { return m_now; }
+    void setNow(const QDateTime &t) { m_now = t; }
+    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+
+private:
+    QDateTime m_now;
+};
+
+// Installs a clock for the lifetime of the guard (tests).
+class ScopedClock
+{
+public:
+    explicit ScopedClock(Clock &clock) { Clock::install(&clock); }
+    ~ScopedClock() { Clock::install(nullptr); }
+    ScopedClock(const ScopedClock &) = delete;
+    ScopedClock &operator=(const ScopedClock &) = delete;
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+// Every message box, question and chooser of the program goes through the installed prompter,
+// so that tests can read what the user would have been told and answer questions.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+
+    // A message with an OK button; an empty title means the application's title.
+    virtual void message(const QString &text, const QString &title = QString()) = 0;
+    // A Yes/No question; true means Yes.
+    virtual bool question(const QString &text, const QString &title = QString()) = 0;
+    // A colour chooser; nullopt when cancelled.
+    virtual std::optional<QColor> chooseColor(const QColor &initial) = 0;
+    // A save-file chooser; empty when cancelled.
+    virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
+
+    static Prompter &current();
+    // Installs `prompter` (not owned); nullptr puts the Qt dialogs back.
+    static void install(Prompter *prompter);
+};
+
+class QtPrompter : public Prompter
+{
+public:
+    void message(const QString &text, const QString &title) override;
+    bool question(const QString &text, const QString &title) override;
+    std::optional<QColor> chooseColor(const QColor &initial) override;
+    QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+};
+
+// Records everything shown and answers from scripts; unanswered questions get `defaultAnswer`.
+class ScriptedPrompter : public Prompter
+{
+public:
+    struct Shown {
+        QString text;
+        QString title;
+    };
+
+    void message(const QString &text, const QString &title) override;
+    bool question(const QString &text, const QString &title) override;
+    std::optional<QColor> chooseColor(const QColor &initial) override;
+    QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+
+    QList<Shown> messages;
+    QList<Shown> questions;
+    QList<bool> answers;                  // consumed front first
+    bool defaultAnswer = false;
+    QList<std::optional<QColor>> colors;  // consumed front first; empty list = cancelled
+    QStringList fileNames;                // consumed front first; empty list = cancelled
+
+    QStringList messageTexts() const;
+    void clear();
+};
+
+// Installs a prompter for the lifetime of the guard (tests).
+class ScopedPrompter
+{
+public:
+    explicit ScopedPrompter(Prompter &p) { Prompter::install(&p); }
+    ~ScopedPrompter() { Prompter::install(nullptr); }
+    ScopedPrompter(const ScopedPrompter &) = delete;
+    ScopedPrompter &operator=(const ScopedPrompter &) = delete;
+};
