@@ -1,0 +1,168 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <array>
+
+class SerialIo;
+class GpibBoard;
+
+// What the engine needs of the main window: timed status messages and whether polling runs.
+class EngineHost
+{
+public:
+    virtual ~EngineHost() = default;
+    virtual void ReportStatus(const QString &text, int ms) = 0;
+    virtual bool isQueryTimerEnabled() const = 0;
+    // Trace texts of the engine; the debug window shows them when it is open.
+    virtual void trace(const QString &) {}
+};
+
+// Waits, with the user able to cancel, until the link is idle (the busy dialog). True when
+// the link became idle, false when the user cancelled.
+class IdleWaiter
+{
+public:
+    virtual ~IdleWaiter() = default;
+    virtual bool waitUntilIdle(class CommTasker &engine) = 0;
+};
+
+// Late-bound call kinds of a task's delivery.
+enum CallType { CallMethod = 1, CallGet = 2, CallLet = 4, CallSet = 8 };
+
+// The single owner of the instrument link. Queries and commands wait in two rings of 200
+// slots (at most 99 pending each) and are consumed one step per writer tick; each query's
+// answer is paired with the newest complete line received after it and delivered by member
+// name to its target: a method call (Q_INVOKABLE or slot taking one QString) or a property
+// assignment. Targets are held weakly: an answer for a closed window is dropped.
+class CommTasker : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int RingSize = 200;
+    static constexpr int MaxPending = 99;
+    static constexpr int WriterIntervalMs = 100;
+    static constexpr double BusyTimeoutSeconds = 20.0;
+
+    explicit CommTasker(QObject *parent = nullptr);
+    ~CommTasker() override;
+
+    // Wiring (not owned). Either transport may be absent.
+    void setHost(EngineHost *host) { m_host = host; }
+    void setIdleWaiter(IdleWaiter *waiter) { m_idleWaiter = waiter; }
+    void setSerialIo(SerialIo *io);
+    void setGpibBoard(GpibBoard *board);
+    SerialIo *serialIo() const { return m_serial; }
+    GpibBoard *gpibBoard() const { return m_gpib; }
+
+    // The writer timer (100 ms, running from construction unless stopped). Tests stop it
+    // and call DoWriterTimer themselves.
+    QTimer &writerTimer() { return m_writerTimer; }
+
+    // Queueing. A query returns true when queued.
+    bool ExecQueryTask(const QString &xOutString, int xRspType, QObject *xObj,
+                       const QString &xCallName, int xCallType, bool xIsNeedingAck = false);
+    bool ExecQueryTaskQuad(const QString &xOutString, int xRspType, QObject *xObj,
+                           const QString &xCallName, int xCallType, bool xIsNeedingAck = false);
+    void ExecCmdTask(const QString &xOutString, int xRspType, QObject *xObj,
+                     const QString &xCallName, int xCallType, bool xIsNeedingAck = false);
+
+    void ConsumeTask();
+    bool ConsumeCmdTask();    // true when a task was finished in this call
+    bool ConsumeQueryTask();  // true when a task was finished in this call
+
+    void RspTask(const QString &received);
+    void RspPush(const QString &line);
+    QString RspPop();
+    void ResetRspArray() { RspCount = 0; }
+
+    void TaskAck() { WaitingAck = false; }
+    void ResetTasks();
+    void ResetQueryTasks();
+    bool ClearAllTasks();
+
+    // The time-out handler: a method of `xObj` called by name with no arguments.
+    void SetupTimeoutTask(QObject *xObj, const QString &xCallName);
+    void ResetTimeoutTask();
+    void TimeoutTask();
+    void ResetAll();
+
+    static int ValidTaskArraySize(int Size, int HeadI, int TailI);
+
+    // One engine tick.
+    void DoWriterTimer(int IntervalMsec);
+
+    // True when no line is in flight and both rings are empty.
+    bool isIdle() const;
+
+    // Public engine state, as the rest of the program reads and sets it.
+    QString CommType;
+    int QueriesPerCycle = 7;
+    int ReadTimesMs = 0;
+    int CycleCount = 0;
+    int CycleMs = 0;
+    int OpMode = 0;
+    bool QueryBusy = false;
+    bool CmdBusy = false;
+    bool WaitingAck = false;
+    bool Clearing = false;
+    int WritingKind = 0;
+    int QueryCount = 0;
+    int CmdCount = 0;
+    int RspCount = 0;
+    QString RspLine;
+    double LastTick = -1;
+    double MaxElapsed = 0;
+    double QueryWriteErrorTime = 0;
+
+    struct Task {
+        QString xOutString;
+        int xRspType = 0;
+        QPointer<QObject> xObj;
+        QString xCallName;
+        int xCallType = 0;
+        QString response;
+        bool hasResponse = false;
+        int TaskState = 0;
+        bool Cancelled = false;
+        bool xIsNeedingAck = false;
+    };
+    const Task &queryTaskAt(int slot) const { return m_queryTasks[slot]; }
+    const Task &cmdTaskAt(int slot) const { return m_cmdTasks[slot]; }
+    int queryHead() const { return QueryHeadI; }
+    int queryTail() const { return QueryTailI; }
+    int cmdHead() const { return CmdHeadI; }
+    int cmdTail() const { return CmdTailI; }
+
+signals:
+    // Emitted after a time-out ran its handler and reset the engine.
+    void timedOut();
+
+private:
+    // Implementation details (state machines, transports, delivery) live in the .cpp.
+    void onGpibWriteComplete();
+    void onGpibDataRead(const QString &data);
+    void onLinkError(const QString &text);
+    void deliver(Task &task);
+    void trace(const QString &text);
+
+    std::array<Task, RingSize> m_queryTasks;
+    std::array<Task, RingSize> m_cmdTasks;
+    int QueryHeadI = 0;
+    int QueryTailI = 0;
+    int CmdHeadI = 0;
+    int CmdTailI = 0;
+    std::array<QString, RingSize> ResponseLines;
+    int ConsumeDepth = 0;
+
+    QPointer<QObject> m_timeoutObj;
+    QString m_timeoutCallName;
+
+    EngineHost *m_host = nullptr;
+    IdleWaiter *m_idleWaiter = nullptr;
+    QPointer<SerialIo> m_serial;
+    QPointer<GpibBoard> m_gpib;
+    QTimer m_writerTimer;
+};

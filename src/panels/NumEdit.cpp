@@ -1,0 +1,118 @@
+#include "panels/NumEdit.h"
+
+#include "common/NumberFormat.h"
+
+#include <QLineEdit>
+
+namespace {
+
+// Internal precision: the value keeps what was typed or read back even when the display
+// pattern shows fewer decimals; the commands round it themselves.
+constexpr int InternalDecimals = 6;
+
+} // namespace
+
+NumEdit::NumEdit(QWidget *parent) : QDoubleSpinBox(parent)
+{
+    setDecimals(InternalDecimals);
+    setMinimum(0);
+    setMaximum(0);
+    setKeyboardTracking(false); // a typed number counts once, on Enter or leaving the field
+    setAccelerated(true);
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(this, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            &NumEdit::onBaseValueChanged);
+}
+
+void NumEdit::setFormatPattern(const QString &pattern)
+{
+    m_pattern = pattern;
+    lineEdit()->setText(textFromValue(value()));
+}
+
+bool NumEdit::setValue(double v)
+{
+    if (!(v >= minimum() && v <= maximum()))
+        return false;
+    QDoubleSpinBox::setValue(v);
+    return true;
+}
+
+QString NumEdit::formatRequest(double v, const QString &proposed, bool keep) const
+{
+    if (keep)
+        return proposed;
+    QString pattern = m_pattern;
+    if (pattern.startsWith(QLatin1Char('.')))
+        pattern.prepend(QLatin1Char('0'));
+    return NumberFormat::format(v, pattern, locale());
+}
+
+void NumEdit::setKeepProposedText(bool keep)
+{
+    m_keep = keep;
+    lineEdit()->setText(textFromValue(value()));
+}
+
+QString NumEdit::textFromValue(double v) const
+{
+    return formatRequest(v, QDoubleSpinBox::textFromValue(v), m_keep);
+}
+
+bool NumEdit::parse(const QString &text, double &v) const
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    bool ok = false;
+    v = locale().toDouble(t, &ok);
+    if (!ok) // a '.' typed where the locale uses ','
+        v = QLocale::c().toDouble(t, &ok);
+    return ok;
+}
+
+double NumEdit::valueFromText(const QString &text) const
+{
+    double v = 0;
+    return parse(text, v) ? v : value();
+}
+
+QValidator::State NumEdit::validate(QString &input, int &) const
+{
+    const QString t = input.trimmed();
+    if (t.isEmpty())
+        return QValidator::Intermediate;
+    const QString point = locale().decimalPoint();
+    int separators = 0;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c.isDigit())
+            continue;
+        if (c == QLatin1Char('-') && i == 0 && minimum() < 0)
+            continue;
+        if ((c == QLatin1Char('.') || QString(c) == point) && ++separators == 1)
+            continue;
+        return QValidator::Invalid; // letters, a second separator, a sign below zero
+    }
+    double v = 0;
+    if (!parse(t, v))
+        return QValidator::Intermediate; // "-" or "." alone
+    if (v > maximum())
+        return QValidator::Invalid;
+    if (v < minimum())
+        return QValidator::Intermediate;
+    return QValidator::Acceptable;
+}
+
+void NumEdit::fixup(QString &input) const
+{
+    // An unfinished entry falls back to the value in force.
+    input = textFromValue(value());
+}
+
+void NumEdit::onBaseValueChanged(double v)
+{
+    const double previous = m_previous;
+    m_previous = v;
+    emit valueChanged(v, previous);
+}
