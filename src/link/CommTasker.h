@@ -142,11 +142,26 @@ signals:
 
 private:
     // Implementation details (state machines, transports, delivery) live in the .cpp.
+    struct RingView;
+    enum class Link { None, Serial, Gpib };
+
     void onGpibWriteComplete();
     void onGpibDataRead(const QString &data);
     void onLinkError(const QString &text);
-    void deliver(Task &task);
+    bool deliver(Task &task);
     void trace(const QString &text);
+
+    RingView queryRing();
+    RingView cmdRing();
+    Link link() const;
+    bool enqueue(const RingView &ring, const QString &xOutString, int xRspType, QObject *xObj,
+                 const QString &xCallName, int xCallType, bool xIsNeedingAck);
+    bool consume(const RingView &ring, bool otherBusy);
+    bool stepGpib(const RingView &ring, Task &task);
+    bool stepSerial(const RingView &ring, Task &task);
+    bool stepUnwired(const RingView &ring, Task &task);
+    bool finish(const RingView &ring, Task &task, bool delivered);
+    bool abandon(const RingView &ring);
 
     std::array<Task, RingSize> m_queryTasks;
     std::array<Task, RingSize> m_cmdTasks;
@@ -156,6 +171,10 @@ private:
     int CmdTailI = 0;
     std::array<QString, RingSize> ResponseLines;
     int ConsumeDepth = 0;
+    double m_cmdWriteErrorTime = 0;
+    // Bumped whenever the rings are emptied, so a step that let events run can tell that
+    // the task it was working on is gone.
+    quint64 m_generation = 0;
 
     QPointer<QObject> m_timeoutObj;
     QString m_timeoutCallName;

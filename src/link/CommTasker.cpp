@@ -1,0 +1,617 @@
+#include "link/CommTasker.h"
+
+#include "common/Clock.h"
+#include "common/NumberFormat.h"
+#include "common/Prompter.h"
+#include "common/Wait.h"
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
+
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <algorithm>
+
+// One ring as the shared consume code sees it.
+struct CommTasker::RingView {
+    std::array<Task, RingSize> &tasks;
+    int &head;
+    int &tail;
+    int &count;
+    bool &busy;
+    double &writeErrorTime;
+    int kind;  // the WritingKind of this ring: 0 queries, 1 commands
+
+    bool isQuery() const { return kind == 0; }
+    bool isEmpty() const { return head == tail; }
+    Task &current() const { return tasks[size_t(tail)]; }
+};
+
+namespace {
+
+constexpr double WriteRetrySeconds = 2.0;
+
+double now()
+{
+    return Clock::current().secondsSinceMidnight();
+}
+
+// Marks a consume step in progress for as long as it lives.
+class DepthGuard
+{
+public:
+    explicit DepthGuard(int &depth) : m_depth(depth) { ++m_depth; }
+    ~DepthGuard() { --m_depth; }
+    DepthGuard(const DepthGuard &) = delete;
+    DepthGuard &operator=(const DepthGuard &) = delete;
+
+private:
+    int &m_depth;
+};
+
+// Calls the method `name` of `obj` taking one QString, or none when `arg` is null.
+bool invokeByName(QObject *obj, const QString &name, const QString *arg)
+{
+    const QByteArray signature = QMetaObject::normalizedSignature(
+        (name + (arg ? QStringLiteral("(QString)") : QStringLiteral("()"))).toLatin1());
+    const QMetaObject *mo = obj->metaObject();
+    const int index = mo->indexOfMethod(signature.constData());
+    if (index < 0)
+        return false;
+    const QMetaMethod method = mo->method(index);
+    return arg ? method.invoke(obj, Qt::DirectConnection, Q_ARG(QString, *arg))
+               : method.invoke(obj, Qt::DirectConnection);
+}
+
+// Assigns `value` to the declared property `name` of `obj`. A name written with a capital
+// first letter ("Text") also reaches the Qt property spelled in lower case ("text").
+// Never creates a dynamic property.
+bool assignProperty(QObject *obj, const QString &name, const QString &value)
+{
+    if (name.isEmpty())
+        return false;
+    const QMetaObject *mo = obj->metaObject();
+    int index = mo->indexOfProperty(name.toLatin1().constData());
+    if (index < 0) {
+        QString lower = name;
+        lower[0] = lower[0].toLower();
+        index = mo->indexOfProperty(lower.toLatin1().constData());
+    }
+    if (index < 0)
+        return false;
+    const QMetaProperty property = mo->property(index);
+    return property.isWritable() && property.write(obj, value);
+}
+
+} // namespace
+
+CommTasker::CommTasker(QObject *parent) : QObject(parent)
+{
+    m_writerTimer.setInterval(WriterIntervalMs);
+    connect(&m_writerTimer, &QTimer::timeout, this, [this] {
+        DoWriterTimer(m_writerTimer.interval());
+        Wait::pumpEvents();
+    });
+    m_writerTimer.start();
+}
+
+CommTasker::~CommTasker() = default;
+
+void CommTasker::setSerialIo(SerialIo *io)
+{
+    if (m_serial)
+        disconnect(m_serial, nullptr, this, nullptr);
+    m_serial = io;
+    if (io)
+        connect(io, &SerialIo::linkFailed, this, &CommTasker::onLinkError);
+}
+
+void CommTasker::setGpibBoard(GpibBoard *board)
+{
+    if (m_gpib)
+        disconnect(m_gpib, nullptr, this, nullptr);
+    m_gpib = board;
+    if (board) {
+        connect(board, &GpibBoard::writeComplete, this, &CommTasker::onGpibWriteComplete);
+        connect(board, &GpibBoard::dataRead, this, &CommTasker::onGpibDataRead);
+        connect(board, &GpibBoard::error, this, &CommTasker::onLinkError);
+    }
+}
+
+CommTasker::RingView CommTasker::queryRing()
+{
+    return {m_queryTasks, QueryHeadI, QueryTailI, QueryCount, QueryBusy, QueryWriteErrorTime, 0};
+}
+
+CommTasker::RingView CommTasker::cmdRing()
+{
+    return {m_cmdTasks, CmdHeadI, CmdTailI, CmdCount, CmdBusy, m_cmdWriteErrorTime, 1};
+}
+
+CommTasker::Link CommTasker::link() const
+{
+    if (CommType == QLatin1String("GPIB"))
+        return m_gpib ? Link::Gpib : Link::None;
+    if (CommType == QLatin1String("RS232"))
+        return m_serial ? Link::Serial : Link::None;
+    return Link::None;
+}
+
+// ---- Queueing ----
+
+bool CommTasker::enqueue(const RingView &ring, const QString &xOutString, int xRspType,
+                         QObject *xObj, const QString &xCallName, int xCallType,
+                         bool xIsNeedingAck)
+{
+    if (Clearing)
+        return false;
+    if (ring.count >= MaxPending) {
+        trace((ring.isQuery() ? QStringLiteral("Q overflowed, just dropped:")
+                              : QStringLiteral("C overflowed, just dropped it:"))
+              + xOutString);
+        return false;
+    }
+    Task &t = ring.tasks[size_t(ring.head)];
+    t.xOutString = xOutString;
+    t.xRspType = xRspType;
+    t.xObj = xObj;
+    t.xCallName = xCallName;
+    t.xCallType = xCallType;
+    t.response.clear();
+    t.hasResponse = false;
+    t.TaskState = 0;
+    t.Cancelled = false;
+    t.xIsNeedingAck = xIsNeedingAck;
+    ring.head = (ring.head + 1) % RingSize;
+    ring.count = ValidTaskArraySize(RingSize, ring.head, ring.tail);
+    return true;
+}
+
+bool CommTasker::ExecQueryTask(const QString &xOutString, int xRspType, QObject *xObj,
+                               const QString &xCallName, int xCallType, bool xIsNeedingAck)
+{
+    return enqueue(queryRing(), xOutString, xRspType, xObj, xCallName, xCallType,
+                   xIsNeedingAck);
+}
+
+void CommTasker::ExecCmdTask(const QString &xOutString, int xRspType, QObject *xObj,
+                             const QString &xCallName, int xCallType, bool)
+{
+    // Commands never hold the engine for an acknowledgement.
+    enqueue(cmdRing(), xOutString, xRspType, xObj, xCallName, xCallType, false);
+}
+
+bool CommTasker::ExecQueryTaskQuad(const QString &xOutString, int, QObject *xObj,
+                                   const QString &, int, bool)
+{
+    // Only on the serial link, and never while another line is on the wire: a second
+    // query would interleave with the answer being read.
+    if (link() != Link::Serial || ConsumeDepth != 0 || QueryBusy || CmdBusy || OpMode != 0)
+        return true;
+    QString answer;
+    {
+        DepthGuard guard(ConsumeDepth);
+        OpMode = 2;
+        answer = m_serial ? m_serial->serialQuery(xOutString) : QString();
+        OpMode = 0;
+    }
+    answer = answer.trimmed();
+    const QLatin1Char unit(xOutString.startsWith(QLatin1Char('V'), Qt::CaseInsensitive) ? 'V'
+                                                                                         : 'A');
+    if (answer.size() > 3 && answer.size() < 10 && answer.contains(unit, Qt::CaseInsensitive)
+        && xObj) {
+        assignProperty(xObj, QStringLiteral("Text"),
+                       NumberFormat::formatForWire(NumberFormat::leadingNumber(answer),
+                                                   QStringLiteral("##0.000")));
+    }
+    return true;
+}
+
+int CommTasker::ValidTaskArraySize(int Size, int HeadI, int TailI)
+{
+    return HeadI >= TailI ? HeadI - TailI : Size - TailI + HeadI;
+}
+
+// ---- Consumption ----
+
+void CommTasker::ConsumeTask()
+{
+    ConsumeCmdTask();
+    ConsumeQueryTask();
+}
+
+bool CommTasker::ConsumeCmdTask()
+{
+    return consume(cmdRing(), QueryBusy);
+}
+
+bool CommTasker::ConsumeQueryTask()
+{
+    return consume(queryRing(), CmdBusy);
+}
+
+bool CommTasker::consume(const RingView &ring, bool otherBusy)
+{
+    if (WaitingAck || otherBusy || ConsumeDepth != 0)
+        return false;
+    DepthGuard guard(ConsumeDepth);
+    if (ring.isEmpty())
+        return false;
+    Task &task = ring.current();
+    switch (link()) {
+    case Link::Gpib: return stepGpib(ring, task);
+    case Link::Serial: return stepSerial(ring, task);
+    case Link::None: return stepUnwired(ring, task);
+    }
+    return false;
+}
+
+bool CommTasker::stepGpib(const RingView &ring, Task &task)
+{
+    const quint64 generation = m_generation;
+    bool delivered = false;
+    for (;;) {
+        switch (task.TaskState) {
+        case 0:
+            // Nothing to write for a cancelled task or an empty table entry.
+            task.TaskState = (task.Cancelled || task.xOutString.isEmpty()) ? 4 : 1;
+            break;
+        case 1: {
+            if (task.Cancelled) {
+                task.TaskState = 4;
+                break;
+            }
+            if (OpMode > 0)
+                return false;
+            if (ring.writeErrorTime > 0
+                && Clock::elapsedSeconds(ring.writeErrorTime, now()) < WriteRetrySeconds)
+                return false;
+            ring.busy = true;
+            WritingKind = ring.kind;
+            ring.writeErrorTime = 0;
+            // State and mode first: the board may report completion before write() returns.
+            OpMode = 1;
+            task.TaskState = 2;
+            if (!m_gpib->write(task.xOutString)) {
+                if (generation != m_generation)
+                    return false;
+                OpMode = 0;
+                task.TaskState = 1;
+                ring.writeErrorTime = std::max(now(), 1e-3);
+                trace(ring.isQuery() ? QStringLiteral("QueryWaitWrite Error")
+                                     : QStringLiteral("CmdWaitWriteErrorWait"));
+                return false;
+            }
+            if (generation != m_generation)
+                return false;
+            break;
+        }
+        case 2:
+            if (task.xRspType == 0) {
+                task.TaskState = 4;
+                break;
+            }
+            if (RspCount == 0)
+                return false;
+            task.response = RspPop();
+            task.hasResponse = true;
+            task.TaskState = 3;
+            break;
+        case 3:
+            task.TaskState = 4;
+            if (task.Cancelled) {
+                trace(QStringLiteral("query paired but cancelled"));
+                break;
+            }
+            delivered = deliver(task);
+            if (generation != m_generation)
+                return false;
+            break;
+        default:
+            return finish(ring, task, delivered);
+        }
+    }
+}
+
+bool CommTasker::stepSerial(const RingView &ring, Task &task)
+{
+    if (task.Cancelled || task.xOutString.isEmpty())
+        return finish(ring, task, false);
+
+    const quint64 generation = m_generation;
+    ring.busy = true;
+    WritingKind = ring.kind;
+    bool delivered = false;
+
+    if (!task.xOutString.contains(QLatin1Char('?'))) {
+        // A line without "?" gets no answer from the supply: write it and be done, whichever
+        // ring it came from.
+        OpMode = 1;
+        m_serial->serialWrite(task.xOutString);
+        if (generation != m_generation)
+            return abandon(ring);
+        OpMode = 0;
+        return finish(ring, task, false);
+    }
+
+    OpMode = 2;
+    const QString text = m_serial->serialQuery(task.xOutString);
+    if (generation != m_generation)
+        return abandon(ring);
+    OpMode = 0;
+    if (task.xRspType == 0)
+        return finish(ring, task, false);
+
+    if (text.trimmed().isEmpty()) {
+        if (!task.Cancelled) {
+            Prompter::current().message(QStringLiteral("Cannot get Data from device!"));
+            if (generation != m_generation)
+                return abandon(ring);
+        }
+        return finish(ring, task, false);
+    }
+    RspTask(text);
+    if (RspCount > 0) {
+        task.response = RspPop();
+        task.hasResponse = true;
+        if (task.Cancelled) {
+            trace(QStringLiteral("query paired but cancelled"));
+        } else {
+            delivered = deliver(task);
+            if (generation != m_generation)
+                return abandon(ring);
+        }
+    }
+    return finish(ring, task, delivered);
+}
+
+bool CommTasker::stepUnwired(const RingView &ring, Task &task)
+{
+    // Without a supply ("Menu") commands are taken and go nowhere; queries wait.
+    if (ring.isQuery() || CommType == QLatin1String("GPIB") || CommType == QLatin1String("RS232"))
+        return false;
+    return finish(ring, task, false);
+}
+
+bool CommTasker::finish(const RingView &ring, Task &task, bool delivered)
+{
+    if (ring.isQuery() && task.Cancelled)
+        ResetRspArray();
+    ring.busy = false;
+    // Only a caller that received its answer can acknowledge it.
+    WaitingAck = task.xIsNeedingAck && delivered;
+    if (ring.isQuery() && CycleCount < QueriesPerCycle)
+        ++CycleCount;
+    ring.tail = (ring.tail + 1) % RingSize;
+    ring.count = ValidTaskArraySize(RingSize, ring.head, ring.tail);
+    return true;
+}
+
+bool CommTasker::abandon(const RingView &ring)
+{
+    // The rings were emptied while the serial exchange let events run; the exchange is
+    // over, so nothing is in flight any more.
+    ring.busy = false;
+    OpMode = 0;
+    return false;
+}
+
+bool CommTasker::deliver(Task &task)
+{
+    QObject *target = task.xObj.data();
+    if (!target) {
+        trace(QStringLiteral("target gone, answer dropped: ") + task.response);
+        return false;
+    }
+    switch (task.xCallType) {
+    case CallMethod:
+        if (invokeByName(target, task.xCallName, &task.response))
+            return true;
+        break;
+    case CallLet:
+    case CallSet:
+        if (assignProperty(target, task.xCallName, task.response))
+            return true;
+        break;
+    default:
+        break;
+    }
+    trace(QStringLiteral("cannot deliver to ") + task.xCallName);
+    return false;
+}
+
+// ---- Response assembly ----
+
+void CommTasker::RspTask(const QString &received)
+{
+    for (const QChar c : received) {
+        if (c != QLatin1Char('\n') && c != QLatin1Char('\r')) {
+            RspLine += c;
+            continue;
+        }
+        // Lines mentioning "bit" are status chatter, never an answer.
+        if (!RspLine.isEmpty() && !RspLine.contains(QLatin1String("bit"), Qt::CaseInsensitive))
+            RspPush(RspLine);
+        RspLine.clear();
+    }
+}
+
+void CommTasker::RspPush(const QString &line)
+{
+    if (line.isEmpty() || line == QLatin1String("\n") || line == QLatin1String("\r"))
+        return;
+    if (RspCount >= RingSize) {
+        trace(QStringLiteral("Rsp overflow"));
+        return;
+    }
+    ResponseLines[size_t(RspCount)] = line;
+    ++RspCount;
+}
+
+QString CommTasker::RspPop()
+{
+    if (RspCount <= 0)
+        return QString();
+    const QString line = ResponseLines[size_t(RspCount - 1)];
+    RspCount = 0;
+    return line;
+}
+
+// ---- Transport events ----
+
+void CommTasker::onGpibWriteComplete()
+{
+    if (OpMode != 1) {
+        trace(QStringLiteral("write-complete without a write in progress"));
+        return;
+    }
+    OpMode = 0;
+    const RingView ring = WritingKind == 1 ? cmdRing() : queryRing();
+    if (ring.isEmpty() || !ring.busy)
+        return;
+    const Task &task = ring.current();
+    if (task.TaskState == 2 && task.xRspType != 0 && m_gpib) {
+        OpMode = 2;
+        m_gpib->read();
+    }
+}
+
+void CommTasker::onGpibDataRead(const QString &data)
+{
+    if (OpMode != 2) {
+        trace(QStringLiteral("answer without a read in progress dropped: ") + data);
+        return;
+    }
+    OpMode = 0;
+    RspTask(data);
+    // The bus marks the end of a message, so a last line without terminator is complete.
+    if (!RspLine.isEmpty())
+        RspTask(QStringLiteral("\n"));
+}
+
+void CommTasker::onLinkError(const QString &text)
+{
+    trace(QStringLiteral("link error: ") + text);
+    TimeoutTask();
+}
+
+// ---- Resets and time-out ----
+
+void CommTasker::ResetTasks()
+{
+    QueryHeadI = QueryTailI = CmdHeadI = CmdTailI = 0;
+    QueryCount = CmdCount = 0;
+    RspCount = 0;
+    RspLine.clear();
+    WritingKind = 0;
+    ++m_generation;
+}
+
+void CommTasker::ResetQueryTasks()
+{
+    for (Task &t : m_queryTasks)
+        t.Cancelled = true;
+}
+
+bool CommTasker::ClearAllTasks()
+{
+    Clearing = true;
+    const bool idle = m_idleWaiter ? m_idleWaiter->waitUntilIdle(*this) : isIdle();
+    if (idle)
+        ResetTasks();
+    Clearing = false;
+    return idle;
+}
+
+void CommTasker::SetupTimeoutTask(QObject *xObj, const QString &xCallName)
+{
+    m_timeoutObj = xObj;
+    m_timeoutCallName = xCallName;
+}
+
+void CommTasker::ResetTimeoutTask()
+{
+    m_timeoutObj = nullptr;
+    m_timeoutCallName.clear();
+}
+
+void CommTasker::TimeoutTask()
+{
+    QueryBusy = false;
+    CmdBusy = false;
+    if (QObject *handler = m_timeoutObj.data()) {
+        // The handler usually shows a message; hold the rings meanwhile so queued lines
+        // are not sent to a link that just failed.
+        DepthGuard hold(ConsumeDepth);
+        if (!invokeByName(handler, m_timeoutCallName, nullptr))
+            trace(QStringLiteral("time-out handler not found: ") + m_timeoutCallName);
+    }
+    ResetAll();
+    emit timedOut();
+}
+
+void CommTasker::ResetAll()
+{
+    ResetTasks();
+    if (m_gpib)
+        m_gpib->reset();
+    ResetTimeoutTask();
+    OpMode = 0;
+    QueryBusy = false;
+    CmdBusy = false;
+    WaitingAck = false;
+    Clearing = false;
+    LastTick = -1;
+    MaxElapsed = 0;
+    CycleCount = 0;
+    CycleMs = 0;
+    QueryWriteErrorTime = 0;
+    m_cmdWriteErrorTime = 0;
+}
+
+bool CommTasker::isIdle() const
+{
+    return !QueryBusy && !CmdBusy && OpMode == 0 && QueryCount <= 0 && CmdCount <= 0;
+}
+
+// ---- Tick ----
+
+void CommTasker::DoWriterTimer(int IntervalMsec)
+{
+    if (LastTick < 0)
+        LastTick = now();
+    ConsumeTask();
+
+    const double t = now();
+    if (QueryBusy || CmdBusy) {
+        const double elapsed = Clock::elapsedSeconds(LastTick, t);
+        MaxElapsed = std::max(MaxElapsed, elapsed);
+        if (elapsed > BusyTimeoutSeconds)
+            TimeoutTask();
+    } else {
+        LastTick = t;
+    }
+
+    if (!m_host || !m_host->isQueryTimerEnabled()) {
+        CycleCount = 0;
+        CycleMs = 0;
+        return;
+    }
+    if (CycleCount < QueriesPerCycle) {
+        CycleMs += IntervalMsec;
+    } else {
+        CycleCount = 0;
+        CycleMs = 0;
+    }
+    if (ReadTimesMs > 0 && CycleMs > ReadTimesMs) {
+        m_host->ReportStatus(QStringLiteral("Read Times Failed!"), 2000);
+        CycleMs = 0;
+    }
+    if (ReadTimesMs == 0)
+        CycleMs = 0;
+}
+
+void CommTasker::trace(const QString &text)
+{
+    if (m_host)
+        m_host->trace(text);
+}
