@@ -1,0 +1,66 @@
+#include "setup/PortProber.h"
+
+#include <QCollator>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+bool SerialPortProber::open(const QString &portName, int baudRate)
+{
+    close();
+    m_port.setPortName(portName);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    const bool configured = m_port.setBaudRate(baudRate) && m_port.setDataBits(QSerialPort::Data8)
+        && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
+        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_port.close();
+        return false;
+    }
+    m_port.clear();  // drop anything left over from a previous user of the line
+    return true;
+}
+
+void SerialPortProber::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialPortProber::write(const QByteArray &bytes)
+{
+    if (m_port.isOpen())
+        m_port.write(bytes);
+}
+
+QByteArray SerialPortProber::readAll()
+{
+    if (!m_port.isOpen())
+        return {};
+    m_port.waitForReadyRead(0);  // collect bytes that arrived since the last event-loop pass
+    return m_port.readAll();
+}
+
+bool PortLister::deviceExists(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    if (trimmed.contains(QLatin1Char('/')))
+        return QFileInfo::exists(trimmed);
+    return QFileInfo::exists(QStringLiteral("/dev/") + trimmed);
+}
+
+QStringList SystemPortLister::ports() const
+{
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    names.removeDuplicates();
+    QCollator natural;  // ttyS2 before ttyS10
+    natural.setNumericMode(true);
+    std::sort(names.begin(), names.end(), natural);
+    return names;
+}
