@@ -116,3 +116,8 @@ void NumEdit::onBaseValueChanged(double v)
     m_previous = v;
     emit valueChanged(v, previous);
 }
+
+QString NumEdit::displayedText() const
+{
+    return lineEdit()->text();
+}

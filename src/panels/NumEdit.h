@@ -27,7 +27,7 @@ public:
     bool setValue(double value);
 
     // The text the editor shows.
-    QString displayedText() const { return lineEdit()->text(); }
+    QString displayedText() const;
 
     // The format request: the text to show for `value`. `proposed` is the spin box's own
     // rendering; with `keep` true it is used as is, otherwise `value` is formatted with the

@@ -1,12 +1,12 @@
 #include "panels/PanelFactory.h"
 
 #include "panels/FrontPanel.h"
+#include "panels/frmLayout1.h"
 
 std::unique_ptr<FrontPanel> createFrontPanel(int layout, PanelHost &host)
 {
     switch (layout) {
-    default:
-        (void)host;
-        return nullptr;
+    case 1: return std::make_unique<frmLayout1>(host);
+    default: return nullptr;
     }
 }

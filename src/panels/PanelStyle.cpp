@@ -1,0 +1,23 @@
+#include "panels/PanelStyle.h"
+
+#include <QWidget>
+
+namespace PanelStyle {
+
+void apply(QWidget &panel)
+{
+    panel.setStyleSheet(QStringLiteral(
+        "QGroupBox { font-weight: bold; border: 1px solid #8a8f98; border-radius: 4px;"
+        "  margin-top: 1.2em; padding: 4px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }"
+        "QLineEdit[readout=\"true\"] { background: #101a12; color: #7CFC7C;"
+        "  font-family: monospace; font-size: 26pt; font-weight: bold;"
+        "  border: 2px inset #445; padding: 2px 6px; }"
+        "QLabel[unit=\"true\"] { font-size: 20pt; font-weight: bold; }"
+        "QLineEdit[display=\"true\"] { background: #101a12; color: #ffd24a;"
+        "  font-family: monospace; font-weight: bold; }"
+        "QPushButton:checkable:checked { background: #3c8d3c; color: white;"
+        "  font-weight: bold; }"));
+}
+
+} // namespace PanelStyle
