@@ -1,0 +1,533 @@
+#include "datalog/RecordStore.h"
+
+#include "common/Clock.h"
+#include "datalog/SqlConnection.h"
+#include "datalog/StoreRepair.h"
+#include "datalog/StoreSchema.h"
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+const QString NotOpen = QStringLiteral("The record database is not open.");
+
+// The comma-joined column list of a table, optionally with a prefix of extra columns.
+QString columns(const QString &table)
+{
+    return StoreSchema::columnList(table);
+}
+
+QString sampleColumns()
+{
+    return columns(QStringLiteral("datatemp"));
+}
+
+QVariantList sampleValues(const SampleRow &row)
+{
+    QVariantList v{row.seqNo, row.recTime};
+    for (const ChannelReading &ch : row.channels)
+        v << ch.voltage << ch.current << ch.reason;
+    v << row.comment << row.timeTick << row.diffLastTime;
+    return v;
+}
+
+// Reads the 17 sample columns selected in table order.
+SampleRow sampleFrom(const QSqlQuery &q)
+{
+    SampleRow row;
+    row.seqNo = q.value(0).toLongLong();
+    row.recTime = q.value(1).toString();
+    int i = 2;
+    for (ChannelReading &ch : row.channels) {
+        ch.voltage = q.value(i++).toString();
+        ch.current = q.value(i++).toString();
+        ch.reason = q.value(i++).toString();
+    }
+    row.comment = q.value(i++).toString();
+    row.timeTick = q.value(i++).toLongLong();
+    row.diffLastTime = q.value(i).toLongLong();
+    return row;
+}
+
+RecordInfo recordFrom(const QSqlQuery &q)
+{
+    RecordInfo r;
+    r.recNo = q.value(0).toString();
+    r.startTime = q.value(1).toString();
+    r.endTime = q.value(2).toString();
+    r.comment = q.value(3).toString();
+    r.pUnit = q.value(4).toString();
+    r.sUnit = q.value(5).toString();
+    r.recStyle = q.value(6).toString();
+    r.showStyle = q.value(7).toString();
+    return r;
+}
+
+QVariantList fieldsFrom(const QSqlQuery &q)
+{
+    QVariantList fields;
+    const int n = int(StoreSchema::machineTypeColumns().size());
+    for (int i = 0; i < n; ++i)
+        fields << q.value(i);
+    return fields;
+}
+
+// A reading as a number for comparison: SQLite's leading-number conversion, after a decimal
+// comma has become a point.
+QString numeric(const QString &column)
+{
+    return QStringLiteral("CAST(REPLACE(%1, ',', '.') AS REAL)").arg(column);
+}
+
+QString extremeOf(const QString &column, const char *direction)
+{
+    return QStringLiteral("(SELECT %1 FROM datatemp WHERE %1 IS NOT NULL ORDER BY %2 %3, SeqNo LIMIT 1)")
+        .arg(column, numeric(column), QLatin1String(direction));
+}
+
+} // namespace
+
+RecordStore::RecordStore() = default;
+
+RecordStore::~RecordStore()
+{
+    close();
+}
+
+QString RecordStore::defaultFolder()
+{
+    const QString overridden = qEnvironmentVariable("ZEP_DATA_DIR");
+    if (!overridden.isEmpty())
+        return overridden;
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    return dataHome + QLatin1Char('/') + QLatin1String(SettingsStore::ApplicationName);
+}
+
+QString RecordStore::filePath() const
+{
+    return QDir(m_folder).filePath(StoreSchema::fileName());
+}
+
+bool RecordStore::isOpen() const
+{
+    return m_conn != nullptr;
+}
+
+void RecordStore::close()
+{
+    m_conn.reset();
+}
+
+StoreOpenResult RecordStore::cannotFind() const
+{
+    const QString folder = QDir::cleanPath(m_folder);
+    StoreOpenResult result;
+    result.status = StoreOpenResult::Status::CannotOpen;
+    result.message = QStringLiteral("System cannot find [%1].\n Please copy %2 to [%3/] directory.")
+                         .arg(QDir(folder).filePath(StoreSchema::fileName()), StoreSchema::fileName(),
+                              folder);
+    return result;
+}
+
+StoreOpenResult RecordStore::open(const QString &folder)
+{
+    close();
+    m_error = {};
+    m_folder = folder;
+    if (!QDir().mkpath(folder))
+        return cannotFind();
+
+    Attach attached = attach();
+    if (attached == Attach::Ok)
+        return {StoreOpenResult::Status::Opened, QString()};
+    close();
+    if (attached == Attach::Failed)
+        return cannotFind();
+
+    QString why;
+    if (StoreRepair::repair(folder, Clock::current().now().date(), &why)) {
+        attached = attach();
+        if (attached == Attach::Ok)
+            return {StoreOpenResult::Status::Repaired, QString()};
+        close();
+        why = QStringLiteral("The rebuilt file cannot be opened either.");
+    }
+    StoreOpenResult result;
+    result.status = StoreOpenResult::Status::RepairFailed;
+    result.message = QStringLiteral("The record database [%1] is damaged and could not be repaired. %2")
+                         .arg(filePath(), why);
+    return result;
+}
+
+RecordStore::Attach RecordStore::classify(const QSqlError &error)
+{
+    setError(error);
+    return isDamage(error) ? Attach::Damaged : Attach::Failed;
+}
+
+RecordStore::Attach RecordStore::attach()
+{
+    m_conn = std::make_unique<SqlConnection>(filePath(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!m_conn->open())
+        return classify(m_conn->lastError());
+
+    {
+        QSqlQuery check(db());
+        if (!check.exec(QStringLiteral("PRAGMA integrity_check")))
+            return classify(check.lastError());
+        if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
+            setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));
+            return Attach::Damaged;
+        }
+    }
+    // Write-ahead log: a sample is committed when its insert returns, and a process killed in
+    // the middle of a write leaves the file consistent.
+    for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"}) {
+        QSqlQuery q(db());
+        if (!q.exec(QLatin1String(pragma)))
+            return classify(q.lastError());
+    }
+    Transaction transaction(db());
+    QSqlError error;
+    if (!StoreSchema::create(db(), &error) || !StoreSchema::addMissingCatalogueRows(db(), &error))
+        return classify(error);
+    if (!transaction.commit())
+        return classify(db().lastError());
+    return Attach::Ok;
+}
+
+QSqlDatabase &RecordStore::db()
+{
+    return m_conn->db();
+}
+
+void RecordStore::setError(const QSqlError &error)
+{
+    m_error.number = error.nativeErrorCode();
+    m_error.description = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+void RecordStore::setError(const QString &description)
+{
+    m_error.number = QStringLiteral("0");
+    m_error.description = description;
+}
+
+bool RecordStore::exec(QSqlQuery &query)
+{
+    if (query.exec())
+        return true;
+    setError(query.lastError());
+    return false;
+}
+
+bool RecordStore::exec(const QString &sql, const QVariantList &values)
+{
+    return select(sql, values).has_value();
+}
+
+std::optional<QSqlQuery> RecordStore::select(const QString &sql, const QVariantList &values)
+{
+    if (!isOpen()) {
+        setError(NotOpen);
+        return std::nullopt;
+    }
+    QSqlQuery q(db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        setError(q.lastError());
+        return std::nullopt;
+    }
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!exec(q))
+        return std::nullopt;
+    return q;
+}
+
+bool RecordStore::runInTransaction(const std::function<bool()> &statements)
+{
+    if (!isOpen()) {
+        setError(NotOpen);
+        return false;
+    }
+    Transaction transaction(db());
+    if (!transaction.started()) {
+        setError(db().lastError());
+        return false;
+    }
+    if (!statements())
+        return false;
+    if (!transaction.commit()) {
+        setError(db().lastError());
+        return false;
+    }
+    return true;
+}
+
+// --- sample buffer ---
+
+bool RecordStore::clearBuffer()
+{
+    m_error = {};
+    return exec(QStringLiteral("DELETE FROM datatemp"));
+}
+
+bool RecordStore::appendSample(const SampleRow &row)
+{
+    m_error = {};
+    const QString cols = sampleColumns();
+    const QString placeholders =
+        QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
+    return exec(QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)").arg(cols, placeholders),
+                sampleValues(row));
+}
+
+bool RecordStore::updateComment(const QString &recTime, const QString &comment)
+{
+    m_error = {};
+    return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE RecTime = ?"),
+                {comment, recTime.trimmed()});
+}
+
+std::optional<qint64> RecordStore::bufferCount()
+{
+    m_error = {};
+    auto q = select(QStringLiteral("SELECT count(*) FROM datatemp"));
+    if (!q || !q->next())
+        return std::nullopt;
+    return q->value(0).toLongLong();
+}
+
+bool RecordStore::forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
+                                      const std::optional<QString> &reason)
+{
+    m_error = {};
+    const QString base = QStringLiteral("SELECT %1 FROM datatemp ").arg(sampleColumns());
+    auto q = reason ? select(base + QStringLiteral("WHERE Reason = ? ORDER BY SeqNo"), {*reason})
+                    : select(base + QStringLiteral("ORDER BY SeqNo"));
+    if (!q)
+        return false;
+    while (q->next()) {
+        if (!visit(sampleFrom(*q)))
+            return true;
+    }
+    if (q->lastError().isValid()) {
+        setError(q->lastError());
+        return false;
+    }
+    return true;
+}
+
+std::optional<QList<SampleRow>> RecordStore::bufferSamples(const std::optional<QString> &reason)
+{
+    QList<SampleRow> rows;
+    const bool ok = forEachBufferSample([&rows](const SampleRow &row) {
+        rows.append(row);
+        return true;
+    }, reason);
+    if (!ok)
+        return std::nullopt;
+    return rows;
+}
+
+std::optional<ChannelExtremes> RecordStore::channelExtremes(int channel)
+{
+    m_error = {};
+    if (channel < 1 || channel > 4) {
+        setError(QStringLiteral("There is no channel %1.").arg(channel));
+        return std::nullopt;
+    }
+    const QString suffix = channel == 1 ? QString() : QString::number(channel);
+    const QString v = QStringLiteral("PVal") + suffix;
+    const QString a = QStringLiteral("SVal") + suffix;
+    auto q = select(QStringLiteral("SELECT %1, %2, %3, %4")
+                        .arg(extremeOf(v, "DESC"), extremeOf(v, "ASC"), extremeOf(a, "DESC"),
+                             extremeOf(a, "ASC")));
+    if (!q || !q->next())
+        return std::nullopt;
+    return ChannelExtremes{q->value(0).toString(), q->value(1).toString(), q->value(2).toString(),
+                           q->value(3).toString()};
+}
+
+bool RecordStore::moveBufferToWindow(int n)
+{
+    m_error = {};
+    if (n < 0) {
+        setError(QStringLiteral("There is no data window %1.").arg(n));
+        return false;
+    }
+    return runInTransaction([this, n] {
+        QSqlError error;
+        if (!StoreSchema::createDataWindow(db(), n, &error)) {
+            setError(error);
+            return false;
+        }
+        const QString cols = sampleColumns();
+        return exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM datatemp ORDER BY SeqNo")
+                        .arg(StoreSchema::dataWindowTable(n), cols))
+            && exec(QStringLiteral("DELETE FROM datatemp"));
+    });
+}
+
+// --- saved records ---
+
+std::optional<QString> RecordStore::nextRecordNumber()
+{
+    m_error = {};
+    auto q = select(QStringLiteral("SELECT max(CAST(RecNo AS INTEGER)) FROM datamain"));
+    if (!q || !q->next())
+        return std::nullopt;
+    const QVariant highest = q->value(0);
+    if (highest.isNull())
+        return QStringLiteral("1");
+    return QString::number(highest.toLongLong() + 1);
+}
+
+bool RecordStore::insertRecordRow(const RecordInfo &r)
+{
+    return exec(QStringLiteral("INSERT INTO datamain (%1) VALUES (?,?,?,?,?,?,?,?)")
+                    .arg(columns(QStringLiteral("datamain"))),
+                {r.recNo.trimmed(), r.startTime, r.endTime, r.comment, r.pUnit, r.sUnit,
+                 r.recStyle, r.showStyle});
+}
+
+bool RecordStore::copyBufferToRecord(const QString &recNo)
+{
+    const QString cols = sampleColumns();
+    return exec(QStringLiteral("INSERT INTO datadetail (recno,SeqWindow,%1) "
+                               "SELECT ?, 1, %1 FROM datatemp ORDER BY SeqNo").arg(cols),
+                {recNo.trimmed()});
+}
+
+bool RecordStore::saveRecord(const RecordInfo &record)
+{
+    m_error = {};
+    if (record.recNo.trimmed().isEmpty()) {
+        setError(QStringLiteral("A record needs a number."));
+        return false;
+    }
+    return runInTransaction([this, &record] {
+        return insertRecordRow(record) && copyBufferToRecord(record.recNo);
+    });
+}
+
+bool RecordStore::replaceRecord(const RecordInfo &record)
+{
+    m_error = {};
+    const QString recNo = record.recNo.trimmed();
+    if (recNo.isEmpty()) {
+        setError(QStringLiteral("A record needs a number."));
+        return false;
+    }
+    return runInTransaction([this, &record, &recNo] {
+        QSqlQuery update(db());
+        update.prepare(QStringLiteral("UPDATE datamain SET Comment = ? WHERE RecNo = ?"));
+        update.addBindValue(record.comment);
+        update.addBindValue(recNo);
+        if (!exec(update))
+            return false;
+        if (update.numRowsAffected() == 0 && !insertRecordRow(record))
+            return false;
+        return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo})
+            && copyBufferToRecord(recNo);
+    });
+}
+
+std::optional<RecordInfo> RecordStore::findRecord(const QString &recNo)
+{
+    m_error = {};
+    auto q = select(QStringLiteral("SELECT %1 FROM datamain WHERE RecNo = ? LIMIT 1")
+                        .arg(columns(QStringLiteral("datamain"))),
+                    {recNo.trimmed()});
+    if (!q || !q->next())
+        return std::nullopt;
+    return recordFrom(*q);
+}
+
+RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo *record)
+{
+    const std::optional<RecordInfo> found = findRecord(recNo);
+    if (!found)
+        return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
+    const QString cols = sampleColumns();
+    const bool ok = runInTransaction([&] {
+        return exec(QStringLiteral("DELETE FROM datatemp"))
+            && exec(QStringLiteral("INSERT INTO datatemp (%1) SELECT %1 FROM datadetail "
+                                   "WHERE recno = ? ORDER BY SeqNo").arg(cols),
+                    {recNo.trimmed()});
+    });
+    if (!ok)
+        return LoadResult::Failed;
+    if (record)
+        *record = *found;
+    return LoadResult::Loaded;
+}
+
+std::optional<QList<RecordInfo>> RecordStore::savedRecords()
+{
+    m_error = {};
+    auto q = select(QStringLiteral("SELECT %1 FROM datamain ORDER BY CAST(RecNo AS INTEGER) DESC, RecNo DESC")
+                        .arg(columns(QStringLiteral("datamain"))));
+    if (!q)
+        return std::nullopt;
+    QList<RecordInfo> list;
+    while (q->next())
+        list.append(recordFrom(*q));
+    if (q->lastError().isValid()) {
+        setError(q->lastError());
+        return std::nullopt;
+    }
+    return list;
+}
+
+bool RecordStore::deleteRecord(const QString &recNo)
+{
+    m_error = {};
+    return runInTransaction([this, &recNo] {
+        return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo.trimmed()})
+            && exec(QStringLiteral("DELETE FROM datamain WHERE RecNo = ?"), {recNo.trimmed()});
+    });
+}
+
+// --- machine types ---
+
+std::optional<QVariantList> RecordStore::machineTypeFields(const QString &mtype)
+{
+    m_error = {};
+    auto q = select(QStringLiteral("SELECT %1 FROM data1 WHERE MTYPE = ? ORDER BY rowid LIMIT 1")
+                        .arg(columns(QStringLiteral("data1"))),
+                    {mtype});
+    if (!q || !q->next())
+        return std::nullopt;
+    return fieldsFrom(*q);
+}
+
+std::optional<MachineTypeRow> RecordStore::findMachineType(const QString &mtype)
+{
+    const auto fields = machineTypeFields(mtype);
+    if (!fields)
+        return std::nullopt;
+    return StoreSchema::fromFields(*fields);
+}
+
+std::optional<QList<MachineTypeRow>> RecordStore::machineTypes()
+{
+    m_error = {};
+    auto q = select(QStringLiteral("SELECT %1 FROM data1 ORDER BY rowid").arg(columns(QStringLiteral("data1"))));
+    if (!q)
+        return std::nullopt;
+    QList<MachineTypeRow> rows;
+    while (q->next())
+        rows.append(StoreSchema::fromFields(fieldsFrom(*q)));
+    if (q->lastError().isValid()) {
+        setError(q->lastError());
+        return std::nullopt;
+    }
+    return rows;
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "datalog/RecordTypes.h"
+#include "resources/Catalogue.h"
+
+#include <QList>
+#include <QSqlError>
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSqlDatabase;
+class QSqlQuery;
+class SqlConnection;
+
+// The outcome of opening the record database at start-up.
+struct StoreOpenResult {
+    enum class Status {
+        Opened,        // opened (created on first run)
+        Repaired,      // was damaged; a dated backup was made and the readable content restored
+        CannotOpen,    // folder or file cannot be created or opened: `message`, then stop
+        RepairFailed,  // damaged and the repair failed: `message`, then stop
+    };
+    Status status = Status::CannotOpen;
+    QString message;  // what to tell the user when the program cannot go on
+
+    bool ok() const { return status == Status::Opened || status == Status::Repaired; }
+};
+
+// The record database `mtype.db`: the machine-type table `data1`, the sample buffer
+// `datatemp`, the saved records `datamain` with their samples `datadetail`, and the auxiliary
+// tables. One instance holds one connection for the whole run.
+//
+// Every value is bound as a parameter, so text is stored exactly as typed. The statements of
+// one operation run in one transaction: a failure leaves the tables as they were. Each
+// sample append is committed when it returns. Failed operations return false (or nullopt)
+// and leave the reason in lastError().
+class RecordStore
+{
+public:
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore &) = delete;
+    RecordStore &operator=(const RecordStore &) = delete;
+
+    // $ZEP_DATA_DIR when set, else $XDG_DATA_HOME/ZEP-1-0 (~/.local/share/ZEP-1-0).
+    static QString defaultFolder();
+
+    // Opens (creating on first run, repairing when damaged) `mtype.db` in `folder`: schema
+    // and shipped machine types are added where missing; saved records are kept.
+    StoreOpenResult open(const QString &folder = defaultFolder());
+    bool isOpen() const;
+    void close();
+    QString filePath() const;
+
+    StoreError lastError() const { return m_error; }
+
+    // --- sample buffer (datatemp) ---
+    bool clearBuffer();                                             // operation 1
+    bool appendSample(const SampleRow &row);                        // operation 2
+    // Operation 3: the comment of the sample(s) with time stamp `recTime` (trimmed).
+    bool updateComment(const QString &recTime, const QString &comment);
+    std::optional<qint64> bufferCount();                            // operation 4
+    // Operation 11: the buffer in SeqNo order; with `reason`, only the rows whose channel-1
+    // condition code equals it. `visit` returns false to stop early.
+    bool forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
+                             const std::optional<QString> &reason = std::nullopt);
+    std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
+    // The graph's statistics for channel 1..4: readings compared as numbers (a decimal comma
+    // counts as a point), each result the stored text of that reading.
+    std::optional<ChannelExtremes> channelExtremes(int channel);
+    // The table window's MoveData: the buffer is copied into `DataWindow`n (created when first
+    // used) and emptied.
+    bool moveBufferToWindow(int n);
+
+    // --- saved records (datamain, datadetail) ---
+    std::optional<QString> nextRecordNumber();                      // operation 5
+    // Operation 6: `record` (its number from nextRecordNumber()) with the buffer's samples.
+    bool saveRecord(const RecordInfo &record);
+    // Operation 7: the record's description becomes `record.comment` and its samples the
+    // buffer's. A record that no longer exists is saved anew from `record`.
+    bool replaceRecord(const RecordInfo &record);
+    // The saved record `recNo`, if there is one.
+    std::optional<RecordInfo> findRecord(const QString &recNo);
+    // Operation 8: the buffer becomes the samples of record `recNo`. A missing record (or a
+    // failure) leaves the buffer untouched.
+    enum class LoadResult { Loaded, NotFound, Failed };
+    LoadResult loadRecord(const QString &recNo, RecordInfo *record = nullptr);
+    // Operation 9: every saved record, highest number first (numbers compared as numbers).
+    std::optional<QList<RecordInfo>> savedRecords();
+    // Operation 10: the record and its samples.
+    bool deleteRecord(const QString &recNo);
+
+    // --- machine types (data1) ---
+    // Every row in table order.
+    std::optional<QList<MachineTypeRow>> machineTypes();
+    // The first row whose MTYPE equals `mtype` (exact match).
+    std::optional<MachineTypeRow> findMachineType(const QString &mtype);
+    // The same row as its fields by position (0 MTYPE .. 12 OVPFORMAT).
+    std::optional<QVariantList> machineTypeFields(const QString &mtype);
+
+private:
+    enum class Attach { Ok, Damaged, Failed };
+    Attach attach();
+    Attach classify(const QSqlError &error);
+    StoreOpenResult cannotFind() const;
+
+    QSqlDatabase &db();
+    bool exec(QSqlQuery &query);
+    bool exec(const QString &sql, const QVariantList &values = {});
+    std::optional<QSqlQuery> select(const QString &sql, const QVariantList &values = {});
+    void setError(const QSqlError &error);
+    void setError(const QString &description);
+    bool copyBufferToRecord(const QString &recNo);
+    bool insertRecordRow(const RecordInfo &record);
+    bool runInTransaction(const std::function<bool()> &statements);
+
+    QString m_folder;
+    std::unique_ptr<SqlConnection> m_conn;
+    StoreError m_error;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Value types of the record store. Readings, time stamps and record numbers are kept as the
+// text the panels showed; only the sample counters and second counts are numbers.
+
+// One channel's part of a sample row.
+struct ChannelReading {
+    QString voltage;  // PVal, PVal2, ...
+    QString current;  // SVal, SVal2, ...
+    QString reason;   // Reason, Reason2, ...: sampling-condition code
+
+    bool operator==(const ChannelReading &) const = default;
+};
+
+// One row of the sample buffer (`datatemp`) and of a saved record's samples (`datadetail`).
+struct SampleRow {
+    qint64 seqNo = 0;                      // SeqNo: 0 for the first sample
+    QString recTime;                       // RecTime: "YYYY/MM/DD HH:MM:SS"
+    std::array<ChannelReading, 4> channels;
+    QString comment;                       // Comment
+    qint64 timeTick = 0;                   // TimeTick: seconds from the start of the recording
+    qint64 diffLastTime = 0;               // DiffLastTime: seconds since the previous sample
+
+    bool operator==(const SampleRow &) const = default;
+};
+
+// One saved record (`datamain`).
+struct RecordInfo {
+    QString recNo;      // decimal digits
+    QString startTime;  // "YYYY/MM/DD HH:MM:SS"
+    QString endTime;
+    QString comment;    // the description the user typed
+    QString pUnit = QStringLiteral("V");
+    QString sUnit = QStringLiteral("A");
+    QString recStyle;   // sampling-scale position of the record setup, decimal
+    QString showStyle;  // x-axis length position of the graph window, decimal
+};
+
+// Largest and smallest reading of one channel over the sample buffer, each the stored text of
+// that reading (compared as numbers); empty when the buffer holds no reading.
+struct ChannelExtremes {
+    QString maxV;
+    QString minV;
+    QString maxA;
+    QString minA;
+};
+
+// A failed store operation: the database's error number and description, as the windows show
+// them ("System Error caused by " + number + ":" + description).
+struct StoreError {
+    QString number;
+    QString description;
+
+    bool isSet() const { return !number.isEmpty() || !description.isEmpty(); }
+};

@@ -1,0 +1,79 @@
+#include "StoreTestSupport.h"
+
+#include "datalog/SqlConnection.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSqlQuery>
+#include <QtDebug>
+
+namespace StoreTest {
+
+SampleRow sample(qint64 seq, const QString &volts, const QString &amps, const QString &reason)
+{
+    SampleRow row;
+    row.seqNo = seq;
+    row.recTime = QDateTime(QDate(2026, 3, 5), QTime(10, 0)).addSecs(seq).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    row.channels[0] = {volts, amps, reason};
+    for (int c = 1; c < 4; ++c)
+        row.channels[c] = {QString::number(c * 5 + seq % 7) + QStringLiteral(".00"),
+                           QStringLiteral("0.%1").arg(seq % 10), QString::number(c + 1)};
+    row.timeTick = seq;
+    row.diffLastTime = seq == 0 ? 0 : 1;
+    return row;
+}
+
+bool exec(const QString &file, const QString &sql)
+{
+    SqlConnection conn(file);
+    if (!conn.open()) {
+        qWarning() << "cannot open" << file << conn.lastError().text();
+        return false;
+    }
+    QSqlQuery q(conn.db());
+    if (q.exec(sql))
+        return true;
+    qWarning() << sql << q.lastError().text();
+    return false;
+}
+
+QStringList column(const QString &file, const QString &sql)
+{
+    QStringList out;
+    SqlConnection conn(file);
+    if (!conn.open())
+        return out;
+    QSqlQuery q(conn.db());
+    if (!q.exec(sql))
+        qWarning() << sql << q.lastError().text();
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+QVariant scalar(const QString &file, const QString &sql)
+{
+    SqlConnection conn(file);
+    if (!conn.open())
+        return QVariant();
+    QSqlQuery q(conn.db());
+    if (!q.exec(sql) || !q.next()) {
+        qWarning() << sql << q.lastError().text();
+        return QVariant();
+    }
+    return q.value(0);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+} // namespace StoreTest

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "datalog/RecordTypes.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Helpers shared by the record-store tests: sample rows and a second, independent connection
+// to a database file for looking at (or tampering with) what the store wrote.
+namespace StoreTest {
+
+// Sample `seq` of a recording started at 2026/03/05 10:00:00, one per second, with the given
+// channel-1 readings; channels 2..4 get readings derived from `seq`.
+SampleRow sample(qint64 seq, const QString &volts = QStringLiteral("12.000"),
+                 const QString &amps = QStringLiteral("0.500"), const QString &reason = QStringLiteral("1"));
+
+// Runs `sql` on its own connection to `file`; false (with a warning) on failure.
+bool exec(const QString &file, const QString &sql);
+// The first column of every row `sql` returns, as text.
+QStringList column(const QString &file, const QString &sql);
+// The single value `sql` returns.
+QVariant scalar(const QString &file, const QString &sql);
+
+QByteArray readFile(const QString &path);
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+} // namespace StoreTest
