@@ -1,0 +1,148 @@
+#include "FakePorts.h"
+#include "setup/AutoDetect.h"
+#include "setup/dlgConfigRS232.h"
+#include "support/TestEnvironment.h"
+
+#include <QtTest>
+
+namespace {
+const QString Idn = QStringLiteral("ZEP,NV-3202,SN0001,V1.00\n");
+const QStringList Bauds = dlgConfigRS232::baudList();
+}
+
+class TestAutoDetect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+
+    // Bauds outer, usable ports inner from the last down; an unopenable port is left out;
+    // the supply on the second port in that order at 115200 is found on the tenth probe.
+    void probeOrderFindsSupplyAt115200()
+    {
+        FakeProber prober;
+        prober.openable = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")};
+        prober.answer = [](const QString &port, int baud, int) {
+            return port == QLatin1String("ttyS0") && baud == 115200 ? Idn.toLatin1() : QByteArray();
+        };
+        QList<int> waits;
+        AutoDetector detector(prober);
+        detector.setWaiter([&](int ms) { waits << ms; });
+
+        const auto result = detector.run({QStringLiteral("ttyS0"), QStringLiteral("ttyS1"), QStringLiteral("ttyUSB0")}, Bauds);
+
+        QCOMPARE(result.outcome, AutoDetector::Outcome::Found);
+        QCOMPARE(result.usablePorts, QStringList({QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")}));
+        const QStringList expected{"ttyUSB0@9600", "ttyS0@9600", "ttyUSB0@4800", "ttyS0@4800",
+                                   "ttyUSB0@2400", "ttyS0@2400", "ttyUSB0@1200", "ttyS0@1200",
+                                   "ttyUSB0@115200", "ttyS0@115200"};
+        QCOMPARE(prober.probes, expected);
+        QCOMPARE(waits, QList<int>(10, AutoDetector::ReplyWaitMs));
+        QCOMPARE(result.port, QStringLiteral("ttyS0"));
+        QCOMPARE(Bauds.at(result.baudPos), QStringLiteral("115200"));
+        QCOMPARE(result.reply, Idn);
+        QVERIFY(!prober.isOpen());
+        QVERIFY(prober.log.contains(QStringLiteral("write ttyS0 115200 *IDN?")));
+    }
+
+    // What counts as an identifying reply: terminated, containing "NV"; one repeat after
+    // "Invalid Character.".
+    void replyRules()
+    {
+        FakeProber prober;
+        prober.openable = {QStringLiteral("ttyS0")};
+        AutoDetector detector(prober);
+        detector.setWaiter([](int) {});
+
+        // Unterminated: never accepted, whatever it holds.
+        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("ZEP,NV-3202"); };
+        QCOMPARE(detector.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::NotFound);
+        QCOMPARE(prober.probes.size(), Bauds.size());
+
+        // Terminated by carriage return but not the supply.
+        prober.probes.clear();
+        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("OTHER,DMM\r"); };
+        QCOMPARE(detector.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::NotFound);
+
+        // "Invalid Character." first: exactly one repeat, whose reply counts.
+        prober = FakeProber();
+        prober.openable = {QStringLiteral("ttyS0")};
+        prober.answer = [](const QString &, int, int nth) {
+            return nth == 0 ? QByteArrayLiteral("Invalid Character.\n") : Idn.toLatin1();
+        };
+        QList<int> waits;
+        detector.setWaiter([&](int ms) { waits << ms; });
+        auto result = detector.run({QStringLiteral("ttyS0")}, Bauds);
+        QCOMPARE(result.outcome, AutoDetector::Outcome::Found);
+        QCOMPARE(prober.probes, QStringList({"ttyS0@9600", "ttyS0@9600"}));
+        QCOMPARE(waits.size(), 2);
+        QCOMPARE(result.reply, Idn);
+
+        // A second "Invalid Character." is not retried again: one repeat per combination.
+        prober = FakeProber();
+        prober.openable = {QStringLiteral("ttyS0")};
+        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("Invalid Character.\n"); };
+        result = detector.run({QStringLiteral("ttyS0")}, Bauds);
+        QCOMPARE(result.outcome, AutoDetector::Outcome::NotFound);
+        QCOMPARE(prober.probes.size(), 2 * Bauds.size());
+
+        // An unterminated "Invalid Character." is no reply, so no repeat.
+        prober = FakeProber();
+        prober.openable = {QStringLiteral("ttyS0")};
+        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("Invalid Character."); };
+        detector.run({QStringLiteral("ttyS0")}, Bauds);
+        QCOMPARE(prober.probes.size(), Bauds.size());
+    }
+
+    void noUsablePortProbesNothing()
+    {
+        FakeProber prober;
+        AutoDetector detector(prober);
+        detector.setWaiter([](int) { QFAIL("no probe expected"); });
+        const auto result = detector.run({QStringLiteral("ttyS0"), QStringLiteral("ttyS1")}, Bauds);
+        QCOMPARE(result.outcome, AutoDetector::Outcome::NoPorts);
+        QVERIFY(prober.probes.isEmpty());
+        QCOMPARE(detector.run({}, Bauds).outcome, AutoDetector::Outcome::NoPorts);
+    }
+
+    // Cancel during a pause: no further probe, port closed, the search can run again.
+    void cancelStopsAndCloses()
+    {
+        FakeProber prober;
+        prober.openable = {QStringLiteral("ttyS0"), QStringLiteral("ttyS1")};
+        AutoDetector detector(prober);
+        int waits = 0;
+        detector.setWaiter([&](int) {
+            if (++waits == 3)
+                detector.cancel();
+        });
+        auto result = detector.run({QStringLiteral("ttyS0"), QStringLiteral("ttyS1")}, Bauds);
+        QCOMPARE(result.outcome, AutoDetector::Outcome::Cancelled);
+        QCOMPARE(prober.probes.size(), 3);
+        QVERIFY(!prober.isOpen());
+        QVERIFY(!detector.isRunning());
+
+        prober.answer = [](const QString &, int, int) { return Idn.toLatin1(); };
+        detector.setWaiter([](int) {});
+        result = detector.run({QStringLiteral("ttyS0"), QStringLiteral("ttyS1")}, Bauds);
+        QCOMPARE(result.outcome, AutoDetector::Outcome::Found);
+        QCOMPARE(result.port, QStringLiteral("ttyS1"));
+    }
+
+    // The real pause keeps the event loop running and ends early on cancel.
+    void realPauseEndsOnCancel()
+    {
+        FakeProber prober;
+        prober.openable = {QStringLiteral("ttyS0")};
+        AutoDetector detector(prober);
+        QTimer::singleShot(100, &detector, [&] { detector.cancel(); });
+        const auto result = detector.run({QStringLiteral("ttyS0")}, Bauds);
+        QCOMPARE(result.outcome, AutoDetector::Outcome::Cancelled);
+        QCOMPARE(prober.probes.size(), 1);
+        QVERIFY(!prober.isOpen());
+    }
+};
+
+QTEST_MAIN(TestAutoDetect)
+#include "tst_autodetect.moc"
