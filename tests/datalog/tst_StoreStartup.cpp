@@ -1,0 +1,220 @@
+#include "StoreTestSupport.h"
+#include "support/TestEnvironment.h"
+
+#include "common/Clock.h"
+#include "datalog/RecordStore.h"
+#include "resources/Catalogue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using StoreTest::sample;
+
+// Opening the record database at start-up: first run, an older store, a folder or file that
+// cannot be used, and the repair of a damaged file.
+class TestStoreStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+    void olderStoreGetsMissingMachineTypesAndKeepsRecords();
+    void unusableLocationSaysSystemCannotFind();
+    void fileThatIsNoDatabaseIsRepaired();
+    void damagedIndexIsRepairedWithEveryRecord();
+    void failedRepairStopsAndKeepsTheDamagedFile();
+
+private:
+    static QByteArray garbage() { return QByteArray("this is not a database\n").repeated(400); }
+};
+
+void TestStoreStartup::olderStoreGetsMissingMachineTypesAndKeepsRecords()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("mtype.db"));
+    // A store of an earlier version: fewer machine types (one edited by hand), one record,
+    // and no buffer or auxiliary tables yet.
+    for (const char *sql : {
+             "CREATE TABLE data1 (MTYPE TEXT, INMENU INTEGER, LAYOUT INTEGER, PERCHANNEL INTEGER, "
+             "VMAX REAL, IMAX REAL, OVPMAX REAL, VSTEP REAL, ISTEP REAL, OVPSTEP REAL, "
+             "VFORMAT TEXT, IFORMAT TEXT, OVPFORMAT TEXT)",
+             "INSERT INTO data1 VALUES ('XPP-3201', 'true', 1, 0, 30, 1, 33, 0.01, 0.001, 0.01, '.00', '.000', '.00')",
+             "INSERT INTO data1 VALUES ('LAB-0001', 0, 2, 0, 10, 1, 11, 0.1, 0.01, 0.1, '.0', '.00', '.0')",
+             "CREATE TABLE datamain (RecNo TEXT, StartTime TEXT, EndTime TEXT, Comment TEXT, PUnit TEXT, "
+             "SUnit TEXT, RecStyle TEXT, ShowStyle TEXT)",
+             "INSERT INTO datamain VALUES ('7', '2016/05/03 14:07:09', '2016/05/03 14:08:09', 'oven', 'V', 'A', '0', '1')",
+             "CREATE TABLE datadetail (recno TEXT, SeqWindow INTEGER, SeqNo INTEGER, RecTime TEXT, PVal TEXT, "
+             "SVal TEXT, Reason TEXT, PVal2 TEXT, SVal2 TEXT, Reason2 TEXT, PVal3 TEXT, SVal3 TEXT, Reason3 TEXT, "
+             "PVal4 TEXT, SVal4 TEXT, Reason4 TEXT, Comment TEXT, TimeTick INTEGER, DiffLastTime INTEGER)",
+             "INSERT INTO datadetail VALUES ('7', 1, 0, '2016/05/03 14:07:09', '5.002', '0.101', '1', '0', '0', '2', "
+             "'0', '0', '3', '0', '0', '4', 'hot', 0, 0)"}) {
+        QVERIFY(StoreTest::exec(file, QLatin1String(sql)));
+    }
+
+    RecordStore store;
+    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
+    const auto types = store.machineTypes();
+    QVERIFY(types);
+    QCOMPARE(types->size(), Catalogue::shipped().size() + 1);
+    QCOMPARE(types->at(0).mtype, QStringLiteral("XPP-3201"));
+    QCOMPARE(types->at(0).vMax, 30.0);          // the hand edit stays
+    QVERIFY(types->at(0).inMenu);               // "true" typed as text still reads as true
+    QCOMPARE(types->at(1).mtype, QStringLiteral("LAB-0001"));
+    QStringList names;
+    for (const MachineTypeRow &row : *types)
+        names << row.mtype;
+    for (const MachineTypeRow &row : Catalogue::shipped())
+        QCOMPARE(names.count(row.mtype), 1);
+
+    RecordInfo loaded;
+    QCOMPARE(store.loadRecord(QStringLiteral("7"), &loaded), RecordStore::LoadResult::Loaded);
+    QCOMPARE(loaded.comment, QStringLiteral("oven"));
+    const auto rows = store.bufferSamples();
+    QVERIFY(rows);
+    QCOMPARE(rows->size(), 1);
+    QCOMPARE(rows->at(0).channels[0].voltage, QStringLiteral("5.002"));
+    QCOMPARE(rows->at(0).comment, QStringLiteral("hot"));
+    QCOMPARE(store.nextRecordNumber(), std::optional<QString>(QStringLiteral("8")));
+
+    // Opening again adds nothing twice.
+    store.close();
+    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
+    QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size() + 1);
+}
+
+void TestStoreStartup::unusableLocationSaysSystemCannotFind()
+{
+    QTemporaryDir dir;
+    QVERIFY(StoreTest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder"));
+    const QString folder = dir.filePath(QStringLiteral("blocker/ZEP-1-0"));
+    RecordStore store;
+    StoreOpenResult result = store.open(folder);
+    QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
+    QCOMPARE(result.message, QStringLiteral("System cannot find [%1/mtype.db].\n Please copy mtype.db to [%1/] directory.")
+                                 .arg(folder));
+    QVERIFY(!store.isOpen());
+    QVERIFY(!store.bufferCount());
+    QVERIFY(store.lastError().isSet());
+
+    // A file that cannot be opened for another reason than damage is not "repaired".
+    QTemporaryDir other;
+    QVERIFY(QDir(other.path()).mkpath(QStringLiteral("mtype.db/inside")));
+    result = store.open(other.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
+    QVERIFY(result.message.startsWith(QStringLiteral("System cannot find [")));
+    QCOMPARE(QDir(other.path()).entryList(QDir::Files), QStringList());
+}
+
+void TestStoreStartup::fileThatIsNoDatabaseIsRepaired()
+{
+    FakeClock clock(QDateTime(QDate(2026, 3, 5), QTime(9, 30)));
+    ScopedClock scoped(clock);
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype.db")), garbage()));
+    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype20260305.db")), "earlier backup of today"));
+    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype20260304.db")), "yesterday's backup"));
+    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
+
+    RecordStore store;
+    const StoreOpenResult result = store.open(dir.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
+    QVERIFY(result.ok());
+    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260305.db"))), garbage());
+    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260304.db"))), QByteArray("yesterday's backup"));
+    QVERIFY(StoreTest::readFile(d.filePath(QStringLiteral("mtypenew.db"))).startsWith("SQLite format 3"));
+
+    const auto types = store.machineTypes();
+    QVERIFY(types);
+    QCOMPARE(types->size(), Catalogue::shipped().size());
+    QVERIFY(store.findMachineType(QStringLiteral("ZEP-4303")));
+    QVERIFY(store.appendSample(sample(0)));
+    RecordInfo r;
+    r.recNo = *store.nextRecordNumber();
+    QCOMPARE(r.recNo, QStringLiteral("1"));
+    QVERIFY(store.saveRecord(r));
+}
+
+void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
+{
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    const QString file = d.filePath(QStringLiteral("mtype.db"));
+    QList<SampleRow> samples;
+    {
+        RecordStore store;
+        QVERIFY(store.open(dir.path()).ok());
+        for (int i = 0; i < 300; ++i) {
+            samples << sample(i, QString::number(i));
+            QVERIFY(store.appendSample(samples.last()));
+        }
+        RecordInfo r;
+        r.recNo = QStringLiteral("1");
+        r.comment = QStringLiteral("first");
+        QVERIFY(store.saveRecord(r));
+        r.recNo = QStringLiteral("2");
+        r.comment = QStringLiteral("second");
+        QVERIFY(store.saveRecord(r));
+        QVERIFY(store.moveBufferToWindow(4));
+    }
+    // Overwrite the pages of the samples' index with zeros.
+    const int pageSize = StoreTest::scalar(file, QStringLiteral("PRAGMA page_size")).toInt();
+    const int root = StoreTest::scalar(file, QStringLiteral(
+        "SELECT rootpage FROM sqlite_master WHERE name = 'datadetail_recno'")).toInt();
+    QVERIFY(pageSize > 0 && root > 1);
+    QByteArray bytes = StoreTest::readFile(file);
+    QVERIFY(bytes.size() >= root * pageSize);
+    bytes.replace((root - 1) * pageSize, pageSize, QByteArray(pageSize, '\0'));
+    QVERIFY(StoreTest::writeFile(file, bytes));
+    QVERIFY(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"));
+
+    FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
+    ScopedClock scoped(clock);
+    RecordStore store;
+    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Repaired);
+    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20261231.db"))), bytes);
+    QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    for (const char *n : {"1", "2"}) {
+        RecordInfo loaded;
+        QCOMPARE(store.loadRecord(QLatin1String(n), &loaded), RecordStore::LoadResult::Loaded);
+        QCOMPARE(store.bufferSamples().value_or(QList<SampleRow>()), samples);
+    }
+    QCOMPARE(store.findRecord(QStringLiteral("1"))->comment, QStringLiteral("first"));
+    QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM DataWindow4")).toInt(), 300);
+    QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size());
+}
+
+void TestStoreStartup::failedRepairStopsAndKeepsTheDamagedFile()
+{
+    FakeClock clock(QDateTime(QDate(2026, 3, 5), QTime(9, 30)));
+    ScopedClock scoped(clock);
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    const QString file = d.filePath(QStringLiteral("mtype.db"));
+    QVERIFY(StoreTest::writeFile(file, garbage()));
+
+    // The backup cannot be written: nothing is touched.
+    QVERIFY(d.mkpath(QStringLiteral("mtype20260305.db/occupied")));
+    RecordStore store;
+    StoreOpenResult result = store.open(dir.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
+    QVERIFY(!result.ok());
+    QVERIFY(result.message.contains(file));
+    QVERIFY(result.message.contains(QStringLiteral("backup could not be made")));
+    QCOMPARE(StoreTest::readFile(file), garbage());
+    QVERIFY(!store.isOpen());
+    QVERIFY(QDir(d.filePath(QStringLiteral("mtype20260305.db"))).removeRecursively());
+
+    // The rebuilt copy cannot be written: the backup is made, the damaged file stays.
+    QVERIFY(d.mkpath(QStringLiteral("mtypenew.db/occupied")));
+    result = store.open(dir.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
+    QVERIFY(result.message.contains(d.filePath(QStringLiteral("mtype20260305.db"))));
+    QCOMPARE(StoreTest::readFile(file), garbage());
+    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260305.db"))), garbage());
+}
+
+QTEST_GUILESS_MAIN(TestStoreStartup)
+#include "tst_StoreStartup.moc"
