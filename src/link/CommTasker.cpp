@@ -581,8 +581,10 @@ void CommTasker::DoWriterTimer(int IntervalMsec)
         LastTick = now();
     ConsumeTask();
 
+    // A line on the wire counts as busy too: a GPIB write that never completes would
+    // otherwise hold every later task without ever timing out.
     const double t = now();
-    if (QueryBusy || CmdBusy) {
+    if (QueryBusy || CmdBusy || OpMode > 0) {
         const double elapsed = Clock::elapsedSeconds(LastTick, t);
         MaxElapsed = std::max(MaxElapsed, elapsed);
         if (elapsed > BusyTimeoutSeconds)
