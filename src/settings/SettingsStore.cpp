@@ -38,7 +38,12 @@ QString read(const QString &section, const QString &key, const QString &defaultV
 {
     const QSettings s = open();
     const QVariant v = s.value(keyPath(section, key));
-    return v.isValid() ? v.toString() : defaultValue;
+    if (!v.isValid())
+        return defaultValue;
+    // A hand-edited value with an unquoted comma comes back as a list; keep its text.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
 }
 
 int readInt(const QString &section, const QString &key, int defaultValue)
