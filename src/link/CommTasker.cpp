@@ -538,12 +538,17 @@ void CommTasker::TimeoutTask()
 {
     QueryBusy = false;
     CmdBusy = false;
-    if (QObject *handler = m_timeoutObj.data()) {
+    // The reset below removes the handler anyway; taking it now keeps a second failure
+    // reported while the handler runs from calling it twice.
+    const QPointer<QObject> handler = m_timeoutObj;
+    const QString name = m_timeoutCallName;
+    ResetTimeoutTask();
+    if (handler) {
         // The handler usually shows a message; hold the rings meanwhile so queued lines
         // are not sent to a link that just failed.
         DepthGuard hold(ConsumeDepth);
-        if (!invokeByName(handler, m_timeoutCallName, nullptr))
-            trace(QStringLiteral("time-out handler not found: ") + m_timeoutCallName);
+        if (!invokeByName(handler.data(), name, nullptr))
+            trace(QStringLiteral("time-out handler not found: ") + name);
     }
     ResetAll();
     emit timedOut();
@@ -577,13 +582,14 @@ bool CommTasker::isIdle() const
 
 void CommTasker::DoWriterTimer(int IntervalMsec)
 {
+    // One clock reading per tick: a consume step that waits (serial) ends idle anyway.
+    const double t = now();
     if (LastTick < 0)
-        LastTick = now();
+        LastTick = t;
     ConsumeTask();
 
     // A line on the wire counts as busy too: a GPIB write that never completes would
     // otherwise hold every later task without ever timing out.
-    const double t = now();
     if (QueryBusy || CmdBusy || OpMode > 0) {
         const double elapsed = Clock::elapsedSeconds(LastTick, t);
         MaxElapsed = std::max(MaxElapsed, elapsed);

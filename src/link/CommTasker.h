@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <array>
 
-class SerialIo;
-class GpibBoard;
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
 
 // What the engine needs of the main window: timed status messages and whether polling runs.
 class EngineHost

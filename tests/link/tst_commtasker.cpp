@@ -606,12 +606,16 @@ void TestCommTasker::linkFailuresRunTimeoutHandler()
     QVERIFY(rig.engine.isIdle());
 
     // Serial, cable pulled between ticks: while the handler's message is up, queued
-    // queries are not sent to the dead port.
+    // queries are not sent to the dead port, and a second failure report does not run
+    // the handler again.
     ScriptedPrompter prompter;
     ScopedPrompter scoped(prompter);
     Rig idle(QStringLiteral("RS232"));
     idle.engine.SetupTimeoutTask(&idle.receiver, QStringLiteral("OperationTimeout"));
-    idle.receiver.onTimeout = [&] { idle.tick(3); };
+    idle.receiver.onTimeout = [&] {
+        idle.serial.pullCable();
+        idle.tick(3);
+    };
     QVERIFY(idle.query(VoltQuery));
     idle.serial.pullCable();
     QCOMPARE(idle.receiver.timeouts, 1);

@@ -1,0 +1,100 @@
+// Queues and consumes one million query tasks through the engine over a serial line that
+// answers at once, and shows the time per task and that memory stays flat.
+
+#include "link/CommTasker.h"
+#include "link/SerialIo.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+class InstantSerial : public SerialIo
+{
+public:
+    void serialWrite(const QString &) override {}
+    QString serialQuery(const QString &) override { return m_answer; }
+
+private:
+    const QString m_answer = QStringLiteral("12.345V\n");
+};
+
+// Where answers go: a declared "text" property, reached by the name "Text".
+class Readout : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString text READ text WRITE setText)
+public:
+    QString text() const { return m_text; }
+    void setText(const QString &t)
+    {
+        m_text = t;
+        ++received;
+    }
+    long received = 0;
+
+private:
+    QString m_text;
+};
+
+long vmRssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Queues up to the ring limit, then ticks until the ring is empty; `total` tasks in all.
+double run(CommTasker &engine, Readout &target, long total)
+{
+    const QString query = QStringLiteral("VOUT1?");
+    const QString member = QStringLiteral("Text");
+    QElapsedTimer timer;
+    timer.start();
+    long queued = 0;
+    while (queued < total) {
+        while (queued < total && engine.ExecQueryTask(query, 5, &target, member, CallLet))
+            ++queued;
+        while (engine.QueryCount > 0)
+            engine.DoWriterTimer(100);
+    }
+    return double(timer.nsecsElapsed());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    InstantSerial serial;
+    Readout target;
+    CommTasker engine;
+    engine.writerTimer().stop();
+    engine.setSerialIo(&serial);
+    engine.CommType = QStringLiteral("RS232");
+
+    // An argument sets the number of tasks (one million by default).
+    constexpr long Warmup = 10000;
+    const long Tasks = argc > 1 ? std::max(1L, QByteArray(argv[1]).toLong()) : 1000000;
+    run(engine, target, Warmup);
+    const long rssBefore = vmRssKb();
+    const double ns = run(engine, target, Tasks);
+    const long rssAfter = vmRssKb();
+
+    std::printf("tasks:            %ld (plus %ld warm-up)\n", Tasks, Warmup);
+    std::printf("delivered:        %ld\n", target.received);
+    std::printf("ns per task:      %.0f (queue, write, pair, deliver by name)\n", ns / Tasks);
+    std::printf("VmRSS before:     %ld kB\n", rssBefore);
+    std::printf("VmRSS after:      %ld kB (change %+ld kB)\n", rssAfter, rssAfter - rssBefore);
+    return target.received == Tasks + Warmup ? 0 : 1;
+}
+
+#include "bench_engine.moc"
