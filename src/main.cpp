@@ -1,14 +1,100 @@
 #include <QApplication>
-#include <QMainWindow>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#ifdef ZEP_HAVE_MAINWIN
+#include "mainwin/MDIForm1.h"
+#endif
+#ifdef ZEP_HAVE_SIM
+#include "sim/PtySupplyServer.h"
+#include "sim/VirtualSupply.h"
+#endif
+
+namespace {
+
+const char *DefaultSimulatedType = "XPP-3202";
+
+// "--simulate" takes an optional value: the bare option means the default type.
+QStringList withSimulateDefault(QStringList args)
+{
+    for (QString &a : args) {
+        if (a == QLatin1String("--simulate") || a == QLatin1String("-simulate"))
+            a = QStringLiteral("--simulate=") + QLatin1String(DefaultSimulatedType);
+    }
+    return args;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zep"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ZEP 2016"));
     QApplication::setApplicationVersion(QStringLiteral(ZEP_VERSION));
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("zep"));
-    w.resize(800, 600);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Remote control and data logging for programmable DC power supplies."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Start a virtual supply of catalogue type TYPE (default %1) inside the "
+                       "program and connect to it.")
+            .arg(QLatin1String(DefaultSimulatedType)),
+        QStringLiteral("TYPE"));
+    const QCommandLineOption connectOption(
+        QStringLiteral("connect"),
+        QStringLiteral("Reconnect at start-up with the remembered interface and type."));
+    parser.addOption(simulate);
+    parser.addOption(connectOption);
+    parser.process(withSimulateDefault(QCoreApplication::arguments()));
+
+#ifdef ZEP_HAVE_MAINWIN
+#ifdef ZEP_HAVE_SIM
+    std::unique_ptr<sim::VirtualSupply> supply;
+    std::unique_ptr<sim::PtySupplyServer> server;
+    if (parser.isSet(simulate)) {
+        const QString type = parser.value(simulate);
+        supply = sim::VirtualSupply::create(type);
+        if (!supply) {
+            std::fprintf(stderr, "zep: no virtual supply of type %s\n", qPrintable(type));
+            return 2;
+        }
+        server = std::make_unique<sim::PtySupplyServer>(*supply);
+        if (!server->start()) {
+            std::fprintf(stderr, "zep: cannot start the virtual supply: %s\n",
+                         qPrintable(server->errorString()));
+            return 1;
+        }
+    }
+#else
+    if (parser.isSet(simulate)) {
+        std::fprintf(stderr, "zep: this build has no virtual supply\n");
+        return 2;
+    }
+#endif
+    MDIForm1 w;
     w.show();
+#ifdef ZEP_HAVE_SIM
+    if (server) {
+        const QString port = server->portName();
+        w.offerSerialPort(port);
+        QTimer::singleShot(0, &w, [&w, port] { w.SetupSerialPort(port, 115200); });
+    }
+#endif
+    if (parser.isSet(connectOption) && !parser.isSet(simulate))
+        QTimer::singleShot(0, &w, &MDIForm1::OnOffLine_Click);
+    const int rc = app.exec();
+#ifdef ZEP_HAVE_SIM
+    if (server)
+        server->stop();
+#endif
+    return rc;
+#else
     return app.exec();
+#endif
 }

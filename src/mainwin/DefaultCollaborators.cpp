@@ -1,0 +1,192 @@
+#include "mainwin/DefaultCollaborators.h"
+
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
+#include "mainwin/MachineTypeSource.h"
+#include "panels/FrontPanel.h"
+#include "panels/PanelFactory.h"
+#include "setup/dlgConfigRS232.h"
+#include "setup/dlgGPIB.h"
+
+#ifdef ZEP_HAVE_TRANSPORT
+#include "link/transport/SerialTransport.h"
+#endif
+#ifdef ZEP_HAVE_DIALOGS
+#include "mainwin/dialogs/InstrumentDialogs.h"
+#endif
+
+#include <QPointer>
+
+namespace {
+
+// The RS232 and GPIB dialogs of the set-up subsystem, created on first use.
+class SetupDialogs : public InterfaceChooser
+{
+public:
+    explicit SetupDialogs(QWidget *owner) : m_owner(owner) {}
+
+    std::optional<Serial> chooseSerial(bool isDirect, const QString &caption) override
+    {
+        dlgConfigRS232 &d = rs232();
+        d.setCaption(caption);
+        if (!d.Execute(isDirect))
+            return std::nullopt;
+        return Serial{d.portName(), d.baudRate()};
+    }
+
+    std::optional<Gpib> chooseGpib(bool isDirect) override
+    {
+        if (!m_gpib)
+            m_gpib = new dlgGPIB(m_owner);
+        if (!m_gpib->Execute(isDirect))
+            return std::nullopt;
+        return Gpib{m_gpib->board(), m_gpib->address()};
+    }
+
+    void offerPort(const QString &path) override { rs232().addPort(path); }
+    void setReleasePort(std::function<void()> release) override
+    {
+        m_release = std::move(release);
+        if (m_rs232)
+            m_rs232->setReleaseEnginePort(m_release);
+    }
+
+private:
+    dlgConfigRS232 &rs232()
+    {
+        if (!m_rs232) {
+            m_rs232 = new dlgConfigRS232(m_owner);
+            if (m_release)
+                m_rs232->setReleaseEnginePort(m_release);
+        }
+        return *m_rs232;
+    }
+
+    QWidget *m_owner;
+    QPointer<dlgConfigRS232> m_rs232;
+    QPointer<dlgGPIB> m_gpib;
+    std::function<void()> m_release;
+};
+
+#ifdef ZEP_HAVE_TRANSPORT
+std::unique_ptr<GpibBoard> makeGpibBoard()
+{
+#ifdef ZEP_HAVE_GPIB_BACKEND
+    return createGpibBoard();
+#else
+    return nullptr;
+#endif
+}
+
+class TransportLinks : public LinkOpener
+{
+public:
+    std::unique_ptr<SerialIo> openSerial(const QString &port, int baud, QString *error) override
+    {
+        auto link = std::make_unique<SerialTransport>();
+        if (!link->open(port, baud) && error)
+            *error = link->errorString();
+        return link;
+    }
+
+    std::unique_ptr<GpibBoard> openGpib(int board, int address, QString *error) override
+    {
+        std::unique_ptr<GpibBoard> bus = makeGpibBoard();
+        if (!bus) {
+            if (error)
+                *error = QStringLiteral("No GPIB board support is available on this system.");
+            return bus;
+        }
+        bus->setBoard(board);
+        bus->setPrimaryAddress(address);
+        if (!bus->configure() && error)
+            *error = bus->errorString();
+        return bus;
+    }
+};
+#endif
+
+#ifdef ZEP_HAVE_DIALOGS
+// The five instrument-action dialogs, created on first use and kept.
+class ModalActionDialogs : public ActionDialogs
+{
+public:
+    explicit ModalActionDialogs(QWidget *owner) : m_owner(owner) {}
+
+    std::optional<AutoRange> autoMode() override
+    {
+        auto &d = get(m_autoMode);
+        if (!d.Execute())
+            return std::nullopt;
+        return AutoRange{d.StartMemory(), d.EndMemory(), d.Cycle()};
+    }
+    std::optional<QString> delay() override
+    {
+        auto &d = get(m_delay);
+        if (!d.Execute())
+            return std::nullopt;
+        return QString::number(d.Delay());
+    }
+    std::optional<int> readTimes() override
+    {
+        auto &d = get(m_readTimes);
+        if (!d.Execute())
+            return std::nullopt;
+        return d.ReadTimes();
+    }
+    std::optional<int> saveMemory() override
+    {
+        auto &d = get(m_save);
+        if (!d.Execute())
+            return std::nullopt;
+        return d.Memory();
+    }
+    std::optional<int> recallMemory() override
+    {
+        auto &d = get(m_recall);
+        if (!d.Execute())
+            return std::nullopt;
+        return d.Memory();
+    }
+
+private:
+    template <typename D>
+    D &get(QPointer<D> &p)
+    {
+        if (!p)
+            p = new D(m_owner);
+        return *p;
+    }
+
+    QWidget *m_owner;
+    QPointer<dlgAutoMode> m_autoMode;
+    QPointer<dlgDelay> m_delay;
+    QPointer<dlgReadTimes> m_readTimes;
+    QPointer<dlgSaveData> m_save;
+    QPointer<dlgRecallData> m_recall;
+};
+#endif
+
+} // namespace
+
+namespace DefaultCollaborators {
+
+void complete(MDIForm1::Collaborators &c, QWidget *owner)
+{
+    if (!c.machineTypes)
+        c.machineTypes = std::make_shared<CatalogueMachineTypes>();
+    if (!c.panelFactory)
+        c.panelFactory = &createFrontPanel;
+    if (!c.interfaces)
+        c.interfaces = std::make_unique<SetupDialogs>(owner);
+#ifdef ZEP_HAVE_TRANSPORT
+    if (!c.links)
+        c.links = std::make_unique<TransportLinks>();
+#endif
+#ifdef ZEP_HAVE_DIALOGS
+    if (!c.dialogs)
+        c.dialogs = std::make_unique<ModalActionDialogs>(owner);
+#endif
+}
+
+} // namespace DefaultCollaborators

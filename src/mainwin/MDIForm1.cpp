@@ -1,0 +1,824 @@
+#include "mainwin/MDIForm1.h"
+
+#include "common/Clock.h"
+#include "common/Prompter.h"
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
+#include "mainwin/DefaultCollaborators.h"
+#include "mainwin/EnableTables.h"
+#include "mainwin/MachineTypeSource.h"
+#include "mainwin/ToolbarIcons.h"
+#include "mainwin/dlgQueryInitial.h"
+#include "mainwin/dlgWaitRsp.h"
+#include "mainwin/frmAbout.h"
+#include "mainwin/frmDebug.h"
+#include "panels/FrontPanel.h"
+#include "resources/Strings.h"
+#include "settings/SettingsStore.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+const QString RS232 = QStringLiteral("RS232");
+const QString GPIB = QStringLiteral("GPIB");
+const QString Menu = QStringLiteral("Menu");
+
+QPointer<MDIForm1> g_mainWindow;
+
+} // namespace
+
+MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
+    : QMainWindow(parent), m_c(std::move(collaborators)), m_mdi(new QMdiArea(this))
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(QStringLiteral("ZEP 2016"));
+    DefaultCollaborators::complete(m_c, this);
+    g_mainWindow = this;
+
+    m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    setCentralWidget(m_mdi);
+    createMenus();
+    createToolbar();
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->addWidget(m_statusLabel, 1);
+
+    m_engine.setHost(this);
+    m_waitRsp = new dlgWaitRsp(this);
+    m_engine.setIdleWaiter(m_waitRsp);
+    m_queryInitial = new dlgQueryInitial(m_engine, this);
+    m_c.interfaces->setReleasePort([this] { closeLinks(); });
+
+    QueryTimer.setInterval(QueryIntervalMs);
+    connect(&QueryTimer, &QTimer::timeout, this, &MDIForm1::QueryTimer_Timer);
+    StatusTimer.setInterval(StatusIntervalMs);
+    connect(&StatusTimer, &QTimer::timeout, this, &MDIForm1::StatusTimer_Timer);
+    // The deadline is measured on the program's clock; the timer only looks at it often.
+    GetMachineTypeTimer.setInterval(100);
+    connect(&GetMachineTypeTimer, &QTimer::timeout, this, &MDIForm1::GetMachineTypeTimer_Timer);
+    RecallTimer.setInterval(RecallDelayMs);
+    connect(&RecallTimer, &QTimer::timeout, this, [this] {
+        RecallTimer.stop();
+        RecallMemory2();
+    });
+
+    Commands::FamilyWord = m_menuZEP->title();
+    Commands::CmdIdn = QStringLiteral("*IDN?");
+    ResetMenu();
+    ResetToolbar();
+    SetupMenuMachineTypes();
+    StatusTimer.start();
+    StatusTimer_Timer();
+    resize(760, 520);
+}
+
+MDIForm1::~MDIForm1()
+{
+    QueryTimer.stop();
+    StatusTimer.stop();
+    GetMachineTypeTimer.stop();
+    RecallTimer.stop();
+    m_engine.ResetAll();
+    m_engine.setHost(nullptr);
+    m_engine.setIdleWaiter(nullptr);
+    m_engine.setSerialIo(nullptr);
+    m_engine.setGpibBoard(nullptr);
+    releaseWindows();
+    delete m_debug;
+}
+
+// ---------------------------------------------------------------- menus and toolbar
+
+QAction *MDIForm1::addItem(QMenu *menu, const QString &name, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(name);
+    m_items.insert(name, a);
+    return a;
+}
+
+void MDIForm1::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto menu = [this, bar](const QString &name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(name);
+        m_items.insert(name, m->menuAction());
+        m->menuAction()->setObjectName(name);
+        return m;
+    };
+    auto sub = [this](QMenu *parent, const QString &name, const QString &caption) {
+        QMenu *m = parent->addMenu(caption);
+        m->setObjectName(name);
+        m_items.insert(name, m->menuAction());
+        m->menuAction()->setObjectName(name);
+        return m;
+    };
+    auto separator = [](QMenu *m, const QString &name) { m->addSeparator()->setObjectName(name); };
+
+    QMenu *file = menu("mnuFile", "&File");
+    connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu *iface = menu("mnuInterface", "&Interface");
+    connect(addItem(iface, "mnuGPIB", "&GPIB..."), &QAction::triggered, this,
+            [this] { Setup(GPIB, QString(), false); });
+    connect(addItem(iface, "mnuRS232", "&RS232..."), &QAction::triggered, this,
+            [this] { Setup(RS232, QString(), false); });
+    connect(addItem(iface, "mnuUSB", "&USB..."), &QAction::triggered, this, &MDIForm1::mnuUSB_Click);
+    m_items["mnuGPIB"]->setCheckable(true);
+    m_items["mnuRS232"]->setCheckable(true);
+
+    QMenu *depart = menu("mnuDepart", "&Depart");
+    m_menuZEP = sub(depart, "mnuZEP", "ZEP");
+    QAction *first = m_menuZEP->addAction(QStringLiteral("HLBItem"));
+    first->setObjectName(QStringLiteral("mnuZEPItem"));
+    first->setCheckable(true);
+    m_zepItems.append(first);
+    connect(first, &QAction::triggered, this, [this] { mnuZEPItem_Click(0); });
+
+    QMenu *function = menu("mnuFunction", "F&unction");
+    connect(addItem(function, "mnuSaveMemory", "&Save Memory"), &QAction::triggered, this,
+            &MDIForm1::mnuSaveMemory_Click);
+    connect(addItem(function, "mnuRecallMemory", "&Recall Memory"), &QAction::triggered, this,
+            &MDIForm1::mnuRecallMemory_Click);
+    separator(function, "mnuDummy1");
+    connect(addItem(function, "mnuDelay", "&Delay"), &QAction::triggered, this,
+            &MDIForm1::mnuDelay_Click);
+    separator(function, "mnuDummy2");
+    connect(addItem(function, "mnuReadTimes", "Read &Times"), &QAction::triggered, this,
+            &MDIForm1::mnuReadTimes_Click);
+
+    QMenu *action = menu("mnuAction", "&Action");
+    QMenu *outMode = sub(action, "mnuOutMode", "Out &Mode");
+    connect(addItem(outMode, "mnuIndep", "&INDEP"), &QAction::triggered, this, &MDIForm1::mnuIndep_Click);
+    connect(addItem(outMode, "mnuParallel", "&PARALLEL"), &QAction::triggered, this,
+            &MDIForm1::mnuParallel_Click);
+    connect(addItem(outMode, "mnuTrack", "&TRACK"), &QAction::triggered, this, &MDIForm1::mnuTrack_Click);
+    connect(addItem(action, "mnuAutoMode", "&Auto Mode..."), &QAction::triggered, this,
+            &MDIForm1::mnuAutoMode_Click);
+    // A click has already flipped the check mark: the new state is what was asked for.
+    connect(addItem(action, "mnuOutput", "&Output"), &QAction::triggered, this,
+            [this](bool on) { DoOutput(on); });
+    connect(addItem(action, "mnuAutoRun", "Auto &Run"), &QAction::triggered, this,
+            [this](bool on) { DoAutoRun(on); });
+    connect(addItem(action, "mnuClearErrorOfProtection", "&Clear Error of Protection"),
+            &QAction::triggered, this, &MDIForm1::mnuClearErrorOfProtection_Click);
+    for (const char *name : {"mnuIndep", "mnuParallel", "mnuTrack", "mnuOutput", "mnuAutoRun"})
+        m_items[name]->setCheckable(true);
+    m_items["mnuIndep"]->setChecked(true);
+
+    QMenu *record = menu("mnuRecord", "&Record");
+    connect(addItem(record, "mnuRecordStart", "&Start"), &QAction::triggered, this,
+            &MDIForm1::mnuRecordStart_Click);
+    connect(addItem(record, "mnuRecordStop", "S&top"), &QAction::triggered, this,
+            &MDIForm1::mnuRecordStop_Click);
+    addItem(record, "mnuRecordPeriod", "Set&up");
+    connect(addItem(record, "mnuRecordSave", "S&ave"), &QAction::triggered, this,
+            &MDIForm1::mnuRecordSave_Click);
+    connect(addItem(record, "mnuRecordLoad", "&Load"), &QAction::triggered, this,
+            &MDIForm1::mnuRecordLoad_Click);
+    m_items["mnuRecord"]->setEnabled(false);
+
+    QMenu *view = menu("mnuView", "&View");
+    connect(addItem(view, "mnuControl", "&Control"), &QAction::triggered, this, [this] {
+        if (m_panel)
+            showOnly(m_panel);
+    });
+    connect(addItem(view, "mnuWave", "&Datalog"), &QAction::triggered, this, &MDIForm1::mnuWave_Click);
+    connect(addItem(view, "mnuTableData", "T&abular Data"), &QAction::triggered, this, [this] {
+        if (m_table)
+            showOnly(m_table);
+    });
+    QAction *toolbarItem = addItem(view, "mnuToolbar", "&Toolbar");
+    QAction *statusItem = addItem(view, "mnuStatusbar", "&Status Bar");
+    toolbarItem->setCheckable(true);
+    toolbarItem->setChecked(true);
+    statusItem->setCheckable(true);
+    statusItem->setChecked(true);
+    connect(toolbarItem, &QAction::toggled, this, [this](bool on) {
+        m_toolbar->setVisible(on);
+        AdjustWindowSize();
+    });
+    connect(statusItem, &QAction::toggled, this, [this](bool on) {
+        statusBar()->setVisible(on);
+        AdjustWindowSize();
+    });
+    addItem(view, "mnuNormalSize", "&Normal Size");
+
+    QMenu *help = menu("mnuHelp", "&Help");
+    connect(addItem(help, "mnuAboutTRMx", "&About ZEP 2016"), &QAction::triggered, this,
+            [this] { m_about->exec(); });
+    connect(addItem(help, "mnuDebug", "Debug"), &QAction::triggered, this, [this] {
+        if (!m_debug)
+            m_debug = new frmDebug(nullptr);
+        m_debug->show();
+        m_debug->raise();
+    });
+    m_about = new frmAbout(this);
+}
+
+QAction *MDIForm1::addButton(const QString &key, const QString &tip, bool twoState)
+{
+    QAction *a = m_toolbar->addAction(ToolbarIcons::icon(key), tip);
+    a->setObjectName(key);
+    a->setToolTip(tip);
+    a->setCheckable(twoState);
+    m_buttons.insert(key, a);
+    return a;
+}
+
+void MDIForm1::createToolbar()
+{
+    m_toolbar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setIconSize(QSize(24, 24));
+    connect(addButton("GPIB", "GPIB", false), &QAction::triggered, this,
+            [this] { Setup(GPIB, QString(), false); });
+    connect(addButton("RS232", "RS232", false), &QAction::triggered, this,
+            [this] { Setup(RS232, QString(), false); });
+    connect(addButton("OnOffLine", "Off line", true), &QAction::triggered, this,
+            &MDIForm1::OnOffLine_Click);
+    m_toolbar->addSeparator();
+    connect(addButton("SaveMemory", "Save Memory", false), &QAction::triggered, this,
+            &MDIForm1::mnuSaveMemory_Click);
+    connect(addButton("RecallMemory", "Recall Memory", false), &QAction::triggered, this,
+            &MDIForm1::mnuRecallMemory_Click);
+    connect(addButton("Delay", "Delay", false), &QAction::triggered, this, &MDIForm1::mnuDelay_Click);
+    connect(addButton("ReadTimes", "Read Times", false), &QAction::triggered, this,
+            &MDIForm1::mnuReadTimes_Click);
+    m_toolbar->addSeparator();
+    connect(addButton("Output", "Output", true), &QAction::triggered, this,
+            [this](bool on) { DoOutput(on); });
+    connect(addButton("AutoRun", "Auto Run", true), &QAction::triggered, this,
+            [this](bool on) { DoAutoRun(on); });
+    connect(addButton("ClearError", "Clear Error of Protection", false), &QAction::triggered, this,
+            &MDIForm1::mnuClearErrorOfProtection_Click);
+    m_toolbar->addSeparator();
+    connect(addButton("About", "About", false), &QAction::triggered, this, [this] { m_about->exec(); });
+}
+
+void MDIForm1::applyMenuTable(int layout)
+{
+    const QHash<QString, bool> enables = EnableTables::menuEnables(layout);
+    for (auto it = enables.cbegin(); it != enables.cend(); ++it)
+        m_items.value(it.key())->setEnabled(it.value());
+    setChecked(QStringLiteral("mnuGPIB"), false);
+    setChecked(QStringLiteral("mnuRS232"), false);
+    setChecked(QStringLiteral("mnuIndep"), true);
+}
+
+void MDIForm1::applyToolbarReset(int layout)
+{
+    const QStringList enabled = EnableTables::toolbarEnabledAtReset(layout);
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
+        it.value()->setEnabled(enabled.contains(it.key()));
+    setOnLineLook(false);
+}
+
+void MDIForm1::setOnLineLook(bool online)
+{
+    QAction *b = m_buttons.value(QStringLiteral("OnOffLine"));
+    b->setChecked(!online);  // pressed while off line
+    b->setIcon(ToolbarIcons::onOffLine(online));
+    b->setToolTip(online ? QStringLiteral("On line") : QStringLiteral("Off line"));
+}
+
+void MDIForm1::setChecked(const QString &item, bool on)
+{
+    if (QAction *a = m_items.value(item))
+        a->setChecked(on);
+}
+
+void MDIForm1::SetupMenu()
+{
+    setChecked(QStringLiteral("mnuRS232"), m_commType == RS232);
+    setChecked(QStringLiteral("mnuGPIB"), m_commType == GPIB);
+}
+
+void MDIForm1::SetupToolBar()
+{
+    const QStringList enabled = EnableTables::toolbarEnabledAtSetup(m_layoutType);
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+        it.value()->setEnabled(enabled.contains(it.key()));
+        it.value()->setChecked(false);
+    }
+    setOnLineLook(m_commType == RS232 || m_commType == GPIB);
+}
+
+void MDIForm1::OnOffLine_Click()
+{
+    const QString commType = SettingsStore::read(SettingKeys::CommType);
+    const QString mtype = SettingsStore::read(SettingKeys::MType);
+    if (commType.isEmpty()) {
+        setOnLineLook(running() && (m_commType == RS232 || m_commType == GPIB));
+        return;
+    }
+    Setup(commType, mtype, true);
+    if (m_mainFormState == 0)
+        setOnLineLook(false);
+}
+
+void MDIForm1::mnuUSB_Click()
+{
+    m_serialCaption = QStringLiteral("Config USB");
+    Setup(RS232, QString(), false);
+}
+
+void MDIForm1::mnuZEPItem_Click(int index)
+{
+    if (index >= 0 && index < m_zepItems.size())
+        Setup(Menu, m_zepItems.at(index)->text(), false);
+}
+
+bool MDIForm1::SetupMenuMachineTypes()
+{
+    bool found = false;
+    int listed = 0;
+    int rows = 0;
+    const QString family = Commands::FamilyWord;
+    for (const MachineTypeRow &row : m_c.machineTypes->rows()) {
+        if (!row.inMenu)
+            continue;
+        ++rows;
+        if (!MachineTypeRules::listedInFamily(row, family))
+            continue;
+        if (listed >= m_zepItems.size()) {
+            QAction *item = m_menuZEP->addAction(QString());
+            item->setObjectName(QStringLiteral("mnuZEPItem"));
+            item->setCheckable(true);
+            const int index = int(m_zepItems.size());
+            connect(item, &QAction::triggered, this, [this, index] { mnuZEPItem_Click(index); });
+            m_zepItems.append(item);
+        }
+        QAction *item = m_zepItems.at(listed);
+        item->setText(row.mtype);
+        item->setVisible(true);
+        const bool current = row.mtype == m_machineType;
+        item->setChecked(current);
+        found = found || current;
+        ++listed;
+    }
+    // Items of types no longer in the table are kept for reuse but not shown.
+    for (int i = listed; i < m_zepItems.size(); ++i)
+        m_zepItems.at(i)->setVisible(false);
+    m_machineTypeCount = rows;
+    m_machineMenuLoaded = true;
+    return found;
+}
+
+// ---------------------------------------------------------------- connection
+
+void MDIForm1::Setup(const QString &commType, const QString &type, bool IsDirect)
+{
+    if (running()) {
+        if (!Prompter::current().question(Strings::res(103), Strings::res(104)))
+            return;
+        ResetAll();
+    }
+    if (commType == RS232) {
+        const QString caption = m_serialCaption.isEmpty() ? Strings::res(216) : m_serialCaption;
+        m_serialCaption.clear();
+        const auto choice = m_c.interfaces->chooseSerial(IsDirect, caption);
+        if (!choice)
+            return;
+        SetupSerialPort(choice->port, choice->baud);
+    } else if (commType == GPIB) {
+        const auto choice = m_c.interfaces->chooseGpib(IsDirect);
+        if (!choice)
+            return;
+        closeLinks();
+        QString error;
+        m_gpib = m_c.links ? m_c.links->openGpib(choice->board, choice->address, &error) : nullptr;
+        if (!m_gpib) {
+            Prompter::current().message(error.isEmpty() ? QStringLiteral("The GPIB link cannot be opened.") : error,
+                                        QString());
+            return;
+        }
+        m_gpibAddress = choice->address;
+        m_engine.setGpibBoard(m_gpib.get());
+        if (!error.isEmpty())
+            trace(QStringLiteral("GPIB: ") + error);
+        BeginGetMachineType(GPIB, QString());
+        m_statusLabel->setText(Strings::res(105));
+    } else if (commType == Menu) {
+        BeginGetMachineType(Menu, type);
+    }
+}
+
+void MDIForm1::SetupSerialPort(const QString &port, int baud)
+{
+    if (running()) {
+        if (!Prompter::current().question(Strings::res(103), Strings::res(104)))
+            return;
+        ResetAll();
+    }
+    openSerial(port, baud);
+    BeginGetMachineType(RS232, QString());
+    m_statusLabel->setText(Strings::res(105));
+}
+
+void MDIForm1::offerSerialPort(const QString &path)
+{
+    m_c.interfaces->offerPort(path);
+}
+
+void MDIForm1::openSerial(const QString &port, int baud)
+{
+    closeLinks();
+    Commands::CmdTerminator = QStringLiteral("\n");
+    QString error;
+    if (m_c.links)
+        m_serial = m_c.links->openSerial(port, baud, &error);
+    m_baudRate = baud;
+    m_engine.setSerialIo(m_serial.get());
+    // Errors while opening are not fatal here: identification fails by its own deadline.
+    if (!error.isEmpty())
+        trace(QStringLiteral("RS232: ") + error);
+}
+
+void MDIForm1::closeLinks()
+{
+    m_engine.setSerialIo(nullptr);
+    m_engine.setGpibBoard(nullptr);
+    // A link may be closed from inside one of its own signals: delete it later.
+    if (m_serial)
+        m_serial.release()->deleteLater();
+    if (m_gpib)
+        m_gpib.release()->deleteLater();
+}
+
+void MDIForm1::BeginGetMachineType(const QString &commType, const QString &type)
+{
+    m_engine.ResetTasks();
+    m_engine.ResetTimeoutTask();
+    m_items["mnuGPIB"]->setEnabled(false);
+    m_items["mnuRS232"]->setEnabled(false);
+    m_mainFormState = 1;
+    m_commType = commType;
+    m_engine.CommType = commType;
+    if (commType == Menu) {
+        m_machineType = type;
+        if (SetupMenuMachineTypes())
+            OkGetMachineType();
+        else
+            FailGetMachineType();
+    } else if (commType == RS232 || commType == GPIB) {
+        m_answerHasType = false;
+        m_engine.SetupTimeoutTask(this, QStringLiteral("DevGetMachineTypeTimeout"));
+        m_engine.ExecQueryTask(Commands::CmdIdn, 5, this, QStringLiteral("DevSetupMachineType"),
+                               CallMethod);
+        m_getTypeStart = Clock::current().secondsSinceMidnight();
+        GetMachineTypeTimer.start();
+    }
+}
+
+void MDIForm1::DevSetupMachineType(const QString &answer)
+{
+    if (m_mainFormState != 1)
+        return;  // a late answer after a reset
+    ReportStatus(answer, 1000);
+    m_engine.ResetTimeoutTask();
+    m_machineType = MachineTypeRules::ParseMachineType(answer, &m_answerHasType);
+    // The layout is built outside the engine's delivery call.
+    QTimer::singleShot(100, this, &MDIForm1::DevSetupMachineType2);
+}
+
+void MDIForm1::DevSetupMachineType2()
+{
+    if (m_mainFormState != 1)
+        return;
+    // An answer without a second field names no type: not supported.
+    if (m_answerHasType && (SetupMenuMachineTypes() || SetupMenuMachineTypes()))
+        OkGetMachineType();
+    else
+        FailGetMachineType();
+}
+
+void MDIForm1::GetMachineTypeTimer_Timer()
+{
+    if (!GetMachineTypeTimer.isActive())
+        return;
+    const double elapsed = Clock::elapsedSeconds(m_getTypeStart, Clock::current().secondsSinceMidnight());
+    if (elapsed * 1000.0 < GetMachineTypeMs)
+        return;
+    GetMachineTypeTimer.stop();
+    FailGetMachineType();
+}
+
+void MDIForm1::DevGetMachineTypeTimeout()
+{
+    FailGetMachineType();
+    ReportStatus(Strings::res(107), 2000);
+}
+
+void MDIForm1::FailGetMachineType()
+{
+    GetMachineTypeTimer.stop();
+    // Nothing more is sent while the message is up.
+    m_engine.ResetTasks();
+    m_engine.CommType.clear();
+    Prompter::current().message(Strings::res(101), QString());
+    ResetAll();
+    EndGetMachineType();
+}
+
+void MDIForm1::OkGetMachineType()
+{
+    GetMachineTypeTimer.stop();
+    m_items["mnuWave"]->setEnabled(true);
+    setWindowTitle(m_machineType);
+    m_dialect = Commands::dialectFor(m_machineType);
+    Commands::InitCommands(m_dialect);
+    m_mainFormState = 3;
+    SetSettings();
+    EndGetMachineType();
+    if (!SetupLayout()) {
+        Prompter::current().message(
+            QStringLiteral("The machine type %1 has no front panel.").arg(m_machineType), QString());
+        ResetAll();
+        return;
+    }
+    // Read times: the stored budget of one polling cycle.
+    m_engine.ReadTimesMs = qBound(0, SettingsStore::readInt(SettingKeys::ReadTimes), 32) * 1000;
+    SetupToolBar();
+    SetupMenu();
+    if (QueryInitialValues()) {
+        ResetAll();
+        return;
+    }
+    if (!m_panel)
+        return;  // reset while the initial values were read
+    CheckOutput();
+    m_panel->AfterQueryInitialValuesBeforeShow();
+    showOnly(m_panel);
+}
+
+void MDIForm1::EndGetMachineType()
+{
+    m_items["mnuGPIB"]->setEnabled(m_layoutType < 3);
+    m_items["mnuRS232"]->setEnabled(true);
+    m_engine.ResetTasks();
+    m_engine.ResetTimeoutTask();
+}
+
+void MDIForm1::SetSettings()
+{
+    SettingsStore::write(SettingKeys::CommType, m_commType);
+    SettingsStore::write(SettingKeys::MType, m_machineType);
+}
+
+// ---------------------------------------------------------------- layout and windows
+
+std::optional<MachineTypeRow> MDIForm1::machineTypeRow(const QString &mtype) const
+{
+    return m_c.machineTypes->find(mtype);
+}
+
+QMdiSubWindow *MDIForm1::addChild(QWidget *widget)
+{
+    QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
+    sub->setObjectName(widget->objectName() + QStringLiteral("Window"));
+    sub->setWindowTitle(widget->windowTitle());
+    return sub;
+}
+
+bool MDIForm1::SetupLayout()
+{
+    m_engine.SetupTimeoutTask(this, QStringLiteral("OperationTimeout"));
+    const auto row = m_c.machineTypes->find(m_machineType);
+    const int layout = row ? row->layout : 0;
+    const int channels = channelCountOfLayout(layout);
+    if (channels == 0)
+        return false;
+    std::unique_ptr<FrontPanel> panel = m_c.panelFactory(layout, *this);
+    if (!panel)
+        return false;
+    m_layoutType = layout;
+    m_panel = panel.release();
+    m_panel->setObjectName(m_panel->objectName().isEmpty() ? QStringLiteral("frmLayout%1").arg(layout)
+                                                           : m_panel->objectName());
+    QMdiSubWindow *sub = addChild(m_panel);
+    sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    ResetTableandWave();
+    NewTable1(channels - 1);
+    NewWave1(channels - 1);
+    applyMenuTable(layout);
+    applyToolbarReset(layout);
+    m_panel->SetupLayout();
+    sub->hide();
+    sub->adjustSize();
+    sub->move(0, 0);
+    AdjustWindowSize();
+    return true;
+}
+
+void MDIForm1::NewTable1(int n)
+{
+    auto *table = new QWidget;
+    table->setObjectName(QStringLiteral("frmDataTable"));
+    table->setWindowTitle(QStringLiteral("Data Table"));
+    table->setProperty("channelIndex", n);
+    m_channelIndex = n;
+    m_table = table;
+    addChild(table)->hide();
+}
+
+void MDIForm1::NewWave1(int n)
+{
+    auto *wave = new QWidget;
+    wave->setObjectName(QStringLiteral("frmGraphicRecord"));
+    wave->setWindowTitle(QStringLiteral("Graphic Record"));
+    wave->setProperty("channelCount", n + 1);
+    m_wave = wave;
+    addChild(wave)->hide();
+}
+
+void MDIForm1::ResetTableandWave()
+{
+    for (QWidget *w : {m_wave.data(), m_table.data()}) {
+        if (!w)
+            continue;
+        QWidget *sub = w->parentWidget();
+        (sub ? sub : w)->hide();
+        (sub ? sub : w)->deleteLater();
+    }
+    m_wave = nullptr;
+    m_table = nullptr;
+}
+
+void MDIForm1::releaseWindows()
+{
+    ResetTableandWave();
+    if (m_panel) {
+        QWidget *sub = m_panel->parentWidget();
+        (sub ? sub : m_panel.data())->hide();
+        (sub ? sub : m_panel.data())->deleteLater();
+    }
+    m_panel = nullptr;
+}
+
+void MDIForm1::showOnly(QWidget *front)
+{
+    for (QWidget *w : {static_cast<QWidget *>(m_panel.data()), m_table.data(), m_wave.data()}) {
+        if (!w || !w->parentWidget())
+            continue;
+        if (w == front) {
+            w->show();
+            w->parentWidget()->showNormal();
+            w->parentWidget()->raise();
+            m_mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(w->parentWidget()));
+        } else {
+            w->parentWidget()->hide();
+        }
+    }
+}
+
+void MDIForm1::mnuWave_Click()
+{
+    if (!m_panel)
+        return;
+    if (!m_wave)
+        NewWave1(m_channelIndex);
+    showOnly(m_wave);
+}
+
+void MDIForm1::AdjustWindowSize()
+{
+    if (!m_panel || !m_panel->parentWidget())
+        return;
+    const QSize outer = m_panel->parentWidget()->size();
+    const QSize client = m_mdi->size();
+    const QSize diff = outer - client;
+    if (diff.isNull())
+        return;
+    resize(size() + diff);
+}
+
+void MDIForm1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)
+        && m_panel) {
+        QTimer::singleShot(0, this, [this] {
+            showNormal();
+            AdjustWindowSize();
+        });
+    }
+}
+
+void MDIForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!m_panel || m_adjustPending)
+        return;
+    m_adjustPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_adjustPending = false;
+        AdjustWindowSize();
+    });
+}
+
+bool MDIForm1::QueryInitialValues()
+{
+    if (m_commType != RS232 && m_commType != GPIB)
+        return false;
+    if (!m_panel)
+        return true;
+    m_isSuspendOutput = true;
+    m_isQueryInitialValues = true;
+    const bool cancelled = m_panel->QueryInitialValues();
+    m_isSuspendOutput = false;
+    m_isQueryInitialValues = false;
+    return cancelled;
+}
+
+bool MDIForm1::runQueryInitialDialog()
+{
+    return m_queryInitial->Execute();
+}
+
+void MDIForm1::ResetAll()
+{
+    m_engine.ResetAll();
+    m_commType.clear();
+    m_engine.CommType.clear();
+    m_mainFormState = 0;
+    QueryTimer.stop();
+    GetMachineTypeTimer.stop();
+    RecallTimer.stop();
+    closeLinks();
+    releaseWindows();
+    m_layoutType = 0;
+    setChecked(QStringLiteral("mnuOutput"), false);
+    setChecked(QStringLiteral("mnuAutoRun"), false);
+    m_items["mnuRecord"]->setEnabled(false);
+    ResetMenu();
+    ResetToolbar();
+}
+
+void MDIForm1::OperationTimeout()
+{
+    // Nothing more is sent on the failed link while the message is up.
+    QueryTimer.stop();
+    m_engine.ResetTasks();
+    m_engine.CommType.clear();
+    Prompter::current().message(Strings::res(115), Strings::res(116));
+    ResetAll();
+}
+
+// ---------------------------------------------------------------- timers and status
+
+void MDIForm1::QueryTimer_Timer()
+{
+    if (m_panel)
+        m_panel->DoQuery();
+}
+
+void MDIForm1::StatusTimer_Timer()
+{
+    m_statusLabel->setText(m_status.tick(m_mainFormState));
+}
+
+QString MDIForm1::statusText() const
+{
+    return m_statusLabel->text();
+}
+
+void MDIForm1::ReportStatus(const QString &text, int ms)
+{
+    m_status.report(text, ms);
+}
+
+void MDIForm1::trace(const QString &text)
+{
+    if (m_debug && m_debug->isVisible())
+        m_debug->Report(text);
+}
+
+void MDIForm1::Report(const QString &line)
+{
+    if (g_mainWindow)
+        g_mainWindow->trace(line);
+}
+
+void MDIForm1::closeEvent(QCloseEvent *event)
+{
+    QueryTimer.stop();
+    RecallTimer.stop();
+    GetMachineTypeTimer.stop();
+    m_engine.ResetAll();
+    closeLinks();
+    releaseWindows();
+    if (m_debug)
+        m_debug->close();
+    event->accept();
+}

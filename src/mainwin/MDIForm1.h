@@ -1,0 +1,224 @@
+#pragma once
+
+#include "link/CommTasker.h"
+#include "link/Commands.h"
+#include "mainwin/Collaborators.h"
+#include "mainwin/StatusLine.h"
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
+#include "panels/FrontPanel.h"
+#include "panels/PanelHost.h"
+#include "mainwin/frmDebug.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+class FrontPanel;
+class MachineTypeSource;
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+class dlgQueryInitial;
+class dlgWaitRsp;
+class frmAbout;
+class frmDebug;
+
+// The program's main window: menus, toolbar and status bar; connects to the supply,
+// identifies its machine type, creates the front panel of its layout with the table and
+// graph windows, drives the polling while the output is on, runs the instrument actions and
+// resets everything when the link fails.
+class MDIForm1 : public QMainWindow, public PanelHost, public EngineHost
+{
+    Q_OBJECT
+public:
+    struct Collaborators {
+        std::shared_ptr<MachineTypeSource> machineTypes;
+        PanelFactoryFn panelFactory;
+        std::unique_ptr<InterfaceChooser> interfaces;
+        std::unique_ptr<LinkOpener> links;
+        std::unique_ptr<ActionDialogs> dialogs;
+    };
+
+    static constexpr int QueryIntervalMs = 166;
+    static constexpr int StatusIntervalMs = 100;
+    static constexpr int GetMachineTypeMs = 7500;
+    static constexpr int RecallDelayMs = 100;
+
+    explicit MDIForm1(Collaborators collaborators = {}, QWidget *parent = nullptr);
+    ~MDIForm1() override;
+
+    // --- Connection and identification
+    void Setup(const QString &commType, const QString &type, bool IsDirect);
+    // Connects to a serial port given directly (the built-in virtual supply).
+    void SetupSerialPort(const QString &port, int baud);
+    // Lists a device path in the RS232 dialog's port list from now on.
+    void offerSerialPort(const QString &path);
+    void BeginGetMachineType(const QString &commType, const QString &type);
+    Q_INVOKABLE void DevSetupMachineType(const QString &answer);
+    void DevSetupMachineType2();
+    Q_INVOKABLE void DevGetMachineTypeTimeout();
+    void FailGetMachineType();
+    void OkGetMachineType();
+    void EndGetMachineType();
+    bool SetupMenuMachineTypes();
+    // Checks the identification deadline (run by GetMachineTypeTimer).
+    void GetMachineTypeTimer_Timer();
+
+    // --- Layout and windows
+    bool SetupLayout();
+    bool QueryInitialValues();
+    void AdjustWindowSize();
+    void ResetAll();
+    Q_INVOKABLE void OperationTimeout();
+    void SetSettings();
+
+    // --- Menus and toolbar
+    void ResetMenu() { applyMenuTable(0); }
+    void ResetToolbar() { applyToolbarReset(0); }
+    void SetupMenu();
+    void SetupToolBar();
+    void OnOffLine_Click();
+    void mnuUSB_Click();
+    void mnuZEPItem_Click(int index);
+
+    // --- Instrument actions
+    void DoOutput(bool on) override;
+    void ToggleOutput();
+    void CheckOutput();
+    void DoAutoRun(bool on) override;
+    void ToggleAutoRun();
+    void mnuAutoMode_Click() override;
+    void mnuDelay_Click();
+    void mnuIndep_Click() override;
+    void mnuParallel_Click() override;
+    void mnuTrack_Click() override;
+    void SetMenuOutputModeAllUnchecked() override;
+    void mnuSaveMemory_Click() override;
+    void mnuRecallMemory_Click() override;
+    void RecallMemory2();
+    void mnuReadTimes_Click();
+    void mnuClearErrorOfProtection_Click();
+    void mnuRecordStart_Click();
+    void mnuRecordStop_Click();
+    void mnuRecordSave_Click();
+    void mnuRecordLoad_Click();
+
+    // --- Timers (public so tests can tick them without waiting)
+    void QueryTimer_Timer();
+    void StatusTimer_Timer();
+    QTimer QueryTimer;
+    QTimer StatusTimer;
+    QTimer GetMachineTypeTimer;
+    QTimer RecallTimer;
+
+    // --- EngineHost
+    void ReportStatus(const QString &text, int ms) override;
+    bool isQueryTimerEnabled() const override { return QueryTimer.isActive(); }
+    void trace(const QString &text) override;
+
+    // --- PanelHost
+    QString MachineType() const override { return m_machineType; }
+    QString CommType() const override { return m_commType; }
+    int MainFormState() const override { return m_mainFormState; }
+    bool IsQueryInitialValues() const override { return m_isQueryInitialValues; }
+    int baudRate() const override { return m_baudRate; }
+    int gpibAddress() const override { return m_gpibAddress; }
+    CommTasker &engine() override { return m_engine; }
+    std::optional<MachineTypeRow> machineTypeRow(const QString &mtype) const override;
+    bool runQueryInitialDialog() override;
+    int iSet() const override { return m_iSet; }
+    void setISet(int value) override { m_iSet = value; }
+
+    // --- State other windows and tests read
+    int LayoutType() const { return m_layoutType; }
+    int MachineTypeCount() const { return m_machineTypeCount; }
+    bool IsSuspendOutput() const { return m_isSuspendOutput; }
+    Commands::Dialect dialect() const { return m_dialect; }
+    FrontPanel *OperatorForm() const { return m_panel; }
+    QWidget *tableDataForm1() const { return m_table; }
+    QWidget *waveForm1() const { return m_wave; }
+    QString statusText() const;
+    QAction *menuItem(const QString &name) const { return m_items.value(name); }
+    QAction *toolButton(const QString &key) const { return m_buttons.value(key); }
+    QMdiArea *mdiArea() const { return m_mdi; }
+    frmDebug *debugWindow() const { return m_debug; }
+
+    // Trace lines from anywhere in the program go to the open debug window.
+    static void Report(const QString &line);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    QAction *addButton(const QString &key, const QString &tip, bool twoState);
+    void applyMenuTable(int layout);
+    void applyToolbarReset(int layout);
+    void setOnLineLook(bool online);
+    void setChecked(const QString &item, bool on);
+    bool running() const { return m_mainFormState == 3; }
+    bool readyForActions() const;
+    void queueCommand(const QString &command);
+    void openSerial(const QString &port, int baud);
+    void closeLinks();
+    void releaseWindows();
+    QMdiSubWindow *addChild(QWidget *widget);
+    void NewTable1(int n);
+    void NewWave1(int n);
+    void ResetTableandWave();
+    void showOnly(QWidget *front);
+    void mnuWave_Click();
+    void invokeOnTable(const char *member);
+    void modeAction(Commands::Coupling mode, const QString &item);
+
+    Collaborators m_c;
+    CommTasker m_engine;
+    StatusLine m_status;
+
+    QMdiArea *m_mdi;
+    QToolBar *m_toolbar = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QMenu *m_menuZEP = nullptr;
+    QHash<QString, QAction *> m_items;
+    QHash<QString, QAction *> m_buttons;
+    QList<QAction *> m_zepItems;
+
+    std::unique_ptr<SerialIo> m_serial;
+    std::unique_ptr<GpibBoard> m_gpib;
+    QPointer<FrontPanel> m_panel;
+    QPointer<QWidget> m_table;
+    QPointer<QWidget> m_wave;
+    int m_channelIndex = 0;
+
+    dlgQueryInitial *m_queryInitial = nullptr;
+    dlgWaitRsp *m_waitRsp = nullptr;
+    frmAbout *m_about = nullptr;
+    QPointer<frmDebug> m_debug;
+
+    QString m_commType;
+    QString m_machineType;
+    int m_mainFormState = 0;
+    int m_machineTypeCount = 0;
+    bool m_machineMenuLoaded = false;
+    bool m_answerHasType = false;
+    int m_layoutType = 0;
+    bool m_isSuspendOutput = false;
+    bool m_isQueryInitialValues = false;
+    int m_iSet = 0;
+    int m_baudRate = 9600;
+    int m_gpibAddress = 0;
+    Commands::Dialect m_dialect = Commands::DialectChannelScpi;
+    double m_getTypeStart = 0;
+    bool m_adjustPending = false;
+    QString m_serialCaption;  // the RS232 dialog's caption for the next connect
+};
