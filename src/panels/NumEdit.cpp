@@ -73,6 +73,10 @@ bool NumEdit::parse(const QString &text, double &v) const
 
 double NumEdit::valueFromText(const QString &text) const
 {
+    // The text shown for the current value stands for that value at full precision, so
+    // leaving the field or a refused entry never rounds the value to the display.
+    if (text == textFromValue(value()))
+        return value();
     double v = 0;
     return parse(text, v) ? v : value();
 }
@@ -88,11 +92,11 @@ QValidator::State NumEdit::validate(QString &input, int &) const
         const QChar c = t.at(i);
         if (c.isDigit())
             continue;
-        if (c == QLatin1Char('-') && i == 0 && minimum() < 0)
-            continue;
+        if (c == QLatin1Char('-') && i == 0)
+            continue; // below the minimum: not accepted, Enter brings the previous value back
         if ((c == QLatin1Char('.') || QString(c) == point) && ++separators == 1)
             continue;
-        return QValidator::Invalid; // letters, a second separator, a sign below zero
+        return QValidator::Invalid; // letters, a second separator
     }
     double v = 0;
     if (!parse(t, v))

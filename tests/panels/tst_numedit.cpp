@@ -78,6 +78,15 @@ private slots:
         QTest::keyClick(&e, Qt::Key_Return);
         QCOMPARE(e.displayedText(), QStringLiteral("0.12"));
         QVERIFY(qAbs(e.value() - 0.1234) < 1e-9);
+        // Leaving the field, or a refused entry, does not round the value to what is shown.
+        QSignalSpy changed(&e, qOverload<double, double>(&NumEdit::valueChanged));
+        QTest::keyClick(&e, Qt::Key_Return);
+        e.selectAll();
+        QTest::keyClicks(&e, QStringLiteral("-1"));
+        QTest::keyClick(&e, Qt::Key_Return);
+        QVERIFY(qAbs(e.value() - 0.1234) < 1e-9);
+        QCOMPARE(e.displayedText(), QStringLiteral("0.12"));
+        QCOMPARE(changed.count(), 0);
     }
 
     void formatRequestAndKeepFlag()
