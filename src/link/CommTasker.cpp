@@ -187,6 +187,7 @@ bool CommTasker::ExecQueryTaskQuad(const QString &xOutString, int, QObject *xObj
     // query would interleave with the answer being read.
     if (link() != Link::Serial || ConsumeDepth != 0 || QueryBusy || CmdBusy || OpMode != 0)
         return true;
+    const QPointer<QObject> target(xObj);  // the panel may close while the line waits
     QString answer;
     {
         DepthGuard guard(ConsumeDepth);
@@ -198,8 +199,8 @@ bool CommTasker::ExecQueryTaskQuad(const QString &xOutString, int, QObject *xObj
     const QLatin1Char unit(xOutString.startsWith(QLatin1Char('V'), Qt::CaseInsensitive) ? 'V'
                                                                                          : 'A');
     if (answer.size() > 3 && answer.size() < 10 && answer.contains(unit, Qt::CaseInsensitive)
-        && xObj) {
-        assignProperty(xObj, QStringLiteral("Text"),
+        && target) {
+        assignProperty(target.data(), QStringLiteral("Text"),
                        NumberFormat::formatForWire(NumberFormat::leadingNumber(answer),
                                                    QStringLiteral("##0.000")));
     }
@@ -299,7 +300,8 @@ bool CommTasker::stepGpib(const RingView &ring, Task &task)
         case 3:
             task.TaskState = 4;
             if (task.Cancelled) {
-                trace(QStringLiteral("query paired but cancelled"));
+                trace(ring.isQuery() ? QStringLiteral("query paired but cancelled")
+                                     : QStringLiteral("cmd paired but cancelled"));
                 break;
             }
             delivered = deliver(task);

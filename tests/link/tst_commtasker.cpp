@@ -678,6 +678,12 @@ void TestCommTasker::quadQueryFormatsReadings()
     rig.tick();
     QCOMPARE(rig.serial.queried.last(), QStringLiteral("VOUT2?"));
     QCOMPARE(rig.serial.queried.count(VoltQuery), 1);
+
+    // The panel closes while its reading is on the way.
+    auto closing = std::make_unique<QLineEdit>();
+    rig.serial.duringQuery = [&] { closing.reset(); };
+    QVERIFY(rig.engine.ExecQueryTaskQuad(VoltQuery, 5, closing.get(), QString(), 0));
+    QVERIFY(!closing);
 }
 
 void TestCommTasker::menuLinkTakesCommandsOnly()
