@@ -1,0 +1,34 @@
+#include "link/transport/GpibWorker.h"
+
+#include "link/transport/GpibLibrary.h"
+
+int GpibWorker::openDevice(int board, int pad, int previous)
+{
+    m_library->closeDevice(previous);
+    const int ud = m_library->openDevice(board, pad);
+    m_lastError = ud < 0 ? m_library->lastError() : QString();
+    return ud;
+}
+
+void GpibWorker::closeDevice(int ud)
+{
+    m_library->closeDevice(ud);
+}
+
+void GpibWorker::write(int ud, const QByteArray &data, quint64 generation)
+{
+    const bool ok = m_library->write(ud, data);
+    emit writeDone(generation, ok, ok ? QString() : m_library->lastError());
+}
+
+void GpibWorker::read(int ud, quint64 generation)
+{
+    QByteArray data;
+    const bool ok = m_library->read(ud, &data);
+    emit readDone(generation, ok, data, ok ? QString() : m_library->lastError());
+}
+
+void GpibWorker::clear(int ud)
+{
+    m_library->clear(ud);
+}

@@ -1,0 +1,115 @@
+#include "link/transport/LinuxGpibBoard.h"
+
+#include "link/transport/GpibLibrary.h"
+#include "link/transport/GpibWorker.h"
+
+#include <QMetaObject>
+
+LinuxGpibBoard::LinuxGpibBoard(QObject *parent, const QString &library)
+    : GpibBoard(parent)
+    , m_libraryName(library)
+{
+    m_thread.setObjectName(QStringLiteral("gpib"));
+}
+
+LinuxGpibBoard::~LinuxGpibBoard()
+{
+    if (!m_worker)
+        return;
+    if (m_device >= 0)
+        QMetaObject::invokeMethod(m_worker, "closeDevice", Qt::QueuedConnection, Q_ARG(int, m_device));
+    QMetaObject::invokeMethod(m_worker, "deleteLater", Qt::QueuedConnection);
+    m_thread.quit();
+    m_thread.wait();  // after any call in progress has returned (at most its time-out)
+}
+
+bool LinuxGpibBoard::configure()
+{
+    ++m_generation;
+    if (!m_library) {
+        QString error;
+        m_library = GpibLibrary::load(m_libraryName, &error);
+        if (!m_library) {
+            setErrorString(error);
+            return false;
+        }
+        m_worker = new GpibWorker(m_library);
+        m_worker->moveToThread(&m_thread);
+        connect(m_worker, &GpibWorker::writeDone, this, &LinuxGpibBoard::onWriteDone);
+        connect(m_worker, &GpibWorker::readDone, this, &LinuxGpibBoard::onReadDone);
+        m_thread.start();
+    }
+    if (board() < 0 || primaryAddress() < 0 || primaryAddress() > 30) {
+        setErrorString(QStringLiteral("Invalid GPIB board %1 or address %2")
+                           .arg(board()).arg(primaryAddress()));
+        return false;
+    }
+    int ud = -1;
+    QMetaObject::invokeMethod(m_worker, "openDevice", Qt::BlockingQueuedConnection,
+                              Q_RETURN_ARG(int, ud), Q_ARG(int, board()),
+                              Q_ARG(int, primaryAddress()), Q_ARG(int, m_device));
+    m_device = ud;
+    if (ud < 0) {
+        setErrorString(QStringLiteral("Cannot open GPIB%1 address %2: %3")
+                           .arg(board()).arg(primaryAddress()).arg(m_worker->lastError()));
+        return false;
+    }
+    setErrorString(QString());
+    return true;
+}
+
+bool LinuxGpibBoard::write(const QString &message)
+{
+    if (m_device < 0) {
+        setErrorString(QStringLiteral("GPIB board not configured"));
+        return false;
+    }
+    return QMetaObject::invokeMethod(m_worker, "write", Qt::QueuedConnection, Q_ARG(int, m_device),
+                                     Q_ARG(QByteArray, message.toLatin1()),
+                                     Q_ARG(quint64, m_generation));
+}
+
+void LinuxGpibBoard::read()
+{
+    if (m_device < 0) {
+        QMetaObject::invokeMethod(this, [this] {
+            setErrorString(QStringLiteral("GPIB board not configured"));
+            emit error(errorString());
+        }, Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(m_worker, "read", Qt::QueuedConnection, Q_ARG(int, m_device),
+                              Q_ARG(quint64, m_generation));
+}
+
+void LinuxGpibBoard::reset()
+{
+    ++m_generation;  // outcomes of earlier calls are dropped
+    if (m_device >= 0)
+        QMetaObject::invokeMethod(m_worker, "clear", Qt::QueuedConnection, Q_ARG(int, m_device));
+}
+
+void LinuxGpibBoard::onWriteDone(quint64 generation, bool ok, const QString &text)
+{
+    if (generation != m_generation)
+        return;
+    if (!ok) {
+        setErrorString(QStringLiteral("GPIB write failed: ") + text);
+        emit error(errorString());
+        return;
+    }
+    emit writeComplete();
+}
+
+void LinuxGpibBoard::onReadDone(quint64 generation, bool ok, const QByteArray &data,
+                                const QString &text)
+{
+    if (generation != m_generation)
+        return;
+    if (!ok) {
+        setErrorString(QStringLiteral("GPIB read failed: ") + text);
+        emit error(errorString());
+        return;
+    }
+    emit dataRead(QString::fromLatin1(data));
+}

@@ -1,0 +1,206 @@
+// The pseudo-terminal server and the zep-sim executable, seen from a serial port.
+#include "sim/PtySupplyServer.h"
+#include "sim/VirtualSupply.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+bool openPort(QSerialPort &port, const QString &name, int baud = 9600)
+{
+    port.setPortName(name);
+    port.setBaudRate(baud);
+    return port.open(QIODevice::ReadWrite);
+}
+
+// Reads until `lines` complete lines have arrived (or 3 s passed).
+QByteArray readLines(QSerialPort &port, int lines = 1)
+{
+    QByteArray got;
+    (void)QTest::qWaitFor([&] {
+        got += port.readAll();
+        return got.count('\n') >= lines;
+    }, 3000);
+    return got;
+}
+
+QString readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+} // namespace
+
+class TstPtySupplyServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+
+    void linkLifecycle()
+    {
+        QTemporaryDir dir;
+        auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-1501"));
+        const QString link = dir.filePath(QStringLiteral("supply"));
+
+        // A stale link from an earlier run is replaced.
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
+        sim::PtySupplyServer server(*supply);
+        QVERIFY2(server.start(link), qPrintable(server.errorString()));
+        QCOMPARE(server.portName(), link);
+        QCOMPARE(QFileInfo(link).symLinkTarget(), server.slaveName());
+        QVERIFY(server.slaveName().startsWith(QLatin1String("/dev/pts/")));
+        server.stop();
+        QVERIFY(!QFileInfo(link).isSymLink());
+
+        // Anything else in the way is left alone.
+        const QString file = dir.filePath(QStringLiteral("file"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(!server.start(file));
+        QCOMPARE(server.errorString(), file + QStringLiteral(" exists and is not a link"));
+        QVERIFY(QFileInfo(file).isFile());
+
+        // Without a link the slave device is the port name.
+        QVERIFY(server.start());
+        QCOMPARE(server.portName(), server.slaveName());
+        QSerialPort port;
+        QVERIFY(openPort(port, server.portName(), 115200));
+        QCOMPARE(server.portBaudRate(), 115200);
+        port.write("*IDN?\n");
+        QCOMPARE(readLines(port), QByteArray("ZENVOLT,XPP-1501,SN00003,V1.10\n"));
+    }
+
+    void linesLogAndFaults()
+    {
+        QTemporaryDir dir;
+        auto supply = sim::VirtualSupply::create(QStringLiteral("ZEP-2303"));
+        sim::PtySupplyServer server(*supply);
+        const QString logPath = dir.filePath(QStringLiteral("sim.log"));
+        {
+            QFile old(logPath);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("earlier\n");
+        }
+        QVERIFY(server.setLogFile(logPath));
+        QVERIFY(server.start(dir.filePath(QStringLiteral("link"))));
+        QSignalSpy received(&server, &sim::PtySupplyServer::lineReceived);
+        QSerialPort port;
+        QVERIFY(openPort(port, server.portName()));
+
+        // Lines end with "\n" or "\r\n" and may arrive in pieces.
+        port.write("VSET1:5\r\nVSE");
+        port.flush();
+        QTRY_COMPARE(received.size(), 1);
+        port.write("T1?\n");
+        QCOMPARE(readLines(port), QByteArray("5.000V\n"));
+        QCOMPARE(supply->receivedLines(), QStringList({QStringLiteral("VSET1:5"), QStringLiteral("VSET1?")}));
+        QCOMPARE(readFile(logPath), QStringLiteral("earlier\nVSET1:5\nVSET1?\n"));
+
+        // Two parts with a pause: the first part arrives alone, then the rest.
+        supply->faults().splitParts = 2;
+        supply->faults().splitPauseMs = 300;
+        port.write("ISET1?\n");
+        QByteArray first;
+        QVERIFY(QTest::qWaitFor([&] { first += port.readAll(); return !first.isEmpty(); }, 3000));
+        QVERIFY(!first.endsWith('\n'));
+        QCOMPARE(first + readLines(port), QByteArray("3.000A\n"));
+        supply->faults().splitParts = 1;
+
+        // The first identification after power-up is garbled, the second is not.
+        supply->faults().invalidFirstIdn = true;
+        port.write("*IDN?\n*IDN?\n");
+        QCOMPARE(readLines(port, 2), QByteArray("Invalid Character.\nZENVOLT,ZEP-2303,SN00006,V3.00\n"));
+
+        // Noise without line ends is dropped instead of piling up.
+        port.write(QByteArray(5000, 'z'));
+        port.write("\nVSET2?\n");
+        QCOMPARE(readLines(port), QByteArray("0.000V\n"));
+    }
+
+    void wireTimeFollowsPortSpeed()
+    {
+        auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-3201"));
+        sim::PtySupplyServer server(*supply);
+        QVERIFY(server.start());
+        QSerialPort port;
+        QVERIFY(openPort(port, server.portName(), 1200));
+        QCOMPARE(server.portBaudRate(), 1200);
+        // 31 bytes at 1200 baud take 258 ms on a real line: not there after the write.
+        port.write("*IDN?\n");
+        port.flush();
+        QTest::qWait(50);
+        QCOMPARE(port.readAll(), QByteArray());
+        QCOMPARE(readLines(port), QByteArray("ZENVOLT,XPP-3201,SN00001,V2.01\n"));
+    }
+
+    void dropLinkFailsTheOpenPort()
+    {
+        QTemporaryDir dir;
+        auto supply = sim::VirtualSupply::create(QStringLiteral("SPP-KRX72"));
+        sim::PtySupplyServer server(*supply);
+        QVERIFY(server.start(dir.filePath(QStringLiteral("link"))));
+        QSerialPort port;
+        QVERIFY(openPort(port, server.portName()));
+        QSignalSpy dropped(&server, &sim::PtySupplyServer::linkDropped);
+        QSignalSpy portError(&port, &QSerialPort::errorOccurred);
+        server.dropLink();
+        QCOMPARE(dropped.size(), 1);
+        QVERIFY(!server.isRunning());
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("link"))));
+        QTRY_VERIFY(!portError.isEmpty());
+        const auto kind = portError.first().first().value<QSerialPort::SerialPortError>();
+        QVERIFY(kind == QSerialPort::ResourceError || kind == QSerialPort::ReadError);
+    }
+
+    void executable()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("link"));
+        const QString logPath = dir.filePath(QStringLiteral("lines.log"));
+
+        QProcess help;
+        help.start(QStringLiteral(ZEP_SIM_PATH), {QStringLiteral("--help")});
+        QVERIFY(help.waitForFinished(10000));
+        QCOMPARE(help.exitCode(), 0);
+        QVERIFY(help.readAllStandardOutput().contains("--link"));
+
+        QProcess unknown;
+        unknown.start(QStringLiteral(ZEP_SIM_PATH), {QStringLiteral("--type"), QStringLiteral("NOPE"),
+                                                     QStringLiteral("--link"), link});
+        QVERIFY(unknown.waitForFinished(10000));
+        QCOMPARE(unknown.exitCode(), 2);
+        QVERIFY(unknown.readAllStandardError().contains("ZEP-4303"));
+
+        QProcess sim;
+        sim.start(QStringLiteral(ZEP_SIM_PATH),
+                  {QStringLiteral("--type"), QStringLiteral("ZEP-4303"), QStringLiteral("--link"), link,
+                   QStringLiteral("--log"), logPath});
+        QVERIFY(sim.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+        {
+            QSerialPort port;
+            QVERIFY(openPort(port, link));
+            port.write("REMOTE\nVSET4:4.5\nVSET4?\n");
+            QCOMPARE(readLines(port), QByteArray("4.500V\n"));
+        }
+        sim.terminate();  // SIGTERM
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QCOMPARE(readFile(logPath), QStringLiteral("REMOTE\nVSET4:4.5\nVSET4?\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPtySupplyServer)
+#include "tst_ptysupplyserver.moc"

@@ -1,0 +1,199 @@
+// GPIB boards: the virtual bus's board and the linux-gpib board (with and without the
+// library), each delivering its events asynchronously, after the call that started them.
+#include "link/CommTasker.h"
+#include "link/transport/LinuxGpibBoard.h"
+#include "sim/VirtualGpibBus.h"
+#include "sim/VirtualSupply.h"
+#include "support/TestEnvironment.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <dlfcn.h>
+
+namespace {
+
+// Records a board's events in order, as "writeComplete", "dataRead:<text>", "error:<text>".
+struct EventLog {
+    explicit EventLog(GpibBoard &board)
+    {
+        QObject::connect(&board, &GpibBoard::writeComplete, [this] { events << QStringLiteral("writeComplete"); });
+        QObject::connect(&board, &GpibBoard::dataRead, [this](const QString &d) { events << QStringLiteral("dataRead:") + d; });
+        QObject::connect(&board, &GpibBoard::error, [this](const QString &e) { events << QStringLiteral("error:") + e; });
+    }
+    bool waitFor(int count, int ms = 3000)
+    {
+        return QTest::qWaitFor([&] { return events.size() >= count; }, ms);
+    }
+    QStringList events;
+};
+
+class IdnSink : public QObject
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE void DevSetupMachineType(const QString &answer) { answers << answer; }
+    QStringList answers;
+};
+
+} // namespace
+
+class TstGpib : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+    void cleanup() { sim::VirtualGpibBus::instance().clear(); }
+
+    void virtualBoardSequence()
+    {
+        std::shared_ptr<sim::VirtualSupply> supply = sim::VirtualSupply::create(QStringLiteral("XPP-3202"));
+        sim::VirtualGpibBus::instance().attach(0, 3, supply);
+        sim::VirtualGpibBoard board;
+        EventLog log(board);
+
+        board.setBoard(1);
+        QVERIFY(!board.configure());
+        QCOMPARE(board.errorString(), QStringLiteral("GPIB board 1 not present"));
+        QVERIFY(!board.write(QStringLiteral("*IDN?")));  // not configured
+
+        board.setBoard(0);
+        board.setPrimaryAddress(3);
+        QVERIFY(board.configure());
+        QVERIFY(board.write(QStringLiteral("*IDN?")));
+        QCOMPARE(log.events, QStringList());  // nothing from inside the call
+        QVERIFY(log.waitFor(1));
+        board.read();
+        QCOMPARE(log.events, QStringList(QStringLiteral("writeComplete")));
+        QVERIFY(log.waitFor(2));
+        QCOMPARE(log.events.last(), QStringLiteral("dataRead:ZENVOLT,XPP-3202,SN00002,V2.01\n"));
+        QCOMPARE(supply->receivedLines(), QStringList(QStringLiteral("*IDN?")));  // no terminator
+
+        // A command is written and completes; the supply took it.
+        QVERIFY(board.write(QStringLiteral(":CHAN2:VOLT 3.5")));
+        QVERIFY(log.waitFor(3));
+        QCOMPARE(log.events.last(), QStringLiteral("writeComplete"));
+        QCOMPARE(supply->voltageSetpoint(2), 3.5);
+
+        // A delayed answer still comes; a dropped one ends in an error after the time-out.
+        supply->faults().answerDelayMs = 150;
+        board.write(QStringLiteral(":CHAN2:VOLT?"));
+        QVERIFY(log.waitFor(4));
+        board.read();
+        QVERIFY(log.waitFor(5));
+        QCOMPARE(log.events.last(), QStringLiteral("dataRead:3.500V\n"));
+        supply->faults().answerDelayMs = 0;
+        supply->faults().dropAnswers = 1;
+        board.setReadTimeoutMs(50);
+        board.write(QStringLiteral(":CHAN2:VOLT?"));
+        QVERIFY(log.waitFor(6));
+        board.read();
+        QVERIFY(log.waitFor(7));
+        QCOMPARE(log.events.last(), QStringLiteral("error:GPIB read timed out"));
+
+        // Reset drops the events of work started before it.
+        board.write(QStringLiteral(":CHAN1:VOLT?"));
+        board.reset();
+        QTest::qWait(100);
+        QCOMPARE(log.events.size(), 7);
+
+        // The device goes away: the next write reports an error instead of completing.
+        sim::VirtualGpibBus::instance().detach(0, 3);
+        QVERIFY(board.write(QStringLiteral("*IDN?")));
+        QVERIFY(log.waitFor(8));
+        QCOMPARE(log.events.last(), QStringLiteral("error:No listener at GPIB0 address 3"));
+
+        // A destroyed supply stops listening too.
+        sim::VirtualGpibBus::instance().attach(0, 4, supply);
+        board.setPrimaryAddress(4);
+        QVERIFY(board.configure());
+        supply.reset();
+        QVERIFY(!board.configure());
+    }
+
+    void linuxBoardWithoutLibrary()
+    {
+        LinuxGpibBoard board(nullptr, QStringLiteral("libzep-no-such-gpib.so.0"));
+        EventLog log(board);
+        QVERIFY(!board.configure());
+        QVERIFY2(board.errorString().startsWith(
+                     QLatin1String("GPIB library libzep-no-such-gpib.so.0 not found")),
+                 qPrintable(board.errorString()));
+        QVERIFY(!board.write(QStringLiteral("*IDN?")));
+        board.read();
+        board.reset();
+        QCOMPARE(log.events, QStringList());
+        QVERIFY(log.waitFor(1));
+        QCOMPARE(log.events, QStringList(QStringLiteral("error:GPIB board not configured")));
+
+        // The default library name, when this machine lacks it.
+        void *real = dlopen(LinuxGpibBoard::DefaultLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (real) {
+            dlclose(real);
+            return;
+        }
+        LinuxGpibBoard defaultBoard;
+        QVERIFY(!defaultBoard.configure());
+        QVERIFY(defaultBoard.errorString().startsWith(QLatin1String("GPIB library libgpib.so.0 not found")));
+    }
+
+    void linuxBoardThroughLibrary()
+    {
+        LinuxGpibBoard board(nullptr, QStringLiteral(FAKE_GPIB_LIBRARY));
+        EventLog log(board);
+        board.setBoard(3);
+        QVERIFY(!board.configure());
+        QCOMPARE(board.errorString(), QStringLiteral("Cannot open GPIB3 address 0: board not present"));
+        board.setBoard(0);
+        board.setPrimaryAddress(31);
+        QVERIFY(!board.configure());
+        board.setPrimaryAddress(5);
+        QVERIFY2(board.configure(), qPrintable(board.errorString()));
+
+        QVERIFY(board.write(QStringLiteral("*IDN?")));
+        board.read();  // queued behind the write on the worker
+        QCOMPARE(log.events, QStringList());
+        QVERIFY(log.waitFor(2));
+        QCOMPARE(log.events, QStringList({QStringLiteral("writeComplete"),
+                                          QStringLiteral("dataRead:FAKE,GPIB-DEV,SN1,V1\n")}));
+
+        // An answer longer than one read chunk comes whole.
+        board.write(QStringLiteral("LONG?"));
+        board.read();
+        QVERIFY(log.waitFor(4));
+        QCOMPARE(log.events.last(), QStringLiteral("dataRead:") + QString(10000, QLatin1Char('x')) + QLatin1Char('\n'));
+
+        board.write(QStringLiteral("SILENT?"));
+        board.read();
+        QVERIFY(log.waitFor(6));
+        QCOMPARE(log.events.last(), QStringLiteral("error:GPIB read failed: I/O aborted (time-out)"));
+
+        board.setPrimaryAddress(9);
+        QVERIFY(board.configure());
+        board.write(QStringLiteral("*IDN?"));
+        QVERIFY(log.waitFor(7));
+        QCOMPARE(log.events.last(), QStringLiteral("error:GPIB write failed: no listener on the bus"));
+
+        // Reset: the outcome of the write in progress is dropped.
+        board.write(QStringLiteral("*IDN?"));
+        board.reset();
+        QTest::qWait(100);
+        QCOMPARE(log.events.size(), 7);
+    }
+
+    void engineIdentifiesThroughLibrary()
+    {
+        LinuxGpibBoard board(nullptr, QStringLiteral(FAKE_GPIB_LIBRARY));
+        board.setPrimaryAddress(12);
+        QVERIFY(board.configure());
+        CommTasker engine;
+        engine.CommType = QStringLiteral("GPIB");
+        engine.setGpibBoard(&board);
+        IdnSink main;
+        QVERIFY(engine.ExecQueryTask(QStringLiteral("*IDN?"), 5, &main,
+                                     QStringLiteral("DevSetupMachineType"), CallMethod));
+        QTRY_COMPARE(main.answers, QStringList(QStringLiteral("FAKE,GPIB-DEV,SN1,V1")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstGpib)
+#include "tst_gpib.moc"
