@@ -1,0 +1,90 @@
+#include "MainwinRig.h"
+
+#include "panels/PanelFactory.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QtTest>
+
+TestPanel::TestPanel(int layout, PanelHost &host) : FrontPanel(host), m_layout(layout)
+{
+    setFixedSize(300 + 100 * channelCount(), 240);
+}
+
+void TestPanel::DoQuery()
+{
+    ++doQueries;
+    host().engine().ExecQueryTask(QStringLiteral("*IDN?"), 5, this, QStringLiteral("setObjectName"),
+                                  CallMethod);
+}
+
+PanelFactoryFn testPanelFactory()
+{
+    return [](int layout, PanelHost &host) -> std::unique_ptr<FrontPanel> {
+        return std::make_unique<TestPanel>(layout, host);
+    };
+}
+
+SimSupply::SimSupply(const QString &type) : supply(sim::VirtualSupply::create(type))
+{
+    start();
+}
+
+SimSupply::SimSupply(const sim::SupplySpec &spec) : supply(std::make_unique<sim::VirtualSupply>(spec))
+{
+    start();
+}
+
+SimSupply::~SimSupply()
+{
+    if (server)
+        server->stop();
+}
+
+void SimSupply::start()
+{
+    QVERIFY2(supply, "unknown supply type");
+    server = std::make_unique<sim::PtySupplyServer>(*supply);
+    server->setWireTimeEmulation(false);
+    QVERIFY2(server->start(), qPrintable(server->errorString()));
+}
+
+void onNextDialog(const QString &name, std::function<void(QDialog *)> act, int timeoutMs)
+{
+    auto *timer = new QTimer(qApp);
+    auto *clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        const bool match = dialog && dialog->isVisible()
+            && (dialog->objectName() == name || QLatin1String(dialog->metaObject()->className()) == name);
+        if (match)
+            act(dialog);
+        if (match || clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+        }
+    });
+    timer->start();
+}
+
+void pressButton(QDialog *dialog, const QString &buttonName)
+{
+    auto *b = dialog->findChild<QAbstractButton *>(buttonName);
+    QVERIFY2(b, qPrintable(buttonName));
+    b->click();
+}
+
+std::unique_ptr<MDIForm1> makeWindow(bool realPanels)
+{
+    MDIForm1::Collaborators c;
+    if (!realPanels)
+        c.panelFactory = testPanelFactory();
+    auto w = std::make_unique<MDIForm1>(std::move(c));
+    w->show();
+    return w;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "mainwin/MDIForm1.h"
+#include "panels/FrontPanel.h"
+#include "sim/PtySupplyServer.h"
+#include "sim/VirtualSupply.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+// A small panel for the main window's tests: the layout's channel count, a fixed size, and
+// a record of what the main window asked of it.
+class TestPanel : public FrontPanel
+{
+    Q_OBJECT
+public:
+    TestPanel(int layout, PanelHost &host);
+    int layoutNumber() const override { return m_layout; }
+    int channelCount() const override { return channelCountOfLayout(m_layout); }
+    void SetupLayout() override { calls << "SetupLayout"; }
+    void AfterQueryInitialValuesBeforeShow() override { calls << "AfterQueryInitialValuesBeforeShow"; }
+    void DoQuery() override;
+    void SetOutputOffDisplay() override { calls << "SetOutputOffDisplay"; }
+
+    QStringList calls;
+    int doQueries = 0;
+
+private:
+    int m_layout;
+};
+
+PanelFactoryFn testPanelFactory();
+
+// A virtual supply served on a pseudo-terminal in this process.
+class SimSupply
+{
+public:
+    explicit SimSupply(const QString &type);
+    explicit SimSupply(const sim::SupplySpec &spec);
+    ~SimSupply();
+
+    QString port() const { return server->portName(); }
+    int lineCount() const { return int(supply->receivedLines().size()); }
+    QStringList linesSince(int from) const { return supply->receivedLines().mid(from); }
+
+    std::unique_ptr<sim::VirtualSupply> supply;
+    std::unique_ptr<sim::PtySupplyServer> server;
+
+private:
+    void start();
+};
+
+// Acts on the next modal dialog of class `T` as soon as it shows (OK or Cancel, after
+// letting `edit` change its fields). Bounded: gives up after `timeoutMs`.
+void onNextDialog(const QString &objectNameOrClass, std::function<void(QDialog *)> act,
+                  int timeoutMs = 20000);
+void pressButton(QDialog *dialog, const QString &buttonName);
+
+// A main window with the test panel (or the real layouts with `realPanels`), no action
+// dialogs replaced.
+std::unique_ptr<MDIForm1> makeWindow(bool realPanels = false);
