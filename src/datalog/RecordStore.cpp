@@ -75,17 +75,12 @@ QVariantList fieldsFrom(const QSqlQuery &q)
     return fields;
 }
 
-// A reading as a number for comparison: SQLite's leading-number conversion, after a decimal
-// comma has become a point.
-QString numeric(const QString &column)
-{
-    return QStringLiteral("CAST(REPLACE(%1, ',', '.') AS REAL)").arg(column);
-}
-
+// The stored text of the reading with the largest or smallest value; written so that SQLite
+// answers it from the column's numeric index.
 QString extremeOf(const QString &column, const char *direction)
 {
-    return QStringLiteral("(SELECT %1 FROM datatemp WHERE %1 IS NOT NULL ORDER BY %2 %3, SeqNo LIMIT 1)")
-        .arg(column, numeric(column), QLatin1String(direction));
+    return QStringLiteral("(SELECT %1 FROM datatemp WHERE %2 IS NOT NULL ORDER BY %2 %3 LIMIT 1)")
+        .arg(column, StoreSchema::numericReading(column), QLatin1String(direction));
 }
 
 } // namespace
@@ -150,10 +145,15 @@ StoreOpenResult RecordStore::open(const QString &folder)
         return cannotFind();
 
     QString why;
-    if (StoreRepair::repair(folder, Clock::current().now().date(), &why)) {
+    const QDate today = Clock::current().now().date();
+    if (StoreRepair::repair(folder, today, &why)) {
         attached = attach();
-        if (attached == Attach::Ok)
-            return {StoreOpenResult::Status::Repaired, QString()};
+        if (attached == Attach::Ok) {
+            const QString backup = QDir(folder).filePath(StoreRepair::backupFileName(today));
+            return {StoreOpenResult::Status::Repaired,
+                    QStringLiteral("The record database [%1] was damaged and has been repaired. "
+                                   "The damaged file is kept as [%2].").arg(filePath(), backup)};
+        }
         close();
         why = QStringLiteral("The rebuilt file cannot be opened either.");
     }
@@ -177,8 +177,11 @@ RecordStore::Attach RecordStore::attach()
         return classify(m_conn->lastError());
 
     {
+        // The structural check of every table and index page; the full integrity_check also
+        // compares every index entry with its row and takes about six times as long, which
+        // the user would wait for at every start.
         QSqlQuery check(db());
-        if (!check.exec(QStringLiteral("PRAGMA integrity_check")))
+        if (!check.exec(QStringLiteral("PRAGMA quick_check")))
             return classify(check.lastError());
         if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
             setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));

@@ -25,7 +25,9 @@ struct StoreOpenResult {
         RepairFailed,  // damaged and the repair failed: `message`, then stop
     };
     Status status = Status::CannotOpen;
-    QString message;  // what to tell the user when the program cannot go on
+    // What to tell the user: why the program cannot go on, or, after a repair, where the
+    // damaged file was kept. Empty after a plain open.
+    QString message;
 
     bool ok() const { return status == Status::Opened || status == Status::Repaired; }
 };
@@ -83,7 +85,7 @@ public:
     // Operation 7: the record's description becomes `record.comment` and its samples the
     // buffer's. A record that no longer exists is saved anew from `record`.
     bool replaceRecord(const RecordInfo &record);
-    // The saved record `recNo`, if there is one.
+    // The saved record `recNo`; nullopt when there is none, or on failure (lastError() set).
     std::optional<RecordInfo> findRecord(const QString &recNo);
     // Operation 8: the buffer becomes the samples of record `recNo`. A missing record (or a
     // failure) leaves the buffer untouched.
@@ -97,7 +99,8 @@ public:
     // --- machine types (data1) ---
     // Every row in table order.
     std::optional<QList<MachineTypeRow>> machineTypes();
-    // The first row whose MTYPE equals `mtype` (exact match).
+    // The first row whose MTYPE equals `mtype` (exact match); nullopt when there is none, or
+    // on failure (lastError() set).
     std::optional<MachineTypeRow> findMachineType(const QString &mtype);
     // The same row as its fields by position (0 MTYPE .. 12 OVPFORMAT).
     std::optional<QVariantList> machineTypeFields(const QString &mtype);

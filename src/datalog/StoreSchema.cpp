@@ -58,14 +58,25 @@ struct Table {
     QStringList indexes;  // CREATE INDEX statements
 };
 
+QStringList bufferIndexes()
+{
+    QStringList list{QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_seqno ON datatemp (SeqNo)"),
+                     QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_rectime ON datatemp (RecTime)")};
+    for (const QString &suffix : {QString(), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}) {
+        for (const QString &column : {QStringLiteral("PVal") + suffix, QStringLiteral("SVal") + suffix}) {
+            list << QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_%1_number ON datatemp (%2)")
+                        .arg(column.toLower(), numericReading(column));
+        }
+    }
+    return list;
+}
+
 const QList<Table> &tables()
 {
     static const QList<Table> list{
         {QStringLiteral("data1"), machineTypeDefs(),
          {QStringLiteral("CREATE INDEX IF NOT EXISTS data1_mtype ON data1 (MTYPE)")}},
-        {QStringLiteral("datatemp"), sampleDefs(),
-         {QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_seqno ON datatemp (SeqNo)"),
-          QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_rectime ON datatemp (RecTime)")}},
+        {QStringLiteral("datatemp"), sampleDefs(), bufferIndexes()},
         {QStringLiteral("datamain"), recordDefs(),
          {QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS datamain_recno ON datamain (RecNo)")}},
         {QStringLiteral("datadetail"), withRecordKey("recno"),
@@ -153,6 +164,11 @@ QString columnList(const QString &table)
             return names(t.columns).join(QLatin1Char(','));
     }
     return QString();
+}
+
+QString numericReading(const QString &column)
+{
+    return QStringLiteral("CAST(REPLACE(%1, ',', '.') AS REAL)").arg(column);
 }
 
 QString dataWindowTable(int n)

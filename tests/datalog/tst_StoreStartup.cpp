@@ -86,6 +86,13 @@ void TestStoreStartup::olderStoreGetsMissingMachineTypesAndKeepsRecords()
 
 void TestStoreStartup::unusableLocationSaysSystemCannotFind()
 {
+    // Without ZEP_DATA_DIR the store lives in the per-user data folder.
+    const QByteArray overridden = qgetenv("ZEP_DATA_DIR");
+    qunsetenv("ZEP_DATA_DIR");
+    QCOMPARE(RecordStore::defaultFolder(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/ZEP-1-0"));
+    qputenv("ZEP_DATA_DIR", overridden);
+    QCOMPARE(RecordStore::defaultFolder(), QString::fromLocal8Bit(overridden));
+
     QTemporaryDir dir;
     QVERIFY(StoreTest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder"));
     const QString folder = dir.filePath(QStringLiteral("blocker/ZEP-1-0"));
@@ -122,6 +129,7 @@ void TestStoreStartup::fileThatIsNoDatabaseIsRepaired()
     const StoreOpenResult result = store.open(dir.path());
     QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
     QVERIFY(result.ok());
+    QVERIFY(result.message.contains(d.filePath(QStringLiteral("mtype20260305.db"))));
     QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260305.db"))), garbage());
     QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260304.db"))), QByteArray("yesterday's backup"));
     QVERIFY(StoreTest::readFile(d.filePath(QStringLiteral("mtypenew.db"))).startsWith("SQLite format 3"));
