@@ -16,8 +16,12 @@ void apply(QWidget &panel)
         "QLabel[unit=\"true\"] { font-size: 20pt; font-weight: bold; }"
         "QLineEdit[display=\"true\"] { background: #101a12; color: #ffd24a;"
         "  font-family: monospace; font-weight: bold; }"
-        "QPushButton:checkable:checked { background: #3c8d3c; color: white;"
-        "  font-weight: bold; }"));
+        "QPushButton { padding: 4px 12px; border: 1px solid #8a8f98; border-radius: 3px;"
+        "  background: #eceef1; }"
+        "QPushButton:pressed { background: #d0d4da; }"
+        "QPushButton:checked { background: #2f8f2f; color: white; font-weight: bold;"
+        "  border: 1px solid #1f5f1f; }"
+        "QPushButton:disabled { color: #9a9a9a; background: #f4f4f4; }"));
 }
 
 } // namespace PanelStyle

@@ -3,26 +3,7 @@
 #include "link/Commands.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
-
-// Until the serial transport is in: a link that hands lines straight to the supply.
-class SerialTransport : public SerialIo
-{
-public:
-    explicit SerialTransport(sim::VirtualSupply &s) : m_s(s) {}
-    void serialWrite(const QString &line) override
-    {
-        QString l = line;
-        m_s.handleLine(l.replace(QLatin1Char(','), QLatin1Char('.')));
-    }
-    QString serialQuery(const QString &line) override
-    {
-        const std::optional<QString> a = m_s.handleLine(line);
-        return a ? *a + QLatin1Char('\n') : QString();
-    }
-
-private:
-    sim::VirtualSupply &m_s;
-};
+#include "link/transport/SerialTransport.h"
 
 PanelRig::PanelRig() = default;
 
@@ -42,7 +23,26 @@ bool PanelRig::start(const QString &type, int baud)
         error = QStringLiteral("unknown type ") + type;
         return false;
     }
-    m_link = std::make_unique<SerialTransport>(*m_supply);
+    m_server = std::make_unique<sim::PtySupplyServer>(*m_supply);
+    if (!m_server->start()) {
+        error = m_server->errorString();
+        return false;
+    }
+    return openLink(m_server->portName(), type, baud);
+}
+
+bool PanelRig::attach(const QString &port, const QString &type, int baud)
+{
+    return openLink(port, type, baud);
+}
+
+bool PanelRig::openLink(const QString &port, const QString &type, int baud)
+{
+    m_link = std::make_unique<SerialTransport>();
+    if (!m_link->open(port, baud)) {
+        error = m_link->errorString();
+        return false;
+    }
     m_engine.setSerialIo(m_link.get());
     m_engine.CommType = QStringLiteral("RS232");
     Commands::InitCommands(Commands::dialectFor(type));

@@ -22,6 +22,9 @@ public:
     // Starts the supply of `type`, opens the link at `baud` and creates the panel with its
     // layout set up. False with a reason in `error`.
     bool start(const QString &type = QStringLiteral("XPP-3202"), int baud = 9600);
+    // The same against a supply served elsewhere (another process) at `port`; supply() and
+    // the line log are then unavailable.
+    bool attach(const QString &port, const QString &type, int baud = 9600);
     // A new panel (after a locale change, for instance); the old one is closed.
     void recreatePanel();
 
@@ -43,6 +46,8 @@ public:
     QString error;
 
 private:
+    bool openLink(const QString &port, const QString &type, int baud);
+
     std::unique_ptr<sim::VirtualSupply> m_supply;
     std::unique_ptr<sim::PtySupplyServer> m_server;
     CommTasker m_engine;

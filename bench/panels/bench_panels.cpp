@@ -1,0 +1,124 @@
+// Layout 1 polling at the main window's 166 ms against the virtual supply XPP-3202:
+//  1. CPU time per second of this program (the supply runs in its own process, zep-sim);
+//  2. delay from a voltage change at the supply to the new value on the panel's readout
+//     (supply in process, so the change can be made at a known moment).
+#include "PanelRig.h"
+#include "common/Wait.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+int cpuPhase(int seconds)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("link"));
+    const QString log = dir.filePath(QStringLiteral("sim.log"));
+    QProcess sim;
+    sim.start(QStringLiteral(ZEP_SIM_PATH), {"--type", "XPP-3202", "--link", link, "--log", log});
+    if (!sim.waitForStarted(5000))
+        return std::fprintf(stderr, "zep-sim did not start\n"), 1;
+    QElapsedTimer t;
+    t.start();
+    while (!QFile::exists(link) && t.elapsed() < 5000)
+        Wait::ms(20);
+
+    int rc = 0;
+    {
+        PanelRig rig;
+        if (!rig.attach(link, QStringLiteral("XPP-3202"))) {
+            std::fprintf(stderr, "cannot open the link: %s\n", qPrintable(rig.error));
+            rc = 1;
+        } else {
+            rig.panel().show();
+            rig.panel().QueryInitialValues();
+            rig.panel().AfterQueryInitialValuesBeforeShow();
+            rig.panel().tbnOutput()->click();
+            Wait::ms(1000); // settle
+
+            const int index0 = rig.panel().QueryIndex;
+            const double cpu0 = cpuSeconds();
+            QElapsedTimer wall;
+            wall.start();
+            Wait::ms(seconds * 1000);
+            const double cpu = cpuSeconds() - cpu0;
+            const double elapsed = wall.elapsed() / 1000.0;
+            const int queued = rig.panel().QueryIndex - index0;
+            std::printf("polling layout 1 at 166 ms, %0.1f s: CPU %.1f ms per second (%.2f %%), "
+                        "%d queries queued (%.1f per second)\n",
+                        elapsed, cpu * 1000 / elapsed, cpu * 100 / elapsed, queued,
+                        queued / elapsed);
+            rig.panel().tbnOutput()->click();
+        }
+    }
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return rc;
+}
+
+int delayPhase(int samples)
+{
+    PanelRig rig;
+    if (!rig.start())
+        return std::fprintf(stderr, "cannot start: %s\n", qPrintable(rig.error)), 1;
+    rig.panel().show();
+    rig.panel().QueryInitialValues();
+    rig.panel().AfterQueryInitialValuesBeforeShow();
+    rig.supply().setCurrent(1, 3);
+    rig.supply().setLoad(1, 100);
+    rig.panel().tbnOutput()->click();
+    Wait::ms(1000);
+
+    auto *readout = rig.find<QLineEdit>(QStringLiteral("txtVoltage_0"));
+    QList<double> delays;
+    for (int k = 0; k < samples; ++k) {
+        const double volts = 1.0 + k % 20;
+        const QString expected = QString::number(volts, 'f', 3);
+        // Change at a random moment of the polling cycle, as a real change would come.
+        Wait::ms(int(QRandomGenerator::global()->bounded(2000)));
+        rig.supply().setVoltage(1, volts);
+        QElapsedTimer t;
+        t.start();
+        while (readout->text() != expected && t.elapsed() < 10000)
+            Wait::ms(1);
+        delays << double(t.elapsed());
+    }
+    std::sort(delays.begin(), delays.end());
+    double sum = 0;
+    for (double d : delays)
+        sum += d;
+    std::printf("change at the supply to readout, %d samples: mean %.0f ms, median %.0f ms, "
+                "max %.0f ms\n",
+                samples, sum / samples, delays.at(samples / 2), delays.last());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
+    const int samples = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
+    if (int rc = cpuPhase(seconds))
+        return rc;
+    return delayPhase(samples);
+}
