@@ -49,6 +49,9 @@ public:
     // only when no link can be made at all. `error` receives the reason of a failure.
     virtual std::unique_ptr<SerialIo> openSerial(const QString &port, int baud, QString *error) = 0;
     virtual std::unique_ptr<GpibBoard> openGpib(int board, int address, QString *error) = 0;
+    // Closes a link this opener made, at once, so its port can be opened again right away
+    // (the object itself may be deleted later).
+    virtual void close(SerialIo &) {}
 };
 
 class ActionDialogs

@@ -89,6 +89,8 @@ public:
         return link;
     }
 
+    void close(SerialIo &link) override { static_cast<SerialTransport &>(link).close(); }
+
     std::unique_ptr<GpibBoard> openGpib(int board, int address, QString *error) override
     {
         std::unique_ptr<GpibBoard> bus = makeGpibBoard();

@@ -450,8 +450,11 @@ void MDIForm1::closeLinks()
     m_engine.setSerialIo(nullptr);
     m_engine.setGpibBoard(nullptr);
     // A link may be closed from inside one of its own signals: delete it later.
-    if (m_serial)
+    if (m_serial) {
+        if (m_c.links)
+            m_c.links->close(*m_serial);
         m_serial.release()->deleteLater();
+    }
     if (m_gpib)
         m_gpib.release()->deleteLater();
 }

@@ -16,7 +16,7 @@ TestPanel::TestPanel(int layout, PanelHost &host) : FrontPanel(host), m_layout(l
 void TestPanel::DoQuery()
 {
     ++doQueries;
-    host().engine().ExecQueryTask(QStringLiteral("*IDN?"), 5, this, QStringLiteral("setObjectName"),
+    host().engine().ExecQueryTask(QStringLiteral("*IDN?"), 5, this, QStringLiteral("reading"),
                                   CallMethod);
 }
 

@@ -23,6 +23,9 @@ public:
     void AfterQueryInitialValuesBeforeShow() override { calls << "AfterQueryInitialValuesBeforeShow"; }
     void DoQuery() override;
     void SetOutputOffDisplay() override { calls << "SetOutputOffDisplay"; }
+    Q_INVOKABLE void reading(const QString &text) { lastReading = text; }
+
+    QString lastReading;
 
     QStringList calls;
     int doQueries = 0;
