@@ -206,13 +206,17 @@ void PtySupplyServer::handleLine(const QByteArray &raw)
         return;
 
     const FaultPlan::Delivery d = m_supply.faults().shape(*answer + QLatin1Char('\n'));
+    // On a real line the answer's last byte arrives only after the query's bytes and its
+    // own have crossed the wire: ten bits a byte at the port's speed.
     const int baud = m_wireTime ? portBaudRate() : 0;
+    qint64 wireBytes = raw.size() + 1;
     const quint64 generation = m_generation;
     for (int i = 0; i < d.parts.size(); ++i) {
         const QByteArray bytes = d.parts[i].toLatin1();
+        wireBytes += bytes.size();
         int at = d.atMs[i];
         if (baud > 0)
-            at += int((qint64(bytes.size()) * 10 * 1000 + baud - 1) / baud);
+            at += int((wireBytes * 10 * 1000 + baud / 2) / baud);
         if (at <= 0) {
             send(bytes);
             continue;

@@ -41,8 +41,8 @@ public:
     // cannot be opened.
     bool setLogFile(const QString &path);
 
-    // Answers take the time their bytes need on a real line at the speed the program set
-    // on the port (ten bits a byte). On by default.
+    // Answers arrive when the query's bytes and their own would have crossed a real line
+    // at the speed the program set on the port (ten bits a byte). On by default.
     void setWireTimeEmulation(bool on) { m_wireTime = on; }
     // The speed the program set on the port, 0 when unknown.
     int portBaudRate() const;

@@ -1,0 +1,179 @@
+// Serial link figures against the virtual supply on a pseudo-terminal:
+//  - round trips per second at 9600 and 115200 baud, against the wire-time limit of the
+//    line (ten bits a byte, query and answer), for a client that reads as soon as the
+//    answer is there, with and without the supply's wire-time emulation, and through the
+//    program's serial query with its fixed waits;
+//  - CPU time the task engine spends per second of polling (zep-sim in its own process).
+#include "common/Wait.h"
+#include "link/CommTasker.h"
+#include "link/Commands.h"
+#include "link/transport/SerialTransport.h"
+#include "sim/PtySupplyServer.h"
+#include "sim/VirtualSupply.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+const QByteArray Query = "VOUT1?\n";
+const QByteArray Answer = "0.000V\n";
+
+double wireLimit(int baud)
+{
+    return baud / (10.0 * double(Query.size() + Answer.size()));
+}
+
+// Round trips per second for a client that writes the next query as soon as the answer
+// line is complete.
+double eventDrivenRate(sim::PtySupplyServer &server, int baud, int seconds)
+{
+    QSerialPort port;
+    port.setPortName(server.portName());
+    port.setBaudRate(baud);
+    if (!port.open(QIODevice::ReadWrite))
+        return 0;
+    QByteArray got;
+    int trips = 0;
+    QElapsedTimer t;
+    QEventLoop loop;
+    QObject::connect(&port, &QSerialPort::readyRead, &loop, [&] {
+        got += port.readAll();
+        if (!got.endsWith('\n'))
+            return;
+        got.clear();
+        ++trips;
+        if (t.elapsed() >= seconds * 1000)
+            loop.quit();
+        else
+            port.write(Query);
+    });
+    t.start();
+    port.write(Query);
+    loop.exec();
+    return trips * 1000.0 / double(t.elapsed());
+}
+
+double serialQueryRate(sim::PtySupplyServer &server, int baud, int seconds)
+{
+    SerialTransport transport;
+    if (!transport.open(server.portName(), baud))
+        return 0;
+    int trips = 0;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < seconds * 1000) {
+        if (!transport.serialQuery(QString::fromLatin1(Query.trimmed())).isEmpty())
+            ++trips;
+    }
+    return trips * 1000.0 / double(t.elapsed());
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// A polling target as the panels have: a "Text" property.
+class Field : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Text READ text WRITE setText)
+public:
+    QString text() const { return m_text; }
+    void setText(const QString &t) { m_text = t; ++deliveries; }
+    int deliveries = 0;
+
+private:
+    QString m_text;
+};
+
+void enginePolling(int seconds)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("link"));
+    QProcess sim;
+    sim.start(QStringLiteral(ZEP_SIM_PATH),
+              {QStringLiteral("--type"), QStringLiteral("XPP-3202"), QStringLiteral("--link"), link});
+    QElapsedTimer wait;
+    wait.start();
+    while (!QFileInfo(link).isSymLink() && wait.elapsed() < 10000)
+        Wait::ms(20);
+
+    SerialTransport transport;
+    if (!transport.open(link, 115200)) {
+        std::printf("engine polling: cannot open %s\n", qPrintable(link));
+        return;
+    }
+    Commands::InitCommandsChannelScpi();
+    CommTasker engine;
+    engine.CommType = QStringLiteral("RS232");
+    engine.setSerialIo(&transport);
+    Field field;
+    const QStringList cycle{Commands::CmdMeasVolt1, Commands::CmdMeasCurr1, Commands::CmdMeasVolt2,
+                            Commands::CmdMeasCurr2, Commands::CmdMeasVolt3, Commands::CmdMeasCurr3};
+    int step = 0;
+    QTimer queryTimer;  // the main window's 166 ms polling clock
+    queryTimer.setInterval(166);
+    QObject::connect(&queryTimer, &QTimer::timeout, [&] {
+        if (engine.ExecQueryTask(cycle[step % cycle.size()], 5, &field, QStringLiteral("Text"), CallLet))
+            ++step;
+    });
+    queryTimer.start();
+
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    Wait::ms(seconds * 1000);
+    const double wall = double(t.elapsed()) / 1000.0;
+    const double cpu = cpuSeconds() - cpu0;
+    queryTimer.stop();
+    std::printf("engine polling (zep-sim process, 166 ms poll, 100 ms writer tick): %.1f answers/s, "
+                "CPU %.1f ms per second (%.2f %%)\n",
+                field.deliveries / wall, cpu * 1000.0 / wall, cpu * 100.0 / wall);
+    transport.close();
+    sim.terminate();
+    sim.waitForFinished(5000);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = 3;
+    auto supply = sim::VirtualSupply::create(QStringLiteral("ZEP-2303"));
+    sim::PtySupplyServer server(*supply);
+    if (!server.start()) {
+        std::printf("cannot open a pseudo-terminal: %s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    std::printf("round trip \"%s\" -> \"%s\" (%d bytes on the wire)\n", Query.trimmed().constData(),
+                Answer.trimmed().constData(), int(Query.size() + Answer.size()));
+    for (int baud : {9600, 115200}) {
+        server.setWireTimeEmulation(true);
+        const double emulated = eventDrivenRate(server, baud, seconds);
+        server.setWireTimeEmulation(false);
+        const double raw = eventDrivenRate(server, baud, seconds);
+        server.setWireTimeEmulation(true);
+        const double program = serialQueryRate(server, baud, seconds);
+        std::printf("%6d baud: wire limit %7.1f/s | event-driven client %7.1f/s (wire time emulated), "
+                    "%7.1f/s (pty alone) | program's serial query %5.1f/s\n",
+                    baud, wireLimit(baud), emulated, raw, program);
+    }
+    enginePolling(5);
+    return 0;
+}
+
+#include "bench_transport.moc"
