@@ -54,6 +54,8 @@ public:
     VirtualSupply &supply() { return m_supply; }
 
 signals:
+    // A line was received and handled; emitted before its answer goes out, so a receiver
+    // may still change the fault plan for that answer.
     void lineReceived(const QString &line);
     void linkDropped();
 

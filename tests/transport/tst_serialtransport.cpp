@@ -103,7 +103,8 @@ private slots:
         rig.server.dropLink();
         QVERIFY(!QFileInfo::exists(link));
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 1000);
-        QVERIFY(!failed.first().first().toString().isEmpty());
+        QVERIFY(failed.first().first().toString().startsWith(
+            QStringLiteral("The serial port %1 stopped working").arg(rig.transport.portName())));
         QTRY_VERIFY(!rig.transport.isOpen());
         // Further use of the dead link answers nothing and reports nothing more.
         QCOMPARE(rig.transport.serialQuery(QStringLiteral(":MEAS:VOLT?")), QString());

@@ -78,6 +78,8 @@ void SerialTransport::serialWrite(const QString &line)
 
 QString SerialTransport::serialQuery(const QString &line)
 {
+    if (!m_port.isOpen())
+        return QString();  // a closed or failed port has nothing to wait for
     send(line);
     Wait::pumpEvents();
     if (line == QLatin1String("*IDN?"))
@@ -111,7 +113,8 @@ void SerialTransport::onError(QSerialPort::SerialPortError error)
     // The port is gone (cable or adapter pulled, or the other end closed). Close it from
     // the event loop, not inside QSerialPort's own notification, and say so once.
     m_failed = true;
-    m_error = m_port.errorString();
+    m_error = QStringLiteral("The serial port %1 stopped working (%2)")
+                  .arg(m_port.portName(), m_port.errorString());
     QTimer::singleShot(0, this, [this] { close(); });
     emit linkFailed(m_error);
 }
