@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <filesystem>
 #include <system_error>
