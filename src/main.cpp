@@ -5,7 +5,12 @@
 #include <memory>
 
 #ifdef ZEP_HAVE_MAINWIN
+#include "common/Prompter.h"
 #include "mainwin/MDIForm1.h"
+#endif
+#ifdef ZEP_HAVE_DATALOG
+#include "datalog/RecordStore.h"
+#include "mainwin/StoreMachineTypes.h"
 #endif
 #ifdef ZEP_HAVE_SIM
 #include "sim/PtySupplyServer.h"
@@ -77,7 +82,20 @@ int main(int argc, char **argv)
         return 2;
     }
 #endif
-    MDIForm1 w;
+    MDIForm1::Collaborators collaborators;
+#ifdef ZEP_HAVE_DATALOG
+    // The record database holds the machine-type table; without it the program cannot run.
+    RecordStore store;
+    const StoreOpenResult opened = store.open();
+    if (!opened.ok()) {
+        Prompter::current().message(opened.message, QString());
+        return 1;
+    }
+    if (!opened.message.isEmpty())
+        Prompter::current().message(opened.message, QString());
+    collaborators.machineTypes = std::make_shared<StoreMachineTypes>(store);
+#endif
+    MDIForm1 w(std::move(collaborators));
     w.show();
 #ifdef ZEP_HAVE_SIM
     if (server) {

@@ -22,6 +22,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -44,6 +45,8 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     g_mainWindow = this;
 
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
     createMenus();
     createToolbar();
@@ -703,7 +706,14 @@ void MDIForm1::AdjustWindowSize()
     const QSize diff = outer - client;
     if (diff.isNull())
         return;
-    resize(size() + diff);
+    QSize wanted = size() + diff;
+    // On a screen too small for the panel the window takes the screen and scrolls.
+    if (const QScreen *s = screen()) {
+        const QSize frame = frameGeometry().size() - size();
+        wanted = wanted.boundedTo(s->availableGeometry().size() - frame);
+    }
+    if (wanted != size())
+        resize(wanted);
 }
 
 void MDIForm1::changeEvent(QEvent *event)
