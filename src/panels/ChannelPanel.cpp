@@ -199,7 +199,8 @@ QPushButton *ChannelPanel::buildOutputButton()
     connect(m_tbnOutput, &QPushButton::clicked, this, [this](bool on) {
         host().DoOutput(on);
         IsOutput = on;
-        SetOutputOffDisplay();
+        if (clearsReadoutsOnOutputToggle())
+            SetOutputOffDisplay();
     });
     connect(m_tbnOutput, &QPushButton::toggled, this, [this](bool on) { IsOutput = on; });
     return m_tbnOutput;
@@ -307,11 +308,14 @@ void ChannelPanel::SetupLayout()
                 writeEditor(l.e, 0);
             }
         }
-        c.txtVoltage->setText(NumberFormat::format(
-            0, withLeadingZero(c.numVoltage->formatPattern()), locale()));
-        c.txtCurrent->setText(NumberFormat::format(
-            0, withLeadingZero(c.numCurrent->formatPattern()), locale()));
+        if (writesInitialReadouts()) {
+            c.txtVoltage->setText(NumberFormat::format(
+                0, withLeadingZero(c.numVoltage->formatPattern()), locale()));
+            c.txtCurrent->setText(NumberFormat::format(
+                0, withLeadingZero(c.numCurrent->formatPattern()), locale()));
+        }
     }
+    adjustLimits();
 
     if (m_txtCommType) {
         const QString comm = host().CommType();
@@ -380,8 +384,7 @@ void ChannelPanel::queueCommand(const QString &command)
 {
     if (!canWrite() || command.isEmpty())
         return;
-    host().engine().ExecCmdTask(command, RspNone, const_cast<ChannelPanel *>(this), QString(),
-                                CallMethod, false);
+    host().engine().ExecCmdTask(command, RspNone, this, QString(), CallMethod, false);
 }
 
 void ChannelPanel::queueSetPointQueries()

@@ -119,8 +119,13 @@ protected:
     // Limits of each channel from the model's own row, or per-channel rows when the model
     // has them.
     virtual bool usesPerChannelRows() const { return true; }
-    // Whether SetAllEnabled also clears the readouts.
+    // Fixed limits a layout imposes after the model rows are applied.
+    virtual void adjustLimits() {}
+    // Whether SetupLayout writes 0 in the editor format into the readouts.
+    virtual bool writesInitialReadouts() const { return true; }
+    // Whether SetAllEnabled, and a click on the output toggle, clear the readouts.
     virtual bool clearsReadoutsOnEnableAll() const { return true; }
+    virtual bool clearsReadoutsOnOutputToggle() const { return true; }
     // The controls parallel and tracking mode lock.
     virtual QList<QWidget *> parallelLocked() const;
     virtual QList<QWidget *> trackLocked() const;
