@@ -390,6 +390,66 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig->engine().QueryCount < 3, Bound);
     }
 
+    void memoryAndAutoRunDisplaysAndButtons()
+    {
+        queryInitialValues();
+        sim::VirtualSupply &s = rig->supply();
+        s.setAutoStart(4);
+        s.setAutoEnd(6);
+        s.setAutoCycles(2);
+        s.setAutoDelay(30);
+        s.saveMemory(8);
+        rig->panel().QuerySECMemory();
+        rig->panel().QueryDelay();
+        rig->panel().QueryMemory();
+        QTRY_COMPARE_WITH_TIMEOUT(txt("txtMemory")->text(), QStringLiteral("8"), Bound);
+        QCOMPARE(txt("txtStartMemory")->text(), QStringLiteral("4"));
+        QCOMPARE(txt("txtEndMemory")->text(), QStringLiteral("6"));
+        QCOMPARE(txt("txtCycle")->text(), QStringLiteral("2"));
+        QCOMPARE(txt("txtDelay")->text(), QStringLiteral("30"));
+
+        QTest::mouseClick(button("btnChange"), Qt::LeftButton);
+        QTest::mouseClick(button("btnSave"), Qt::LeftButton);
+        QTest::mouseClick(button("btnRecall"), Qt::LeftButton);
+        QCOMPARE(rig->host().autoModeClicks, 1);
+        QCOMPARE(rig->host().saveClicks, 1);
+        QCOMPARE(rig->host().recallClicks, 1);
+    }
+
+    void statusWordReReadsSetPointsOnlyOnAModeChange()
+    {
+        queryInitialValues();
+        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
+        rig->engine().writerTimer().stop();
+        const int before = rig->engine().QueryCount;
+        txt("txtStatus")->setProperty("Text", QStringLiteral("00010000")); // independent, as now
+        QCOMPARE(rig->engine().QueryCount, before);
+        QCOMPARE(rig->engine().CmdCount, 1); // the mode command goes out again
+        txt("txtStatus")->setProperty("Text", QStringLiteral("00100000")); // parallel
+        QVERIFY(rig->find<QRadioButton>("optParal")->isChecked());
+        QStringList queued;
+        for (int slot = rig->engine().queryTail(); slot != rig->engine().queryHead();
+             slot = (slot + 1) % CommTasker::RingSize)
+            if (!rig->engine().queryTaskAt(slot).Cancelled)
+                queued << rig->engine().queryTaskAt(slot).xOutString;
+        QCOMPARE(queued, QStringList({":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?",
+                                      ":CHAN1:CURR?", ":CHAN2:CURR?", ":CHAN3:CURR?"}));
+        rig->engine().writerTimer().start();
+    }
+
+    void oneRowForAllChannels()
+    {
+        rig.reset();
+        rig = std::make_unique<PanelRig>();
+        QVERIFY2(rig->start(QStringLiteral("XPP-3201")), qPrintable(rig->error));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(num("numVoltage", i)->maximum(), 32.0);
+            QCOMPARE(num("numCurrent", i)->maximum(), 1.0);
+            QCOMPARE(num("numOVP", i)->maximum(), 33.0);
+            QCOMPARE(num("numCurrent", i)->increment(), 0.001);
+        }
+    }
+
     void interfaceLine()
     {
         rig.reset();
