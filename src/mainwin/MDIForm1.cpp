@@ -14,6 +14,7 @@
 #include "mainwin/frmDebug.h"
 #include "panels/FrontPanel.h"
 #include "resources/Strings.h"
+#include "setup/AutoDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
@@ -326,8 +327,9 @@ void MDIForm1::OnOffLine_Click()
         return;
     }
     Setup(commType, mtype, true);
-    if (m_mainFormState == 0)
-        setOnLineLook(false);
+    // Declined or failed: the button shows the state the connection is in.
+    if (m_mainFormState != 1)
+        setOnLineLook(running() && (m_commType == RS232 || m_commType == GPIB));
 }
 
 void MDIForm1::mnuUSB_Click()
@@ -503,10 +505,12 @@ void MDIForm1::DevSetupMachineType2()
     if (m_mainFormState != 1)
         return;
     // An answer without a second field names no type: not supported.
-    if (m_answerHasType && (SetupMenuMachineTypes() || SetupMenuMachineTypes()))
+    if (m_answerHasType && (SetupMenuMachineTypes() || SetupMenuMachineTypes())) {
         OkGetMachineType();
-    else
+        AutoDetect::AutoConnecting = false;
+    } else {
         FailGetMachineType();
+    }
 }
 
 void MDIForm1::GetMachineTypeTimer_Timer()

@@ -65,7 +65,15 @@ private slots:
         QVERIFY(w->OperatorForm()->isVisible());
         QCOMPARE(SettingsStore::read(SettingKeys::CommType), QStringLiteral("RS232"));
         QVERIFY(prompter.messages.isEmpty());
+
+        // The on-line button while running asks before reconnecting; No keeps it on line.
+        prompter.answers = {false};
+        w->toolButton("OnOffLine")->trigger();
+        QCOMPARE(prompter.questions.size(), 1);
+        QCOMPARE(w->MainFormState(), 3);
+        QVERIFY(!w->toolButton("OnOffLine")->isChecked());
         w->ResetAll();
+        QVERIFY(w->toolButton("OnOffLine")->isChecked());
     }
 
     // Every catalogue model offered in the menu is identified to its layout and dialect.

@@ -69,6 +69,24 @@ public:
     }
 };
 
+// Records how the main window asks for an interface; the user cancels every time.
+class CancellingChooser : public InterfaceChooser
+{
+public:
+    std::optional<Serial> chooseSerial(bool isDirect, const QString &caption) override
+    {
+        asked << QStringLiteral("serial %1 %2").arg(isDirect).arg(caption);
+        return std::nullopt;
+    }
+    std::optional<Gpib> chooseGpib(bool isDirect) override
+    {
+        asked << QStringLiteral("gpib %1").arg(isDirect);
+        return std::nullopt;
+    }
+    QStringList &asked;
+    explicit CancellingChooser(QStringList &log) : asked(log) {}
+};
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -287,6 +305,27 @@ private slots:
         QCOMPARE(prompter.messages.size(), 1);
         QVERIFY(prompter.messages.first().text.contains("ZEP-9999"));
         QCOMPARE(enabledButtons(w), (QStringList{"GPIB", "RS232", "OnOffLine", "About"}));
+    }
+
+    // "&USB..." runs the RS232 dialog captioned "Config USB"; a cancelled dialog connects nothing.
+    void interfaceItems()
+    {
+        QStringList asked;
+        MDIForm1::Collaborators c;
+        c.interfaces = std::make_unique<CancellingChooser>(asked);
+        MDIForm1 w(std::move(c));
+        w.menuItem("mnuUSB")->trigger();
+        w.menuItem("mnuRS232")->trigger();
+        w.toolButton("RS232")->trigger();
+        w.menuItem("mnuGPIB")->trigger();
+        w.toolButton("GPIB")->trigger();
+        SettingsStore::write(SettingKeys::CommType, "GPIB");
+        w.toolButton("OnOffLine")->trigger();
+        QCOMPARE(asked, (QStringList{"serial 0 Config USB", "serial 0 Config RS232",
+                                     "serial 0 Config RS232", "gpib 0", "gpib 0", "gpib 1"}));
+        QCOMPARE(w.MainFormState(), 0);
+        QVERIFY(w.toolButton("OnOffLine")->isChecked());
+        SettingsStore::write(SettingKeys::CommType, "");
     }
 
     void onOffLineButton()
