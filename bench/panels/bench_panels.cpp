@@ -1,5 +1,6 @@
 // Layout 1 polling at the main window's 166 ms against the virtual supply XPP-3202:
-//  1. CPU time per second of this program (the supply runs in its own process, zep-sim);
+//  1. CPU time per second of this program (the supply runs in its own process, zep-sim),
+//     with the panel alone and, when built with it, inside the whole main window;
 //  2. delay from a voltage change at the supply to the new value on the panel's readout
 //     (supply in process, so the change can be made at a known moment).
 #include "PanelRig.h"
@@ -12,8 +13,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#ifdef ZEP_BENCH_MAINWIN
+#include "mainwin/MDIForm1.h"
+#endif
+
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <ctime>
 
 namespace {
@@ -23,6 +29,23 @@ double cpuSeconds()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// CPU per second over `seconds` of polling; `queryIndex` reads the panel's cycle position.
+void measure(const char *what, int seconds, const std::function<int()> &queryIndex)
+{
+    Wait::ms(1000); // settle
+    const int index0 = queryIndex();
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Wait::ms(seconds * 1000);
+    const double cpu = cpuSeconds() - cpu0;
+    const double elapsed = wall.elapsed() / 1000.0;
+    const int queued = queryIndex() - index0;
+    std::printf("%s, polling layout 1 at 166 ms for %0.1f s: CPU %.1f ms per second (%.2f %%), "
+                "%.1f queries queued per second\n",
+                what, elapsed, cpu * 1000 / elapsed, cpu * 100 / elapsed, queued / elapsed);
 }
 
 int cpuPhase(int seconds)
@@ -50,23 +73,32 @@ int cpuPhase(int seconds)
             rig.panel().QueryInitialValues();
             rig.panel().AfterQueryInitialValuesBeforeShow();
             rig.panel().tbnOutput()->click();
-            Wait::ms(1000); // settle
-
-            const int index0 = rig.panel().QueryIndex;
-            const double cpu0 = cpuSeconds();
-            QElapsedTimer wall;
-            wall.start();
-            Wait::ms(seconds * 1000);
-            const double cpu = cpuSeconds() - cpu0;
-            const double elapsed = wall.elapsed() / 1000.0;
-            const int queued = rig.panel().QueryIndex - index0;
-            std::printf("polling layout 1 at 166 ms, %0.1f s: CPU %.1f ms per second (%.2f %%), "
-                        "%d queries queued (%.1f per second)\n",
-                        elapsed, cpu * 1000 / elapsed, cpu * 100 / elapsed, queued,
-                        queued / elapsed);
+            measure("panel, engine and serial link", seconds,
+                    [&rig] { return rig.panel().QueryIndex; });
             rig.panel().tbnOutput()->click();
         }
     }
+#ifdef ZEP_BENCH_MAINWIN
+    if (rc == 0) {
+        MDIForm1 w;
+        w.show();
+        w.SetupSerialPort(link, 9600);
+        QElapsedTimer t;
+        t.start();
+        while (!(w.OperatorForm() && w.OperatorForm()->isVisible()) && t.elapsed() < 30000)
+            Wait::ms(20);
+        auto *panel = qobject_cast<ChannelPanel *>(w.OperatorForm());
+        if (!panel) {
+            std::fprintf(stderr, "the main window did not show layout 1\n");
+            rc = 1;
+        } else {
+            if (!panel->tbnOutput()->isChecked()) // the supply may still be on from phase 1
+                panel->tbnOutput()->click();
+            measure("whole main window", seconds, [panel] { return panel->QueryIndex; });
+            panel->tbnOutput()->click();
+        }
+    }
+#endif
     sim.terminate();
     sim.waitForFinished(3000);
     return rc;
