@@ -9,6 +9,7 @@
 #include "setup/dlgGPIB.h"
 
 #ifdef ZEP_HAVE_TRANSPORT
+#include "link/transport/LinuxGpibBoard.h"
 #include "link/transport/SerialTransport.h"
 #endif
 #ifdef ZEP_HAVE_DIALOGS
@@ -71,11 +72,7 @@ private:
 #ifdef ZEP_HAVE_TRANSPORT
 std::unique_ptr<GpibBoard> makeGpibBoard()
 {
-#ifdef ZEP_HAVE_GPIB_BACKEND
-    return createGpibBoard();
-#else
-    return nullptr;
-#endif
+    return std::make_unique<LinuxGpibBoard>();
 }
 
 class TransportLinks : public LinkOpener

@@ -403,15 +403,15 @@ void MDIForm1::Setup(const QString &commType, const QString &type, bool IsDirect
         closeLinks();
         QString error;
         m_gpib = m_c.links ? m_c.links->openGpib(choice->board, choice->address, &error) : nullptr;
-        if (!m_gpib) {
-            Prompter::current().message(error.isEmpty() ? QStringLiteral("The GPIB link cannot be opened.") : error,
-                                        QString());
+        // A board that cannot be used (no GPIB library, no such board) is said at once.
+        if (!m_gpib || !error.isEmpty()) {
+            m_gpib.reset();
+            Prompter::current().message(
+                error.isEmpty() ? QStringLiteral("The GPIB link cannot be opened.") : error, QString());
             return;
         }
         m_gpibAddress = choice->address;
         m_engine.setGpibBoard(m_gpib.get());
-        if (!error.isEmpty())
-            trace(QStringLiteral("GPIB: ") + error);
         BeginGetMachineType(GPIB, QString());
         m_statusLabel->setText(Strings::res(105));
     } else if (commType == Menu) {

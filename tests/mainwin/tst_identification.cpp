@@ -8,6 +8,7 @@
 #include "link/Commands.h"
 #include "settings/SettingsStore.h"
 #include "sim/SupplySpec.h"
+#include "sim/VirtualGpibBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
@@ -28,6 +29,31 @@ void forgetConnection()
     SettingsStore::write(SettingKeys::CommType, "");
     SettingsStore::write(SettingKeys::MType, "");
 }
+
+// The GPIB dialog's choice without showing it.
+class FixedGpib : public InterfaceChooser
+{
+public:
+    std::optional<Serial> chooseSerial(bool, const QString &) override { return std::nullopt; }
+    std::optional<Gpib> chooseGpib(bool) override { return Gpib{0, 5}; }
+};
+
+// GPIB boards on the in-process virtual bus.
+class VirtualBusLinks : public LinkOpener
+{
+public:
+    std::unique_ptr<SerialIo> openSerial(const QString &, int, QString *) override { return nullptr; }
+    std::unique_ptr<GpibBoard> openGpib(int board, int address, QString *error) override
+    {
+        auto b = std::make_unique<sim::VirtualGpibBoard>();
+        b->setReadTimeoutMs(500);
+        b->setBoard(board);
+        b->setPrimaryAddress(address);
+        if (!b->configure())
+            *error = b->errorString();
+        return b;
+    }
+};
 
 } // namespace
 
@@ -238,6 +264,49 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState() != 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 30000);
         QVERIFY(!w->OperatorForm());
+    }
+
+    // Identification and polling over GPIB; a bus error while running resets the window.
+    void gpibLink()
+    {
+        ScriptedPrompter prompter;
+        ScopedPrompter scoped(prompter);
+        std::shared_ptr<sim::VirtualSupply> supply = sim::VirtualSupply::create("XPP-1501");
+        sim::VirtualGpibBus::instance().attach(0, 5, supply);
+        MDIForm1::Collaborators c;
+        c.panelFactory = testPanelFactory();
+        c.interfaces = std::make_unique<FixedGpib>();
+        c.links = std::make_unique<VirtualBusLinks>();
+        MDIForm1 w(std::move(c));
+        w.toolButton("GPIB")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w.MainFormState(), 3, 10000);
+        QCOMPARE(w.LayoutType(), 2);
+        QCOMPARE(w.gpibAddress(), 5);
+        QVERIFY(w.menuItem("mnuGPIB")->isChecked());
+        QCOMPARE(supply->receivedLines().first(), QStringLiteral("*IDN?"));  // no "REMOTE" on GPIB
+        w.DoOutput(true);
+        const int lines = int(supply->receivedLines().size());
+        QTRY_VERIFY_WITH_TIMEOUT(supply->receivedLines().size() > lines + 3, 10000);
+        sim::VirtualGpibBus::instance().detach(0, 5);
+        QTRY_COMPARE_WITH_TIMEOUT(w.MainFormState(), 0, 10000);
+        QCOMPARE(prompter.messageTexts().first(), QStringLiteral("Operation Timeout, Causes Reset Now."));
+    }
+
+    // Without a usable GPIB library the user is told so and nothing is attempted.
+    void gpibWithoutLibrary()
+    {
+        ScriptedPrompter prompter;
+        ScopedPrompter scoped(prompter);
+        MDIForm1::Collaborators c;
+        c.interfaces = std::make_unique<FixedGpib>();
+        MDIForm1 w(std::move(c));
+        w.menuItem("mnuGPIB")->trigger();
+        if (w.MainFormState() == 1)
+            QSKIP("a GPIB library is installed on this machine");
+        QCOMPARE(w.MainFormState(), 0);
+        QCOMPARE(prompter.messages.size(), 1);
+        QVERIFY(!prompter.messages.first().text.isEmpty());
+        QVERIFY(!w.GetMachineTypeTimer.isActive());
     }
 
     // A serial link that fails while a panel runs: the time-out message, then a full reset.
