@@ -33,12 +33,6 @@ QString indexed(const char *name, int i)
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
 }
 
-// Editor patterns such as ".000" shown with their leading zero: 0 reads "0.000".
-QString withLeadingZero(const QString &pattern)
-{
-    return pattern.startsWith(QLatin1Char('.')) ? QLatin1Char('0') + pattern : pattern;
-}
-
 // A query answer without surrounding blanks and line ends.
 QString answerText(const QString &text)
 {
@@ -310,9 +304,9 @@ void ChannelPanel::SetupLayout()
         }
         if (writesInitialReadouts()) {
             c.txtVoltage->setText(NumberFormat::format(
-                0, withLeadingZero(c.numVoltage->formatPattern()), locale()));
+                0, NumEdit::displayPattern(c.numVoltage->formatPattern()), locale()));
             c.txtCurrent->setText(NumberFormat::format(
-                0, withLeadingZero(c.numCurrent->formatPattern()), locale()));
+                0, NumEdit::displayPattern(c.numCurrent->formatPattern()), locale()));
         }
     }
     adjustLimits();

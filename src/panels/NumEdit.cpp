@@ -30,6 +30,11 @@ void NumEdit::setFormatPattern(const QString &pattern)
     lineEdit()->setText(textFromValue(value()));
 }
 
+QString NumEdit::displayPattern(const QString &pattern)
+{
+    return pattern.startsWith(QLatin1Char('.')) ? QLatin1Char('0') + pattern : pattern;
+}
+
 bool NumEdit::setValue(double v)
 {
     if (!(v >= minimum() && v <= maximum()))
@@ -42,10 +47,7 @@ QString NumEdit::formatRequest(double v, const QString &proposed, bool keep) con
 {
     if (keep)
         return proposed;
-    QString pattern = m_pattern;
-    if (pattern.startsWith(QLatin1Char('.')))
-        pattern.prepend(QLatin1Char('0'));
-    return NumberFormat::format(v, pattern, locale());
+    return NumberFormat::format(v, displayPattern(m_pattern), locale());
 }
 
 void NumEdit::setKeepProposedText(bool keep)

@@ -19,6 +19,8 @@ public:
     // 0.5 reads "0.50").
     void setFormatPattern(const QString &pattern);
     QString formatPattern() const { return m_pattern; }
+    // The pattern as shown: one with no integer digit (".000") gets a leading "0".
+    static QString displayPattern(const QString &pattern);
 
     void setIncrement(double step) { setSingleStep(step); }
     double increment() const { return singleStep(); }
