@@ -670,8 +670,14 @@ void MDIForm1::releaseWindows()
     ResetTableandWave();
     if (m_panel) {
         QWidget *sub = m_panel->parentWidget();
-        (sub ? sub : m_panel.data())->hide();
-        (sub ? sub : m_panel.data())->deleteLater();
+        QWidget *window = sub ? sub : m_panel.data();
+        window->hide();
+        // A panel still inside its initial query (a failed link resets the window from the
+        // busy dialog's event loop) is deleted once that call has returned.
+        if (m_isQueryInitialValues)
+            m_retiredPanel = window;
+        else
+            window->deleteLater();
     }
     m_panel = nullptr;
 }
@@ -755,6 +761,9 @@ bool MDIForm1::QueryInitialValues()
     const bool cancelled = m_panel->QueryInitialValues();
     m_isSuspendOutput = false;
     m_isQueryInitialValues = false;
+    if (m_retiredPanel)
+        m_retiredPanel->deleteLater();
+    m_retiredPanel = nullptr;
     return cancelled;
 }
 
@@ -775,6 +784,7 @@ void MDIForm1::ResetAll()
     closeLinks();
     releaseWindows();
     m_layoutType = 0;
+    setWindowTitle(QStringLiteral("ZEP 2016"));
     setChecked(QStringLiteral("mnuOutput"), false);
     setChecked(QStringLiteral("mnuAutoRun"), false);
     m_items["mnuRecord"]->setEnabled(false);

@@ -196,6 +196,7 @@ private:
     std::unique_ptr<SerialIo> m_serial;
     std::unique_ptr<GpibBoard> m_gpib;
     QPointer<FrontPanel> m_panel;
+    QPointer<QWidget> m_retiredPanel;
     QPointer<QWidget> m_table;
     QPointer<QWidget> m_wave;
     int m_channelIndex = 0;

@@ -12,6 +12,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QAction>
+#include <QMdiArea>
 #include <QProgressBar>
 #include <QtTest>
 
@@ -264,6 +265,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState() != 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 30000);
         QVERIFY(!w->OperatorForm());
+    }
+
+    // The link fails while the initial values are being read: the same message and reset,
+    // and the panel is not deleted under the running initial query.
+    void linkFailsDuringInitialQuery()
+    {
+        ScriptedPrompter prompter;
+        ScopedPrompter scoped(prompter);
+        SimSupply sim("XPP-3202");
+        auto w = makeWindow(true);
+        onNextDialog("dlgQueryInitial", [&](QDialog *) { sim.server->dropLink(); });
+        w->SetupSerialPort(sim.port(), 115200);
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.messageTexts().contains("Operation Timeout, Causes Reset Now."), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<QDialog *>("dlgQueryInitial")->isVisible(), 20000);
+        QVERIFY(!w->OperatorForm());
+        QTRY_COMPARE(w->mdiArea()->subWindowList().size(), 0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("ZEP 2016"));
     }
 
     // Identification and polling over GPIB; a bus error while running resets the window.
