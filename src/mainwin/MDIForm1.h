@@ -221,5 +221,9 @@ private:
     Commands::Dialect m_dialect = Commands::DialectChannelScpi;
     double m_getTypeStart = 0;
     bool m_adjustPending = false;
-    QString m_serialCaption;  // the RS232 dialog's caption for the next connect
+    QString m_serialCaption;
+    // Set while an action runs, so a panel control echoing its state does not repeat it.
+    bool m_inOutput = false;
+    bool m_inAutoRun = false;
+    bool m_inMode = false;  // the RS232 dialog's caption for the next connect
 };

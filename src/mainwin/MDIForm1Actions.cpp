@@ -35,10 +35,6 @@ void setButton(QAbstractButton *button, bool on)
         button->setChecked(on);
 }
 
-bool s_inOutput = false;
-bool s_inAutoRun = false;
-bool s_inMode = false;
-
 } // namespace
 
 bool MDIForm1::readyForActions() const
@@ -58,7 +54,7 @@ void MDIForm1::DoOutput(bool on)
 {
     if (!readyForActions())
         return;
-    ReentryGuard guard(s_inOutput);
+    ReentryGuard guard(m_inOutput);
     if (guard.nested())
         return;
     m_items.value("mnuRecord")->setEnabled(on);
@@ -101,7 +97,7 @@ void MDIForm1::DoAutoRun(bool on)
 {
     if (!readyForActions())
         return;
-    ReentryGuard guard(s_inAutoRun);
+    ReentryGuard guard(m_inAutoRun);
     if (guard.nested())
         return;
     queueCommand(Commands::autoRun(on));
@@ -162,7 +158,7 @@ void MDIForm1::modeAction(Commands::Coupling mode, const QString &item)
 {
     if (!readyForActions())
         return;
-    ReentryGuard guard(s_inMode);
+    ReentryGuard guard(m_inMode);
     if (guard.nested())
         return;
     queueCommand(Commands::coupling(m_dialect, mode, m_iSet));

@@ -20,9 +20,9 @@ namespace {
 
 sim::SupplySpec specWithIdn(const QString &idn)
 {
-    sim::SupplySpec spec = *sim::specForType("XPP-3202");
-    spec.idn = idn;
-    return spec;
+    sim::SupplySpec model = *sim::specForType("XPP-3202");
+    model.idn = idn;
+    return model;
 }
 
 void forgetConnection()
