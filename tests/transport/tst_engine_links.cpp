@@ -9,6 +9,7 @@
 #include "sim/VirtualSupply.h"
 #include "support/TestEnvironment.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +65,12 @@ struct LinkRig {
         engine.ExecCmdTask(line, 0, nullptr, QString(), CallMethod);
     }
     bool waitIdle() { return QTest::qWaitFor([this] { return engine.isIdle(); }, 15000); }
+    // One query to a fresh target, run to the end: what the target received.
+    QStringList deliver(const QString &line)
+    {
+        Sink sink;
+        return query(line, sink) && waitIdle() ? sink.values : QStringList(QStringLiteral("<stalled>"));
+    }
 
     QTemporaryDir dir;
     std::shared_ptr<sim::VirtualSupply> supply;
@@ -147,19 +154,6 @@ private slots:
         QCOMPARE(lines.size(), (link == QLatin1String("RS232") ? 1 : 0) + 1 + 2 * n + 1 + 3 * n + 1);
     }
 
-    // The four-channel panel's synchronous reading: the value arrives formatted, at once.
-    void quadQueryOnSerial()
-    {
-        LinkRig rig(QStringLiteral("RS232"), QStringLiteral("ZEP-4303"));
-        QVERIFY(rig.ok);
-        rig.supply->setVoltage(4, 4.5);
-        rig.supply->setOutput(true);
-        Sink field;
-        QVERIFY(rig.engine.ExecQueryTaskQuad(Commands::measVolt(4), 5, &field,
-                                             QStringLiteral("Text"), CallLet));
-        QCOMPARE(field.values, QStringList(QStringLiteral("4.500")));
-    }
-
     void splitAnswerOnSerial()
     {
         LinkRig rig(QStringLiteral("RS232"), QStringLiteral("ZEP-2303"));
@@ -170,36 +164,16 @@ private slots:
         faults.splitParts = 2;
 
         faults.splitPauseMs = 40;  // the rest comes within the next 50 ms wait: joined
-        Sink joined;
-        QVERIFY(rig.query(QStringLiteral("ISET1?"), joined));
-        QVERIFY(rig.waitIdle());
-        QCOMPARE(joined.values, QStringList(QStringLiteral("3.000A")));
+        QCOMPARE(rig.deliver(QStringLiteral("ISET1?")), QStringList(QStringLiteral("3.000A")));
         QVERIFY(prompter.messages.isEmpty());
-
         faults.splitPauseMs = 400;  // too slow: reported, nothing delivered
-        Sink lost;
-        QVERIFY(rig.query(QStringLiteral("ISET2?"), lost));
-        QVERIFY(rig.waitIdle());
-        QCOMPARE(lost.values, QStringList());
+        QCOMPARE(rig.deliver(QStringLiteral("ISET2?")), QStringList());
         QCOMPARE(prompter.messageTexts(), QStringList(QStringLiteral("Cannot get Data from device!")));
 
         // The late half is read with the next answer and is not paired with it.
         faults.splitParts = 1;
         QTest::qWait(500);
-        Sink next;
-        QVERIFY(rig.query(QStringLiteral("VSET1?"), next));
-        QVERIFY(rig.waitIdle());
-        QCOMPARE(next.values, QStringList(QStringLiteral("0.000V")));
-    }
-
-    void commaGoesOutAsPoint()
-    {
-        LinkRig rig(QStringLiteral("RS232"), QStringLiteral("ZEP-2303"));
-        QVERIFY(rig.ok);
-        rig.command(QStringLiteral("VSET2:12,5"));
-        QVERIFY(rig.waitIdle());
-        QCOMPARE(rig.supply->receivedLines().last(), QStringLiteral("VSET2:12.5"));
-        QCOMPARE(rig.supply->voltageSetpoint(2), 12.5);
+        QCOMPARE(rig.deliver(QStringLiteral("VSET1?")), QStringList(QStringLiteral("0.000V")));
     }
 
     void pulledLinkReachesTimeoutHandler_data()
@@ -220,20 +194,33 @@ private slots:
         ScopedPrompter scoped(prompter);
         Sink mainWindow;
         rig.engine.SetupTimeoutTask(&mainWindow, QStringLiteral("OperationTimeout"));
-        Sink reading;
-        QVERIFY(rig.query(Commands::measVolt(1), reading));
-        QVERIFY(rig.waitIdle());
-        QCOMPARE(reading.values.size(), 1);
+        QCOMPARE(rig.deliver(Commands::measVolt(1)).size(), 1);
 
+        const bool serial = link == QLatin1String("RS232");
+        QSignalSpy failed(&rig.serial, &SerialIo::linkFailed);
+        Sink reading;
         for (int i = 0; i < 20; ++i)
             rig.query(Commands::measVolt(1), reading);
-        if (link == QLatin1String("RS232"))
+        if (serial)
             rig.server->dropLink();
         else
             sim::VirtualGpibBus::instance().detach(GpibBoardNo, GpibAddress);
         QTRY_COMPARE_WITH_TIMEOUT(mainWindow.timeouts, 1, 1000);
         QVERIFY(rig.engine.isIdle());
         QCOMPARE(rig.engine.QueryCount, 0);
+        if (!serial)
+            return;
+        // The serial port says which port failed, once; the dead link answers nothing and
+        // reports nothing more.
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(failed.first().first().toString().startsWith(
+            QStringLiteral("The serial port %1 stopped working").arg(rig.serial.portName())));
+        QVERIFY(!rig.serial.isOpen());
+        QCOMPARE(rig.serial.serialQuery(Commands::measVolt(1)), QString());
+        rig.serial.serialWrite(QStringLiteral(":OUTP:STAT 0"));
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(mainWindow.timeouts, 1);
     }
 };
 

@@ -24,6 +24,18 @@ struct EventLog {
     {
         return QTest::qWaitFor([&] { return events.size() >= count; }, ms);
     }
+    // Writes `line`, starts the read once the write is done (the engine's order) and returns
+    // the events that follow.
+    QStringList exchange(GpibBoard &board, const QString &line, int expected = 2)
+    {
+        const qsizetype before = events.size();
+        board.write(line);
+        if (waitFor(int(before) + 1) && events.last() == QLatin1String("writeComplete") && expected > 1) {
+            board.read();
+            waitFor(int(before) + expected);
+        }
+        return events.mid(before);
+    }
     QStringList events;
 };
 
@@ -76,19 +88,13 @@ private slots:
 
         // A delayed answer still comes; a dropped one ends in an error after the time-out.
         supply->faults().answerDelayMs = 150;
-        board.write(QStringLiteral(":CHAN2:VOLT?"));
-        QVERIFY(log.waitFor(4));
-        board.read();
-        QVERIFY(log.waitFor(5));
-        QCOMPARE(log.events.last(), QStringLiteral("dataRead:3.500V\n"));
+        QCOMPARE(log.exchange(board, QStringLiteral(":CHAN2:VOLT?")),
+                 QStringList({QStringLiteral("writeComplete"), QStringLiteral("dataRead:3.500V\n")}));
         supply->faults().answerDelayMs = 0;
         supply->faults().dropAnswers = 1;
         board.setReadTimeoutMs(50);
-        board.write(QStringLiteral(":CHAN2:VOLT?"));
-        QVERIFY(log.waitFor(6));
-        board.read();
-        QVERIFY(log.waitFor(7));
-        QCOMPARE(log.events.last(), QStringLiteral("error:GPIB read timed out"));
+        QCOMPARE(log.exchange(board, QStringLiteral(":CHAN2:VOLT?")).value(1),
+                 QStringLiteral("error:GPIB read timed out"));
 
         // Reset drops the events of work started before it.
         board.write(QStringLiteral(":CHAN1:VOLT?"));
@@ -156,33 +162,24 @@ private slots:
         QCOMPARE(log.events, QStringList({QStringLiteral("writeComplete"),
                                           QStringLiteral("dataRead:FAKE,GPIB-DEV,SN1,V1\n")}));
 
-        // An answer longer than one read chunk comes whole.
-        board.write(QStringLiteral("LONG?"));
-        board.read();
-        QVERIFY(log.waitFor(4));
-        QCOMPARE(log.events.last(), QStringLiteral("dataRead:") + QString(10000, QLatin1Char('x')) + QLatin1Char('\n'));
-
-        board.write(QStringLiteral("SILENT?"));
-        board.read();
-        QVERIFY(log.waitFor(6));
-        QCOMPARE(log.events.last(), QStringLiteral("error:GPIB read failed: I/O aborted (time-out)"));
-
+        // An answer longer than one read chunk comes whole; a silent device times out; an
+        // address without listener fails the write.
+        QCOMPARE(log.exchange(board, QStringLiteral("LONG?")).value(1),
+                 QStringLiteral("dataRead:") + QString(10000, QLatin1Char('x')) + QLatin1Char('\n'));
+        QCOMPARE(log.exchange(board, QStringLiteral("SILENT?")).value(1),
+                 QStringLiteral("error:GPIB read failed: I/O aborted (time-out)"));
         board.setPrimaryAddress(9);
         QVERIFY(board.configure());
-        board.write(QStringLiteral("*IDN?"));
-        QVERIFY(log.waitFor(7));
-        QCOMPARE(log.events.last(), QStringLiteral("error:GPIB write failed: no listener on the bus"));
+        QCOMPARE(log.exchange(board, QStringLiteral("*IDN?")),
+                 QStringList(QStringLiteral("error:GPIB write failed: no listener on the bus")));
 
         // Reset: the outcome of the write in progress is dropped.
         board.write(QStringLiteral("*IDN?"));
         board.reset();
         QTest::qWait(100);
         QCOMPARE(log.events.size(), 7);
-    }
 
-    void engineIdentifiesThroughLibrary()
-    {
-        LinuxGpibBoard board(nullptr, QStringLiteral(FAKE_GPIB_LIBRARY));
+        // The engine identifies a supply through the library.
         board.setPrimaryAddress(12);
         QVERIFY(board.configure());
         CommTasker engine;
