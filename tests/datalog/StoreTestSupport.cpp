@@ -23,6 +23,33 @@ SampleRow sample(qint64 seq, const QString &volts, const QString &amps, const QS
     return row;
 }
 
+RecordInfo record(const QString &recNo, const QString &comment, const QString &startTime,
+                  const QString &recStyle)
+{
+    RecordInfo r;
+    r.recNo = recNo;
+    r.comment = comment;
+    r.startTime = startTime;
+    r.recStyle = recStyle;
+    return r;
+}
+
+QString describe(const RecordInfo &r)
+{
+    return QStringList({r.recNo, r.startTime, r.endTime, r.comment, r.pUnit, r.sUnit, r.recStyle,
+                        r.showStyle}).join(QLatin1Char('|'));
+}
+
+QString describe(const std::optional<RecordInfo> &r)
+{
+    return r ? describe(*r) : QStringLiteral("<none>");
+}
+
+int detailRows(const QString &file, const QString &recNo)
+{
+    return scalar(file, QStringLiteral("SELECT count(*) FROM datadetail WHERE recno = '%1'").arg(recNo)).toInt();
+}
+
 bool exec(const QString &file, const QString &sql)
 {
     SqlConnection conn(file);

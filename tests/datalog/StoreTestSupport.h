@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <optional>
+
 // Helpers shared by the record-store tests: sample rows and a second, independent connection
 // to a database file for looking at (or tampering with) what the store wrote.
 namespace StoreTest {
@@ -15,12 +17,22 @@ namespace StoreTest {
 SampleRow sample(qint64 seq, const QString &volts = QStringLiteral("12.000"),
                  const QString &amps = QStringLiteral("0.500"), const QString &reason = QStringLiteral("1"));
 
+// A record description with the fields most tests care about.
+RecordInfo record(const QString &recNo, const QString &comment = QString(),
+                  const QString &startTime = QString(), const QString &recStyle = QString());
+// Every field of a record description, "|"-separated, for comparing them all at once.
+QString describe(const RecordInfo &r);
+QString describe(const std::optional<RecordInfo> &r);
+
 // Runs `sql` on its own connection to `file`; false (with a warning) on failure.
 bool exec(const QString &file, const QString &sql);
 // The first column of every row `sql` returns, as text.
 QStringList column(const QString &file, const QString &sql);
 // The single value `sql` returns.
 QVariant scalar(const QString &file, const QString &sql);
+
+// The number of saved samples of record `recNo`, as the file holds them.
+int detailRows(const QString &file, const QString &recNo);
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
