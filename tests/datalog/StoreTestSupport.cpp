@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QtDebug>
 
+#include <functional>
+
 namespace StoreTest {
 
 SampleRow sample(qint64 seq, const QString &volts, const QString &amps, const QString &reason)
@@ -50,7 +52,10 @@ int detailRows(const QString &file, const QString &recNo)
     return scalar(file, QStringLiteral("SELECT count(*) FROM datadetail WHERE recno = '%1'").arg(recNo)).toInt();
 }
 
-bool exec(const QString &file, const QString &sql)
+namespace {
+
+// Runs `sql` on its own connection to `file` and hands the executed query to `read`.
+bool run(const QString &file, const QString &sql, const std::function<void(QSqlQuery &)> &read = {})
 {
     SqlConnection conn(file);
     if (!conn.open()) {
@@ -58,37 +63,40 @@ bool exec(const QString &file, const QString &sql)
         return false;
     }
     QSqlQuery q(conn.db());
-    if (q.exec(sql))
-        return true;
-    qWarning() << sql << q.lastError().text();
-    return false;
+    if (!q.exec(sql)) {
+        qWarning() << sql << q.lastError().text();
+        return false;
+    }
+    if (read)
+        read(q);
+    return true;
+}
+
+} // namespace
+
+bool exec(const QString &file, const QString &sql)
+{
+    return run(file, sql);
 }
 
 QStringList column(const QString &file, const QString &sql)
 {
     QStringList out;
-    SqlConnection conn(file);
-    if (!conn.open())
-        return out;
-    QSqlQuery q(conn.db());
-    if (!q.exec(sql))
-        qWarning() << sql << q.lastError().text();
-    while (q.next())
-        out << q.value(0).toString();
+    run(file, sql, [&out](QSqlQuery &q) {
+        while (q.next())
+            out << q.value(0).toString();
+    });
     return out;
 }
 
 QVariant scalar(const QString &file, const QString &sql)
 {
-    SqlConnection conn(file);
-    if (!conn.open())
-        return QVariant();
-    QSqlQuery q(conn.db());
-    if (!q.exec(sql) || !q.next()) {
-        qWarning() << sql << q.lastError().text();
-        return QVariant();
-    }
-    return q.value(0);
+    QVariant out;
+    run(file, sql, [&out](QSqlQuery &q) {
+        if (q.next())
+            out = q.value(0);
+    });
+    return out;
 }
 
 QByteArray readFile(const QString &path)

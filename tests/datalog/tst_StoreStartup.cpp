@@ -22,9 +22,8 @@ private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
     void olderStoreGetsMissingMachineTypesAndKeepsRecords();
     void unusableLocationSaysSystemCannotFind();
-    void fileThatIsNoDatabaseIsRepaired();
+    void fileThatIsNoDatabaseIsRepairedOrKept();
     void damagedIndexIsRepairedWithEveryRecord();
-    void failedRepairStopsAndKeepsTheDamagedFile();
 
 private:
     static QByteArray garbage() { return QByteArray("this is not a database\n").repeated(400); }
@@ -114,35 +113,54 @@ void TestStoreStartup::unusableLocationSaysSystemCannotFind()
     QCOMPARE(QDir(other.path()).entryList(QDir::Files), QStringList());
 }
 
-void TestStoreStartup::fileThatIsNoDatabaseIsRepaired()
+void TestStoreStartup::fileThatIsNoDatabaseIsRepairedOrKept()
 {
     FakeClock clock(QDateTime(QDate(2026, 3, 5), QTime(9, 30)));
     ScopedClock scoped(clock);
     QTemporaryDir dir;
     const QDir d(dir.path());
-    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype.db")), garbage()));
-    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype20260305.db")), "earlier backup of today"));
+    const QString file = d.filePath(QStringLiteral("mtype.db"));
+    const QString backup = d.filePath(QStringLiteral("mtype20260305.db"));
+    QVERIFY(StoreTest::writeFile(file, garbage()));
+    RecordStore store;
+
+    // The backup cannot be written: nothing is touched.
+    QVERIFY(d.mkpath(QStringLiteral("mtype20260305.db/occupied")));
+    StoreOpenResult result = store.open(dir.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
+    QVERIFY(!result.ok());
+    QVERIFY(result.message.contains(file));
+    QVERIFY(result.message.contains(QStringLiteral("backup could not be made")));
+    QCOMPARE(StoreTest::readFile(file), garbage());
+    QVERIFY(!store.isOpen());
+    QVERIFY(QDir(backup).removeRecursively());
+
+    // The rebuilt copy cannot be written: the backup is made, the damaged file stays.
+    QVERIFY(d.mkpath(QStringLiteral("mtypenew.db/occupied")));
+    result = store.open(dir.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
+    QVERIFY(result.message.contains(backup));
+    QCOMPARE(StoreTest::readFile(file), garbage());
+    QCOMPARE(StoreTest::readFile(backup), garbage());
+
+    // Repaired: today's backup replaced by the damaged file, older backups and a stale
+    // rebuild left over from a failed repair do not get in the way.
+    QVERIFY(QDir(d.filePath(QStringLiteral("mtypenew.db"))).removeRecursively());
+    QVERIFY(StoreTest::writeFile(backup, "earlier backup of today"));
     QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype20260304.db")), "yesterday's backup"));
     QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
-
-    RecordStore store;
-    const StoreOpenResult result = store.open(dir.path());
+    result = store.open(dir.path());
     QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
     QVERIFY(result.ok());
-    QVERIFY(result.message.contains(d.filePath(QStringLiteral("mtype20260305.db"))));
-    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260305.db"))), garbage());
+    QVERIFY(result.message.contains(backup));
+    QCOMPARE(StoreTest::readFile(backup), garbage());
     QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260304.db"))), QByteArray("yesterday's backup"));
     QVERIFY(StoreTest::readFile(d.filePath(QStringLiteral("mtypenew.db"))).startsWith("SQLite format 3"));
-
-    const auto types = store.machineTypes();
-    QVERIFY(types);
-    QCOMPARE(types->size(), Catalogue::shipped().size());
+    QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
     QVERIFY(store.findMachineType(QStringLiteral("ZEP-4303")));
     QVERIFY(store.appendSample(sample(0)));
-    RecordInfo r;
-    r.recNo = *store.nextRecordNumber();
-    QCOMPARE(r.recNo, QStringLiteral("1"));
-    QVERIFY(store.saveRecord(r));
+    QCOMPARE(store.nextRecordNumber(), std::optional<QString>(QStringLiteral("1")));
+    QVERIFY(store.saveRecord(StoreTest::record(QStringLiteral("1"))));
 }
 
 void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
@@ -158,13 +176,8 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
             samples << sample(i, QString::number(i));
             QVERIFY(store.appendSample(samples.last()));
         }
-        RecordInfo r;
-        r.recNo = QStringLiteral("1");
-        r.comment = QStringLiteral("first");
-        QVERIFY(store.saveRecord(r));
-        r.recNo = QStringLiteral("2");
-        r.comment = QStringLiteral("second");
-        QVERIFY(store.saveRecord(r));
+        QVERIFY(store.saveRecord(StoreTest::record(QStringLiteral("1"), QStringLiteral("first"))));
+        QVERIFY(store.saveRecord(StoreTest::record(QStringLiteral("2"), QStringLiteral("second"))));
         QVERIFY(store.moveBufferToWindow(4));
     }
     // Overwrite the pages of the samples' index with zeros.
@@ -192,36 +205,6 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
     QCOMPARE(store.findRecord(QStringLiteral("1"))->comment, QStringLiteral("first"));
     QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM DataWindow4")).toInt(), 300);
     QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size());
-}
-
-void TestStoreStartup::failedRepairStopsAndKeepsTheDamagedFile()
-{
-    FakeClock clock(QDateTime(QDate(2026, 3, 5), QTime(9, 30)));
-    ScopedClock scoped(clock);
-    QTemporaryDir dir;
-    const QDir d(dir.path());
-    const QString file = d.filePath(QStringLiteral("mtype.db"));
-    QVERIFY(StoreTest::writeFile(file, garbage()));
-
-    // The backup cannot be written: nothing is touched.
-    QVERIFY(d.mkpath(QStringLiteral("mtype20260305.db/occupied")));
-    RecordStore store;
-    StoreOpenResult result = store.open(dir.path());
-    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
-    QVERIFY(!result.ok());
-    QVERIFY(result.message.contains(file));
-    QVERIFY(result.message.contains(QStringLiteral("backup could not be made")));
-    QCOMPARE(StoreTest::readFile(file), garbage());
-    QVERIFY(!store.isOpen());
-    QVERIFY(QDir(d.filePath(QStringLiteral("mtype20260305.db"))).removeRecursively());
-
-    // The rebuilt copy cannot be written: the backup is made, the damaged file stays.
-    QVERIFY(d.mkpath(QStringLiteral("mtypenew.db/occupied")));
-    result = store.open(dir.path());
-    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
-    QVERIFY(result.message.contains(d.filePath(QStringLiteral("mtype20260305.db"))));
-    QCOMPARE(StoreTest::readFile(file), garbage());
-    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260305.db"))), garbage());
 }
 
 QTEST_GUILESS_MAIN(TestStoreStartup)
