@@ -46,53 +46,36 @@ private slots:
         QVERIFY(prober.log.contains(QStringLiteral("write ttyS0 115200 *IDN?")));
     }
 
-    // What counts as an identifying reply: terminated, containing "NV"; one repeat after
-    // "Invalid Character.".
+    // What counts as an identifying reply: terminated, containing "NV"; exactly one repeat
+    // per combination after a terminated "Invalid Character.", whose reply counts.
     void replyRules()
     {
-        FakeProber prober;
-        prober.openable = {QStringLiteral("ttyS0")};
-        AutoDetector detector(prober);
-        detector.setWaiter([](int) {});
-
-        // Unterminated: never accepted, whatever it holds.
-        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("ZEP,NV-3202"); };
-        QCOMPARE(detector.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::NotFound);
-        QCOMPARE(prober.probes.size(), Bauds.size());
-
-        // Terminated by carriage return but not the supply.
-        prober.probes.clear();
-        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("OTHER,DMM\r"); };
-        QCOMPARE(detector.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::NotFound);
-
-        // "Invalid Character." first: exactly one repeat, whose reply counts.
-        prober = FakeProber();
-        prober.openable = {QStringLiteral("ttyS0")};
-        prober.answer = [](const QString &, int, int nth) {
-            return nth == 0 ? QByteArrayLiteral("Invalid Character.\n") : Idn.toLatin1();
+        const QByteArray invalid("Invalid Character.\n");
+        const struct {
+            QByteArray first, later;
+            AutoDetector::Outcome outcome;
+            qsizetype probes;
+        } cases[] = {
+            {"ZEP,NV-3202", "ZEP,NV-3202", AutoDetector::Outcome::NotFound, Bauds.size()},  // unterminated
+            {"OTHER,DMM\r", "OTHER,DMM\r", AutoDetector::Outcome::NotFound, Bauds.size()},  // not the supply
+            {invalid, Idn.toLatin1(), AutoDetector::Outcome::Found, 2},
+            {invalid, invalid, AutoDetector::Outcome::NotFound, 2 * Bauds.size()},
+            {"Invalid Character.", "", AutoDetector::Outcome::NotFound, Bauds.size()},  // no reply: no repeat
         };
-        QList<int> waits;
-        detector.setWaiter([&](int ms) { waits << ms; });
-        auto result = detector.run({QStringLiteral("ttyS0")}, Bauds);
-        QCOMPARE(result.outcome, AutoDetector::Outcome::Found);
-        QCOMPARE(prober.probes, QStringList({"ttyS0@9600", "ttyS0@9600"}));
-        QCOMPARE(waits.size(), 2);
-        QCOMPARE(result.reply, Idn);
-
-        // A second "Invalid Character." is not retried again: one repeat per combination.
-        prober = FakeProber();
-        prober.openable = {QStringLiteral("ttyS0")};
-        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("Invalid Character.\n"); };
-        result = detector.run({QStringLiteral("ttyS0")}, Bauds);
-        QCOMPARE(result.outcome, AutoDetector::Outcome::NotFound);
-        QCOMPARE(prober.probes.size(), 2 * Bauds.size());
-
-        // An unterminated "Invalid Character." is no reply, so no repeat.
-        prober = FakeProber();
-        prober.openable = {QStringLiteral("ttyS0")};
-        prober.answer = [](const QString &, int, int) { return QByteArrayLiteral("Invalid Character."); };
-        detector.run({QStringLiteral("ttyS0")}, Bauds);
-        QCOMPARE(prober.probes.size(), Bauds.size());
+        for (const auto &c : cases) {
+            FakeProber prober;
+            prober.openable = {QStringLiteral("ttyS0")};
+            prober.answer = [&c](const QString &, int, int nth) { return nth == 0 ? c.first : c.later; };
+            AutoDetector detector(prober);
+            int waits = 0;
+            detector.setWaiter([&](int) { ++waits; });
+            const auto result = detector.run({QStringLiteral("ttyS0")}, Bauds);
+            QCOMPARE(result.outcome, c.outcome);
+            QCOMPARE(prober.probes.size(), c.probes);
+            QCOMPARE(waits, int(c.probes));
+            if (c.outcome == AutoDetector::Outcome::Found)
+                QCOMPARE(result.reply, Idn);
+        }
     }
 
     void noUsablePortProbesNothing()
@@ -128,19 +111,15 @@ private slots:
         result = detector.run({QStringLiteral("ttyS0"), QStringLiteral("ttyS1")}, Bauds);
         QCOMPARE(result.outcome, AutoDetector::Outcome::Found);
         QCOMPARE(result.port, QStringLiteral("ttyS1"));
-    }
 
-    // The real pause keeps the event loop running and ends early on cancel.
-    void realPauseEndsOnCancel()
-    {
-        FakeProber prober;
-        prober.openable = {QStringLiteral("ttyS0")};
-        AutoDetector detector(prober);
-        QTimer::singleShot(100, &detector, [&] { detector.cancel(); });
-        const auto result = detector.run({QStringLiteral("ttyS0")}, Bauds);
-        QCOMPARE(result.outcome, AutoDetector::Outcome::Cancelled);
-        QCOMPARE(prober.probes.size(), 1);
-        QVERIFY(!prober.isOpen());
+        // The real pause keeps the event loop running and ends early on cancel.
+        FakeProber quiet;
+        quiet.openable = {QStringLiteral("ttyS0")};
+        AutoDetector real(quiet);
+        QTimer::singleShot(100, &real, [&] { real.cancel(); });
+        QCOMPARE(real.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::Cancelled);
+        QCOMPARE(quiet.probes.size(), 1);
+        QVERIFY(!quiet.isOpen());
     }
 };
 
