@@ -1,5 +1,7 @@
 // The virtual supply model: what it answers, how it behaves, checked against the program's
-// own command table and catalogue so the two cannot drift apart.
+// own command table and catalogue so the two cannot drift apart. Its fault plan (delays,
+// split and dropped answers, garbled first identification) is exercised over the wire by
+// tests/transport, tests/setup and tst_ptysupplyserver.
 #include "link/Commands.h"
 #include "resources/Catalogue.h"
 #include "sim/VirtualSupply.h"
@@ -361,25 +363,6 @@ private slots:
         auto z = make("ZEP-2303");
         QCOMPARE(talk(*z, {"VSET2:7", "SAV9", "VSET2:1", "RCL9", "VSET2?"}), QStringList({"7.000V"}));
         QCOMPARE(z->memoryNumber(), 9);
-    }
-
-    void faultPlanShapesAnswers()
-    {
-        auto s = make("ZEP-2303");
-        s->faults().invalidFirstIdn = true;
-        QCOMPARE(talk(*s, {"*IDN?", "*IDN?"}), QStringList({"Invalid Character.", s->spec().idn}));
-
-        FaultPlan plan;
-        plan.answerDelayMs = 30;
-        plan.splitParts = 2;
-        plan.splitPauseMs = 70;
-        FaultPlan::Delivery d = plan.shape(QStringLiteral("12.345V\n"));
-        QCOMPARE(d.parts.join(QString()), QStringLiteral("12.345V\n"));
-        QCOMPARE(d.parts.size(), 2);
-        QCOMPARE(d.atMs, QList<int>({30, 100}));
-        plan.dropAnswers = 1;
-        QVERIFY(plan.shape(QStringLiteral("x\n")).parts.isEmpty());
-        QCOMPARE(plan.shape(QStringLiteral("x\n")).parts.join(QString()), QStringLiteral("x\n"));
     }
 };
 
