@@ -109,7 +109,10 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
         t->setProperty("readout", true);
         t->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         t->setText(QStringLiteral("0.00"));
+        // A line edit asks for room for 17 characters of its (large) font; a reading needs
+        // about six, so the frames stay compact.
         t->setMinimumWidth(150);
+        t->setMaximumWidth(190);
     }
     connect(c.txtVoltage, &QLineEdit::textChanged, this, [this, i] { onReadoutChanged(i, true); });
     connect(c.txtCurrent, &QLineEdit::textChanged, this, [this, i] { onReadoutChanged(i, false); });
