@@ -1,6 +1,7 @@
-// The task engine end to end on both real transports against the virtual supply: serial on
-// a pseudo-terminal, GPIB on the virtual bus.
+// The serial transport and the task engine end to end on both real transports against the
+// virtual supply: serial on a pseudo-terminal, GPIB on the virtual bus.
 #include "common/Prompter.h"
+#include "common/Wait.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "link/transport/SerialTransport.h"
@@ -36,14 +37,14 @@ public:
 
 // The engine on one link to one virtual supply.
 struct LinkRig {
-    LinkRig(const QString &link, const QString &type)
+    LinkRig(const QString &link, const QString &type, int baud = 115200)
         : supply(sim::VirtualSupply::create(type))
     {
         engine.CommType = link;
         if (link == QLatin1String("RS232")) {
             server = std::make_unique<sim::PtySupplyServer>(*supply);
             ok = server->start(dir.filePath(QStringLiteral("link")))
-                 && serial.open(server->portName(), 115200);
+                 && serial.open(server->portName(), baud);
             engine.setSerialIo(&serial);
         } else {
             sim::VirtualGpibBus::instance().attach(GpibBoardNo, GpibAddress, supply);
@@ -88,6 +89,62 @@ class TstEngineLinks : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
+
+    void serialOpeningSequence()
+    {
+        LinkRig rig(QStringLiteral("RS232"), QStringLiteral("XPP-3202"));
+        QVERIFY(rig.ok);
+        QVERIFY(rig.serial.isOpen());
+        QCOMPARE(rig.supply->receivedLines(), QStringList(QStringLiteral("REMOTE")));
+        QCOMPARE(rig.server->portBaudRate(), 115200);
+        QSerialPort &port = rig.serial.port();
+        QCOMPARE(port.dataBits(), QSerialPort::Data8);
+        QCOMPARE(port.parity(), QSerialPort::NoParity);
+        QCOMPARE(port.stopBits(), QSerialPort::OneStop);
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), rig.supply->spec().idn + QLatin1Char('\n'));
+        QCOMPARE(rig.serial.lastAnswer(), rig.supply->spec().idn + QLatin1Char('\n'));
+
+        // A decimal comma goes out as a point.
+        rig.serial.serialWrite(QStringLiteral(":CHAN1:VOLT 2,5"));
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral(":CHAN1:VOLT?")), QStringLiteral("2.500V\n"));
+        QCOMPARE(rig.supply->receivedLines().value(2), QStringLiteral(":CHAN1:VOLT 2.5"));
+
+        // Opening again closes first and runs the whole sequence at the new speed.
+        QVERIFY(rig.serial.open(rig.server->portName(), 9600));
+        QCOMPARE(rig.server->portBaudRate(), 9600);
+        QCOMPARE(rig.supply->receivedLines().last(), QStringLiteral("REMOTE"));
+
+        // A port that is not there: false, a message, and queries answer nothing.
+        SerialTransport missing;
+        QVERIFY(!missing.open(rig.dir.filePath(QStringLiteral("nothing-here")), 9600));
+        QVERIFY(missing.errorString().contains(QLatin1String("nothing-here")));
+        QCOMPARE(missing.serialQuery(QStringLiteral("*IDN?")), QString());
+    }
+
+    // The supply delays its answers; whether the transport still gets them shows how long
+    // it waited: "*IDN?" 300 ms before its first read, any other query 50 ms, then one
+    // retry 100 ms later. A dropped answer gives nothing, after the retry.
+    void serialReadTiming()
+    {
+        LinkRig rig(QStringLiteral("RS232"), QStringLiteral("ZEP-2303"), 9600);
+        QVERIFY(rig.ok);
+        sim::FaultPlan &faults = rig.supply->faults();
+        faults.answerDelayMs = 200;
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), QStringLiteral("ZENVOLT,ZEP-2303,SN00006,V3.00\n"));
+        faults.answerDelayMs = 400;
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("VSET1?")), QString());
+        faults.answerDelayMs = 0;
+        Wait::ms(500);  // the late answer arrives and is read along with the next one
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("ISET1?")), QStringLiteral("0.000V\n3.000A\n"));
+        faults.answerDelayMs = 700;
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), QString());
+        faults.answerDelayMs = 0;
+        Wait::ms(500);
+        rig.serial.port().clear();
+        faults.dropAnswers = 1;
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("VOUT1?")), QString());
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("VOUT1?")), QStringLiteral("0.000V\n"));
+    }
 
     void identificationAndPolling_data()
     {
