@@ -4,18 +4,12 @@
 #include <cstdio>
 #include <memory>
 
-#ifdef ZEP_HAVE_MAINWIN
 #include "common/Prompter.h"
 #include "mainwin/MDIForm1.h"
-#endif
-#ifdef ZEP_HAVE_DATALOG
 #include "datalog/RecordStore.h"
 #include "mainwin/StoreMachineTypes.h"
-#endif
-#ifdef ZEP_HAVE_SIM
 #include "sim/PtySupplyServer.h"
 #include "sim/VirtualSupply.h"
-#endif
 
 namespace {
 
@@ -58,8 +52,6 @@ int main(int argc, char **argv)
     parser.addOption(connectOption);
     parser.process(withSimulateDefault(QCoreApplication::arguments()));
 
-#ifdef ZEP_HAVE_MAINWIN
-#ifdef ZEP_HAVE_SIM
     std::unique_ptr<sim::VirtualSupply> supply;
     std::unique_ptr<sim::PtySupplyServer> server;
     if (parser.isSet(simulate)) {
@@ -76,14 +68,7 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-#else
-    if (parser.isSet(simulate)) {
-        std::fprintf(stderr, "zep: this build has no virtual supply\n");
-        return 2;
-    }
-#endif
     MDIForm1::Collaborators collaborators;
-#ifdef ZEP_HAVE_DATALOG
     // The record database holds the machine-type table; without it the program cannot run.
     RecordStore store;
     const StoreOpenResult opened = store.open();
@@ -94,25 +79,17 @@ int main(int argc, char **argv)
     if (!opened.message.isEmpty())
         Prompter::current().message(opened.message, QString());
     collaborators.machineTypes = std::make_shared<StoreMachineTypes>(store);
-#endif
     MDIForm1 w(std::move(collaborators));
     w.show();
-#ifdef ZEP_HAVE_SIM
     if (server) {
         const QString port = server->portName();
         w.offerSerialPort(port);
         QTimer::singleShot(0, &w, [&w, port] { w.SetupSerialPort(port, 115200); });
     }
-#endif
     if (parser.isSet(connectOption) && !parser.isSet(simulate))
         QTimer::singleShot(0, &w, &MDIForm1::OnOffLine_Click);
     const int rc = app.exec();
-#ifdef ZEP_HAVE_SIM
     if (server)
         server->stop();
-#endif
     return rc;
-#else
-    return app.exec();
-#endif
 }

@@ -8,13 +8,9 @@
 #include "setup/dlgConfigRS232.h"
 #include "setup/dlgGPIB.h"
 
-#ifdef ZEP_HAVE_TRANSPORT
 #include "link/transport/LinuxGpibBoard.h"
 #include "link/transport/SerialTransport.h"
-#endif
-#ifdef ZEP_HAVE_DIALOGS
 #include "mainwin/dialogs/InstrumentDialogs.h"
-#endif
 
 #include <QPointer>
 
@@ -69,7 +65,6 @@ private:
     std::function<void()> m_release;
 };
 
-#ifdef ZEP_HAVE_TRANSPORT
 std::unique_ptr<GpibBoard> makeGpibBoard()
 {
     return std::make_unique<LinuxGpibBoard>();
@@ -103,9 +98,7 @@ public:
         return bus;
     }
 };
-#endif
 
-#ifdef ZEP_HAVE_DIALOGS
 // The five instrument-action dialogs, created on first use and kept.
 class ModalActionDialogs : public ActionDialogs
 {
@@ -164,7 +157,6 @@ private:
     QPointer<dlgSaveData> m_save;
     QPointer<dlgRecallData> m_recall;
 };
-#endif
 
 } // namespace
 
@@ -178,14 +170,10 @@ void complete(MDIForm1::Collaborators &c, QWidget *owner)
         c.panelFactory = &createFrontPanel;
     if (!c.interfaces)
         c.interfaces = std::make_unique<SetupDialogs>(owner);
-#ifdef ZEP_HAVE_TRANSPORT
     if (!c.links)
         c.links = std::make_unique<TransportLinks>();
-#endif
-#ifdef ZEP_HAVE_DIALOGS
     if (!c.dialogs)
         c.dialogs = std::make_unique<ModalActionDialogs>(owner);
-#endif
 }
 
 } // namespace DefaultCollaborators
