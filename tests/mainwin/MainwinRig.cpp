@@ -88,3 +88,10 @@ std::unique_ptr<MDIForm1> makeWindow(bool realPanels)
     w->show();
     return w;
 }
+
+bool connectTo(MDIForm1 &w, const SimSupply &sim, int baud)
+{
+    w.SetupSerialPort(sim.port(), baud);
+    return QTest::qWaitFor([&] { return w.MainFormState() != 1; }, 10000) && w.MainFormState() == 3
+        && QTest::qWaitFor([&] { return w.OperatorForm() && w.OperatorForm()->isVisible(); }, 30000);
+}

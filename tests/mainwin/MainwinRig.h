@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Prompter.h"
 #include "mainwin/MDIForm1.h"
 #include "panels/FrontPanel.h"
 #include "sim/PtySupplyServer.h"
@@ -60,6 +61,15 @@ private:
 void onNextDialog(const QString &objectNameOrClass, std::function<void(QDialog *)> act,
                   int timeoutMs = 20000);
 void pressButton(QDialog *dialog, const QString &buttonName);
+
+// A scripted prompter installed for its lifetime.
+struct InstalledPrompter : ScriptedPrompter {
+    ScopedPrompter scope{*this};
+};
+
+// Opens the supply's port in the window and waits (bounded) until it has been identified
+// and its panel is up. False when the window ends in another state.
+bool connectTo(MDIForm1 &w, const SimSupply &sim, int baud = 115200);
 
 // A main window with the test panel (or the real layouts with `realPanels`), no action
 // dialogs replaced.
