@@ -3,6 +3,7 @@
 // the panel shows and what the dialogs remember.
 #include "MainwinRig.h"
 
+#include "panels/ChannelPanel.h"
 #include "panels/NumEdit.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
@@ -33,17 +34,6 @@ std::function<void(QDialog *)> fill(QList<QPair<QString, int>> values, QStringLi
     };
 }
 
-// Lines the supply received that are commands (no "?").
-QStringList commandsIn(const QStringList &lines)
-{
-    QStringList out;
-    for (const QString &l : lines) {
-        if (!l.contains('?'))
-            out << l;
-    }
-    return out;
-}
-
 } // namespace
 
 class TestActions : public QObject
@@ -59,7 +49,8 @@ private:
     FrontPanel &panel() { return *w->OperatorForm(); }
     template<class T = QWidget>
     T *control(const QString &name) { return panel().findChild<T *>(name); }
-    QStringList commandsSince(int mark) { return commandsIn(sim->linesSince(mark)); }
+    // Lines the supply received since `mark` that are commands (no "?").
+    QStringList commandsSince(int mark) { return sim->linesSince(mark).filter(QRegularExpression("^[^?]*$")); }
     // Widgets of channel 2 (index 1) that are usable.
     QStringList usableOfChannel2()
     {
@@ -111,11 +102,14 @@ private slots:
         QVERIFY(!control<QAbstractButton>("tbnOCP_0")->isChecked());
     }
 
-    // Output on starts polling: readouts follow the supply and read-backs send nothing; off
-    // stops polling at once and clears the readouts.
+    // Output on starts polling: readouts follow the supply, read-backs send nothing and the
+    // empty status step of the cycle does not stall it; off stops polling at once and clears
+    // the readouts.
     void outputControlsPolling()
     {
         int before = sim->lineCount();
+        sim->supply->setLoad(1, 10);
+        const int start = qobject_cast<ChannelPanel *>(&panel())->QueryIndex;
         w->menuItem("mnuOutput")->trigger();
         QVERIFY(w->menuItem("mnuOutput")->isChecked() && w->toolButton("Output")->isChecked());
         QVERIFY(panel().tbnOutput()->isChecked());
@@ -123,7 +117,11 @@ private slots:
         QVERIFY(w->QueryTimer.isActive());
         auto *readout = control<QLineEdit>("txtVoltage_0");
         QTRY_COMPARE_WITH_TIMEOUT(readout->text(), QStringLiteral("12.500"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(control<QLineEdit>("txtCurrent_0")->text(), QStringLiteral("1.250"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(sim->linesSince(before).contains(":CHAN2:VOLT?"), 10000);
+        // Past the empty step (the 7th of 12) and on, with the ring not filling up.
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ChannelPanel *>(&panel())->QueryIndex >= start + 14, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->engine().QueryCount < 3, 10000);
         QCOMPARE(commandsSince(before), QStringList{":OUTP:STAT 1"});
         QVERIFY(sim->supply->outputOn());
         sim->supply->setVoltage(1, 6);
@@ -137,6 +135,7 @@ private slots:
         settle();
         QVERIFY(!sim->supply->outputOn());
         QCOMPARE(readout->text(), QString());
+        QCOMPARE(control<QLineEdit>("txtCurrent_0")->text(), QString());
         // Nothing queued before the switch reaches the supply after it: a marker query
         // sent now arrives alone.
         before = sim->lineCount();

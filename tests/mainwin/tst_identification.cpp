@@ -11,6 +11,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMdiArea>
 #include <QProgressBar>
 #include <QtTest>
@@ -230,12 +231,19 @@ private slots:
         QVERIFY2(prompter.messages.isEmpty(), qPrintable(prompter.messageTexts().join('|')));
 
         w->ResetAll();
-        onNextDialog("dlgQueryInitial", [](QDialog *d) { pressButton(d, "CancelButton"); });
+        QString remaining;
+        onNextDialog("dlgQueryInitial", [&](QDialog *d) {
+            QTRY_VERIFY(!d->findChild<QLabel *>("Label2")->text().isEmpty());
+            remaining = d->findChild<QLabel *>("Label2")->text();
+            pressButton(d, "CancelButton");
+        });
         w->SetupSerialPort(sim.port(), 115200);
         QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState() != 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 30000);
         QVERIFY(!w->OperatorForm());
         QVERIFY(prompter.messages.isEmpty());
+        QVERIFY2(QRegularExpression("^Remaining about \\d+ secs\\.\\.\\.$").match(remaining).hasMatch(),
+                 qPrintable(remaining));
 
         onNextDialog("dlgQueryInitial", [&](QDialog *) { sim.server->dropLink(); });
         w->SetupSerialPort(sim.port(), 115200);

@@ -1,10 +1,8 @@
 // The main window without a supply: menus and toolbar per state and layout, the machine-type
-// menu, the "Menu" testing mode, the ways on line, status texts, view items and the busy dialogs.
+// menu, the "Menu" testing mode, the ways on line, status texts and view items.
 #include "MainwinRig.h"
 
 #include "mainwin/MachineTypeSource.h"
-#include "mainwin/dlgQueryInitial.h"
-#include "mainwin/dlgWaitRsp.h"
 #include "mainwin/frmDebug.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
@@ -358,39 +356,6 @@ private slots:
         MDIForm1::Report("next");
         QCOMPARE(debug->lineCount(), 1);
         debug->close();
-    }
-
-    // The busy dialogs end by themselves when the link is idle, and report a cancel.
-    void busyDialogs()
-    {
-        CommTasker engine;
-        engine.writerTimer().stop();
-        dlgQueryInitial query(engine);
-        QVERIFY(!query.Execute()); // nothing pending: closes at the first tick, not cancelled
-        dlgWaitRsp wait;
-        QVERIFY(wait.Execute(engine));
-
-        // A link that consumes nothing keeps the tasks pending until the user gives up.
-        QObject target;
-        QVERIFY(engine.ExecQueryTask("*IDN?", 5, &target, "objectName", CallLet));
-        QString remaining;
-        onNextDialog("dlgQueryInitial", [&](QDialog *d) {
-            QTRY_VERIFY(!d->findChild<QLabel *>("Label2")->text().isEmpty());
-            remaining = d->findChild<QLabel *>("Label2")->text();
-            pressButton(d, "CancelButton");
-        });
-        QVERIFY(query.Execute());
-        QVERIFY2(QRegularExpression("^Remaining about \\d+ secs\\.\\.\\.$").match(remaining).hasMatch(),
-                 qPrintable(remaining));
-
-        engine.ExecCmdTask("OUT1", 0, nullptr, QString(), CallMethod);
-        engine.setIdleWaiter(&wait);
-        onNextDialog("dlgWaitRsp", [](QDialog *d) { pressButton(d, "CancelButton"); });
-        QVERIFY(!engine.ClearAllTasks());
-        QCOMPARE(engine.CmdCount, 1);
-        QCOMPARE(engine.QueryCount, 1);
-        QVERIFY(!engine.Clearing);
-        engine.setIdleWaiter(nullptr);
     }
 };
 

@@ -84,12 +84,6 @@ void FakePanelHost::DoAutoRun(bool on)
     mnuAutoRun = on;
 }
 
-void FakePanelHost::SetMenuOutputModeAllUnchecked()
-{
-    if (m_panel)
-        m_panel->SetAllEnabled();
-}
-
 void FakePanelHost::modeAction(Commands::Coupling coupling)
 {
     if (mainFormState != 3)

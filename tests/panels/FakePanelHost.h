@@ -40,7 +40,8 @@ public:
     void mnuIndep_Click() override { modeAction(Commands::CouplingIndependent); }
     void mnuParallel_Click() override { modeAction(Commands::CouplingParallel); }
     void mnuTrack_Click() override { modeAction(Commands::CouplingTrack); }
-    void SetMenuOutputModeAllUnchecked() override;
+    // The main window only unchecks its mode items here; the panel is left as it is.
+    void SetMenuOutputModeAllUnchecked() override {}
     void mnuAutoMode_Click() override { ++autoModeClicks; }
     void mnuSaveMemory_Click() override { ++saveClicks; }
     void mnuRecallMemory_Click() override { ++recallClicks; }

@@ -1,5 +1,6 @@
 // Layout 1 against the virtual three-channel supply on a pseudo-terminal: what the panel shows
-// and what the supply receives.
+// and what the supply receives. Readouts while polling, coupling and auto-run locks are checked
+// through the real main window (tests/mainwin/tst_actions).
 #include "PanelRig.h"
 #include "common/Prompter.h"
 #include "panels/NumEdit.h"
@@ -38,12 +39,26 @@ private:
     NumEdit *num(const char *name, int i) { return rig->find<NumEdit>(ix(name, i)); }
     TextBox *txt(const QString &name) { return rig->find<TextBox>(name); }
     QPushButton *button(const QString &name) { return rig->find<QPushButton>(name); }
+    QRadioButton *option(const QString &name) { return rig->find<QRadioButton>(name); }
+    // The panel receives `answer` as if the supply had sent it for the named field.
+    void answer(const QString &field, const QString &text) { txt(field)->setProperty("Text", text); }
+    void settle() { QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound); }
 
     // Queues the initial queries and waits until all are answered.
     void queryInitialValues()
     {
         QVERIFY(!rig->panel().QueryInitialValues());
         rig->panel().AfterQueryInitialValuesBeforeShow();
+    }
+    // The query tasks waiting in the engine's ring, oldest first.
+    QStringList queuedQueries()
+    {
+        QStringList queued;
+        for (int slot = rig->engine().queryTail(); slot != rig->engine().queryHead();
+             slot = (slot + 1) % CommTasker::RingSize)
+            if (!rig->engine().queryTaskAt(slot).Cancelled)
+                queued << rig->engine().queryTaskAt(slot).xOutString;
+        return queued;
     }
 
 private slots:
@@ -56,27 +71,20 @@ private slots:
         QVERIFY2(rig->start(), qPrintable(rig->error));
     }
 
-    void cleanup() { rig.reset(); }
+    void cleanup()
+    {
+        rig.reset();
+        QLocale::setDefault(QLocale::c());
+    }
 
     void initialQueryFillsEveryControl()
     {
         sim::VirtualSupply &s = rig->supply();
-        QCOMPARE(s.setVoltage(1, 12.5), sim::SetResult::Ok);
-        QCOMPARE(s.setCurrent(1, 1.5), sim::SetResult::Ok);
-        QCOMPARE(s.setVoltage(2, 3.3), sim::SetResult::Ok);
-        QCOMPARE(s.setCurrent(2, 0.25), sim::SetResult::Ok);
-        QCOMPARE(s.setVoltage(3, 5), sim::SetResult::Ok);
-        QCOMPARE(s.setCurrent(3, 2), sim::SetResult::Ok);
-        QCOMPARE(s.setOvp(1, 20), sim::SetResult::Ok);
-        QCOMPARE(s.setOvp(3, 6.5), sim::SetResult::Ok);
-        QCOMPARE(s.setOcp(3, true), sim::SetResult::Ok);
-        QCOMPARE(s.setAutoStart(2), sim::SetResult::Ok);
-        QCOMPARE(s.setAutoEnd(7), sim::SetResult::Ok);
-        QCOMPARE(s.setAutoCycles(4), sim::SetResult::Ok);
-        QCOMPARE(s.setAutoDelay(15), sim::SetResult::Ok);
-        QCOMPARE(s.saveMemory(3), sim::SetResult::Ok);
-        QCOMPARE(s.setOutput(true), sim::SetResult::Ok);
-        QCOMPARE(s.setCoupling(1), sim::SetResult::Ok); // tracking
+        for (auto result : {s.setVoltage(1, 12.5), s.setCurrent(1, 1.5), s.setVoltage(2, 3.3), s.setCurrent(2, 0.25),
+                            s.setVoltage(3, 5), s.setCurrent(3, 2), s.setOvp(1, 20), s.setOvp(3, 6.5),
+                            s.setOcp(3, true), s.setAutoStart(2), s.setAutoEnd(7), s.setAutoCycles(4),
+                            s.setAutoDelay(15), s.saveMemory(3), s.setOutput(true), s.setCoupling(1)})
+            QCOMPARE(result, sim::SetResult::Ok);
 
         const int mark = rig->mark();
         queryInitialValues();
@@ -102,14 +110,13 @@ private slots:
         QCOMPARE(num("numOVP", 2)->value(), 6.5);
         QVERIFY(button(ix("tbnOCP", 2))->isChecked());
         QVERIFY(!button(ix("tbnOCP", 0))->isChecked());
-        QCOMPARE(txt("txtStartMemory")->text(), QStringLiteral("2"));
-        QCOMPARE(txt("txtEndMemory")->text(), QStringLiteral("7"));
-        QCOMPARE(txt("txtCycle")->text(), QStringLiteral("4"));
-        QCOMPARE(txt("txtDelay")->text(), QStringLiteral("15"));
-        QCOMPARE(txt("txtMemory")->text(), QStringLiteral("3"));
+        QStringList memories;
+        for (const char *name : {"txtStartMemory", "txtEndMemory", "txtCycle", "txtDelay", "txtMemory"})
+            memories << txt(name)->text();
+        QCOMPARE(memories, QStringList({"2", "7", "4", "15", "3"}));
         QVERIFY(button("tbnOutput")->isChecked());
         QVERIFY(rig->host().mnuOutput);
-        QVERIFY(rig->find<QRadioButton>("optTrack")->isChecked());
+        QVERIFY(option("optTrack")->isChecked());
         QVERIFY(!num("numVoltage", 1)->isEnabled());
         QVERIFY(num("numCurrent", 1)->isEnabled());
         // Readouts carry the number without its unit letter.
@@ -120,170 +127,157 @@ private slots:
         // Reading back the set points sent no set point back: the only commands are the
         // main window's output, coupling and auto-run actions of the three receivers (auto run
         // off applies the selected mode once more).
-        const QStringList commands = rig->linesSince(mark, true);
-        QCOMPARE(commands, QStringList({":OUTP:STAT 1", ":OUTP:COUP:TRAC 1",
-                                        ":SYST:AUTO:STAT 0", ":OUTP:COUP:TRAC 1"}));
+        QCOMPARE(rig->linesSince(mark, true), QStringList({":OUTP:STAT 1", ":OUTP:COUP:TRAC 1",
+                                                           ":SYST:AUTO:STAT 0", ":OUTP:COUP:TRAC 1"}));
         QCOMPARE(rig->engine().ReadTimesMs, 5000);
     }
 
-    void readoutsFollowTheSupplyWhilePolling()
-    {
-        queryInitialValues();
-        sim::VirtualSupply &s = rig->supply();
-        s.setLoad(1, 10);
-        s.setCurrent(1, 3);
-        s.setVoltage(1, 4);
-
-        QTest::mouseClick(button("tbnOutput"), Qt::LeftButton);
-        QVERIFY(rig->panel().IsOutput);
-        QTRY_VERIFY_WITH_TIMEOUT(s.outputOn(), Bound);
-        TextBox *v1 = txt(ix("txtVoltage", 0));
-        TextBox *i1 = txt(ix("txtCurrent", 0));
-        QTRY_COMPARE_WITH_TIMEOUT(v1->text(), QStringLiteral("4.000"), Bound);
-        QTRY_COMPARE_WITH_TIMEOUT(i1->text(), QStringLiteral("0.400"), Bound);
-
-        s.setVoltage(1, 6);
-        QTRY_COMPARE_WITH_TIMEOUT(v1->text(), QStringLiteral("6.000"), Bound);
-        // A set point changed at the supply reaches the editor, and nothing is echoed back.
-        const int mark = rig->mark();
-        QTRY_COMPARE_WITH_TIMEOUT(num("numVoltage", 0)->value(), 6.0, Bound);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->linesSince(mark).contains(":CHAN1:VOLT?"), Bound);
-        QCOMPARE(rig->linesSince(mark, true), QStringList());
-
-        // Output off: readouts clear and polling stops.
-        QTest::mouseClick(button("tbnOutput"), Qt::LeftButton);
-        QVERIFY(!rig->panel().IsOutput);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.outputOn(), Bound);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
-        QCOMPARE(v1->text(), QString());
-        QVERIFY(!rig->host().queryTimer.isActive());
-        // Polls queued before the switch were dropped, so no late answer refills a readout.
-        const QStringList tail = rig->linesSince(mark);
-        QCOMPARE(tail.last(), QStringLiteral(":OUTP:STAT 0"));
-        QCOMPARE(v1->text(), QString());
-        QCOMPARE(i1->text(), QString());
-    }
-
-    void typedSetPointsAreSentOnce()
+    // Typed set points, OCP and Clear Error are sent once each; a negative value is refused;
+    // the memory and auto-run displays follow the supply and their buttons run the main
+    // window's actions; nothing is sent while not connected.
+    void editsAndButtonsSendCommands()
     {
         queryInitialValues();
         int mark = rig->mark();
         typeInto(num("numVoltage", 1), QStringLiteral("5"));
         QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN2:VOLT 5"), Bound);
         QCOMPARE(rig->supply().voltageSetpoint(2), 5.0);
-
         typeInto(num("numVoltage", 1), QStringLiteral("0.1234"));
         QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN2:VOLT 0.123"), Bound);
         typeInto(num("numCurrent", 0), QStringLiteral("1.25"));
         QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN1:CURR 1.25"), Bound);
         typeInto(num("numOVP", 2), QStringLiteral("7"));
         QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN3:PROT:VOLT 7"), Bound);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
+        settle();
         QCOMPARE(rig->linesSince(mark, true).size(), 4);
 
-        // A negative value is refused: the editor keeps its value and nothing is sent.
         mark = rig->mark();
         typeInto(num("numVoltage", 1), QStringLiteral("-2"));
-        QVERIFY(num("numVoltage", 1)->value() >= 0);
         QVERIFY(qAbs(num("numVoltage", 1)->value() - 0.1234) < 1e-9);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
+        settle();
         QCOMPARE(rig->linesSince(mark, true), QStringList());
 
-        // Not connected and running: edits, OCP and Clear Error send nothing.
+        QTest::mouseClick(button(ix("tbnOCP", 2)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rig->supply().ocpEnabled(3), Bound);
+        QTest::mouseClick(button(ix("tbnOCP", 2)), Qt::LeftButton);
+        QTest::mouseClick(button("btnClearErrorOfProtection"), Qt::LeftButton);
+        settle();
+        QCOMPARE(rig->linesSince(mark, true),
+                 QStringList({":CHAN3:PROT:CURR 1", ":CHAN3:PROT:CURR 0", ":OUTP:PROT:CLE"}));
+        QVERIFY(!rig->supply().ocpEnabled(3));
+
+        sim::VirtualSupply &s = rig->supply();
+        s.setAutoStart(4);
+        s.setAutoEnd(6);
+        s.setAutoCycles(2);
+        s.setAutoDelay(30);
+        s.saveMemory(8);
+        rig->panel().QuerySECMemory();
+        rig->panel().QueryDelay();
+        rig->panel().QueryMemory();
+        settle();
+        QStringList memories;
+        for (const char *name : {"txtStartMemory", "txtEndMemory", "txtCycle", "txtDelay", "txtMemory"})
+            memories << txt(name)->text();
+        QCOMPARE(memories, QStringList({"4", "6", "2", "30", "8"}));
+        for (const char *name : {"btnChange", "btnSave", "btnRecall"})
+            QTest::mouseClick(button(name), Qt::LeftButton);
+        QCOMPARE(rig->host().autoModeClicks, 1);
+        QCOMPARE(rig->host().saveClicks, 1);
+        QCOMPARE(rig->host().recallClicks, 1);
+
+        mark = rig->mark();
+        const int commands = rig->engine().CmdCount;
         rig->host().mainFormState = 2;
         typeInto(num("numVoltage", 0), QStringLiteral("9"));
         QTest::mouseClick(button(ix("tbnOCP", 0)), Qt::LeftButton);
         QTest::mouseClick(button("btnClearErrorOfProtection"), Qt::LeftButton);
-        QCOMPARE(rig->engine().CmdCount, 0);
+        QCOMPARE(rig->engine().CmdCount, commands);
+        settle();
         QCOMPARE(rig->linesSince(mark, true), QStringList());
     }
 
-    void ocpAndClearErrorOnChannel3()
+    // Answers the panel reads: the coupling mode, the status word (a changed mode re-reads
+    // the set points), the error queue and read-backs that are not numbers; none sends a
+    // set point back. Then the polling cycle's order, wrap and retry on a full ring.
+    void answersAndPollingCycle()
     {
         queryInitialValues();
-        const int mark = rig->mark();
-        QTest::mouseClick(button(ix("tbnOCP", 2)), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN3:PROT:CURR 1"), Bound);
-        QVERIFY(rig->supply().ocpEnabled(3));
-        QTest::mouseClick(button(ix("tbnOCP", 2)), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN3:PROT:CURR 0"), Bound);
-        QTest::mouseClick(button("btnClearErrorOfProtection"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":OUTP:PROT:CLE"), Bound);
-        QVERIFY(!rig->supply().ocpEnabled(3));
-    }
+        ScriptedPrompter prompter;
+        ScopedPrompter scope(prompter);
+        settle();
+        rig->engine().writerTimer().stop(); // nothing is consumed from here on
+        const int queries = rig->engine().QueryCount;
+        const int commands = rig->engine().CmdCount;
+        answer("txtStatus", QStringLiteral("00010000")); // independent and off, as now
+        QCOMPARE(rig->engine().QueryCount, queries);
+        QCOMPARE(rig->engine().CmdCount, commands + 1); // the mode command goes out again
+        answer("txtStatus", QStringLiteral("00100000")); // parallel
+        QVERIFY(option("optParal")->isChecked());
+        QCOMPARE(queuedQueries(), QStringList({":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?",
+                                               ":CHAN1:CURR?", ":CHAN2:CURR?", ":CHAN3:CURR?"}));
+        rig->engine().ResetQueryTasks();
+        rig->engine().writerTimer().start();
+        settle();
 
-    void couplingModesLockTheRightEditors()
-    {
-        queryInitialValues();
-        FrontPanel &p = rig->panel();
-        const auto enabled = [this](const char *name, int i) {
-            QWidget *w = rig->find<QWidget>(ix(name, i));
-            return w && w->isEnabled();
-        };
-
-        p.SetupOutputMode(QStringLiteral("2"));
-        QVERIFY(rig->find<QRadioButton>("optParal")->isChecked());
-        for (const char *name : {"numVoltage", "numCurrent", "numOVP", "tbnOCP"}) {
-            QVERIFY2(!enabled(name, 1), name);
-            QVERIFY2(enabled(name, 0) && enabled(name, 2), name);
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(rig->supply().coupling(), sim::Coupling::Parallel, Bound);
-        // Channel 2's readouts stay blank in parallel mode.
-        txt(ix("txtVoltage", 1))->setProperty("Text", QStringLiteral("1.000V"));
-        QCOMPARE(txt(ix("txtVoltage", 1))->text(), QString());
-        txt(ix("txtCurrent", 1))->setProperty("Text", QStringLiteral("0.5000A"));
-        QCOMPARE(txt(ix("txtCurrent", 1))->text(), QString());
-
-        p.SetupOutputMode(QStringLiteral("1"));
-        QVERIFY(rig->find<QRadioButton>("optTrack")->isChecked());
-        QVERIFY(!enabled("numVoltage", 1) && !enabled("numOVP", 1));
-        QVERIFY(enabled("numCurrent", 1) && enabled("tbnOCP", 1));
-        QTRY_COMPARE_WITH_TIMEOUT(rig->supply().coupling(), sim::Coupling::Tracking, Bound);
-
-        p.SetupOutputMode(QStringLiteral("0"));
-        QVERIFY(rig->find<QRadioButton>("optIndep")->isChecked());
-        for (const char *name : {"numVoltage", "numCurrent", "numOVP", "tbnOCP"})
-            QVERIFY2(enabled(name, 1), name);
-        QTRY_COMPARE_WITH_TIMEOUT(rig->supply().coupling(), sim::Coupling::Independent, Bound);
-
-        // Any answer other than "0" and "2" is tracking.
-        p.SetupOutputMode(QStringLiteral("7"));
-        QVERIFY(rig->find<QRadioButton>("optTrack")->isChecked());
-
-        // The panel's own options run the main window's mode action.
-        QTest::mouseClick(rig->find<QRadioButton>("optParal"), Qt::LeftButton);
+        rig->panel().SetupOutputMode(QStringLiteral("7")); // anything but "0" and "2" is tracking
+        QVERIFY(option("optTrack")->isChecked());
+        QTest::mouseClick(option("optParal"), Qt::LeftButton); // the panel's own option
         QCOMPARE(rig->host().mode, Commands::CouplingParallel);
-        QVERIFY(!enabled("numCurrent", 1));
-    }
+        QTRY_COMPARE_WITH_TIMEOUT(rig->supply().coupling(), sim::Coupling::Parallel, Bound);
+        answer(ix("txtVoltage", 1), QStringLiteral("1.000V")); // channel 2 stays blank in parallel
+        QCOMPARE(txt(ix("txtVoltage", 1))->text(), QString());
 
-    void autoRunLeavesThreeControlsAndRestoresTheMode()
-    {
-        queryInitialValues();
-        rig->panel().SetupOutputMode(QStringLiteral("1"));
-        QTest::mouseClick(button("tbnAutoRun"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->supply().autoRun().running, Bound);
+        // Blanks are ignored: "01" at 3..4 is independent, "1" at 6 switches the toggle on.
+        answer("txtStatus", QStringLiteral("00 01 01 00"));
+        QVERIFY(option("optIndep")->isChecked());
+        QVERIFY(button("tbnOutput")->isChecked());
+        QCOMPARE(rig->host().mode, Commands::CouplingIndependent);
+        answer("txtStatus", QStringLiteral("0001")); // too short: nothing
+        QVERIFY(button("tbnOutput")->isChecked());
+        settle();
 
-        QStringList usable;
-        for (QWidget *w : rig->panel().findChildren<QWidget *>()) {
-            const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<NumEdit *>(w);
-            if (control && w->isEnabled())
-                usable << w->objectName();
-        }
-        usable.sort();
-        QCOMPARE(usable, QStringList({"btnClearErrorOfProtection", "tbnAutoRun", "tbnOutput"}));
+        answer("txtError", QStringLiteral("0,\"No error\""));
+        QVERIFY(prompter.messages.isEmpty());
+        answer("txtError", QStringLiteral("-222,\"Data out of range\""));
+        QCOMPARE(prompter.messageTexts(), QStringList({"Error detected: '-222,\"Data out of range\"'"}));
+        QVERIFY(!rig->host().mnuOutput);
+        settle();
 
         const int mark = rig->mark();
-        QTest::mouseClick(button("tbnAutoRun"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig->supply().autoRun().running, Bound);
-        // The selected mode (tracking) is sent again and its locks are back.
-        QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":OUTP:COUP:TRAC 1"), Bound);
-        QVERIFY(num("numCurrent", 0)->isEnabled());
-        QVERIFY(button("btnSave")->isEnabled());
-        QVERIFY(!num("numVoltage", 1)->isEnabled());
+        answer(ix("txtSetVolt", 0), QStringLiteral("4.5V"));
+        QCOMPARE(num("numVoltage", 0)->value(), 4.5);
+        answer(ix("txtSetVolt", 0), QStringLiteral("V"));
+        QCOMPARE(num("numVoltage", 0)->value(), 0.0);
+        answer(ix("txtOVP", 1), QStringLiteral("garbled"));
+        QCOMPARE(num("numOVP", 1)->value(), 0.0);
+        answer(ix("txtOCP", 1), QStringLiteral("1"));
+        QVERIFY(button(ix("tbnOCP", 1))->isChecked());
+        answer(ix("txtOCP", 1), QStringLiteral("x"));
+        QVERIFY(!button(ix("tbnOCP", 1))->isChecked());
+        settle();
+        QCOMPARE(rig->linesSince(mark, true), QStringList());
 
-        rig->panel().SetAllEnabled();
-        QVERIFY(num("numVoltage", 1)->isEnabled());
-        QCOMPARE(txt(ix("txtVoltage", 0))->text(), QString());
+        rig->engine().writerTimer().stop();
+        rig->panel().QueryIndex = 0;
+        for (int k = 0; k < 12; ++k)
+            rig->panel().DoQuery();
+        QCOMPARE(rig->panel().QueryIndex, 12);
+        QCOMPARE(queuedQueries(), QStringList({":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?",
+                                               ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?", "",
+                                               ":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?",
+                                               ":CHAN1:CURR?", ":CHAN2:CURR?"}));
+        rig->panel().QueryIndex = 6999;
+        rig->panel().DoQuery();
+        QCOMPARE(rig->panel().QueryIndex, 0);
+        // A full ring drops the step; it is retried, not skipped.
+        while (rig->engine().ExecQueryTask(QStringLiteral(":CHAN1:MEAS:VOLT?"), 5, nullptr, QStringLiteral("Text"), CallLet))
+            ;
+        rig->panel().QueryIndex = 3;
+        rig->panel().DoQuery();
+        QCOMPARE(rig->panel().QueryIndex, 3);
+        rig->engine().ResetQueryTasks();
+        rig->engine().writerTimer().start();
     }
 
     void decimalCommaLocaleStillSendsPoints()
@@ -295,168 +289,37 @@ private slots:
 
         const int mark = rig->mark();
         typeInto(num("numVoltage", 0), QStringLiteral("2,5"));
-        QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN1:VOLT 2.5"), Bound);
         typeInto(num("numOVP", 0), QStringLiteral("10,25"));
-        QTRY_VERIFY_WITH_TIMEOUT(rig->received(mark, ":CHAN1:PROT:VOLT 10.25"), Bound);
+        typeInto(num("numCurrent", 0), QStringLiteral("1.5")); // a point typed out of habit
+        settle();
+        QCOMPARE(rig->linesSince(mark, true), QStringList({":CHAN1:VOLT 2.5", ":CHAN1:PROT:VOLT 10.25", ":CHAN1:CURR 1.5"}));
 
         // Answers with a point show with a comma; a read-back with a unit letter still counts.
-        txt(ix("txtVoltage", 2))->setProperty("Text", QStringLiteral("12.345V"));
+        answer(ix("txtVoltage", 2), QStringLiteral("12.345V"));
         QCOMPARE(txt(ix("txtVoltage", 2))->text(), QStringLiteral("12,345"));
-        txt(ix("txtSetVolt", 2))->setProperty("Text", QStringLiteral("5.000V"));
+        answer(ix("txtSetVolt", 2), QStringLiteral("5.000V"));
         QCOMPARE(num("numVoltage", 2)->value(), 5.0);
-        QLocale::setDefault(QLocale::c());
     }
 
-    void answersOfTheStatusWordErrorQueueAndBadReadBacks()
+    // The limits of each model's rows (one row for all channels, or per channel) and the
+    // interface line for each kind of connection.
+    void limitsAndInterfaceLinePerModel()
     {
-        queryInitialValues();
-        ScriptedPrompter prompter;
-        ScopedPrompter scope(prompter);
-
-        // Blanks are ignored: "01" at 3..4 is independent, "1" at 6 switches the toggle on.
-        rig->panel().SetupOutputMode(QStringLiteral("2"));
-        txt("txtStatus")->setProperty("Text", QStringLiteral("00 01 01 00"));
-        QVERIFY(rig->find<QRadioButton>("optIndep")->isChecked());
-        QVERIFY(button("tbnOutput")->isChecked());
-        QCOMPARE(rig->host().mode, Commands::CouplingIndependent);
-        txt("txtStatus")->setProperty("Text", QStringLiteral("0001"));  // too short: nothing
-        QVERIFY(button("tbnOutput")->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
-
-        txt("txtError")->setProperty("Text", QStringLiteral("0,\"No error\""));
-        QVERIFY(prompter.messages.isEmpty());
-        txt("txtError")->setProperty("Text", QStringLiteral("-222,\"Data out of range\""));
-        QCOMPARE(prompter.messageTexts(),
-                 QStringList({"Error detected: '-222,\"Data out of range\"'"}));
-        QVERIFY(!rig->host().mnuOutput);
-
-        // A read-back that is not a number shows 0; nothing is sent back.
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
-        const int mark = rig->mark();
-        txt(ix("txtSetVolt", 0))->setProperty("Text", QStringLiteral("4.5V"));
-        QCOMPARE(num("numVoltage", 0)->value(), 4.5);
-        txt(ix("txtSetVolt", 0))->setProperty("Text", QStringLiteral("V"));
-        QCOMPARE(num("numVoltage", 0)->value(), 0.0);
-        txt(ix("txtOVP", 1))->setProperty("Text", QStringLiteral("garbled"));
-        QCOMPARE(num("numOVP", 1)->value(), 0.0);
-        txt(ix("txtOCP", 1))->setProperty("Text", QStringLiteral("1"));
-        QVERIFY(button(ix("tbnOCP", 1))->isChecked());
-        txt(ix("txtOCP", 1))->setProperty("Text", QStringLiteral("x"));
-        QVERIFY(!button(ix("tbnOCP", 1))->isChecked());
-        QCOMPARE(rig->engine().CmdCount, 0);
-        QCOMPARE(rig->linesSince(mark, true), QStringList());
-    }
-
-    void pollingCycleOrderWrapAndRetry()
-    {
-        queryInitialValues();
-        rig->engine().writerTimer().stop(); // nothing is consumed: the ring fills
-        frmLayout1 &p = rig->panel();
-        p.QueryIndex = 0;
-        for (int k = 0; k < 12; ++k)
-            p.DoQuery();
-        QCOMPARE(p.QueryIndex, 12);
-        QStringList queued;
-        for (int slot = rig->engine().queryTail(); slot != rig->engine().queryHead();
-             slot = (slot + 1) % CommTasker::RingSize)
-            queued << rig->engine().queryTaskAt(slot).xOutString;
-        QCOMPARE(queued, QStringList({":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?",
-                                      ":CHAN2:MEAS:VOLT?", ":CHAN2:MEAS:CURR?",
-                                      ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?", "",
-                                      ":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?",
-                                      ":CHAN1:CURR?", ":CHAN2:CURR?"}));
-
-        p.QueryIndex = 6999;
-        p.DoQuery();
-        QCOMPARE(p.QueryIndex, 0);
-
-        // A full ring drops the step; it is retried, not skipped.
-        while (rig->engine().ExecQueryTask(QStringLiteral(":CHAN1:MEAS:VOLT?"), 5, nullptr,
-                                           QStringLiteral("Text"), CallLet))
-            ;
-        p.QueryIndex = 3;
-        p.DoQuery();
-        QCOMPARE(p.QueryIndex, 3);
-        rig->engine().ResetQueryTasks();
-        rig->engine().writerTimer().start();
-    }
-
-    void emptyStatusStepDoesNotStallPolling()
-    {
-        queryInitialValues();
-        QTest::mouseClick(button("tbnOutput"), Qt::LeftButton);
-        const int start = rig->panel().QueryIndex;
-        // Two full cycles pass the empty status step twice.
-        QTRY_VERIFY_WITH_TIMEOUT(rig->panel().QueryIndex >= start + 24, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().QueryCount < 3, Bound);
-    }
-
-    void memoryAndAutoRunDisplaysAndButtons()
-    {
-        queryInitialValues();
-        sim::VirtualSupply &s = rig->supply();
-        s.setAutoStart(4);
-        s.setAutoEnd(6);
-        s.setAutoCycles(2);
-        s.setAutoDelay(30);
-        s.saveMemory(8);
-        rig->panel().QuerySECMemory();
-        rig->panel().QueryDelay();
-        rig->panel().QueryMemory();
-        QTRY_COMPARE_WITH_TIMEOUT(txt("txtMemory")->text(), QStringLiteral("8"), Bound);
-        QCOMPARE(txt("txtStartMemory")->text(), QStringLiteral("4"));
-        QCOMPARE(txt("txtEndMemory")->text(), QStringLiteral("6"));
-        QCOMPARE(txt("txtCycle")->text(), QStringLiteral("2"));
-        QCOMPARE(txt("txtDelay")->text(), QStringLiteral("30"));
-
-        QTest::mouseClick(button("btnChange"), Qt::LeftButton);
-        QTest::mouseClick(button("btnSave"), Qt::LeftButton);
-        QTest::mouseClick(button("btnRecall"), Qt::LeftButton);
-        QCOMPARE(rig->host().autoModeClicks, 1);
-        QCOMPARE(rig->host().saveClicks, 1);
-        QCOMPARE(rig->host().recallClicks, 1);
-    }
-
-    void statusWordReReadsSetPointsOnlyOnAModeChange()
-    {
-        queryInitialValues();
-        QTRY_VERIFY_WITH_TIMEOUT(rig->engine().isIdle(), Bound);
-        rig->engine().writerTimer().stop();
-        const int before = rig->engine().QueryCount;
-        txt("txtStatus")->setProperty("Text", QStringLiteral("00010000")); // independent, as now
-        QCOMPARE(rig->engine().QueryCount, before);
-        QCOMPARE(rig->engine().CmdCount, 1); // the mode command goes out again
-        txt("txtStatus")->setProperty("Text", QStringLiteral("00100000")); // parallel
-        QVERIFY(rig->find<QRadioButton>("optParal")->isChecked());
-        QStringList queued;
-        for (int slot = rig->engine().queryTail(); slot != rig->engine().queryHead();
-             slot = (slot + 1) % CommTasker::RingSize)
-            if (!rig->engine().queryTaskAt(slot).Cancelled)
-                queued << rig->engine().queryTaskAt(slot).xOutString;
-        QCOMPARE(queued, QStringList({":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?",
-                                      ":CHAN1:CURR?", ":CHAN2:CURR?", ":CHAN3:CURR?"}));
-        rig->engine().writerTimer().start();
-    }
-
-    void oneRowForAllChannels()
-    {
-        rig.reset();
-        rig = std::make_unique<PanelRig>();
-        QVERIFY2(rig->start(QStringLiteral("XPP-3201")), qPrintable(rig->error));
+        QCOMPARE(txt(ix("txtCurrent", 0))->text(), QStringLiteral("0.000"));
+        QCOMPARE(num("numCurrent", 0)->displayedText(), QStringLiteral("0.000"));
+        QCOMPARE(num("numVoltage", 0)->maximum(), 32.0);
+        QCOMPARE(num("numVoltage", 2)->maximum(), 7.0);
+        QCOMPARE(num("numCurrent", 2)->maximum(), 5.0);
+        rig->host().machineType = QStringLiteral("XPP-3201");
+        rig->host().baud = 19200;
+        rig->panel().SetupLayout();
+        QCOMPARE(txt("txtCommType")->text(), QStringLiteral("RS-232 19200BPS / 8bits/None/1bits"));
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(num("numVoltage", i)->maximum(), 32.0);
             QCOMPARE(num("numCurrent", i)->maximum(), 1.0);
             QCOMPARE(num("numOVP", i)->maximum(), 33.0);
             QCOMPARE(num("numCurrent", i)->increment(), 0.001);
         }
-    }
-
-    void interfaceLine()
-    {
-        rig.reset();
-        rig = std::make_unique<PanelRig>();
-        QVERIFY2(rig->start(QStringLiteral("XPP-3202"), 19200), qPrintable(rig->error));
-        QCOMPARE(txt("txtCommType")->text(), QStringLiteral("RS-232 19200BPS / 8bits/None/1bits"));
         rig->host().commType = QStringLiteral("GPIB");
         rig->host().address = 7;
         rig->panel().SetupLayout();
@@ -464,12 +327,6 @@ private slots:
         rig->host().commType = QStringLiteral("Menu");
         rig->panel().SetupLayout();
         QCOMPARE(txt("txtCommType")->text(), QStringLiteral("Testing mode"));
-        // Per-channel rows: channel 3 of this model has its own limits.
-        QCOMPARE(num("numVoltage", 0)->maximum(), 32.0);
-        QCOMPARE(num("numVoltage", 2)->maximum(), 7.0);
-        QCOMPARE(num("numCurrent", 2)->maximum(), 5.0);
-        QCOMPARE(txt(ix("txtCurrent", 0))->text(), QStringLiteral("0.000"));
-        QCOMPARE(num("numCurrent", 0)->displayedText(), QStringLiteral("0.000"));
     }
 };
 
