@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QtTest>
 
@@ -27,14 +26,13 @@ PanelFactoryFn testPanelFactory()
     };
 }
 
-SimSupply::SimSupply(const QString &type) : supply(sim::VirtualSupply::create(type))
-{
-    start();
-}
+SimSupply::SimSupply(const QString &type) : SimSupply(sim::specForType(type).value()) {}
 
 SimSupply::SimSupply(const sim::SupplySpec &spec) : supply(std::make_unique<sim::VirtualSupply>(spec))
 {
-    start();
+    server = std::make_unique<sim::PtySupplyServer>(*supply);
+    server->setWireTimeEmulation(false);
+    QVERIFY2(server->start(), qPrintable(server->errorString()));
 }
 
 SimSupply::~SimSupply()
@@ -43,31 +41,21 @@ SimSupply::~SimSupply()
         server->stop();
 }
 
-void SimSupply::start()
-{
-    QVERIFY2(supply, "unknown supply type");
-    server = std::make_unique<sim::PtySupplyServer>(*supply);
-    server->setWireTimeEmulation(false);
-    QVERIFY2(server->start(), qPrintable(server->errorString()));
-}
-
 void onNextDialog(const QString &name, std::function<void(QDialog *)> act, int timeoutMs)
 {
     auto *timer = new QTimer(qApp);
-    auto *clock = new QElapsedTimer;
-    clock->start();
+    auto ticksLeft = std::make_shared<int>(timeoutMs / 20);
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         const bool match = dialog && dialog->isVisible()
             && (dialog->objectName() == name || QLatin1String(dialog->metaObject()->className()) == name);
+        if (match || --*ticksLeft < 0)
+            timer->stop();
         if (match)
             act(dialog);
-        if (match || clock->elapsed() > timeoutMs) {
-            timer->stop();
+        if (!timer->isActive())
             timer->deleteLater();
-            delete clock;
-        }
     });
     timer->start();
 }

@@ -4,6 +4,7 @@
 #include "mainwin/MDIForm1.h"
 #include "panels/FrontPanel.h"
 #include "sim/PtySupplyServer.h"
+#include "sim/SupplySpec.h"
 #include "sim/VirtualSupply.h"
 
 #include <QDialog>
@@ -51,9 +52,6 @@ public:
 
     std::unique_ptr<sim::VirtualSupply> supply;
     std::unique_ptr<sim::PtySupplyServer> server;
-
-private:
-    void start();
 };
 
 // Acts on the next modal dialog of class `T` as soon as it shows (OK or Cancel, after
