@@ -18,12 +18,6 @@
 
 namespace {
 
-void forgetConnection()
-{
-    SettingsStore::write(SettingKeys::CommType, "");
-    SettingsStore::write(SettingKeys::MType, "");
-}
-
 // The GPIB dialog's choice without showing it.
 class FixedGpib : public InterfaceChooser
 {
@@ -73,7 +67,8 @@ private slots:
     // The on-line button reconnects with the remembered port and speed without showing the
     // RS232 dialog; the supply is told "REMOTE" and asked "*IDN?". A new connection while
     // running asks first (No leaves it running and sends nothing); while identifying it does not.
-    void connectWithStoredPortAndReconnect()
+    // Finally the link fails while the panel polls.
+    void connectReconnectAndLinkFailure()
     {
         InstalledPrompter prompter;
         SimSupply sim("XPP-3202");
@@ -118,6 +113,15 @@ private slots:
         QCOMPARE(prompter.questions.size(), 3);
         QCOMPARE(w->MachineType(), QStringLiteral("ZEP-2306"));
         w->ResetAll();
+
+        // A link that fails while the panel polls: the time-out message, then a full reset.
+        QVERIFY(connectTo(*w, sim));
+        w->DoOutput(true);
+        QVERIFY(w->QueryTimer.isActive());
+        const int polled = sim.lineCount();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.lineCount() > polled + 3, 10000);
+        sim.server->dropLink();
+        checkResetAfterLinkFailure(*w, prompter);
     }
 
     // Every catalogue model offered in the menu is identified to its layout and dialect.
@@ -167,7 +171,7 @@ private slots:
         InstalledPrompter prompter;
         FakeClock clock;
         ScopedClock scopedClock(clock);
-        forgetConnection();
+        SettingsStore::write(SettingKeys::CommType, "");
         sim::SupplySpec model = *sim::specForType("XPP-3202");
         if (!idn.isEmpty())
             model.idn = idn;
@@ -250,21 +254,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!prompter.messages.isEmpty(), 20000);
         checkResetAfterLinkFailure(*w, prompter);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog()->isVisible(), 20000);
-    }
-
-    // A serial link that fails while a panel polls: the time-out message, then a full reset.
-    void serialLinkFailsWhileRunning()
-    {
-        InstalledPrompter prompter;
-        SimSupply sim("XPP-3202");
-        auto w = makeWindow();
-        QVERIFY(connectTo(*w, sim));
-        w->DoOutput(true);
-        QVERIFY(w->QueryTimer.isActive());
-        const int lines = sim.lineCount();
-        QTRY_VERIFY_WITH_TIMEOUT(sim.lineCount() > lines + 3, 10000);
-        sim.server->dropLink();
-        checkResetAfterLinkFailure(*w, prompter);
     }
 
     // Identification and polling over GPIB (no "REMOTE"); a bus error while running resets.
