@@ -152,6 +152,9 @@ void MDIForm1::SetMenuOutputModeAllUnchecked()
     setChecked(QStringLiteral("mnuIndep"), false);
     setChecked(QStringLiteral("mnuParallel"), false);
     setChecked(QStringLiteral("mnuTrack"), false);
+    // Leaving a mode also lifts its locks; the new mode applies its own.
+    if (m_panel)
+        m_panel->SetAllEnabled();
 }
 
 void MDIForm1::modeAction(Commands::Coupling mode, const QString &item)
