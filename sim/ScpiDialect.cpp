@@ -198,7 +198,7 @@ std::optional<QString> ScpiSession::run(const QString &line, bool sharedOnly, bo
     const int sharedCount = sharedOnly ? ShortDialectShared : int(std::size(SharedEntries));
     for (int i = 0; i < sharedCount; ++i) {
         const Entry &e = SharedEntries[i];
-        if (e.op == Op::MultiUnit && !m_s.spec().hasMultiUnit)
+        if (e.op == Op::MultiUnit && !m_s.model().hasMultiUnit)
             continue;
         if (pathMatches(p.nodes, e.path))
             return execute(e, 1, p);
@@ -211,7 +211,7 @@ std::optional<QString> ScpiSession::common(const Parsed &p)
 {
     const QString name = p.nodes.value(0).toUpper();
     if (p.query && name == QLatin1String("*IDN") && !p.hasParam)
-        return m_s.spec().idn;
+        return m_s.model().idn;
     if (p.query && name == QLatin1String("*OPC") && !p.hasParam)
         return QStringLiteral("1");
     if (!p.query && (name == QLatin1String("*CLS") || name == QLatin1String("*RST"))) {

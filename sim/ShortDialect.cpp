@@ -59,7 +59,7 @@ std::optional<QString> interpretShort(VirtualSupply &s, const QString &line)
 
     const QString up = line.toUpper();
     if (up == QLatin1String("*IDN?"))
-        return s.spec().idn;
+        return s.model().idn;
     if (up == QLatin1String("STATUS?"))
         return statusWord(s);
     if (up == QLatin1String("REMOTE")) {

@@ -15,8 +15,8 @@ bool inRange(double v, double max) { return v >= -Tolerance && v <= max + Tolera
 
 } // namespace
 
-VirtualSupply::VirtualSupply(SupplySpec spec)
-    : m_spec(std::move(spec))
+VirtualSupply::VirtualSupply(SupplyModel model)
+    : m_model(std::move(model))
 {
     for (int c = 1; c <= channelCount(); ++c) {
         m_channels << powerOn(c);
@@ -28,15 +28,15 @@ VirtualSupply::VirtualSupply(SupplySpec spec)
 
 std::unique_ptr<VirtualSupply> VirtualSupply::create(const QString &type)
 {
-    const std::optional<SupplySpec> spec = specForType(type);
-    if (!spec)
+    const std::optional<SupplyModel> model = modelForType(type);
+    if (!model)
         return nullptr;
-    return std::make_unique<VirtualSupply>(*spec);
+    return std::make_unique<VirtualSupply>(*model);
 }
 
 VirtualSupply::Channel VirtualSupply::powerOn(int channel) const
 {
-    const ChannelSpec &s = m_spec.channels[channel - 1];
+    const ChannelModel &s = m_model.channels[channel - 1];
     return Channel{0.0, s.iMax, s.ovpMax, false};
 }
 
@@ -51,7 +51,7 @@ std::optional<QString> VirtualSupply::handleLine(const QString &line)
         m_idnAnswered = true;
         return QStringLiteral("Invalid Character.");
     }
-    if (m_spec.dialect == Dialect::Short)
+    if (m_model.dialect == Dialect::Short)
         return interpretShort(*this, text);
     return interpretScpi(*this, text);
 }
@@ -147,7 +147,7 @@ SetResult VirtualSupply::setVoltage(int channel, double volts)
         return SetResult::NoSuchChannel;
     if (slavedVoltage(channel))
         return SetResult::Conflict;
-    if (!inRange(volts, m_spec.channels[channel - 1].vMax))
+    if (!inRange(volts, m_model.channels[channel - 1].vMax))
         return SetResult::OutOfRange;
     ch(channel).vSet = volts;
     checkProtection();
@@ -160,7 +160,7 @@ SetResult VirtualSupply::setCurrent(int channel, double amps)
         return SetResult::NoSuchChannel;
     if (slavedCurrent(channel))
         return SetResult::Conflict;
-    if (!inRange(amps, m_spec.channels[channel - 1].iMax))
+    if (!inRange(amps, m_model.channels[channel - 1].iMax))
         return SetResult::OutOfRange;
     ch(channel).iSet = amps;
     checkProtection();
@@ -171,7 +171,7 @@ SetResult VirtualSupply::setOvp(int channel, double volts)
 {
     if (!validChannel(channel))
         return SetResult::NoSuchChannel;
-    const double max = m_spec.channels[channel - 1].ovpMax;
+    const double max = m_model.channels[channel - 1].ovpMax;
     if (max <= 0 || !inRange(volts, max))
         return SetResult::OutOfRange;
     ch(channel).ovp = volts;
@@ -212,11 +212,11 @@ SetResult VirtualSupply::setCoupling(int code)
 
 void VirtualSupply::checkProtection()
 {
-    if (!m_outputOn || !m_spec.hasProtection())
+    if (!m_outputOn || !m_model.hasProtection())
         return;
     for (int c = 1; c <= channelCount(); ++c) {
         const Reading r = reading(c);
-        const bool hasOvp = m_spec.channels[c - 1].ovpMax > 0;
+        const bool hasOvp = m_model.channels[c - 1].ovpMax > 0;
         QString what;
         if (hasOvp && r.volts > ch(c).ovp + Tolerance)
             what = QStringLiteral("Over-voltage protection tripped on CH%1").arg(c);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "sim/FaultPlan.h"
-#include "sim/SupplySpec.h"
+#include "sim/SupplyModel.h"
 
 #include <QList>
 #include <QRandomGenerator>
@@ -29,13 +29,13 @@ public:
     static constexpr int ErrorQueueSize = 16;
     static constexpr double DefaultLoadOhms = 10.0;
 
-    explicit VirtualSupply(SupplySpec spec);
+    explicit VirtualSupply(SupplyModel model);
     // A supply of catalogue type `type`; nullptr when the type is unknown.
     static std::unique_ptr<VirtualSupply> create(const QString &type);
 
-    const SupplySpec &spec() const { return m_spec; }
-    Dialect dialect() const { return m_spec.dialect; }
-    int channelCount() const { return m_spec.channelCount(); }
+    const SupplyModel &model() const { return m_model; }
+    Dialect dialect() const { return m_model.dialect; }
+    int channelCount() const { return m_model.channelCount(); }
 
     // One received line, without terminator. Returns the answer without terminator, or
     // nothing when the line has no answer (a command, or a line that is not understood).
@@ -133,7 +133,7 @@ private:
     void checkProtection();
     void autoStep();
 
-    SupplySpec m_spec;
+    SupplyModel m_model;
     QList<Channel> m_channels;
     QList<double> m_loads;
     QList<Memory> m_memories;

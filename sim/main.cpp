@@ -57,7 +57,7 @@ int main(int argc, char **argv)
         err << "zep-sim: " << server.errorString() << "\n";
         return 1;
     }
-    out << "zep-sim: " << supply->spec().type << " on " << server.portName() << " ("
+    out << "zep-sim: " << supply->model().type << " on " << server.portName() << " ("
         << server.slaveName() << ")\n";
     out.flush();
 

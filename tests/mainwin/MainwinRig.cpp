@@ -26,9 +26,9 @@ PanelFactoryFn testPanelFactory()
     };
 }
 
-SimSupply::SimSupply(const QString &type) : SimSupply(sim::specForType(type).value()) {}
+SimSupply::SimSupply(const QString &type) : SimSupply(sim::modelForType(type).value()) {}
 
-SimSupply::SimSupply(const sim::SupplySpec &spec) : supply(std::make_unique<sim::VirtualSupply>(spec))
+SimSupply::SimSupply(const sim::SupplyModel &model) : supply(std::make_unique<sim::VirtualSupply>(model))
 {
     server = std::make_unique<sim::PtySupplyServer>(*supply);
     server->setWireTimeEmulation(false);

@@ -4,7 +4,7 @@
 #include "mainwin/MDIForm1.h"
 #include "panels/FrontPanel.h"
 #include "sim/PtySupplyServer.h"
-#include "sim/SupplySpec.h"
+#include "sim/SupplyModel.h"
 #include "sim/VirtualSupply.h"
 
 #include <QDialog>
@@ -43,7 +43,7 @@ class SimSupply
 {
 public:
     explicit SimSupply(const QString &type);
-    explicit SimSupply(const sim::SupplySpec &spec);
+    explicit SimSupply(const sim::SupplyModel &model);
     ~SimSupply();
 
     QString port() const { return server->portName(); }

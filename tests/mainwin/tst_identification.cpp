@@ -6,7 +6,7 @@
 #include "common/Clock.h"
 #include "link/Commands.h"
 #include "settings/SettingsStore.h"
-#include "sim/SupplySpec.h"
+#include "sim/SupplyModel.h"
 #include "sim/VirtualGpibBus.h"
 #include "support/TestEnvironment.h"
 
@@ -172,7 +172,7 @@ private slots:
         FakeClock clock;
         ScopedClock scopedClock(clock);
         SettingsStore::write(SettingKeys::CommType, "");
-        sim::SupplySpec model = *sim::specForType("XPP-3202");
+        sim::SupplyModel model = *sim::modelForType("XPP-3202");
         if (!idn.isEmpty())
             model.idn = idn;
         SimSupply sim(model);

@@ -4,7 +4,7 @@
 #include "setup/AutoDetect.h"
 #include "setup/dlgConfigRS232.h"
 #include "sim/PtySupplyServer.h"
-#include "sim/SupplySpec.h"
+#include "sim/SupplyModel.h"
 #include "sim/VirtualSupply.h"
 #include "support/TestEnvironment.h"
 
@@ -25,10 +25,10 @@ private slots:
     void findsSupplyAt115200OnSecondPort()
     {
         QTemporaryDir dir;
-        sim::VirtualSupply supply(*sim::specForType(QStringLiteral("XPP-3202")));
+        sim::VirtualSupply supply(*sim::modelForType(QStringLiteral("XPP-3202")));
         sim::PtySupplyServer supplyServer(supply);
         QVERIFY2(supplyServer.start(dir.filePath(QStringLiteral("supply"))), qPrintable(supplyServer.errorString()));
-        sim::VirtualSupply silent(*sim::specForType(QStringLiteral("XPP-3202")));
+        sim::VirtualSupply silent(*sim::modelForType(QStringLiteral("XPP-3202")));
         silent.faults().dropAnswers = 1000;
         sim::PtySupplyServer silentServer(silent);
         QVERIFY2(silentServer.start(dir.filePath(QStringLiteral("silent"))), qPrintable(silentServer.errorString()));

@@ -71,21 +71,21 @@ private slots:
     void modelsMatchTheProgramsCatalogue()
     {
         QCOMPARE(supplyTypes().size(), 8);
-        for (const SupplySpec &spec : supplySpecs()) {
+        for (const SupplyModel &model : supplyModels()) {
             // The program takes the first 9 characters of the model field as the type.
-            QCOMPARE(spec.idn.split(QLatin1Char(',')).value(1).left(9), spec.type);
-            QCOMPARE(int(spec.dialect), int(dialectForType(spec.type)));
-            QCOMPARE(programDialect(spec.dialect), Commands::dialectFor(spec.type));
-            const MachineTypeRow *own = catalogueRow(spec.type);
-            QVERIFY2(own, qPrintable(spec.type));
+            QCOMPARE(model.idn.split(QLatin1Char(',')).value(1).left(9), model.type);
+            QCOMPARE(int(model.dialect), int(dialectForType(model.type)));
+            QCOMPARE(programDialect(model.dialect), Commands::dialectFor(model.type));
+            const MachineTypeRow *own = catalogueRow(model.type);
+            QVERIFY2(own, qPrintable(model.type));
             // Layout 4 fixes channels 3 and 4 itself; every other channel must not allow
             // the program more than the supply takes.
-            const int checked = spec.type == QLatin1String("ZEP-4303") ? 2 : spec.channelCount();
+            const int checked = model.type == QLatin1String("ZEP-4303") ? 2 : model.channelCount();
             for (int c = 1; c <= checked; ++c) {
                 const MachineTypeRow *row = own->perChannel
-                    ? catalogueRow(spec.type + QLatin1Char('#') + QString::number(c)) : own;
+                    ? catalogueRow(model.type + QLatin1Char('#') + QString::number(c)) : own;
                 QVERIFY(row);
-                const ChannelSpec &ch = spec.channels[c - 1];
+                const ChannelModel &ch = model.channels[c - 1];
                 QCOMPARE(QList<double>({ch.vMax, ch.iMax, ch.ovpMax}),
                          QList<double>({row->vMax, row->iMax, row->ovpMax}));
             }
@@ -98,12 +98,12 @@ private slots:
     // write command it sends takes effect.
     void everyTableLineIsUnderstood()
     {
-        for (const SupplySpec &spec : supplySpecs()) {
-            VirtualSupply s(spec);
-            const Commands::Dialect d = programDialect(spec.dialect);
-            const bool scpi = spec.dialect != Dialect::Short;
+        for (const SupplyModel &model : supplyModels()) {
+            VirtualSupply s(model);
+            const Commands::Dialect d = programDialect(model.dialect);
+            const bool scpi = model.dialect != Dialect::Short;
             Commands::InitCommands(d);
-            QCOMPARE(ask(s, Commands::CmdIdn), spec.idn);
+            QCOMPARE(ask(s, Commands::CmdIdn), model.idn);
             QStringList queries{Commands::CmdOutputStatus, Commands::CmdTrackStatus};
             if (scpi)
                 queries << Commands::CmdAutoState << Commands::CmdAutoStart << Commands::CmdAutoEnd
@@ -111,20 +111,20 @@ private slots:
                         << Commands::CmdError;
             else
                 queries << Commands::CmdStatus;
-            for (int c = 1; c <= spec.channelCount(); ++c) {
+            for (int c = 1; c <= model.channelCount(); ++c) {
                 queries << Commands::measVolt(c) << Commands::measCurr(c) << Commands::setVolt(c)
                         << Commands::setCurr(c);
                 if (scpi)
                     queries << Commands::ovp(c) << Commands::ocp(c);
             }
-            if (spec.hasMultiUnit)
+            if (model.hasMultiUnit)
                 queries << QStringLiteral("SYST:CONF:MSL?");
             for (const QString &q : queries) {
-                QVERIFY2(!q.isEmpty(), qPrintable(spec.type));
-                QVERIFY2(s.handleLine(q).has_value(), qPrintable(spec.type + QLatin1Char(' ') + q));
+                QVERIFY2(!q.isEmpty(), qPrintable(model.type));
+                QVERIFY2(s.handleLine(q).has_value(), qPrintable(model.type + QLatin1Char(' ') + q));
             }
 
-            const int last = spec.channelCount();
+            const int last = model.channelCount();
             s.setLoad(last, 1000);
             QVERIFY(s.handleLine(Commands::remote()) == std::nullopt);
             QVERIFY(s.remote());
@@ -132,14 +132,14 @@ private slots:
                      Commands::currentSetPoint(d, last, QStringLiteral("0.25"))});
             QCOMPARE(s.voltageSetpoint(last), 2.5);
             QCOMPARE(s.currentSetpoint(last), 0.25);
-            if (spec.hasProtection()) {
+            if (model.hasProtection()) {
                 talk(s, {Commands::overVoltage(d, last, QStringLiteral("4.5")),
                          Commands::overCurrent(d, last, true)});
                 QCOMPARE(s.ovpLevel(last), 4.5);
                 QVERIFY(s.ocpEnabled(last));
             }
             s.handleLine(Commands::output(d, true));
-            QVERIFY2(s.outputOn(), qPrintable(spec.type));
+            QVERIFY2(s.outputOn(), qPrintable(model.type));
             QCOMPARE(s.reading(last).volts, 2.5);
             talk(s, {Commands::saveMemory(d, 4), Commands::voltageSetPoint(d, last, QStringLiteral("1")),
                      Commands::recallMemory(d, 4)});
@@ -152,13 +152,13 @@ private slots:
             QVERIFY(run.running);
             talk(s, {Commands::autoRun(false), Commands::clearProtection()});
             QVERIFY(!s.autoRun().running);
-            if (spec.channelCount() >= 2) {
+            if (model.channelCount() >= 2) {
                 s.handleLine(Commands::coupling(d, Commands::CouplingParallel));
                 QCOMPARE(s.coupling(), Coupling::Parallel);
                 s.handleLine(Commands::coupling(d, Commands::CouplingIndependent));
                 QCOMPARE(s.coupling(), Coupling::Independent);
             }
-            if (spec.hasMultiUnit) {
+            if (model.hasMultiUnit) {
                 s.handleLine(Commands::coupling(d, Commands::CouplingParallel, 2));
                 QCOMPARE(s.multiUnit(), 2);
                 QCOMPARE(ask(s, QStringLiteral("SYST:CONF:MSL?")), QStringLiteral("2"));

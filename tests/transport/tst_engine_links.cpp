@@ -101,8 +101,8 @@ private slots:
         QCOMPARE(port.dataBits(), QSerialPort::Data8);
         QCOMPARE(port.parity(), QSerialPort::NoParity);
         QCOMPARE(port.stopBits(), QSerialPort::OneStop);
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), rig.supply->spec().idn + QLatin1Char('\n'));
-        QCOMPARE(rig.serial.lastAnswer(), rig.supply->spec().idn + QLatin1Char('\n'));
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), rig.supply->model().idn + QLatin1Char('\n'));
+        QCOMPARE(rig.serial.lastAnswer(), rig.supply->model().idn + QLatin1Char('\n'));
 
         // A decimal comma goes out as a point.
         rig.serial.serialWrite(QStringLiteral(":CHAN1:VOLT 2,5"));
@@ -164,15 +164,15 @@ private slots:
         QFETCH(QString, type);
         LinkRig rig(link, type);
         QVERIFY(rig.ok);
-        const sim::SupplySpec &spec = rig.supply->spec();
+        const sim::SupplyModel &model = rig.supply->model();
         const Commands::Dialect d = Commands::dialectFor(type);
 
         Sink mainWindow;
         rig.engine.ExecQueryTask(Commands::CmdIdn, 5, &mainWindow,
                                  QStringLiteral("DevSetupMachineType"), CallMethod);
-        QTRY_COMPARE_WITH_TIMEOUT(mainWindow.values, QStringList(spec.idn), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(mainWindow.values, QStringList(model.idn), 5000);
 
-        const int n = spec.channelCount();
+        const int n = model.channelCount();
         for (int c = 1; c <= n; ++c) {
             rig.command(Commands::voltageSetPoint(d, c, QString::number(c + 1)));
             rig.command(Commands::currentSetPoint(d, c, QStringLiteral("1")));

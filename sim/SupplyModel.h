@@ -14,18 +14,18 @@ enum class Dialect {
     ChannelScpi,  // SCPI with channel prefix: ":CHAN1:MEAS:VOLT?"
 };
 
-struct ChannelSpec {
+struct ChannelModel {
     double vMax = 0;
     double iMax = 0;
     double ovpMax = 0;  // 0: the channel has no over-voltage protection
 };
 
 // What one model of supply is: its identity, its channels and its command set.
-struct SupplySpec {
+struct SupplyModel {
     QString type;         // machine type as the program's catalogue names it
     QString idn;          // answer to "*IDN?"
     Dialect dialect = Dialect::ChannelScpi;
-    QList<ChannelSpec> channels;
+    QList<ChannelModel> channels;
     bool hasMultiUnit = false;  // answers "SYST:CONF:MSL?"
 
     int channelCount() const { return int(channels.size()); }
@@ -37,8 +37,8 @@ struct SupplySpec {
 Dialect dialectForType(const QString &type);
 
 // Every model the virtual supply can be; lookup is case-insensitive.
-const QList<SupplySpec> &supplySpecs();
-std::optional<SupplySpec> specForType(const QString &type);
+const QList<SupplyModel> &supplyModels();
+std::optional<SupplyModel> modelForType(const QString &type);
 QStringList supplyTypes();
 
 } // namespace sim

@@ -1,4 +1,4 @@
-#include "sim/SupplySpec.h"
+#include "sim/SupplyModel.h"
 
 namespace sim {
 
@@ -13,9 +13,9 @@ Dialect dialectForType(const QString &type)
 
 namespace {
 
-SupplySpec make(const char *type, const char *idn, QList<ChannelSpec> channels)
+SupplyModel make(const char *type, const char *idn, QList<ChannelModel> channels)
 {
-    SupplySpec s;
+    SupplyModel s;
     s.type = QString::fromLatin1(type);
     s.idn = QString::fromLatin1(idn);
     s.dialect = dialectForType(s.type);
@@ -26,9 +26,9 @@ SupplySpec make(const char *type, const char *idn, QList<ChannelSpec> channels)
 
 } // namespace
 
-const QList<SupplySpec> &supplySpecs()
+const QList<SupplyModel> &supplyModels()
 {
-    static const QList<SupplySpec> specs{
+    static const QList<SupplyModel> models{
         make("XPP-3201", "ZENVOLT,XPP-3201,SN00001,V2.01",
              {{32, 1, 33}, {32, 1, 33}, {32, 1, 33}}),
         make("XPP-3202", "ZENVOLT,XPP-3202,SN00002,V2.01",
@@ -41,12 +41,12 @@ const QList<SupplySpec> &supplySpecs()
         make("ZEP-4303", "ZENVOLT,ZEP-4303,SN00008,V3.10",
              {{30, 3, 0}, {30, 3, 0}, {10, 3, 0}, {5, 1, 0}}),
     };
-    return specs;
+    return models;
 }
 
-std::optional<SupplySpec> specForType(const QString &type)
+std::optional<SupplyModel> modelForType(const QString &type)
 {
-    for (const SupplySpec &s : supplySpecs()) {
+    for (const SupplyModel &s : supplyModels()) {
         if (s.type.compare(type.trimmed(), Qt::CaseInsensitive) == 0)
             return s;
     }
@@ -56,7 +56,7 @@ std::optional<SupplySpec> specForType(const QString &type)
 QStringList supplyTypes()
 {
     QStringList types;
-    for (const SupplySpec &s : supplySpecs())
+    for (const SupplyModel &s : supplyModels())
         types << s.type;
     return types;
 }
