@@ -8,6 +8,7 @@
 #include "link/SerialIo.h"
 
 #include <QMetaMethod>
+#include <QScopedValueRollback>
 #include <QMetaProperty>
 #include <algorithm>
 
@@ -540,6 +541,11 @@ void CommTasker::TimeoutTask()
 {
     QueryBusy = false;
     CmdBusy = false;
+    // A failure reported while the handler runs is the same failure: the outer call resets
+    // the engine and reports it once.
+    if (m_inTimeout)
+        return;
+    const QScopedValueRollback<bool> inTimeout(m_inTimeout, true);
     // The reset below removes the handler anyway; taking it now keeps a second failure
     // reported while the handler runs from calling it twice.
     const QPointer<QObject> handler = m_timeoutObj;

@@ -176,6 +176,7 @@ private:
     // the task it was working on is gone.
     quint64 m_generation = 0;
 
+    bool m_inTimeout = false;
     QPointer<QObject> m_timeoutObj;
     QString m_timeoutCallName;
 

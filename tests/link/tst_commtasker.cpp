@@ -580,6 +580,7 @@ void TestCommTasker::serialCablePulled()
     ScriptedPrompter prompter;
     ScopedPrompter scoped(prompter);
     Rig idle(QStringLiteral("RS232"));
+    QSignalSpy timedOut(&idle.engine, &CommTasker::timedOut);
     idle.onTimeout();
     idle.receiver.onTimeout = [&] {
         idle.serial.pullCable();
@@ -587,7 +588,9 @@ void TestCommTasker::serialCablePulled()
     };
     QVERIFY(idle.query(VoltQuery));
     idle.serial.pullCable();
+    // A second failure reported while the handler runs is the same time-out.
     QCOMPARE(idle.receiver.timeouts, 1);
+    QCOMPARE(timedOut.size(), 1);
     QVERIFY(idle.serial.queried.isEmpty());
     QCOMPARE(idle.engine.QueryCount, 0);
 
