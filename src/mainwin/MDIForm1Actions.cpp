@@ -3,6 +3,7 @@
 #include "mainwin/MDIForm1.h"
 
 #include "common/Prompter.h"
+#include "mainwin/CommTypes.h"
 #include "panels/FrontPanel.h"
 
 #include <QAbstractButton>
@@ -75,7 +76,7 @@ void MDIForm1::CheckOutput()
 {
     if (!readyForActions() || m_isSuspendOutput)
         return;
-    if (m_commType == QLatin1String("RS232") || m_commType == QLatin1String("GPIB")) {
+    if (m_commType == CommTypes::RS232 || m_commType == CommTypes::GPIB) {
         if (m_items.value("mnuOutput")->isChecked()) {
             if (!QueryTimer.isActive())
                 QueryTimer.start();
@@ -85,7 +86,7 @@ void MDIForm1::CheckOutput()
         m_engine.ResetQueryTasks();
         if (m_panel)
             m_panel->SetOutputOffDisplay();
-    } else if (m_commType == QLatin1String("Menu")) {
+    } else if (m_commType == CommTypes::Menu) {
         if (m_panel)
             m_panel->SetOutputOffDisplay();
     }

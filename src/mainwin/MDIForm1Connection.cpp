@@ -1,0 +1,223 @@
+#include "mainwin/MDIForm1.h"
+
+#include "common/Clock.h"
+#include "common/Prompter.h"
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
+#include "mainwin/CommTypes.h"
+#include "mainwin/MachineTypeSource.h"
+#include "resources/Strings.h"
+#include "settings/SettingsStore.h"
+#include "setup/AutoDetect.h"
+
+#include <QLabel>
+#include <QMenu>
+
+// Connecting to a supply and learning its machine type.
+
+using namespace CommTypes;
+
+void MDIForm1::Setup(const QString &commType, const QString &type, bool IsDirect)
+{
+    if (running()) {
+        if (!Prompter::current().question(Strings::res(103), Strings::res(104)))
+            return;
+        ResetAll();
+    }
+    if (commType == RS232) {
+        const QString caption = m_serialCaption.isEmpty() ? Strings::res(216) : m_serialCaption;
+        m_serialCaption.clear();
+        const auto choice = m_c.interfaces->chooseSerial(IsDirect, caption);
+        if (!choice)
+            return;
+        SetupSerialPort(choice->port, choice->baud);
+    } else if (commType == GPIB) {
+        const auto choice = m_c.interfaces->chooseGpib(IsDirect);
+        if (!choice)
+            return;
+        closeLinks();
+        QString error;
+        m_gpib = m_c.links ? m_c.links->openGpib(choice->board, choice->address, &error) : nullptr;
+        // A board that cannot be used (no GPIB library, no such board) is said at once.
+        if (!m_gpib || !error.isEmpty()) {
+            m_gpib.reset();
+            Prompter::current().message(
+                error.isEmpty() ? QStringLiteral("The GPIB link cannot be opened.") : error, QString());
+            return;
+        }
+        m_gpibAddress = choice->address;
+        m_engine.setGpibBoard(m_gpib.get());
+        BeginGetMachineType(GPIB, QString());
+        m_statusLabel->setText(Strings::res(105));
+    } else if (commType == Menu) {
+        BeginGetMachineType(Menu, type);
+    }
+}
+
+void MDIForm1::SetupSerialPort(const QString &port, int baud)
+{
+    if (running()) {
+        if (!Prompter::current().question(Strings::res(103), Strings::res(104)))
+            return;
+        ResetAll();
+    }
+    openSerial(port, baud);
+    BeginGetMachineType(RS232, QString());
+    m_statusLabel->setText(Strings::res(105));
+}
+
+void MDIForm1::offerSerialPort(const QString &path)
+{
+    m_c.interfaces->offerPort(path);
+}
+
+void MDIForm1::openSerial(const QString &port, int baud)
+{
+    closeLinks();
+    Commands::CmdTerminator = QStringLiteral("\n");
+    QString error;
+    if (m_c.links)
+        m_serial = m_c.links->openSerial(port, baud, &error);
+    m_baudRate = baud;
+    m_engine.setSerialIo(m_serial.get());
+    // Errors while opening are not fatal here: identification fails by its own deadline.
+    if (!error.isEmpty())
+        trace(QStringLiteral("RS232: ") + error);
+}
+
+void MDIForm1::closeLinks()
+{
+    m_engine.setSerialIo(nullptr);
+    m_engine.setGpibBoard(nullptr);
+    // A link may be closed from inside one of its own signals: delete it later.
+    if (m_serial) {
+        if (m_c.links)
+            m_c.links->close(*m_serial);
+        m_serial.release()->deleteLater();
+    }
+    if (m_gpib)
+        m_gpib.release()->deleteLater();
+}
+
+void MDIForm1::BeginGetMachineType(const QString &commType, const QString &type)
+{
+    m_engine.ResetTasks();
+    m_engine.ResetTimeoutTask();
+    m_items["mnuGPIB"]->setEnabled(false);
+    m_items["mnuRS232"]->setEnabled(false);
+    m_mainFormState = 1;
+    m_commType = commType;
+    m_engine.CommType = commType;
+    if (commType == Menu) {
+        m_machineType = type;
+        if (SetupMenuMachineTypes())
+            OkGetMachineType();
+        else
+            FailGetMachineType();
+    } else if (commType == RS232 || commType == GPIB) {
+        m_answerHasType = false;
+        m_engine.SetupTimeoutTask(this, QStringLiteral("DevGetMachineTypeTimeout"));
+        m_engine.ExecQueryTask(Commands::CmdIdn, 5, this, QStringLiteral("DevSetupMachineType"),
+                               CallMethod);
+        m_getTypeStart = Clock::current().secondsSinceMidnight();
+        GetMachineTypeTimer.start();
+    }
+}
+
+void MDIForm1::DevSetupMachineType(const QString &answer)
+{
+    if (m_mainFormState != 1)
+        return;  // a late answer after a reset
+    ReportStatus(answer, 1000);
+    m_engine.ResetTimeoutTask();
+    m_machineType = MachineTypeRules::ParseMachineType(answer, &m_answerHasType);
+    // The layout is built outside the engine's delivery call.
+    QTimer::singleShot(100, this, &MDIForm1::DevSetupMachineType2);
+}
+
+void MDIForm1::DevSetupMachineType2()
+{
+    if (m_mainFormState != 1)
+        return;
+    // An answer without a second field names no type: not supported.
+    if (m_answerHasType && (SetupMenuMachineTypes() || SetupMenuMachineTypes())) {
+        OkGetMachineType();
+        AutoDetect::AutoConnecting = false;
+    } else {
+        FailGetMachineType();
+    }
+}
+
+void MDIForm1::GetMachineTypeTimer_Timer()
+{
+    if (!GetMachineTypeTimer.isActive())
+        return;
+    const double elapsed = Clock::elapsedSeconds(m_getTypeStart, Clock::current().secondsSinceMidnight());
+    if (elapsed * 1000.0 < GetMachineTypeMs)
+        return;
+    GetMachineTypeTimer.stop();
+    FailGetMachineType();
+}
+
+void MDIForm1::DevGetMachineTypeTimeout()
+{
+    FailGetMachineType();
+    ReportStatus(Strings::res(107), 2000);
+}
+
+void MDIForm1::FailGetMachineType()
+{
+    GetMachineTypeTimer.stop();
+    // Nothing more is sent while the message is up.
+    m_engine.ResetTasks();
+    m_engine.CommType.clear();
+    Prompter::current().message(Strings::res(101), QString());
+    ResetAll();
+    EndGetMachineType();
+}
+
+void MDIForm1::OkGetMachineType()
+{
+    GetMachineTypeTimer.stop();
+    m_items["mnuWave"]->setEnabled(true);
+    setWindowTitle(m_machineType);
+    m_dialect = Commands::dialectFor(m_machineType);
+    Commands::InitCommands(m_dialect);
+    m_mainFormState = 3;
+    SetSettings();
+    EndGetMachineType();
+    if (!SetupLayout()) {
+        Prompter::current().message(
+            QStringLiteral("The machine type %1 has no front panel.").arg(m_machineType), QString());
+        ResetAll();
+        return;
+    }
+    // Read times: the stored budget of one polling cycle.
+    m_engine.ReadTimesMs = qBound(0, SettingsStore::readInt(SettingKeys::ReadTimes), 32) * 1000;
+    SetupToolBar();
+    SetupMenu();
+    if (QueryInitialValues()) {
+        ResetAll();
+        return;
+    }
+    if (!m_panel)
+        return;  // reset while the initial values were read
+    CheckOutput();
+    m_panel->AfterQueryInitialValuesBeforeShow();
+    showOnly(m_panel);
+}
+
+void MDIForm1::EndGetMachineType()
+{
+    m_items["mnuGPIB"]->setEnabled(m_layoutType < 3);
+    m_items["mnuRS232"]->setEnabled(true);
+    m_engine.ResetTasks();
+    m_engine.ResetTimeoutTask();
+}
+
+void MDIForm1::SetSettings()
+{
+    SettingsStore::write(SettingKeys::CommType, m_commType);
+    SettingsStore::write(SettingKeys::MType, m_machineType);
+}
+
