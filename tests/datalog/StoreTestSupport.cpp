@@ -8,6 +8,7 @@
 #include <QtDebug>
 
 #include <functional>
+#include <tuple>
 
 namespace StoreTest {
 
@@ -29,10 +30,7 @@ RecordInfo record(const QString &recNo, const QString &comment, const QString &s
                   const QString &recStyle)
 {
     RecordInfo r;
-    r.recNo = recNo;
-    r.comment = comment;
-    r.startTime = startTime;
-    r.recStyle = recStyle;
+    std::tie(r.recNo, r.comment, r.startTime, r.recStyle) = std::tie(recNo, comment, startTime, recStyle);
     return r;
 }
 
@@ -40,16 +38,6 @@ QString describe(const RecordInfo &r)
 {
     return QStringList({r.recNo, r.startTime, r.endTime, r.comment, r.pUnit, r.sUnit, r.recStyle,
                         r.showStyle}).join(QLatin1Char('|'));
-}
-
-QString describe(const std::optional<RecordInfo> &r)
-{
-    return r ? describe(*r) : QStringLiteral("<none>");
-}
-
-int detailRows(const QString &file, const QString &recNo)
-{
-    return scalar(file, QStringLiteral("SELECT count(*) FROM datadetail WHERE recno = '%1'").arg(recNo)).toInt();
 }
 
 namespace {

@@ -6,8 +6,6 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <optional>
-
 // Helpers shared by the record-store tests: sample rows and a second, independent connection
 // to a database file for looking at (or tampering with) what the store wrote.
 namespace StoreTest {
@@ -22,7 +20,6 @@ RecordInfo record(const QString &recNo, const QString &comment = QString(),
                   const QString &startTime = QString(), const QString &recStyle = QString());
 // Every field of a record description, "|"-separated, for comparing them all at once.
 QString describe(const RecordInfo &r);
-QString describe(const std::optional<RecordInfo> &r);
 
 // Runs `sql` on its own connection to `file`; false (with a warning) on failure.
 bool exec(const QString &file, const QString &sql);
@@ -30,9 +27,6 @@ bool exec(const QString &file, const QString &sql);
 QStringList column(const QString &file, const QString &sql);
 // The single value `sql` returns.
 QVariant scalar(const QString &file, const QString &sql);
-
-// The number of saved samples of record `recNo`, as the file holds them.
-int detailRows(const QString &file, const QString &recNo);
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);

@@ -54,44 +54,26 @@ void TestStoreStartup::olderStoreGetsMissingMachineTypesAndKeepsRecords()
 
     RecordStore store;
     QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
+    store.close();  // opening again adds nothing twice
+    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
     const auto types = store.machineTypes();
-    QVERIFY(types);
-    QCOMPARE(types->size(), Catalogue::shipped().size() + 1);
-    QCOMPARE(types->at(0).mtype, QStringLiteral("XPP-3201"));
+    QVERIFY(types && types->size() == Catalogue::shipped().size() + 1);
     QCOMPARE(types->at(0).vMax, 30.0);          // the hand edit stays
     QVERIFY(types->at(0).inMenu);               // "true" typed as text still reads as true
     QCOMPARE(types->at(1).mtype, QStringLiteral("LAB-0001"));
-    QStringList names;
-    for (const MachineTypeRow &row : *types)
-        names << row.mtype;
-    for (const MachineTypeRow &row : Catalogue::shipped())
-        QCOMPARE(names.count(row.mtype), 1);
+    QVERIFY(store.findMachineType(QStringLiteral("ZEP-4303")));
 
     RecordInfo loaded;
     QCOMPARE(store.loadRecord(QStringLiteral("7"), &loaded), RecordStore::LoadResult::Loaded);
     QCOMPARE(loaded.comment, QStringLiteral("oven"));
     const auto rows = store.bufferSamples();
-    QVERIFY(rows);
-    QCOMPARE(rows->size(), 1);
-    QCOMPARE(rows->at(0).channels[0].voltage, QStringLiteral("5.002"));
-    QCOMPARE(rows->at(0).comment, QStringLiteral("hot"));
+    QVERIFY(rows && rows->size() == 1);
+    QCOMPARE(rows->at(0).channels[0].voltage + rows->at(0).comment, QStringLiteral("5.002hot"));
     QCOMPARE(store.nextRecordNumber(), std::optional<QString>(QStringLiteral("8")));
-
-    // Opening again adds nothing twice.
-    store.close();
-    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
-    QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size() + 1);
 }
 
 void TestStoreStartup::unusableLocationSaysSystemCannotFind()
 {
-    // Without ZEP_DATA_DIR the store lives in the per-user data folder.
-    const QByteArray overridden = qgetenv("ZEP_DATA_DIR");
-    qunsetenv("ZEP_DATA_DIR");
-    QCOMPARE(RecordStore::defaultFolder(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/ZEP-1-0"));
-    qputenv("ZEP_DATA_DIR", overridden);
-    QCOMPARE(RecordStore::defaultFolder(), QString::fromLocal8Bit(overridden));
-
     QTemporaryDir dir;
     QVERIFY(StoreTest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder"));
     const QString folder = dir.filePath(QStringLiteral("blocker/ZEP-1-0"));
@@ -100,9 +82,7 @@ void TestStoreStartup::unusableLocationSaysSystemCannotFind()
     QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
     QCOMPARE(result.message, QStringLiteral("System cannot find [%1/mtype.db].\n Please copy mtype.db to [%1/] directory.")
                                  .arg(folder));
-    QVERIFY(!store.isOpen());
-    QVERIFY(!store.bufferCount());
-    QVERIFY(store.lastError().isSet());
+    QVERIFY(!store.isOpen() && !store.bufferCount());
 
     // A file that cannot be opened for another reason than damage is not "repaired".
     QTemporaryDir other;
@@ -128,38 +108,28 @@ void TestStoreStartup::fileThatIsNoDatabaseIsRepairedOrKept()
     QVERIFY(d.mkpath(QStringLiteral("mtype20260305.db/occupied")));
     StoreOpenResult result = store.open(dir.path());
     QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
-    QVERIFY(!result.ok());
-    QVERIFY(result.message.contains(file));
-    QVERIFY(result.message.contains(QStringLiteral("backup could not be made")));
+    QVERIFY(result.message.contains(file) && result.message.contains(QStringLiteral("backup could not be made")));
     QCOMPARE(StoreTest::readFile(file), garbage());
     QVERIFY(!store.isOpen());
     QVERIFY(QDir(backup).removeRecursively());
 
     // The rebuilt copy cannot be written: the backup is made, the damaged file stays.
     QVERIFY(d.mkpath(QStringLiteral("mtypenew.db/occupied")));
-    result = store.open(dir.path());
-    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
-    QVERIFY(result.message.contains(backup));
+    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::RepairFailed);
     QCOMPARE(StoreTest::readFile(file), garbage());
     QCOMPARE(StoreTest::readFile(backup), garbage());
 
-    // Repaired: today's backup replaced by the damaged file, older backups and a stale
-    // rebuild left over from a failed repair do not get in the way.
+    // Repaired: today's earlier backup is replaced by the damaged file, a stale rebuild
+    // does not get in the way, and the store opens with its catalogue.
     QVERIFY(QDir(d.filePath(QStringLiteral("mtypenew.db"))).removeRecursively());
     QVERIFY(StoreTest::writeFile(backup, "earlier backup of today"));
-    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtype20260304.db")), "yesterday's backup"));
     QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
     result = store.open(dir.path());
     QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
-    QVERIFY(result.ok());
     QVERIFY(result.message.contains(backup));
     QCOMPARE(StoreTest::readFile(backup), garbage());
-    QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20260304.db"))), QByteArray("yesterday's backup"));
-    QVERIFY(StoreTest::readFile(d.filePath(QStringLiteral("mtypenew.db"))).startsWith("SQLite format 3"));
     QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
-    QVERIFY(store.findMachineType(QStringLiteral("ZEP-4303")));
     QVERIFY(store.appendSample(sample(0)));
-    QCOMPARE(store.nextRecordNumber(), std::optional<QString>(QStringLiteral("1")));
     QVERIFY(store.saveRecord(StoreTest::record(QStringLiteral("1"))));
 }
 
@@ -184,9 +154,8 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
     const int pageSize = StoreTest::scalar(file, QStringLiteral("PRAGMA page_size")).toInt();
     const int root = StoreTest::scalar(file, QStringLiteral(
         "SELECT rootpage FROM sqlite_master WHERE name = 'datadetail_recno'")).toInt();
-    QVERIFY(pageSize > 0 && root > 1);
     QByteArray bytes = StoreTest::readFile(file);
-    QVERIFY(bytes.size() >= root * pageSize);
+    QVERIFY(pageSize > 0 && root > 1 && bytes.size() >= root * pageSize);
     bytes.replace((root - 1) * pageSize, pageSize, QByteArray(pageSize, '\0'));
     QVERIFY(StoreTest::writeFile(file, bytes));
     QVERIFY(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"));
@@ -198,11 +167,9 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
     QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20261231.db"))), bytes);
     QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     for (const char *n : {"1", "2"}) {
-        RecordInfo loaded;
-        QCOMPARE(store.loadRecord(QLatin1String(n), &loaded), RecordStore::LoadResult::Loaded);
+        QCOMPARE(store.loadRecord(QLatin1String(n)), RecordStore::LoadResult::Loaded);
         QCOMPARE(store.bufferSamples().value_or(QList<SampleRow>()), samples);
     }
-    QCOMPARE(store.findRecord(QStringLiteral("1"))->comment, QStringLiteral("first"));
     QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM DataWindow4")).toInt(), 300);
     QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size());
 }
