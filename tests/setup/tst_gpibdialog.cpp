@@ -3,7 +3,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QPushButton>
 #include <QtTest>
 
@@ -11,70 +10,50 @@ class TestGpibDialog : public QObject
 {
     Q_OBJECT
 
-    QString stored(const SettingKey &key)
+    static QString shownAndStored(const dlgGPIB &dlg)
     {
-        return SettingsStore::read(QLatin1String(key.section), QLatin1String(key.key), QStringLiteral("<absent>"));
+        return QStringLiteral("%1/%2 %3/%4").arg(dlg.board()).arg(dlg.address())
+            .arg(SettingsStore::read(SettingKeys::GpibBoard), SettingsStore::read(SettingKeys::GpibAddress));
     }
-    QString storedPair() { return stored(SettingKeys::GpibBoard) + QLatin1Char('/') + stored(SettingKeys::GpibAddress); }
-    static QString shown(const dlgGPIB &dlg) { return QStringLiteral("%1/%2").arg(dlg.board()).arg(dlg.address()); }
-    void click(dlgGPIB &dlg, const char *button, int board = -1, int address = -1)
+    static bool choose(dlgGPIB &dlg, const char *button, int board, int address)
     {
         QTimer::singleShot(0, &dlg, [&dlg, button, board, address] {
-            if (board >= 0)
-                dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"))->setCurrentIndex(board);
-            if (address >= 0)
-                dlg.findChild<QComboBox *>(QStringLiteral("cmbAddress"))->setCurrentIndex(address);
+            dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"))->setCurrentIndex(board);
+            dlg.findChild<QComboBox *>(QStringLiteral("cmbAddress"))->setCurrentIndex(address);
             dlg.findChild<QPushButton *>(QLatin1String(button))->click();
         });
+        return dlg.Execute();
     }
 
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
-    void init() { QFile::remove(SettingsStore::filePath()); }
 
-    void listsOkCancelAndDirect()
+    // Boards 0..10, addresses 0..30; OK stores, Cancel keeps; the direct form uses what was
+    // stored without showing.
+    void rangesOkCancelAndDirect()
     {
         dlgGPIB dlg;
-        auto *boards = dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"));
-        auto *addresses = dlg.findChild<QComboBox *>(QStringLiteral("cmbAddress"));
-        QCOMPARE(boards->count(), 11);
-        QCOMPARE(boards->itemText(10), QStringLiteral("10"));
-        QCOMPARE(addresses->count(), 31);
-        QCOMPARE(addresses->itemText(30), QStringLiteral("30"));
-
-        click(dlg, "OKButton");
-        QVERIFY(dlg.Execute());
-        QCOMPARE(storedPair(), QStringLiteral("0/0"));
-
-        // OK stores and Cancel keeps; the direct form uses what was stored without showing.
-        click(dlg, "OKButton", 10, 30);
-        QVERIFY(dlg.Execute());
-        QCOMPARE(shown(dlg), QStringLiteral("10/30"));
-
-        click(dlg, "CancelButton", 3, 7);
-        QVERIFY(!dlg.Execute());
-        QCOMPARE(shown(dlg), QStringLiteral("10/30"));
-        QCOMPARE(storedPair(), QStringLiteral("10/30"));
-
+        QCOMPARE(dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"))->itemText(10), QStringLiteral("10"));
+        QCOMPARE(dlg.findChild<QComboBox *>(QStringLiteral("cmbAddress"))->count(), 31);
+        QVERIFY(choose(dlg, "OKButton", 10, 30));
+        QVERIFY(!choose(dlg, "CancelButton", 3, 7));
+        QCOMPARE(shownAndStored(dlg), QStringLiteral("10/30 10/30"));
         dlgGPIB fresh;
         QVERIFY(fresh.Execute(true));
         QVERIFY(!fresh.isVisible());
-        QCOMPARE(shown(fresh), QStringLiteral("10/30"));
-        QCOMPARE(stored(SettingKeys::GpibAddress), QStringLiteral("30"));
+        QCOMPARE(shownAndStored(fresh), QStringLiteral("10/30 10/30"));
     }
 
     // Hand-edited values outside the lists or not numbers: OK stores numbers from the lists.
     void handEditedSettings()
     {
-        SettingsStore::write(SettingKeys::GpibBoard, QStringLiteral("45"));
-        SettingsStore::write(SettingKeys::GpibAddress, QStringLiteral("abc"));
-        dlgGPIB dlg;
-        QVERIFY(dlg.Execute(true));
-        QCOMPARE(shown(dlg), QStringLiteral("0/0"));
-        QCOMPARE(stored(SettingKeys::GpibBoard), QStringLiteral("0"));
-        SettingsStore::write(SettingKeys::GpibAddress, QStringLiteral("-3"));
-        QVERIFY(dlg.Execute(true));
-        QCOMPARE(stored(SettingKeys::GpibAddress), QStringLiteral("0"));
+        for (const char *address : {"abc", "-3"}) {
+            SettingsStore::write(SettingKeys::GpibBoard, QStringLiteral("45"));
+            SettingsStore::write(SettingKeys::GpibAddress, QLatin1String(address));
+            dlgGPIB dlg;
+            QVERIFY(dlg.Execute(true));
+            QCOMPARE(shownAndStored(dlg), QStringLiteral("0/0 0/0"));
+        }
     }
 };
 

@@ -7,36 +7,29 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 const QStringList SystemPorts{QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0"), QStringLiteral("ttyUSB1")};
-
-void clearSettings()
-{
-    QFile::remove(SettingsStore::filePath());
-}
+const QStringList NothingStored{"<absent>", "<absent>", "<absent>", "<absent>"};
 
 void store(const SettingKey &key, const QString &value)
 {
     SettingsStore::write(key, value);
 }
 
-QString stored(const SettingKey &key)
-{
-    return SettingsStore::read(QLatin1String(key.section), QLatin1String(key.key), QStringLiteral("<absent>"));
-}
-
+// Port name, baud rate, port index, baud index as stored.
 QStringList allStored()
 {
-    return {stored(SettingKeys::ComPort), stored(SettingKeys::BaudRate), stored(SettingKeys::ComPortIndex),
-            stored(SettingKeys::BaudRateIndex)};
+    QStringList out;
+    for (const SettingKey &k : {SettingKeys::ComPort, SettingKeys::BaudRate, SettingKeys::ComPortIndex,
+                                SettingKeys::BaudRateIndex})
+        out << SettingsStore::read(QLatin1String(k.section), QLatin1String(k.key), QStringLiteral("<absent>"));
+    return out;
 }
 
 struct Fixture {
@@ -45,21 +38,14 @@ struct Fixture {
     QComboBox *ports() { return dlg.findChild<QComboBox *>(QStringLiteral("Combo1")); }
     QComboBox *bauds() { return dlg.findChild<QComboBox *>(QStringLiteral("Combo2")); }
     QPushButton *button(const char *name) { return dlg.findChild<QPushButton *>(QLatin1String(name)); }
+    bool progressVisible() { return dlg.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"))->isVisible(); }
+    // Runs `steps` once the modal dialog is showing, then returns what Execute returned.
+    bool execute(std::function<void()> steps)
+    {
+        QTimer::singleShot(0, std::move(steps));
+        return dlg.Execute();
+    }
 };
-
-// A device node stand-in: a file that exists.
-QString existingFile(const QTemporaryDir &dir)
-{
-    const QString path = dir.filePath(QStringLiteral("link"));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) ? path : QString();
-}
-
-// Runs `steps` once the modal dialog is showing.
-void whenShown(std::function<void()> steps)
-{
-    QTimer::singleShot(0, std::move(steps));
-}
 
 } // namespace
 
@@ -73,29 +59,15 @@ private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
     void init()
     {
-        clearSettings();
+        QFile::remove(SettingsStore::filePath());
         prompter.clear();
         Prompter::install(&prompter);
         AutoDetect::AutoConnecting = false;
     }
     void cleanup() { Prompter::install(nullptr); }
 
-    void controlsAndTexts()
-    {
-        Fixture f;
-        QCOMPARE(f.dlg.windowTitle(), QStringLiteral("Config RS232"));
-        QCOMPARE(f.button("cmdAutoConn")->text(), QStringLiteral("Auto Dectect"));
-        QVERIFY(f.ports()->isEditable());
-        QStringList bauds;
-        for (int i = 0; i < f.bauds()->count(); ++i)
-            bauds << f.bauds()->itemText(i);
-        QCOMPARE(bauds, QStringList({"9600", "4800", "2400", "1200", "115200", "57600"}));
-        QCOMPARE(f.dlg.findChild<QLabel *>(QStringLiteral("lblDataBits"))->text(), QStringLiteral("Data Bits: 8 bits"));
-        QVERIFY(f.dlg.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"))->isHidden());
-    }
-
-    // The remembered port name wins over a list position that now points elsewhere; a
-    // remembered device path that exists is added to the list.
+    // The remembered port name wins over a list position that now points elsewhere; without
+    // a name the position decides.
     void storedNameWinsOverStaleIndex()
     {
         store(SettingKeys::ComPort, QStringLiteral("ttyUSB1"));
@@ -105,172 +77,113 @@ private slots:
         Fixture f;
         QVERIFY(f.dlg.Execute(true));
         QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB1"));
-        QCOMPARE(f.dlg.BaudRate, 115200);
         QCOMPARE(allStored(), QStringList({"ttyUSB1", "115200", "2", "4"}));
 
-        QTemporaryDir dir;
-        const QString link = existingFile(dir);
-        store(SettingKeys::ComPort, link);
+        QFile::remove(SettingsStore::filePath());
         store(SettingKeys::ComPortIndex, QStringLiteral("1"));
         QVERIFY(f.dlg.Execute(true));
-        QCOMPARE(f.dlg.portName(), link);
-        QCOMPARE(f.ports()->itemText(3), link);
-        QCOMPARE(stored(SettingKeys::ComPortIndex), QStringLiteral("3"));
+        QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB0"));
         QVERIFY(prompter.messages.isEmpty());
     }
 
-    // No remembered name: the list position decides. Neither usable, or the remembered port
-    // gone: nothing is selected and OK says so instead of opening another port.
-    void positionOnlyWithoutName()
+    // Neither name nor position usable: nothing is selected and OK says so instead of opening
+    // another port; shown, the dialog stays open until a listed port is chosen.
+    void okRefusedWithoutPort()
     {
-        store(SettingKeys::ComPortIndex, QStringLiteral("1"));
-        Fixture f;
-        QVERIFY(f.dlg.Execute(true));
-        QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB0"));
-        QCOMPARE(stored(SettingKeys::ComPort), QStringLiteral("ttyUSB0"));
-
-        clearSettings();
         store(SettingKeys::ComPortIndex, QStringLiteral("7"));
-        const QStringList before = allStored();
+        Fixture f;
         QVERIFY(!f.dlg.Execute(true));
         QCOMPARE(f.ports()->currentIndex(), -1);
         QCOMPARE(prompter.messages.size(), 1);
         QVERIFY(prompter.messages.first().text.startsWith(QStringLiteral("No serial port is selected.")));
-        QCOMPARE(allStored(), before);
+        QCOMPARE(allStored(), QStringList({"<absent>", "<absent>", "7", "<absent>"}));
 
-        // The remembered port is gone: nothing is selected, the name stays stored.
-        prompter.clear();
-        store(SettingKeys::ComPort, QStringLiteral("ttyUSB7"));
-        store(SettingKeys::ComPortIndex, QStringLiteral("0"));
-        QVERIFY(!f.dlg.Execute(true));
-        QCOMPARE(f.ports()->currentIndex(), -1);
-        QCOMPARE(prompter.messages.size(), 1);
-        QVERIFY(prompter.messages.first().text.contains(QStringLiteral("\"ttyUSB7\" is not available")));
-        QCOMPARE(stored(SettingKeys::ComPort), QStringLiteral("ttyUSB7"));
-
-        // Shown: OK is refused and the dialog stays open; choosing a listed port then works.
         prompter.clear();
         bool stillOpenAfterRefusal = false;
-        whenShown([&] {
+        QVERIFY(f.execute([&] {
             f.button("OKButton")->click();
             stillOpenAfterRefusal = f.dlg.isVisible();
             f.ports()->setCurrentIndex(2);
             f.button("OKButton")->click();
-        });
-        QVERIFY(f.dlg.Execute());
+        }));
         QVERIFY(stillOpenAfterRefusal);
         QCOMPARE(prompter.messages.size(), 1);
         QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB1"));
-        QCOMPARE(stored(SettingKeys::ComPort), QStringLiteral("ttyUSB1"));
     }
 
-    // Settings change on OK only; Cancel leaves stored and public values alone. A typed
-    // device path is accepted when it exists, refused when it does not.
+    // Settings change on OK only. A typed device path is accepted when it exists, refused when
+    // it does not.
     void okStoresCancelKeeps()
     {
         Fixture f;
-        whenShown([&] {
-            f.ports()->setCurrentIndex(1);
-            f.bauds()->setCurrentIndex(5);
-            f.button("CancelButton")->click();
-        });
-        QVERIFY(!f.dlg.Execute());
-        QCOMPARE(allStored(), QStringList({"<absent>", "<absent>", "<absent>", "<absent>"}));
-        QCOMPARE(f.dlg.portName(), QString());
+        auto choose = [&](const char *button) {
+            return f.execute([&f, button] {
+                f.ports()->setCurrentIndex(1);
+                f.bauds()->setCurrentIndex(5);
+                f.button(button)->click();
+            });
+        };
+        QVERIFY(!choose("CancelButton"));
+        QCOMPARE(allStored(), NothingStored);
         QCOMPARE(f.dlg.BaudRate, 9600);
-
-        whenShown([&] {
-            f.ports()->setCurrentIndex(1);
-            f.bauds()->setCurrentIndex(5);
-            f.button("OKButton")->click();
-        });
-        QVERIFY(f.dlg.Execute());
+        QVERIFY(choose("OKButton"));
         QCOMPARE(allStored(), QStringList({"ttyUSB0", "57600", "1", "5"}));
-        QCOMPARE(f.dlg.BaudRate, 57600);
 
         QTemporaryDir dir;
-        const QString link = existingFile(dir);
-        whenShown([&] {
+        const QString link = dir.filePath(QStringLiteral("link"));
+        QFile file(link);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(f.execute([&] {
             f.ports()->setEditText(dir.filePath(QStringLiteral("missing")));
             f.button("OKButton")->click();
             f.ports()->setEditText(link);
             f.button("OKButton")->click();
-        });
-        QVERIFY(f.dlg.Execute());
+        }));
         QCOMPARE(prompter.messages.size(), 1);
         QVERIFY(prompter.messages.first().text.contains(QStringLiteral("missing\" is not available")));
         QCOMPARE(allStored(), QStringList({link, "57600", "3", "5"}));
     }
 
-    // The search from the dialog: the engine's port is released first, the found entries
-    // stay selected and OK stores them.
-    void autoDetectFromDialog()
-    {
-        Fixture f;
-        f.prober->openable = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB1")};
-        f.prober->answer = [](const QString &port, int baud, int) {
-            return port == QLatin1String("ttyS0") && baud == 115200 ? QByteArrayLiteral("ZEP,NV-3202,1,V1\n")
-                                                                    : QByteArray();
-        };
-        int opensAtRelease = -1;
-        f.dlg.setReleaseEnginePort([&] { opensAtRelease = int(f.prober->log.size()); });
-        bool progressShown = false;
-        f.dlg.autoDetector().setWaiter([&](int) {
-            progressShown = progressShown || f.dlg.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"))->isVisible();
-        });
-        whenShown([&] {
-            f.button("cmdAutoConn")->click();
-            f.button("OKButton")->click();
-        });
-        QVERIFY(f.dlg.Execute());
-        QCOMPARE(opensAtRelease, 0);
-        QVERIFY(progressShown);
-        QVERIFY(f.dlg.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"))->isHidden());
-        QCOMPARE(prompter.messageTexts(),
-                 QStringList({"Detect Configuration Successfully!\r\nPorts: ttyS0 ,Baud Rate:115200\r\nZEP,NV-3202,1,V1\n"}));
-        QVERIFY(AutoDetect::AutoConnecting);
-        QCOMPARE(allStored(), QStringList({"ttyS0", "115200", "0", "4"}));
-        QVERIFY(!f.prober->isOpen());
-    }
-
+    // A failed search says why and stores nothing. (Found: tst_autodetect_sim.)
     void autoDetectFailures()
     {
         Fixture f;
         f.dlg.autoDetector().setWaiter([](int) {});
-        whenShown([&] {
+        QVERIFY(!f.execute([&] {
             f.button("cmdAutoConn")->click();  // nothing opens
             f.prober->openable = SystemPorts;
             f.button("cmdAutoConn")->click();  // nothing answers
             f.button("CancelButton")->click();
-        });
-        QVERIFY(!f.dlg.Execute());
+        }));
         QCOMPARE(prompter.messageTexts(),
                  QStringList({"Your Device cannot find any connected device with Serial Port.",
                               "Please recheck Line connection and Device Setting of your device!\r\n"
                               "Or Please restart power device.\r\nAnd then Retry [Auto Detect] again"}));
         QVERIFY(!AutoDetect::AutoConnecting);
-        QCOMPARE(f.prober->probes.size(), SystemPorts.size() * dlgConfigRS232::baudList().size());
-        QCOMPARE(allStored(), QStringList({"<absent>", "<absent>", "<absent>", "<absent>"}));
+        QCOMPARE(allStored(), NothingStored);
     }
 
-    // Cancel while searching: the search stops, the port is closed, the dialog ends as
-    // cancelled and nothing is stored.
+    // The engine's port is released before the search opens any. Cancel while searching:
+    // the search stops, the port is closed, the dialog ends as cancelled, nothing is stored.
     void cancelDuringSearch()
     {
         store(SettingKeys::ComPort, QStringLiteral("ttyUSB0"));
         const QStringList before = allStored();
         Fixture f;
         f.prober->openable = SystemPorts;
-        int waits = 0;
+        int opensAtRelease = -1, waits = 0;
+        f.dlg.setReleaseEnginePort([&] { opensAtRelease = f.prober->opens; });
+        bool progressShown = false;
         f.dlg.autoDetector().setWaiter([&](int) {
+            progressShown = f.progressVisible();
             if (++waits == 4)
                 f.button("CancelButton")->click();
         });
-        whenShown([&] { f.button("cmdAutoConn")->click(); });
-        QVERIFY(!f.dlg.Execute());
+        QVERIFY(!f.execute([&] { f.button("cmdAutoConn")->click(); }));
+        QCOMPARE(opensAtRelease, 0);
+        QVERIFY(progressShown && !f.progressVisible());
         QCOMPARE(f.prober->probes.size(), 4);
-        QVERIFY(!f.prober->isOpen());
-        QVERIFY(!f.dlg.isSearching());
+        QVERIFY(!f.prober->isOpen() && !f.dlg.isSearching());
         QVERIFY(!AutoDetect::AutoConnecting);
         QVERIFY(prompter.messages.isEmpty());
         QCOMPARE(allStored(), before);
