@@ -36,37 +36,29 @@ class FakeGpibBoard : public GpibBoard
     Q_OBJECT
 public:
     QStringList writes;
-    int reads = 0;
-    int resets = 0;
+    int reads = 0, resets = 0;
     bool failWrites = false;
 
     bool configure() override { return true; }
     bool write(const QString &message) override
     {
-        if (failWrites)
-            return false;
-        writes << message;
-        return true;
+        if (!failWrites)
+            writes << message;
+        return !failWrites;
     }
     void read() override { ++reads; }
     void reset() override { ++resets; }
-
     void completeWrite() { emit writeComplete(); }
     void answer(const QString &text) { emit dataRead(text); }
-    void fail(const QString &text) { emit error(text); }
 };
 
 class FakeHost : public EngineHost
 {
 public:
-    struct Report {
-        QString text;
-        int ms;
-    };
-    QList<Report> reports;
+    QStringList reports;  // "text/ms"
     bool queryTimerEnabled = false;
 
-    void ReportStatus(const QString &text, int ms) override { reports.append({text, ms}); }
+    void ReportStatus(const QString &text, int ms) override { reports << QStringLiteral("%1/%2").arg(text).arg(ms); }
     bool isQueryTimerEnabled() const override { return queryTimerEnabled; }
 };
 
@@ -76,14 +68,12 @@ class Receiver : public QObject
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
 public:
-    QStringList calls;
-    QStringList texts;
+    QStringList calls, texts;
     int timeouts = 0;
     std::function<void()> onTimeout;
 
     QString text() const { return texts.isEmpty() ? QString() : texts.last(); }
     void setText(const QString &t) { texts << t; }
-
     Q_INVOKABLE void DevSetupMachineType(const QString &answer) { calls << answer; }
     Q_INVOKABLE void OperationTimeout()
     {

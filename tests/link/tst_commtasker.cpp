@@ -358,9 +358,7 @@ private slots:
         QVERIFY(rig.host.reports.isEmpty());
         QVERIFY(rig.query(VoltQuery));
         rig.tick(5);
-        QCOMPARE(rig.host.reports.size(), 1);
-        QCOMPARE(rig.host.reports[0].text, QStringLiteral("Read Times Failed!"));
-        QCOMPARE(rig.host.reports[0].ms, 2000);
+        QCOMPARE(rig.host.reports, QStringList{QStringLiteral("Read Times Failed!/2000")});
         rig.engine.ReadTimesMs = 0;
         rig.tick(10);
         rig.engine.ReadTimesMs = 250;
