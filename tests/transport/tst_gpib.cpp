@@ -118,28 +118,12 @@ private slots:
         board.setBoard(0);
         board.setPrimaryAddress(5);
         QVERIFY2(board.configure(), qPrintable(board.errorString()));
-
-        QVERIFY(board.write(QStringLiteral("*IDN?")));
-        board.read();  // queued behind the write on the worker
-        QCOMPARE(log.events, QStringList());
-        QVERIFY(log.waitFor(2));
-        QCOMPARE(log.events, QStringList({QStringLiteral("writeComplete"),
-                                          QStringLiteral("dataRead:FAKE,GPIB-DEV,SN1,V1\n")}));
-
-        // An answer longer than one read chunk comes whole; a silent device times out; an
-        // address without listener fails the write.
-        QCOMPARE(log.exchange(board, QStringLiteral("LONG?")).value(1),
-                 QStringLiteral("dataRead:") + QString(10000, QLatin1Char('x')) + QLatin1Char('\n'));
-        QCOMPARE(log.exchange(board, QStringLiteral("SILENT?")).value(1),
-                 QStringLiteral("error:GPIB read failed: I/O aborted (time-out)"));
-        board.setPrimaryAddress(9);
-        QVERIFY(board.configure());
-        QCOMPARE(log.exchange(board, QStringLiteral("*IDN?")),
-                 QStringList(QStringLiteral("error:GPIB write failed: no listener on the bus")));
+        // A device that does not answer: the read ends in the library's error.
+        QCOMPARE(log.exchange(board, QStringLiteral("SILENT?")),
+                 QStringList({QStringLiteral("writeComplete"),
+                              QStringLiteral("error:GPIB read failed: I/O aborted (time-out)")}));
 
         // The engine identifies a supply through the library.
-        board.setPrimaryAddress(12);
-        QVERIFY(board.configure());
         CommTasker engine;
         engine.CommType = QStringLiteral("GPIB");
         engine.setGpibBoard(&board);
