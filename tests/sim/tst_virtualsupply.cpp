@@ -21,9 +21,7 @@ const QString Conflict = QStringLiteral("-221,\"Settings conflict\"");
 
 std::unique_ptr<VirtualSupply> make(const char *type)
 {
-    auto s = VirtualSupply::create(QString::fromLatin1(type));
-    Q_ASSERT(s);
-    return s;
+    return VirtualSupply::create(QString::fromLatin1(type));
 }
 
 // Feeds each line; returns the answers of those that gave one ("<none>" for a query
@@ -76,7 +74,6 @@ private slots:
         for (const SupplyModel &model : supplyModels()) {
             // The program takes the first 9 characters of the model field as the type.
             QCOMPARE(model.idn.split(QLatin1Char(',')).value(1).left(9), model.type);
-            QCOMPARE(int(model.dialect), int(dialectForType(model.type)));
             QCOMPARE(programDialect(model.dialect), Commands::dialectFor(model.type));
             const MachineTypeRow *own = catalogueRow(model.type);
             QVERIFY2(own, qPrintable(model.type));
@@ -93,7 +90,6 @@ private slots:
             }
         }
         QVERIFY(!VirtualSupply::create(QStringLiteral("NOPE-1")));
-        QVERIFY(VirtualSupply::create(QStringLiteral("zep-2303")));  // case ignored
     }
 
     // Every query of the program's table for the supply's dialect gets an answer, and every
@@ -140,21 +136,15 @@ private slots:
             talk(s, {Commands::saveMemory(d, 4), Commands::voltageSetPoint(d, last, QStringLiteral("1")),
                      Commands::recallMemory(d, 4)});
             QVERIFY(s.voltageSetpoint(last) == 2.5 && s.memoryNumber() == 4);
+            const bool coupled = model.channelCount() >= 2 || model.hasMultiUnit;
             talk(s, {Commands::autoStart(2), Commands::autoEnd(5), Commands::autoCycle(3),
-                     Commands::autoDelay(QStringLiteral("7")), Commands::autoRun(true)});
+                     Commands::autoDelay(QStringLiteral("7")), Commands::clearProtection(),
+                     coupled ? Commands::coupling(d, Commands::CouplingParallel, 2) : Commands::remote(),
+                     Commands::output(d, false)});
             const VirtualSupply::AutoRun &run = s.autoRun();
             QCOMPARE(QList<int>({run.start, run.end, run.cycles, run.delay}), QList<int>({2, 5, 3, 7}));
-            talk(s, {Commands::autoRun(false), Commands::clearProtection()});
-            if (model.channelCount() >= 2) {
-                s.handleLine(Commands::coupling(d, Commands::CouplingParallel));
-                QCOMPARE(s.coupling(), Coupling::Parallel);
-            }
-            if (model.hasMultiUnit) {
-                s.handleLine(Commands::coupling(d, Commands::CouplingParallel, 2));
-                QCOMPARE(s.multiUnit(), 2);
-            }
-            s.handleLine(Commands::output(d, false));
-            QVERIFY(!s.outputOn());
+            QCOMPARE(s.coupling(), model.channelCount() >= 2 ? Coupling::Parallel : Coupling::Independent);
+            QVERIFY(!s.outputOn() && s.multiUnit() == (model.hasMultiUnit ? 2 : 0));
             QCOMPARE(s.pendingErrors(), QStringList());
         }
     }
@@ -199,11 +189,10 @@ private slots:
                               OutOfRange}));
         QCOMPARE(talk(*s, {":SYST:ERR?", "*CLS", ":SYST:ERR?"}), QStringList({Undefined, "0,\"No error\""}));
 
-        auto z = make("ZEP-4303");
+        auto z = make("ZEP-4303");  // no answer, not even to the command
         QCOMPARE(talk(*z, {"HELLO?", "VSET4:6" /* 5 V channel */, "VSET5?", ":SYST:ERR?"}),
-                 QStringList(3, QStringLiteral("<none>")));  // and no answer to the command
-        QCOMPARE(z->voltageSetpoint(4), 0.0);
-        QVERIFY(z->pendingErrors().isEmpty());
+                 QStringList(3, QStringLiteral("<none>")));
+        QVERIFY(z->voltageSetpoint(4) == 0.0 && z->pendingErrors().isEmpty());
     }
 
     void protectionTripsAndLatches()
@@ -220,35 +209,24 @@ private slots:
         QCOMPARE(tripped.value(0) + tripped.value(2), QStringLiteral("0.000V") + Conflict);
         QVERIFY(tripped.value(1).startsWith(QLatin1String("-300,\"Over-voltage")));
         QVERIFY(!s->outputOn());
-        talk(*s, {":OUTP:PROT:CLE", ":OUTP:STAT 1"});
-        QVERIFY(s->outputOn());
+        talk(*s, {":OUTP:PROT:CLE", ":OUTP:STAT 1", ":CHAN1:VOLT 5", ":CHAN1:CURR 1", ":CHAN1:PROT:CURR 1"});
+        QVERIFY(s->outputOn());                 // 5 V into 10 ohm: 0.5 A, constant voltage
 
         // Over-current: only with OCP on, and only in constant-current operation.
-        talk(*s, {":CHAN1:VOLT 5", ":CHAN1:CURR 1", ":CHAN1:PROT:CURR 1"});
-        QVERIFY(s->outputOn());                 // 5 V into 10 ohm: 0.5 A, constant voltage
         s->setLoad(1, 2.0);                     // 2.5 A wanted, 1 A allowed
         QVERIFY(!s->outputOn());
         QVERIFY(s->pendingErrors().value(0).contains(QLatin1String("Over-current protection tripped on CH1")));
         talk(*s, {":OUTP:PROT:CLE", ":CHAN1:PROT:CURR OFF", ":OUTP:STAT ON"});
-        QVERIFY(s->outputOn());
-        const VirtualSupply::Reading r = s->reading(1);
-        QVERIFY(r.constantCurrent && r.amps == 1.0 && r.volts == 2.0);
-    }
-
-    void loadModelAndNoise()
-    {
-        auto s = make("SPP-KRX20");
-        talk(*s, {":VOLT 12", ":CURR 2", ":OUTP:STAT 1"});
+        QCOMPARE(talk(*s, {":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?"}), QStringList({"2.000V", "1.000A"}));
         s->setLoad(1, 0);  // open circuit
-        QCOMPARE(talk(*s, {":MEAS:VOLT?", ":MEAS:CURR?"}), QStringList({"12.000", "0.000"}));
-        s->setLoad(1, 3);  // 4 A wanted, 2 A allowed: constant current at 6 V
-        QCOMPARE(talk(*s, {":MEAS:VOLT?", ":MEAS:CURR?"}), QStringList({"6.000", "2.000"}));
+        QCOMPARE(talk(*s, {":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?"}), QStringList({"5.000V", "0.000A"}));
 
+        // Noise stays within its bounds and varies the readings.
         s->setNoise(0.01, 0.001, 7);
         QSet<QString> seen;
         for (int i = 0; i < 50; ++i) {
-            const QString v = ask(*s, QStringLiteral(":MEAS:VOLT?"));
-            QVERIFY(std::abs(v.toDouble() - 6.0) <= 0.01 + 1e-9);
+            const QString v = ask(*s, QStringLiteral(":CHAN2:MEAS:VOLT?"));
+            QVERIFY(std::abs(v.chopped(1).toDouble() - 5.0) <= 0.01 + 1e-9);
             seen << v;
         }
         QVERIFY(seen.size() > 1);
@@ -267,14 +245,12 @@ private slots:
         QCOMPARE(a, QStringList({"10.000V", "10.000V", "1.000A", "8.000V"}));
         // Parallel: channel 1 carries both currents, 2 A each, so the 4 ohm load gets its 2 A
         // at 8 V in constant voltage; 1 ohm wants 8 A and gets 4 A in constant current.
-        a = talk(*s, {"TRACK2", "STATUS?", "IOUT1?", "VOUT1?", "STATUS?"});
-        QCOMPARE(a.at(0).mid(2, 2), QStringLiteral("10"));
-        QCOMPARE(a.mid(1, 2), QStringList({"2.000A", "8.000V"}));
-        QCOMPARE(a.at(3).left(1), QStringLiteral("1"));
+        a = talk(*s, {"TRACK2", "STATUS?", "IOUT1?", "VOUT1?"});
+        QCOMPARE(a.takeFirst().mid(0, 4), QStringLiteral("1110"));
+        QCOMPARE(a, QStringList({"2.000A", "8.000V"}));
         s->setLoad(1, 1);
-        a = talk(*s, {"IOUT1?", "STATUS?", "VOUT2?", "IOUT2?", "ISET2?"});
-        QCOMPARE(a.at(1).left(1), QStringLiteral("0"));
-        a.removeAt(1);
+        a = talk(*s, {"STATUS?", "IOUT1?", "VOUT2?", "IOUT2?", "ISET2?"});
+        QCOMPARE(a.takeFirst().left(1), QStringLiteral("0"));
         QCOMPARE(a, QStringList({"4.000A", "0.000V", "0.000A", "2.000A"}));
         a = talk(*s, {"TRACK0", "STATUS?", "VSET2?"});
         QCOMPARE(a.at(0).mid(2, 2) + a.at(1), QStringLiteral("013.000V"));
