@@ -7,7 +7,7 @@
 #include <QSqlQuery>
 #include <QtDebug>
 
-#include <functional>
+#include <optional>
 #include <tuple>
 
 namespace StoreTest {
@@ -42,50 +42,27 @@ QString describe(const RecordInfo &r)
 
 namespace {
 
-// Runs `sql` on its own connection to `file` and hands the executed query to `read`.
-bool run(const QString &file, const QString &sql, const std::function<void(QSqlQuery &)> &read = {})
+// Runs `sql` on its own connection to `file`; the first column of every row it returns.
+std::optional<QStringList> run(const QString &file, const QString &sql)
 {
     SqlConnection conn(file);
-    if (!conn.open()) {
-        qWarning() << "cannot open" << file << conn.lastError().text();
-        return false;
-    }
+    const bool opened = conn.open();
     QSqlQuery q(conn.db());
-    if (!q.exec(sql)) {
-        qWarning() << sql << q.lastError().text();
-        return false;
+    if (!opened || !q.exec(sql)) {
+        qWarning() << file << sql << conn.lastError().text() << q.lastError().text();
+        return std::nullopt;
     }
-    if (read)
-        read(q);
-    return true;
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
 }
 
 } // namespace
 
-bool exec(const QString &file, const QString &sql)
-{
-    return run(file, sql);
-}
-
-QStringList column(const QString &file, const QString &sql)
-{
-    QStringList out;
-    run(file, sql, [&out](QSqlQuery &q) {
-        while (q.next())
-            out << q.value(0).toString();
-    });
-    return out;
-}
-
-QVariant scalar(const QString &file, const QString &sql)
-{
-    QVariant out;
-    run(file, sql, [&out](QSqlQuery &q) {
-        if (q.next())
-            out = q.value(0);
-    });
-    return out;
-}
+bool exec(const QString &file, const QString &sql) { return run(file, sql).has_value(); }
+QStringList column(const QString &file, const QString &sql) { return run(file, sql).value_or(QStringList()); }
+QVariant scalar(const QString &file, const QString &sql) { return column(file, sql).value(0); }
 
 QByteArray readFile(const QString &path)
 {
