@@ -1,10 +1,11 @@
 // Layout 1 polling at the main window's 166 ms against the virtual supply XPP-3202:
 //  1. CPU time per second of this program (the supply runs in its own process, zep-sim),
-//     with the panel alone and, when built with it, inside the whole main window;
+//     with layout 1 inside the whole main window;
 //  2. delay from a voltage change at the supply to the new value on the panel's readout
 //     (supply in process, so the change can be made at a known moment).
-#include "PanelRig.h"
+#include "MainwinRig.h"
 #include "common/Wait.h"
+#include "panels/ChannelPanel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,9 +14,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#ifdef ZEP_BENCH_MAINWIN
-#include "mainwin/MDIForm1.h"
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -48,6 +46,21 @@ void measure(const char *what, int seconds, const std::function<int()> &queryInd
                 what, elapsed, cpu * 1000 / elapsed, cpu * 100 / elapsed, queued / elapsed);
 }
 
+// The main window connected to the supply at `port` with layout 1 up, or null.
+ChannelPanel *connectedPanel(MDIForm1 &w, const QString &port)
+{
+    w.show();
+    w.SetupSerialPort(port, 9600);
+    QElapsedTimer t;
+    t.start();
+    while (!(w.OperatorForm() && w.OperatorForm()->isVisible()) && t.elapsed() < 30000)
+        Wait::ms(20);
+    auto *panel = qobject_cast<ChannelPanel *>(w.OperatorForm());
+    if (!panel)
+        std::fprintf(stderr, "the main window did not show layout 1\n");
+    return panel;
+}
+
 int cpuPhase(int seconds)
 {
     QTemporaryDir dir;
@@ -62,43 +75,17 @@ int cpuPhase(int seconds)
     while (!QFile::exists(link) && t.elapsed() < 5000)
         Wait::ms(20);
 
-    int rc = 0;
+    int rc = 1;
     {
-        PanelRig rig;
-        if (!rig.attach(link, QStringLiteral("XPP-3202"))) {
-            std::fprintf(stderr, "cannot open the link: %s\n", qPrintable(rig.error));
-            rc = 1;
-        } else {
-            rig.panel().show();
-            rig.panel().QueryInitialValues();
-            rig.panel().AfterQueryInitialValuesBeforeShow();
-            rig.panel().tbnOutput()->click();
-            measure("panel, engine and serial link", seconds,
-                    [&rig] { return rig.panel().QueryIndex; });
-            rig.panel().tbnOutput()->click();
-        }
-    }
-#ifdef ZEP_BENCH_MAINWIN
-    if (rc == 0) {
         MDIForm1 w;
-        w.show();
-        w.SetupSerialPort(link, 9600);
-        QElapsedTimer t;
-        t.start();
-        while (!(w.OperatorForm() && w.OperatorForm()->isVisible()) && t.elapsed() < 30000)
-            Wait::ms(20);
-        auto *panel = qobject_cast<ChannelPanel *>(w.OperatorForm());
-        if (!panel) {
-            std::fprintf(stderr, "the main window did not show layout 1\n");
-            rc = 1;
-        } else {
-            if (!panel->tbnOutput()->isChecked()) // the supply may still be on from phase 1
+        if (ChannelPanel *panel = connectedPanel(w, link)) {
+            if (!panel->tbnOutput()->isChecked())
                 panel->tbnOutput()->click();
             measure("whole main window", seconds, [panel] { return panel->QueryIndex; });
             panel->tbnOutput()->click();
+            rc = 0;
         }
     }
-#endif
     sim.terminate();
     sim.waitForFinished(3000);
     return rc;
@@ -106,25 +93,26 @@ int cpuPhase(int seconds)
 
 int delayPhase(int samples)
 {
-    PanelRig rig;
-    if (!rig.start())
-        return std::fprintf(stderr, "cannot start: %s\n", qPrintable(rig.error)), 1;
-    rig.panel().show();
-    rig.panel().QueryInitialValues();
-    rig.panel().AfterQueryInitialValuesBeforeShow();
-    rig.supply().setCurrent(1, 3);
-    rig.supply().setLoad(1, 100);
-    rig.panel().tbnOutput()->click();
+    SimSupply sim(QStringLiteral("XPP-3202"));
+    sim.server->setWireTimeEmulation(true); // the serial line's real pace
+    sim.supply->setCurrent(1, 3);
+    sim.supply->setLoad(1, 100);
+    MDIForm1 w;
+    ChannelPanel *panel = connectedPanel(w, sim.port());
+    if (!panel)
+        return 1;
+    if (!panel->tbnOutput()->isChecked())
+        panel->tbnOutput()->click();
     Wait::ms(1000);
 
-    auto *readout = rig.find<QLineEdit>(QStringLiteral("txtVoltage_0"));
+    auto *readout = panel->findChild<QLineEdit *>(QStringLiteral("txtVoltage_0"));
     QList<double> delays;
     for (int k = 0; k < samples; ++k) {
         const double volts = 1.0 + k % 20;
         const QString expected = QString::number(volts, 'f', 3);
         // Change at a random moment of the polling cycle, as a real change would come.
         Wait::ms(int(QRandomGenerator::global()->bounded(2000)));
-        rig.supply().setVoltage(1, volts);
+        sim.supply->setVoltage(1, volts);
         QElapsedTimer t;
         t.start();
         while (readout->text() != expected && t.elapsed() < 10000)

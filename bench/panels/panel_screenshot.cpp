@@ -1,9 +1,9 @@
-// Saves a picture of layout 1 connected to the virtual supply, polling with the output on:
-// panel_screenshot [file.png] (default /tmp/panel1.png).
-#include "PanelRig.h"
+// Saves a picture of the main window with layout 1 connected to the virtual supply, polling
+// with the output on: panel_screenshot [file.png] (default /tmp/panel1.png).
+#include "MainwinRig.h"
 #include "common/Wait.h"
+#include "panels/ChannelPanel.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -13,12 +13,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const QString file = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/panel1.png");
-    PanelRig rig;
-    if (!rig.start()) {
-        std::fprintf(stderr, "cannot start: %s\n", qPrintable(rig.error));
-        return 1;
-    }
-    sim::VirtualSupply &s = rig.supply();
+    SimSupply sim(QStringLiteral("XPP-3202"));
+    sim::VirtualSupply &s = *sim.supply;
     s.setVoltage(1, 12.5);
     s.setCurrent(1, 1.5);
     s.setVoltage(2, 5);
@@ -28,18 +24,21 @@ int main(int argc, char **argv)
     s.setOvp(1, 20);
     s.setOcp(3, true);
     s.setOutput(true);
-    rig.panel().QueryInitialValues();
-    rig.panel().AfterQueryInitialValuesBeforeShow();
-    rig.panel().show();
+    auto w = makeWindow(true);
+    if (!connectTo(*w, sim)) {
+        std::fprintf(stderr, "the main window did not show layout 1\n");
+        return 1;
+    }
+    auto *panel = qobject_cast<ChannelPanel *>(w->OperatorForm());
     QElapsedTimer t;
     t.start();
-    auto *v3 = rig.find<QLineEdit>(QStringLiteral("txtCurrent_2"));
-    while ((v3->text().isEmpty() || rig.panel().QueryIndex < 12) && t.elapsed() < 15000)
+    auto *i3 = panel->findChild<QLineEdit *>(QStringLiteral("txtCurrent_2"));
+    while ((i3->text().isEmpty() || panel->QueryIndex < 12) && t.elapsed() < 15000)
         Wait::ms(50);
-    if (!rig.panel().grab().save(file)) {
+    if (!w->grab().save(file)) {
         std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
         return 1;
     }
-    std::printf("saved %s (%dx%d)\n", qPrintable(file), rig.panel().width(), rig.panel().height());
+    std::printf("saved %s (%dx%d)\n", qPrintable(file), w->width(), w->height());
     return 0;
 }

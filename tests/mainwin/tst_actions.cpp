@@ -34,6 +34,14 @@ std::function<void(QDialog *)> fill(QList<QPair<QString, int>> values, QStringLi
     };
 }
 
+void typeInto(NumEdit *editor, const QString &text)
+{
+    editor->setFocus();
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
 } // namespace
 
 class TestActions : public QObject
@@ -146,6 +154,26 @@ private slots:
         QCOMPARE(readout->text(), QString());
         QVERIFY(prompter.messages.isEmpty());
         sim->supply->setVoltage(1, 12.5);
+        auto *cycle = qobject_cast<ChannelPanel *>(&panel());
+        cycle->QueryIndex = 6999; // the cycle position wraps to 0 at 7000
+        cycle->DoQuery();
+        QCOMPARE(cycle->QueryIndex, 0);
+    }
+
+    // Typed set points reach the supply with the editor's precision; a negative value is
+    // refused; OCP on channel 3 switches the supply's protection.
+    void editsSendCommands()
+    {
+        const int before = sim->lineCount();
+        for (const char *text : {"5", "0.1234", "-2"})
+            typeInto(control<NumEdit>("numVoltage_1"), QLatin1String(text));
+        QTest::mouseClick(control("tbnOCP_2"), Qt::LeftButton);
+        settle();
+        QCOMPARE(commandsSince(before), (QStringList{":CHAN2:VOLT 5", ":CHAN2:VOLT 0.123", ":CHAN3:PROT:CURR 0"}));
+        QCOMPARE(sim->supply->voltageSetpoint(2), 0.123);
+        QVERIFY(!sim->supply->ocpEnabled(3));
+        QTest::mouseClick(control("tbnOCP_2"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(sim->supply->ocpEnabled(3), 10000);
     }
 
     // Each coupling mode sends its code (0 independent, 1 tracking, 2 parallel), checks only
@@ -334,6 +362,24 @@ private slots:
         QVERIFY(!sim->linesSince(before).contains("*RCL 3"));
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !sim->supply->outputOn());
         QCOMPARE(w->MainFormState(), 3);
+    }
+
+    // In a decimal-comma locale the panel shows commas, and the supply still receives points.
+    void decimalCommaLocaleStillSendsPoints()
+    {
+        QLocale::setDefault(QLocale(QLocale::German)); // as at start-up, before the window
+        w.reset();
+        w = makeWindow(true);
+        QVERIFY(connectTo(*w, *sim));
+        settle();
+        const int before = sim->lineCount();
+        typeInto(control<NumEdit>("numVoltage_0"), QStringLiteral("2,5"));
+        typeInto(control<NumEdit>("numOVP_0"), QStringLiteral("10,25"));
+        settle();
+        QCOMPARE(commandsSince(before), (QStringList{":CHAN1:VOLT 2.5", ":CHAN1:PROT:VOLT 10.25"}));
+        control("txtVoltage_2")->setProperty("Text", QStringLiteral("12.345V"));
+        QCOMPARE(control<QLineEdit>("txtVoltage_2")->text(), QStringLiteral("12,345"));
+        QLocale::setDefault(QLocale::c());
     }
 };
 

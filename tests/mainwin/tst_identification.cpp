@@ -87,8 +87,6 @@ private slots:
         QVERIFY(sim.supply->remote());
         QVERIFY(w->menuItem("mnuRS232")->isChecked() && w->menuItem("mnuRS232")->isEnabled());
         QVERIFY(!w->toolButton("OnOffLine")->isChecked());
-        QCOMPARE(w->toolButton("OnOffLine")->toolTip(), QStringLiteral("On line"));
-        QVERIFY(w->OperatorForm()->isVisible());
         QCOMPARE(SettingsStore::read(SettingKeys::CommType), QStringLiteral("RS232"));
         QVERIFY(prompter.messages.isEmpty());
 
