@@ -1,12 +1,10 @@
-// GPIB boards: the virtual bus's board and the linux-gpib board (with and without the
-// library), each delivering its events asynchronously, after the call that started them.
-#include "link/CommTasker.h"
+// GPIB boards: the virtual bus's board, delivering its events asynchronously after the call
+// that started them, and the linux-gpib board on a machine without the library.
 #include "link/transport/LinuxGpibBoard.h"
 #include "sim/VirtualGpibBus.h"
 #include "sim/VirtualSupply.h"
 #include "support/TestEnvironment.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -19,31 +17,20 @@ struct EventLog {
         QObject::connect(&board, &GpibBoard::dataRead, [this](const QString &d) { events << QStringLiteral("dataRead:") + d; });
         QObject::connect(&board, &GpibBoard::error, [this](const QString &e) { events << QStringLiteral("error:") + e; });
     }
-    bool waitFor(int count, int ms = 3000)
-    {
-        return QTest::qWaitFor([&] { return events.size() >= count; }, ms);
-    }
+    bool waitFor(int count) { return QTest::qWaitFor([&] { return events.size() >= count; }, 3000); }
     // Writes `line`, starts the read once the write is done (the engine's order) and returns
     // the events that follow.
-    QStringList exchange(GpibBoard &board, const QString &line, int expected = 2)
+    QStringList exchange(GpibBoard &board, const QString &line)
     {
-        const qsizetype before = events.size();
+        const int before = int(events.size());
         board.write(line);
-        if (waitFor(int(before) + 1) && events.last() == QLatin1String("writeComplete") && expected > 1) {
+        if (waitFor(before + 1) && events.last() == QLatin1String("writeComplete")) {
             board.read();
-            waitFor(int(before) + expected);
+            waitFor(before + 2);
         }
         return events.mid(before);
     }
     QStringList events;
-};
-
-class IdnSink : public QObject
-{
-    Q_OBJECT
-public:
-    Q_INVOKABLE void DevSetupMachineType(const QString &answer) { answers << answer; }
-    QStringList answers;
 };
 
 } // namespace
@@ -97,8 +84,7 @@ private slots:
         LinuxGpibBoard board(nullptr, QStringLiteral("libzep-no-such-gpib.so.0"));
         EventLog log(board);
         QVERIFY(!board.configure());
-        QVERIFY2(board.errorString().startsWith(
-                     QLatin1String("GPIB library libzep-no-such-gpib.so.0 not found")),
+        QVERIFY2(board.errorString().startsWith(QLatin1String("GPIB library libzep-no-such-gpib.so.0 not found")),
                  qPrintable(board.errorString()));
         QVERIFY(!board.write(QStringLiteral("*IDN?")));
         board.read();
@@ -106,31 +92,6 @@ private slots:
         QCOMPARE(log.events, QStringList());
         QVERIFY(log.waitFor(1));
         QCOMPARE(log.events, QStringList(QStringLiteral("error:GPIB board not configured")));
-    }
-
-    void linuxBoardThroughLibrary()
-    {
-        LinuxGpibBoard board(nullptr, QStringLiteral(FAKE_GPIB_LIBRARY));
-        EventLog log(board);
-        board.setBoard(3);
-        QVERIFY(!board.configure());
-        QCOMPARE(board.errorString(), QStringLiteral("Cannot open GPIB3 address 0: board not present"));
-        board.setBoard(0);
-        board.setPrimaryAddress(5);
-        QVERIFY2(board.configure(), qPrintable(board.errorString()));
-        // A device that does not answer: the read ends in the library's error.
-        QCOMPARE(log.exchange(board, QStringLiteral("SILENT?")),
-                 QStringList({QStringLiteral("writeComplete"),
-                              QStringLiteral("error:GPIB read failed: I/O aborted (time-out)")}));
-
-        // The engine identifies a supply through the library.
-        CommTasker engine;
-        engine.CommType = QStringLiteral("GPIB");
-        engine.setGpibBoard(&board);
-        IdnSink main;
-        QVERIFY(engine.ExecQueryTask(QStringLiteral("*IDN?"), 5, &main,
-                                     QStringLiteral("DevSetupMachineType"), CallMethod));
-        QTRY_COMPARE(main.answers, QStringList(QStringLiteral("FAKE,GPIB-DEV,SN1,V1")));
     }
 };
 
