@@ -1,4 +1,3 @@
-#include "common/Clock.h"
 #include "common/NumberFormat.h"
 
 #include <QTest>
@@ -55,16 +54,6 @@ private slots:
         QCOMPARE(leadingNumber(QStringLiteral("1,5V"), QLatin1Char(',')), 1.5);
         QVERIFY(NumberFormat::startsWithNumber(QStringLiteral(" 3V")));
         QVERIFY(!NumberFormat::startsWithNumber(QStringLiteral(".")));
-    }
-
-    void clockAcrossMidnight()
-    {
-        FakeClock clock(QDateTime(QDate(2026, 1, 1), QTime(23, 59, 59, 500)));
-        ScopedClock scoped(clock);
-        const double before = Clock::current().secondsSinceMidnight();
-        clock.advanceMs(1000);
-        QCOMPARE(Clock::current().secondsSinceMidnight(), 0.5);
-        QCOMPARE(Clock::elapsedSeconds(before, 0.5), 1.0);
     }
 };
 

@@ -42,7 +42,6 @@ private slots:
                              readInt(SettingKeys::Miniutes)}),
                  QList<int>({5, 1, 9600, 0, 0}));
         QCOMPARE(read(SettingKeys::CommType) + read(SettingKeys::Ch1Color), QString());
-        QCOMPARE(QString::fromLatin1(SettingKeys::Days.section), QStringLiteral("RECORDPERIOD"));
         // Reading creates nothing.
         QVERIFY(!QFileInfo::exists(filePath()));
     }

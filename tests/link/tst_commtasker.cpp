@@ -1,15 +1,93 @@
-#include "FakeTransports.h"
-
 #include "common/Clock.h"
 #include "common/Prompter.h"
+#include "link/CommTasker.h"
+#include "link/GpibBoard.h"
+#include "link/SerialIo.h"
 #include "support/TestEnvironment.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QHash>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 namespace {
+
+// A serial line whose supply answers from a table, at once. `duringQuery` runs while the
+// query "waits", as the event pumping of the real transport would let other code run.
+class FakeSerialIo : public SerialIo
+{
+    Q_OBJECT
+public:
+    QStringList written;  // lines given to serialWrite
+    QStringList queried;  // lines given to serialQuery
+    QHash<QString, QString> answers;
+    std::function<void()> duringQuery;
+
+    void serialWrite(const QString &line) override { written << line; }
+    QString serialQuery(const QString &line) override
+    {
+        queried << line;
+        if (duringQuery)
+            duringQuery();
+        return answers.value(line);
+    }
+    void pullCable() { emit linkFailed(QStringLiteral("device removed")); }
+};
+
+// A GPIB board that records what it was asked to do; the test finishes writes and reads.
+class FakeGpibBoard : public GpibBoard
+{
+    Q_OBJECT
+public:
+    QStringList writes;
+    int reads = 0, resets = 0;
+    bool failWrites = false;
+
+    bool configure() override { return true; }
+    bool write(const QString &message) override
+    {
+        if (!failWrites)
+            writes << message;
+        return !failWrites;
+    }
+    void read() override { ++reads; }
+    void reset() override { ++resets; }
+    void completeWrite() { emit writeComplete(); }
+    void answer(const QString &text) { emit dataRead(text); }
+};
+
+class FakeHost : public EngineHost
+{
+public:
+    QStringList reports;  // "text/ms"
+    bool queryTimerEnabled = false;
+
+    void ReportStatus(const QString &text, int ms) override { reports << QStringLiteral("%1/%2").arg(text).arg(ms); }
+    bool isQueryTimerEnabled() const override { return queryTimerEnabled; }
+};
+
+// A delivery target with the members the program's windows offer by name.
+class Receiver : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString text READ text WRITE setText)
+public:
+    QStringList calls, texts;
+    int timeouts = 0;
+    std::function<void()> onTimeout;
+
+    QString text() const { return texts.isEmpty() ? QString() : texts.last(); }
+    void setText(const QString &t) { texts << t; }
+    Q_INVOKABLE void DevSetupMachineType(const QString &answer) { calls << answer; }
+    Q_INVOKABLE void OperationTimeout()
+    {
+        ++timeouts;
+        if (onTimeout)
+            onTimeout();
+    }
+};
 
 const QString VoltQuery = QStringLiteral("VOUT1?");
 const QString Volt1 = QStringLiteral("1.000V");
@@ -109,8 +187,8 @@ private slots:
     // answer is reported.
     void responseLines()
     {
-        CommTasker engine;
-        engine.writerTimer().stop();
+        Rig rig(QStringLiteral("GPIB"));
+        CommTasker &engine = rig.engine;
         engine.RspTask(QStringLiteral("old\nnew\n"));
         QCOMPARE(engine.RspPop(), QStringLiteral("new"));
         QCOMPARE(engine.RspPop(), QString());
@@ -128,7 +206,6 @@ private slots:
 
         // GPIB: two answers arrive before the consume step; the bus ends a message, so an
         // answer without line feed is complete.
-        Rig rig(QStringLiteral("GPIB"));
         QVERIFY(rig.query(VoltQuery));
         rig.tick();
         rig.engine.RspTask(QStringLiteral("1.000V\n"));
@@ -149,28 +226,6 @@ private slots:
         QCOMPARE(serial.receiver.texts, QStringList{QStringLiteral("0.5A")});
         QCOMPARE(prompter.messageTexts(), QStringList({NoData, NoData}));
         QVERIFY(serial.engine.isIdle());
-    }
-
-    // Kind 1 calls a method with the answer; kind 4 assigns a property ("Text" reaches
-    // QLineEdit's "text" and raises its change); unknown members deliver nothing and never
-    // grow dynamic properties.
-    void answersAreDelivered()
-    {
-        Rig rig(QStringLiteral("RS232"));
-        rig.serial.answers[QStringLiteral("*IDN?")] = QStringLiteral("MAKER,XPP-3202,1,2\n");
-        QLineEdit field;
-        QSignalSpy changed(&field, &QLineEdit::textChanged);
-        QVERIFY(rig.engine.ExecQueryTask(QStringLiteral("*IDN?"), 5, &rig.receiver,
-                                         QStringLiteral("DevSetupMachineType"), CallMethod));
-        QVERIFY(rig.query(VoltQuery, &field));
-        QVERIFY(rig.engine.ExecQueryTask(VoltQuery, 5, &field, QStringLiteral("Nothing"), CallLet));
-        QVERIFY(rig.engine.ExecQueryTask(VoltQuery, 5, &rig.receiver, QStringLiteral("Nothing"), CallMethod));
-        rig.tick(4);
-        QCOMPARE(rig.receiver.calls, QStringList{QStringLiteral("MAKER,XPP-3202,1,2")});
-        QCOMPARE(field.text(), Volt1);
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(field.dynamicPropertyNames().isEmpty() && rig.receiver.dynamicPropertyNames().isEmpty());
-        QVERIFY(rig.engine.isIdle());
     }
 
     // A task busy for 20 s, here across midnight: the handler runs once, everything is reset,
@@ -435,12 +490,29 @@ private slots:
         QVERIFY(prompter.messages.isEmpty());
     }
 
-    // The immediate reading for the panels: three decimals, only with the right unit letter;
-    // never a second exchange on the wire; a panel closing meanwhile is safe.
-    void quadQueryFormatsReadings()
+    // Kind 1 calls a method with the answer; kind 4 assigns a property ("Text" reaches
+    // QLineEdit's "text" and raises its change); unknown members deliver nothing and never
+    // grow dynamic properties. The immediate reading for the panels: three decimals, only
+    // with the right unit letter; never a second exchange on the wire; a panel closing
+    // meanwhile is safe.
+    void answersAreDelivered()
     {
         Rig rig(QStringLiteral("RS232"));
+        rig.serial.answers[QStringLiteral("*IDN?")] = QStringLiteral("MAKER,XPP-3202,1,2\n");
         QLineEdit field;
+        QSignalSpy changed(&field, &QLineEdit::textChanged);
+        QVERIFY(rig.engine.ExecQueryTask(QStringLiteral("*IDN?"), 5, &rig.receiver,
+                                         QStringLiteral("DevSetupMachineType"), CallMethod));
+        QVERIFY(rig.query(VoltQuery, &field));
+        QVERIFY(rig.engine.ExecQueryTask(VoltQuery, 5, &field, QStringLiteral("Nothing"), CallLet));
+        QVERIFY(rig.engine.ExecQueryTask(VoltQuery, 5, &rig.receiver, QStringLiteral("Nothing"), CallMethod));
+        rig.tick(4);
+        QCOMPARE(rig.receiver.calls, QStringList{QStringLiteral("MAKER,XPP-3202,1,2")});
+        QCOMPARE(field.text(), Volt1);
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(field.dynamicPropertyNames().isEmpty() && rig.receiver.dynamicPropertyNames().isEmpty());
+        QVERIFY(rig.engine.isIdle());
+
         rig.serial.answers[VoltQuery] = QStringLiteral("12.3456V\n");
         rig.serial.answers[QStringLiteral("IOUT1?")] = QStringLiteral("1.5V\n");
         rig.serial.answers[QStringLiteral("IOUT2?")] = QStringLiteral("0.25A\r\n");
@@ -451,6 +523,7 @@ private slots:
         QVERIFY(rig.engine.ExecQueryTaskQuad(QStringLiteral("IOUT2?"), 5, &field, QString(), 0));
         QCOMPARE(field.text(), QStringLiteral("0.250"));
 
+        rig.serial.queried.clear();
         rig.serial.answers[QStringLiteral("VOUT2?")] = QStringLiteral("5.000V\n");
         rig.serial.duringQuery = [&] {
             rig.serial.duringQuery = nullptr;
@@ -458,8 +531,7 @@ private slots:
         };
         QVERIFY(rig.query(QStringLiteral("VOUT2?")));
         rig.tick();
-        QCOMPARE(rig.serial.queried.last(), QStringLiteral("VOUT2?"));
-        QCOMPARE(rig.serial.queried.count(VoltQuery), 1);
+        QCOMPARE(rig.serial.queried, QStringList{QStringLiteral("VOUT2?")});
 
         auto closing = std::make_unique<QLineEdit>();
         rig.serial.duringQuery = [&] { closing.reset(); };

@@ -3,6 +3,7 @@
 #include "settings/SettingsStore.h"
 #include "setup/AutoDetect.h"
 #include "setup/dlgConfigRS232.h"
+#include "setup/dlgGPIB.h"
 #include "support/TestEnvironment.h"
 
 #include <QComboBox>
@@ -47,9 +48,24 @@ struct Fixture {
     }
 };
 
+QString gpibShownAndStored(const dlgGPIB &dlg)
+{
+    return QStringLiteral("%1/%2 %3/%4").arg(dlg.board()).arg(dlg.address())
+        .arg(SettingsStore::read(SettingKeys::GpibBoard), SettingsStore::read(SettingKeys::GpibAddress));
+}
+bool chooseGpib(dlgGPIB &dlg, const char *button, int board, int address)
+{
+    QTimer::singleShot(0, &dlg, [&dlg, button, board, address] {
+        dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"))->setCurrentIndex(board);
+        dlg.findChild<QComboBox *>(QStringLiteral("cmbAddress"))->setCurrentIndex(address);
+        dlg.findChild<QPushButton *>(QLatin1String(button))->click();
+    });
+    return dlg.Execute();
+}
+
 } // namespace
 
-class TestRs232Dialog : public QObject
+class TestSetupDialogs : public QObject
 {
     Q_OBJECT
 
@@ -67,8 +83,9 @@ private slots:
     void cleanup() { Prompter::install(nullptr); }
 
     // The remembered port name wins over a list position that now points elsewhere; without
-    // a name the position decides.
-    void storedNameWinsOverStaleIndex()
+    // a name the position decides; neither usable: nothing is selected and OK says so instead
+    // of opening another port, and shown, the dialog stays open until a listed port is chosen.
+    void portChoiceFromSettings()
     {
         store(SettingKeys::ComPort, QStringLiteral("ttyUSB1"));
         store(SettingKeys::ComPortIndex, QStringLiteral("0"));
@@ -76,27 +93,20 @@ private slots:
         store(SettingKeys::BaudRateIndex, QStringLiteral("0"));  // hand-edited mismatch
         Fixture f;
         QVERIFY(f.dlg.Execute(true));
-        QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB1"));
         QCOMPARE(allStored(), QStringList({"ttyUSB1", "115200", "2", "4"}));
-
         QFile::remove(SettingsStore::filePath());
         store(SettingKeys::ComPortIndex, QStringLiteral("1"));
         QVERIFY(f.dlg.Execute(true));
         QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB0"));
         QVERIFY(prompter.messages.isEmpty());
-    }
 
-    // Neither name nor position usable: nothing is selected and OK says so instead of opening
-    // another port; shown, the dialog stays open until a listed port is chosen.
-    void okRefusedWithoutPort()
-    {
+        store(SettingKeys::ComPort, QString());
         store(SettingKeys::ComPortIndex, QStringLiteral("7"));
-        Fixture f;
         QVERIFY(!f.dlg.Execute(true));
         QCOMPARE(f.ports()->currentIndex(), -1);
         QCOMPARE(prompter.messages.size(), 1);
         QVERIFY(prompter.messages.first().text.startsWith(QStringLiteral("No serial port is selected.")));
-        QCOMPARE(allStored(), QStringList({"<absent>", "<absent>", "7", "<absent>"}));
+        QCOMPARE(allStored(), QStringList({"", "9600", "7", "0"}));
 
         prompter.clear();
         bool stillOpenAfterRefusal = false;
@@ -189,7 +199,35 @@ private slots:
         QCOMPARE(allStored(), before);
         QVERIFY(f.dlg.portName().isEmpty());
     }
+
+    // Boards 0..10, addresses 0..30; OK stores, Cancel keeps; the direct form uses what was
+    // stored without showing.
+    void rangesOkCancelAndDirect()
+    {
+        dlgGPIB dlg;
+        QCOMPARE(dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"))->itemText(10), QStringLiteral("10"));
+        QCOMPARE(dlg.findChild<QComboBox *>(QStringLiteral("cmbAddress"))->count(), 31);
+        QVERIFY(chooseGpib(dlg, "OKButton", 10, 30));
+        QVERIFY(!chooseGpib(dlg, "CancelButton", 3, 7));
+        QCOMPARE(gpibShownAndStored(dlg), QStringLiteral("10/30 10/30"));
+        dlgGPIB fresh;
+        QVERIFY(fresh.Execute(true));
+        QVERIFY(!fresh.isVisible());
+        QCOMPARE(gpibShownAndStored(fresh), QStringLiteral("10/30 10/30"));
+    }
+
+    // Hand-edited values outside the lists or not numbers: OK stores numbers from the lists.
+    void handEditedSettings()
+    {
+        for (const char *address : {"abc", "-3"}) {
+            SettingsStore::write(SettingKeys::GpibBoard, QStringLiteral("45"));
+            SettingsStore::write(SettingKeys::GpibAddress, QLatin1String(address));
+            dlgGPIB dlg;
+            QVERIFY(dlg.Execute(true));
+            QCOMPARE(gpibShownAndStored(dlg), QStringLiteral("0/0 0/0"));
+        }
+    }
 };
 
-QTEST_MAIN(TestRs232Dialog)
-#include "tst_rs232dialog.moc"
+QTEST_MAIN(TestSetupDialogs)
+#include "tst_dialogs.moc"
