@@ -18,11 +18,6 @@ namespace {
 const QStringList SystemPorts{QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0"), QStringLiteral("ttyUSB1")};
 const QStringList NothingStored{"<absent>", "<absent>", "<absent>", "<absent>"};
 
-void store(const SettingKey &key, const QString &value)
-{
-    SettingsStore::write(key, value);
-}
-
 // Port name, baud rate, port index, baud index as stored.
 QStringList allStored()
 {
@@ -87,21 +82,21 @@ private slots:
     // of opening another port, and shown, the dialog stays open until a listed port is chosen.
     void portChoiceFromSettings()
     {
-        store(SettingKeys::ComPort, QStringLiteral("ttyUSB1"));
-        store(SettingKeys::ComPortIndex, QStringLiteral("0"));
-        store(SettingKeys::BaudRate, QStringLiteral("115200"));
-        store(SettingKeys::BaudRateIndex, QStringLiteral("0"));  // hand-edited mismatch
+        SettingsStore::write(SettingKeys::ComPort, QStringLiteral("ttyUSB1"));
+        SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("0"));
+        SettingsStore::write(SettingKeys::BaudRate, QStringLiteral("115200"));
+        SettingsStore::write(SettingKeys::BaudRateIndex, QStringLiteral("0"));  // hand-edited mismatch
         Fixture f;
         QVERIFY(f.dlg.Execute(true));
         QCOMPARE(allStored(), QStringList({"ttyUSB1", "115200", "2", "4"}));
         QFile::remove(SettingsStore::filePath());
-        store(SettingKeys::ComPortIndex, QStringLiteral("1"));
+        SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("1"));
         QVERIFY(f.dlg.Execute(true));
         QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB0"));
         QVERIFY(prompter.messages.isEmpty());
 
-        store(SettingKeys::ComPort, QString());
-        store(SettingKeys::ComPortIndex, QStringLiteral("7"));
+        SettingsStore::write(SettingKeys::ComPort, QString());
+        SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("7"));
         QVERIFY(!f.dlg.Execute(true));
         QCOMPARE(f.ports()->currentIndex(), -1);
         QCOMPARE(prompter.messages.size(), 1);
@@ -177,7 +172,7 @@ private slots:
     // the search stops, the port is closed, the dialog ends as cancelled, nothing is stored.
     void cancelDuringSearch()
     {
-        store(SettingKeys::ComPort, QStringLiteral("ttyUSB0"));
+        SettingsStore::write(SettingKeys::ComPort, QStringLiteral("ttyUSB0"));
         const QStringList before = allStored();
         Fixture f;
         f.prober->openable = SystemPorts;
