@@ -95,13 +95,13 @@ private slots:
         QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB0"));
         QVERIFY(prompter.messages.isEmpty());
 
-        SettingsStore::write(SettingKeys::ComPort, QString());
+        QFile::remove(SettingsStore::filePath());
         SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("7"));
         QVERIFY(!f.dlg.Execute(true));
         QCOMPARE(f.ports()->currentIndex(), -1);
         QCOMPARE(prompter.messages.size(), 1);
         QVERIFY(prompter.messages.first().text.startsWith(QStringLiteral("No serial port is selected.")));
-        QCOMPARE(allStored(), QStringList({"", "9600", "7", "0"}));
+        QCOMPARE(allStored(), QStringList({"<absent>", "<absent>", "7", "<absent>"}));
 
         prompter.clear();
         bool stillOpenAfterRefusal = false;
