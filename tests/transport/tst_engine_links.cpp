@@ -89,7 +89,7 @@ class TstEngineLinks : public QObject
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
 
-    void serialOpeningSequence()
+    void serialOpeningSequenceAndReadTiming()
     {
         LinkRig rig(QStringLiteral("RS232"), QStringLiteral("XPP-3202"));
         QVERIFY(rig.ok);
@@ -108,21 +108,16 @@ private slots:
         QVERIFY(rig.serial.open(rig.server->portName(), 9600));
         QCOMPARE(rig.server->portBaudRate(), 9600);
         QCOMPARE(rig.supply->receivedLines().last(), QStringLiteral("REMOTE"));
-    }
 
-    // An answer 200 ms late: "*IDN?" waits 300 ms before its first read and gets it; any
-    // other query gives up after 50 ms and one retry 100 ms later, and the late answer is
-    // read along with the next one.
-    void serialReadTiming()
-    {
-        LinkRig rig(QStringLiteral("RS232"), QStringLiteral("ZEP-2303"), 9600);
-        QVERIFY(rig.ok);
+        // An answer 200 ms late: "*IDN?" waits 300 ms before its first read and gets it; any
+        // other query gives up after 50 ms and one retry 100 ms later, and the late answer is
+        // read along with the next one.
         rig.supply->faults().answerDelayMs = 200;
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), QStringLiteral("ZENVOLT,ZEP-2303,SN00006,V3.00\n"));
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("VSET1?")), QString());
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral("*IDN?")), rig.supply->model().idn + QLatin1Char('\n'));
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral(":CHAN1:VOLT?")), QString());
         rig.supply->faults().answerDelayMs = 0;
         QTRY_VERIFY(rig.serial.port().bytesAvailable() > 0);
-        QCOMPARE(rig.serial.serialQuery(QStringLiteral("ISET1?")), QStringLiteral("0.000V\n3.000A\n"));
+        QCOMPARE(rig.serial.serialQuery(QStringLiteral(":CHAN1:VOLT?")), QStringLiteral("2.500V\n2.500V\n"));
     }
 
     void identificationAndPolling_data()
