@@ -11,10 +11,8 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: store_writer FOLDER\n");
-        return 2;
-    }
+    if (argc != 2)
+        return 2;  // usage: store_writer FOLDER
     RecordStore store;
     const StoreOpenResult opened = store.open(QString::fromLocal8Bit(argv[1]));
     if (!opened.ok() || !store.clearBuffer()) {

@@ -35,7 +35,6 @@ class TestRecordStore : public QObject
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
     void init();
-    void cleanup();
 
     void firstRunHasSchemaAndCatalogue();
     void bufferOperations();
@@ -63,16 +62,11 @@ private:
 
 void TestRecordStore::init()
 {
+    m_store.reset();  // closed before its folder goes
     m_dir = std::make_unique<QTemporaryDir>();
     m_store = std::make_unique<RecordStore>();
     QCOMPARE(m_store->open(m_dir->path()).status, StoreOpenResult::Status::Opened);
     m_file = m_store->filePath();
-}
-
-void TestRecordStore::cleanup()
-{
-    m_store.reset();
-    m_dir.reset();
 }
 
 bool TestRecordStore::fill(int count)

