@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(allStored(), QStringList({link, "57600", "3", "5"}));
     }
 
-    // A failed search says why and stores nothing. (Found: tst_autodetect_sim.)
+    // A failed search says why and stores nothing. (Found: tst_autodetect.)
     void autoDetectFailures()
     {
         Fixture f;
