@@ -228,6 +228,14 @@ void PtySupplyServer::handleLine(const QByteArray &raw)
     }
 }
 
+qsizetype PtySupplyServer::inject(const char *data, qsizetype size)
+{
+    if (m_master < 0 || size <= 0)
+        return 0;
+    const ssize_t n = ::write(m_master, data, size_t(size));
+    return n > 0 ? qsizetype(n) : 0;
+}
+
 void PtySupplyServer::send(const QByteArray &bytes)
 {
     if (m_master < 0)

@@ -51,6 +51,10 @@ public:
     // port sees an error; the link is removed.
     void dropLink();
 
+    // Fault: bytes the supply did not mean to send (noise, a flood). Writes what the line
+    // takes now and returns how many bytes that was.
+    qsizetype inject(const char *data, qsizetype size);
+
     VirtualSupply &supply() { return m_supply; }
 
 signals:

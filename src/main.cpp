@@ -25,32 +25,59 @@ QStringList withSimulateDefault(QStringList args)
     return args;
 }
 
-} // namespace
+const QCommandLineOption simulateOption(
+    QStringLiteral("simulate"),
+    QStringLiteral("Start a virtual supply of catalogue type TYPE (default %1) inside the "
+                   "program and connect to it.")
+        .arg(QLatin1String(DefaultSimulatedType)),
+    QStringLiteral("TYPE"));
+const QCommandLineOption connectOption(
+    QStringLiteral("connect"),
+    QStringLiteral("Reconnect at start-up with the remembered interface and type."));
 
-int main(int argc, char **argv)
+void describe(QCoreApplication &app, QCommandLineParser &parser)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zep"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ZEP 2016"));
-    QApplication::setApplicationVersion(QStringLiteral(ZEP_VERSION));
-
-    QCommandLineParser parser;
+    app.setApplicationName(QStringLiteral("zep"));
+    app.setApplicationVersion(QStringLiteral(ZEP_VERSION));
     parser.setApplicationDescription(
         QStringLiteral("Remote control and data logging for programmable DC power supplies."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Start a virtual supply of catalogue type TYPE (default %1) inside the "
-                       "program and connect to it.")
-            .arg(QLatin1String(DefaultSimulatedType)),
-        QStringLiteral("TYPE"));
-    const QCommandLineOption connectOption(
-        QStringLiteral("connect"),
-        QStringLiteral("Reconnect at start-up with the remembered interface and type."));
-    parser.addOption(simulate);
+    parser.addOption(simulateOption);
     parser.addOption(connectOption);
+}
+
+// Help and version are plain text: they need no display, so they are answered before the
+// window system is touched.
+bool asksForTextOnly(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "-h" || a == "-?" || a == "--help" || a == "--help-all" || a == "-v"
+            || a == "--version")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (asksForTextOnly(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describe(app, parser);
+        parser.process(withSimulateDefault(QCoreApplication::arguments()));  // prints, exits
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("ZEP 2016"));
+    QCommandLineParser parser;
+    describe(app, parser);
     parser.process(withSimulateDefault(QCoreApplication::arguments()));
+    const QCommandLineOption &simulate = simulateOption;
 
     std::unique_ptr<sim::VirtualSupply> supply;
     std::unique_ptr<sim::PtySupplyServer> server;

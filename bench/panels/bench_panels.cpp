@@ -4,7 +4,7 @@
 //  2. delay from a voltage change at the supply to the new value on the panel's readout
 //     (supply in process, so the change can be made at a known moment).
 #include "MainwinRig.h"
-#include "common/Wait.h"
+#include "BenchWait.h"
 #include "panels/ChannelPanel.h"
 
 #include <QAbstractButton>
@@ -32,12 +32,12 @@ double cpuSeconds()
 // CPU per second over `seconds` of polling; `queryIndex` reads the panel's cycle position.
 void measure(const char *what, int seconds, const std::function<int()> &queryIndex)
 {
-    Wait::ms(1000); // settle
+    benchWaitMs(1000); // settle
     const int index0 = queryIndex();
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    Wait::ms(seconds * 1000);
+    benchWaitMs(seconds * 1000);
     const double cpu = cpuSeconds() - cpu0;
     const double elapsed = wall.elapsed() / 1000.0;
     const int queued = queryIndex() - index0;
@@ -54,7 +54,7 @@ ChannelPanel *connectedPanel(MDIForm1 &w, const QString &port)
     QElapsedTimer t;
     t.start();
     while (!(w.OperatorForm() && w.OperatorForm()->isVisible()) && t.elapsed() < 30000)
-        Wait::ms(20);
+        benchWaitMs(20);
     auto *panel = qobject_cast<ChannelPanel *>(w.OperatorForm());
     if (!panel)
         std::fprintf(stderr, "the main window did not show layout 1\n");
@@ -73,7 +73,7 @@ int cpuPhase(int seconds)
     QElapsedTimer t;
     t.start();
     while (!QFile::exists(link) && t.elapsed() < 5000)
-        Wait::ms(20);
+        benchWaitMs(20);
 
     int rc = 1;
     {
@@ -103,7 +103,7 @@ int delayPhase(int samples)
         return 1;
     if (!panel->tbnOutput()->isChecked())
         panel->tbnOutput()->click();
-    Wait::ms(1000);
+    benchWaitMs(1000);
 
     auto *readout = panel->findChild<QLineEdit *>(QStringLiteral("txtVoltage_0"));
     QList<double> delays;
@@ -111,12 +111,12 @@ int delayPhase(int samples)
         const double volts = 1.0 + k % 20;
         const QString expected = QString::number(volts, 'f', 3);
         // Change at a random moment of the polling cycle, as a real change would come.
-        Wait::ms(int(QRandomGenerator::global()->bounded(2000)));
+        benchWaitMs(int(QRandomGenerator::global()->bounded(2000)));
         sim.supply->setVoltage(1, volts);
         QElapsedTimer t;
         t.start();
         while (readout->text() != expected && t.elapsed() < 10000)
-            Wait::ms(1);
+            benchWaitMs(1);
         delays << double(t.elapsed());
     }
     std::sort(delays.begin(), delays.end());

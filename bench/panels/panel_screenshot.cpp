@@ -1,7 +1,7 @@
 // Saves a picture of the main window with layout 1 connected to the virtual supply, polling
 // with the output on: panel_screenshot [file.png] (default /tmp/panel1.png).
 #include "MainwinRig.h"
-#include "common/Wait.h"
+#include "BenchWait.h"
 #include "panels/ChannelPanel.h"
 
 #include <QApplication>
@@ -34,7 +34,7 @@ int main(int argc, char **argv)
     t.start();
     auto *i3 = panel->findChild<QLineEdit *>(QStringLiteral("txtCurrent_2"));
     while ((i3->text().isEmpty() || panel->QueryIndex < 12) && t.elapsed() < 15000)
-        Wait::ms(50);
+        benchWaitMs(50);
     if (!w->grab().save(file)) {
         std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
         return 1;

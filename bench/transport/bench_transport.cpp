@@ -4,7 +4,7 @@
 //    answer is there, with and without the supply's wire-time emulation, and through the
 //    program's serial query with its fixed waits;
 //  - CPU time the task engine spends per second of polling (zep-sim in its own process).
-#include "common/Wait.h"
+#include "BenchWait.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "link/transport/SerialTransport.h"
@@ -13,6 +13,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
@@ -69,12 +71,82 @@ double serialQueryRate(sim::PtySupplyServer &server, int baud, int seconds)
         return 0;
     int trips = 0;
     QElapsedTimer t;
+    QEventLoop loop;
+    QObject::connect(&transport, &SerialIo::queryFinished, &loop, [&](const QString &text) {
+        trips += text.isEmpty() ? 0 : 1;
+        if (t.elapsed() < seconds * 1000)
+            transport.startQuery(QString::fromLatin1(Query.trimmed()));
+        else
+            loop.quit();
+    });
     t.start();
-    while (t.elapsed() < seconds * 1000) {
-        if (!transport.serialQuery(QString::fromLatin1(Query.trimmed())).isEmpty())
-            ++trips;
-    }
+    transport.startQuery(QString::fromLatin1(Query.trimmed()));
+    loop.exec();
     return trips * 1000.0 / double(t.elapsed());
+}
+
+long vmRssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// The engine polls a supply whose line floods 1 MiB lines as fast as the program reads them;
+// the resident size is compared with the same polling before the flood.
+void floodMemory(int seconds)
+{
+    auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-3202"));
+    sim::PtySupplyServer server(*supply);
+    server.setWireTimeEmulation(false);
+    SerialTransport transport;
+    if (!server.start() || !transport.open(server.portName(), 115200)) {
+        std::printf("flood: cannot open the line\n");
+        return;
+    }
+    Commands::InitCommandsChannelScpi();
+    CommTasker engine;
+    engine.CommType = QStringLiteral("RS232");
+    engine.setSerialIo(&transport);
+    QObject field;
+    QTimer poll;
+    poll.setInterval(166);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        engine.ExecQueryTask(Commands::CmdMeasVolt1, 5, &field, QStringLiteral("objectName"), CallLet);
+    });
+    poll.start();
+    benchWaitMs(3000);
+    const long idle = vmRssKb();
+
+    static const QByteArray noise(64 * 1024, 'x');
+    qint64 sent = 0;
+    int chunk = 0;
+    long most = idle;
+    QTimer flooder;  // 1 MiB lines: 16 chunks of noise, then a line end
+    QObject::connect(&flooder, &QTimer::timeout, [&] {
+        for (int i = 0; i < 64; ++i) {
+            const bool end = chunk % 17 == 16;
+            const qsizetype n = end ? server.inject("\n", 1) : server.inject(noise.constData(), noise.size());
+            if (n <= 0)
+                break;
+            sent += n;
+            ++chunk;
+        }
+        most = std::max(most, vmRssKb());
+    });
+    flooder.start(0);
+    benchWaitMs(seconds * 1000);
+    flooder.stop();
+    std::printf("flood of 1 MiB lines for %d s (%.0f MiB sent, polling on): VmRSS idle %ld kB, "
+                "highest %ld kB (%+ld kB)\n",
+                seconds, double(sent) / (1 << 20), idle, most, most - idle);
+    transport.close();
+    server.stop();
 }
 
 double cpuSeconds()
@@ -109,7 +181,7 @@ void enginePolling(int seconds)
     QElapsedTimer wait;
     wait.start();
     while (!QFileInfo(link).isSymLink() && wait.elapsed() < 10000)
-        Wait::ms(20);
+        benchWaitMs(20);
 
     SerialTransport transport;
     if (!transport.open(link, 115200)) {
@@ -135,7 +207,7 @@ void enginePolling(int seconds)
     const double cpu0 = cpuSeconds();
     QElapsedTimer t;
     t.start();
-    Wait::ms(seconds * 1000);
+    benchWaitMs(seconds * 1000);
     const double wall = double(t.elapsed()) / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
     queryTimer.stop();
@@ -173,6 +245,8 @@ int main(int argc, char **argv)
                     baud, wireLimit(baud), emulated, raw, program);
     }
     enginePolling(5);
+    // An argument sets the flood's length in seconds (60 by default).
+    floodMemory(argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 60);
     return 0;
 }
 

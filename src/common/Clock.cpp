@@ -1,8 +1,16 @@
 #include "common/Clock.h"
 
+#include <chrono>
+
 namespace {
 SystemClock systemClock;
 Clock *installed = nullptr;
+}
+
+qint64 SystemClock::monotonicMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 double Clock::secondsSinceMidnight() const

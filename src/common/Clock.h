@@ -10,6 +10,10 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    // Milliseconds on a steady clock that never jumps (time-zone or wall-clock changes):
+    // what elapsed times and time-outs are measured with.
+    virtual qint64 monotonicMs() const = 0;
+    double monotonicSeconds() const { return monotonicMs() / 1000.0; }
 
     // Seconds since local midnight, with millisecond resolution.
     double secondsSinceMidnight() const;
@@ -27,6 +31,7 @@ class SystemClock : public Clock
 {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
+    qint64 monotonicMs() const override;
 };
 
 class FakeClock : public Clock
@@ -35,11 +40,18 @@ public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(12, 0)))
         : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
+    qint64 monotonicMs() const override { return m_monotonicMs; }
+    // Sets the wall time only: the steady clock does not jump with it.
     void setNow(const QDateTime &t) { m_now = t; }
-    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    void advanceMs(qint64 ms)
+    {
+        m_now = m_now.addMSecs(ms);
+        m_monotonicMs += ms;
+    }
 
 private:
     QDateTime m_now;
+    qint64 m_monotonicMs = 1000000;
 };
 
 // Installs a clock for the lifetime of the guard (tests).

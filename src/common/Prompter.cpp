@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QSet>
 
 namespace {
 QtPrompter qtPrompter;
@@ -30,6 +32,27 @@ void QtPrompter::message(const QString &text, const QString &title)
     QMessageBox::information(QApplication::activeWindow(), titleOr(title), text, QMessageBox::Ok);
 }
 
+void QtPrompter::notify(const QString &text, const QString &title, Severity severity)
+{
+    static QSet<QString> onScreen;
+    if (onScreen.contains(text))
+        return;
+    // Over the main window, which outlives any dialog that may be active now.
+    QWidget *parent = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow *>(w) && w->isVisible())
+            parent = w;
+    }
+    const QMessageBox::Icon icon = severity == Severity::Information ? QMessageBox::Information
+                                   : severity == Severity::Warning   ? QMessageBox::Warning
+                                                                     : QMessageBox::Critical;
+    auto *box = new QMessageBox(icon, titleOr(title), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    onScreen.insert(text);
+    QObject::connect(box, &QObject::destroyed, [text] { onScreen.remove(text); });
+    box->open();
+}
+
 bool QtPrompter::question(const QString &text, const QString &title)
 {
     return QMessageBox::question(QApplication::activeWindow(), titleOr(title), text,
@@ -51,6 +74,11 @@ QString QtPrompter::saveFileName(const QString &caption, const QString &dir, con
 }
 
 void ScriptedPrompter::message(const QString &text, const QString &title)
+{
+    messages.append({text, title});
+}
+
+void ScriptedPrompter::notify(const QString &text, const QString &title, Severity)
 {
     messages.append({text, title});
 }

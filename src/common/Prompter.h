@@ -15,8 +15,16 @@ class Prompter
 public:
     virtual ~Prompter() = default;
 
-    // A message with an OK button; an empty title means the application's title.
+    enum class Severity { Information, Warning, Critical };
+
+    // A message with an OK button; an empty title means the application's title. Waits for
+    // OK: for user actions only.
     virtual void message(const QString &text, const QString &title = QString()) = 0;
+    // The same message without waiting for OK, for code that runs under a timer or an I/O
+    // callback: shown once the caller has returned to the event loop. A text already on
+    // screen is not shown a second time.
+    virtual void notify(const QString &text, const QString &title = QString(),
+                        Severity severity = Severity::Warning) = 0;
     // A Yes/No question; true means Yes.
     virtual bool question(const QString &text, const QString &title = QString()) = 0;
     // A colour chooser; nullopt when cancelled.
@@ -33,6 +41,7 @@ class QtPrompter : public Prompter
 {
 public:
     void message(const QString &text, const QString &title) override;
+    void notify(const QString &text, const QString &title, Severity severity) override;
     bool question(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
@@ -48,11 +57,12 @@ public:
     };
 
     void message(const QString &text, const QString &title) override;
+    void notify(const QString &text, const QString &title, Severity severity) override;
     bool question(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
 
-    QList<Shown> messages;
+    QList<Shown> messages;                // both kinds, in order
     QList<Shown> questions;
     QList<bool> answers;                  // consumed front first
     bool defaultAnswer = false;

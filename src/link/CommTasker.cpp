@@ -3,7 +3,6 @@
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
 #include "common/Prompter.h"
-#include "common/Wait.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
 
@@ -30,10 +29,13 @@ struct CommTasker::RingView {
 namespace {
 
 constexpr double WriteRetrySeconds = 2.0;
+// Longest line taken as an answer; anything longer is noise from a confused link.
+constexpr int MaxLineChars = 4096;
+const QString NoDataMessage = QStringLiteral("Cannot get Data from device!");
 
 double now()
 {
-    return Clock::current().secondsSinceMidnight();
+    return Clock::current().monotonicSeconds();
 }
 
 // Marks a consume step in progress for as long as it lives.
@@ -88,10 +90,8 @@ bool assignProperty(QObject *obj, const QString &name, const QString &value)
 CommTasker::CommTasker(QObject *parent) : QObject(parent)
 {
     m_writerTimer.setInterval(WriterIntervalMs);
-    connect(&m_writerTimer, &QTimer::timeout, this, [this] {
-        DoWriterTimer(m_writerTimer.interval());
-        Wait::pumpEvents();
-    });
+    connect(&m_writerTimer, &QTimer::timeout, this,
+            [this] { DoWriterTimer(m_writerTimer.interval()); });
     m_writerTimer.start();
 }
 
@@ -99,11 +99,22 @@ CommTasker::~CommTasker() = default;
 
 void CommTasker::setSerialIo(SerialIo *io)
 {
-    if (m_serial)
+    if (m_serial) {
+        m_serial->cancelQuery();
         disconnect(m_serial, nullptr, this, nullptr);
+    }
+    // A query in flight on the old line is sent again on the new one.
+    const RingView ring = WritingKind == 1 ? cmdRing() : queryRing();
+    if (m_serial && OpMode == 2 && ring.busy && !ring.isEmpty() && ring.current().TaskState == 2) {
+        ring.current().TaskState = 0;
+        abandon(ring);
+    }
     m_serial = io;
-    if (io)
+    if (io) {
+        connect(io, &SerialIo::queryFinished, this, &CommTasker::onSerialQueryFinished);
         connect(io, &SerialIo::linkFailed, this, &CommTasker::onLinkError);
+        connect(io, &SerialIo::traceLine, this, &CommTasker::trace);
+    }
 }
 
 void CommTasker::setGpibBoard(GpibBoard *board)
@@ -162,6 +173,7 @@ bool CommTasker::enqueue(const RingView &ring, const QString &xOutString, int xR
     t.TaskState = 0;
     t.Cancelled = false;
     t.xIsNeedingAck = xIsNeedingAck;
+    t.quad = false;
     ring.head = (ring.head + 1) % RingSize;
     ring.count = ValidTaskArraySize(RingSize, ring.head, ring.tail);
     return true;
@@ -184,27 +196,11 @@ void CommTasker::ExecCmdTask(const QString &xOutString, int xRspType, QObject *x
 bool CommTasker::ExecQueryTaskQuad(const QString &xOutString, int, QObject *xObj,
                                    const QString &, int, bool)
 {
-    // Only on the serial link, and never while another line is on the wire: a second
-    // query would interleave with the answer being read.
-    if (link() != Link::Serial || ConsumeDepth != 0 || QueryBusy || CmdBusy || OpMode != 0)
-        return true;
-    const QPointer<QObject> target(xObj);  // the panel may close while the line waits
-    QString answer;
-    {
-        DepthGuard guard(ConsumeDepth);
-        OpMode = 2;
-        answer = m_serial ? m_serial->serialQuery(xOutString) : QString();
-        OpMode = 0;
-    }
-    answer = answer.trimmed();
-    const QLatin1Char unit(xOutString.startsWith(QLatin1Char('V'), Qt::CaseInsensitive) ? 'V'
-                                                                                         : 'A');
-    if (answer.size() > 3 && answer.size() < 10 && answer.contains(unit, Qt::CaseInsensitive)
-        && target) {
-        assignProperty(target.data(), QStringLiteral("Text"),
-                       NumberFormat::formatForWire(NumberFormat::leadingNumber(answer),
-                                                   QStringLiteral("##0.000")));
-    }
+    // Queued like any query, so it never runs inside another step; its answer is reduced to
+    // the reading (see deliverQuad). The caller is told true whatever happened.
+    const RingView ring = queryRing();
+    if (enqueue(ring, xOutString, 5, xObj, QStringLiteral("Text"), CallLet, false))
+        ring.tasks[size_t((ring.head + RingSize - 1) % RingSize)].quad = true;
     return true;
 }
 
@@ -265,7 +261,7 @@ bool CommTasker::stepGpib(const RingView &ring, Task &task)
             if (OpMode > 0)
                 return false;
             if (ring.writeErrorTime > 0
-                && Clock::elapsedSeconds(ring.writeErrorTime, now()) < WriteRetrySeconds)
+                && now() - ring.writeErrorTime < WriteRetrySeconds)
                 return false;
             ring.busy = true;
             WritingKind = ring.kind;
@@ -317,54 +313,81 @@ bool CommTasker::stepGpib(const RingView &ring, Task &task)
 
 bool CommTasker::stepSerial(const RingView &ring, Task &task)
 {
+    if (task.TaskState == 2)
+        return false;  // the answer comes through onSerialQueryFinished
     if (task.Cancelled || task.xOutString.isEmpty())
         return finish(ring, task, false);
-
-    const quint64 generation = m_generation;
-    ring.busy = true;
-    WritingKind = ring.kind;
-    bool delivered = false;
+    if (OpMode > 0)
+        return false;
 
     if (!task.xOutString.contains(QLatin1Char('?'))) {
         // A line without "?" gets no answer from the supply: write it and be done, whichever
         // ring it came from.
         OpMode = 1;
         m_serial->serialWrite(task.xOutString);
-        if (generation != m_generation)
-            return abandon(ring);
         OpMode = 0;
         return finish(ring, task, false);
     }
 
+    ring.busy = true;
+    WritingKind = ring.kind;
     OpMode = 2;
-    const QString text = m_serial->serialQuery(task.xOutString);
-    if (generation != m_generation)
-        return abandon(ring);
-    OpMode = 0;
-    if (task.xRspType == 0)
-        return finish(ring, task, false);
+    task.TaskState = 2;
+    m_serial->startQuery(task.xOutString);
+    return false;
+}
 
-    if (text.trimmed().isEmpty()) {
-        if (!task.Cancelled) {
-            Prompter::current().message(QStringLiteral("Cannot get Data from device!"));
-            if (generation != m_generation)
-                return abandon(ring);
-        }
-        return finish(ring, task, false);
+void CommTasker::onSerialQueryFinished(const QString &text)
+{
+    const RingView ring = WritingKind == 1 ? cmdRing() : queryRing();
+    if (OpMode != 2 || !ring.busy || ring.isEmpty() || ring.current().TaskState != 2) {
+        trace(QStringLiteral("answer without a query in flight dropped: ") + text);
+        return;
     }
+    Task &task = ring.current();
+    OpMode = 0;
+    if (task.xRspType == 0) {
+        finish(ring, task, false);
+        return;
+    }
+    if (text.trimmed().isEmpty()) {
+        finish(ring, task, false);
+        if (!task.Cancelled)
+            noAnswer();
+        return;
+    }
+    m_unansweredSince = -1;
     RspTask(text);
+    bool delivered = false;
     if (RspCount > 0) {
         task.response = RspPop();
         task.hasResponse = true;
         if (task.Cancelled) {
             trace(QStringLiteral("query paired but cancelled"));
         } else {
+            const quint64 generation = m_generation;
             delivered = deliver(task);
-            if (generation != m_generation)
-                return abandon(ring);
+            if (generation != m_generation) {
+                abandon(ring);  // the receiver emptied the rings
+                return;
+            }
         }
     }
-    return finish(ring, task, delivered);
+    finish(ring, task, delivered);
+}
+
+void CommTasker::noAnswer()
+{
+    // One message for a run of unanswered queries; if they go on for the busy time-out, the
+    // link is treated as failed, as a pulled cable is.
+    const double t = now();
+    if (m_unansweredSince < 0) {
+        m_unansweredSince = t;
+        Prompter::current().notify(NoDataMessage);
+        return;
+    }
+    if (t - m_unansweredSince > BusyTimeoutSeconds)
+        TimeoutTask();
 }
 
 bool CommTasker::stepUnwired(const RingView &ring, Task &task)
@@ -405,6 +428,8 @@ bool CommTasker::deliver(Task &task)
         trace(QStringLiteral("target gone, answer dropped: ") + task.response);
         return false;
     }
+    if (task.quad)
+        return deliverQuad(target, task);
     switch (task.xCallType) {
     case CallMethod:
         if (invokeByName(target, task.xCallName, &task.response))
@@ -422,15 +447,39 @@ bool CommTasker::deliver(Task &task)
     return false;
 }
 
+bool CommTasker::deliverQuad(QObject *target, const Task &task)
+{
+    // A reading of the four-channel supply ("12.345V") arrives formatted as "##0.000";
+    // anything else is left out.
+    const QString answer = task.response.trimmed();
+    const QLatin1Char unit(task.xOutString.startsWith(QLatin1Char('V'), Qt::CaseInsensitive)
+                               ? 'V'
+                               : 'A');
+    if (answer.size() <= 3 || answer.size() >= 10 || !answer.contains(unit, Qt::CaseInsensitive))
+        return false;
+    return assignProperty(target, QStringLiteral("Text"),
+                          NumberFormat::formatForWire(NumberFormat::leadingNumber(answer),
+                                                      QStringLiteral("##0.000")));
+}
+
 // ---- Response assembly ----
 
 void CommTasker::RspTask(const QString &received)
 {
     for (const QChar c : received) {
         if (c != QLatin1Char('\n') && c != QLatin1Char('\r')) {
+            if (m_rspDropping)
+                continue;
+            if (RspLine.size() >= MaxLineChars) {
+                trace(QStringLiteral("a line longer than %1 characters was dropped").arg(MaxLineChars));
+                RspLine.clear();
+                m_rspDropping = true;
+                continue;
+            }
             RspLine += c;
             continue;
         }
+        m_rspDropping = false;
         // Lines mentioning "bit" are status chatter, never an answer.
         if (!RspLine.isEmpty() && !RspLine.contains(QLatin1String("bit"), Qt::CaseInsensitive))
             RspPush(RspLine);
@@ -505,6 +554,7 @@ void CommTasker::ResetTasks()
     QueryCount = CmdCount = 0;
     RspCount = 0;
     RspLine.clear();
+    m_rspDropping = false;
     WritingKind = 0;
     ++m_generation;
 }
@@ -518,7 +568,10 @@ void CommTasker::ResetQueryTasks()
 bool CommTasker::ClearAllTasks()
 {
     Clearing = true;
-    const bool idle = m_idleWaiter ? m_idleWaiter->waitUntilIdle(*this) : isIdle();
+    const quint64 generation = m_generation;
+    // A reset while waiting (the link failed) is no idle link to act on.
+    const bool idle = (m_idleWaiter ? m_idleWaiter->waitUntilIdle(*this) : isIdle())
+                      && generation == m_generation;
     if (idle)
         ResetTasks();
     Clearing = false;
@@ -567,6 +620,9 @@ void CommTasker::ResetAll()
     ResetTasks();
     if (m_gpib)
         m_gpib->reset();
+    if (m_serial)
+        m_serial->cancelQuery();
+    m_unansweredSince = -1;
     ResetTimeoutTask();
     OpMode = 0;
     QueryBusy = false;
@@ -599,7 +655,7 @@ void CommTasker::DoWriterTimer(int IntervalMsec)
     // A line on the wire counts as busy too: a GPIB write that never completes would
     // otherwise hold every later task without ever timing out.
     if (QueryBusy || CmdBusy || OpMode > 0) {
-        const double elapsed = Clock::elapsedSeconds(LastTick, t);
+        const double elapsed = t - LastTick;
         MaxElapsed = std::max(MaxElapsed, elapsed);
         if (elapsed > BusyTimeoutSeconds)
             TimeoutTask();

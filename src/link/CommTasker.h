@@ -128,6 +128,7 @@ public:
         int TaskState = 0;
         bool Cancelled = false;
         bool xIsNeedingAck = false;
+        bool quad = false;  // queued by ExecQueryTaskQuad
     };
     const Task &queryTaskAt(int slot) const { return m_queryTasks[slot]; }
     const Task &cmdTaskAt(int slot) const { return m_cmdTasks[slot]; }
@@ -148,7 +149,10 @@ private:
     void onGpibWriteComplete();
     void onGpibDataRead(const QString &data);
     void onLinkError(const QString &text);
+    void onSerialQueryFinished(const QString &text);
+    void noAnswer();
     bool deliver(Task &task);
+    bool deliverQuad(QObject *target, const Task &task);
     void trace(const QString &text);
 
     RingView queryRing();
@@ -172,9 +176,12 @@ private:
     std::array<QString, RingSize> ResponseLines;
     int ConsumeDepth = 0;
     double m_cmdWriteErrorTime = 0;
-    // Bumped whenever the rings are emptied, so a step that let events run can tell that
+    // Bumped whenever the rings are emptied, so code after a delivery or a wait can tell that
     // the task it was working on is gone.
     quint64 m_generation = 0;
+    // Start of the current run of unanswered serial queries (monotonic seconds); -1 if none.
+    double m_unansweredSince = -1;
+    bool m_rspDropping = false;  // inside an over-long received line
 
     bool m_inTimeout = false;
     QPointer<QObject> m_timeoutObj;

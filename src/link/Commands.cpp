@@ -6,9 +6,18 @@ namespace Commands {
 
 namespace {
 
-// Every dialect frames lines with a line feed and identifies with "*IDN?".
+// Every dialect starts from an empty table, so no command of the previous dialect survives a
+// switch; then frames lines with a line feed and identifies with "*IDN?".
 void assignFraming()
 {
+    for (QString *cmd : {&CmdMeasVolt1, &CmdMeasVolt2, &CmdMeasVolt3, &CmdMeasVolt4,
+                         &CmdMeasCurr1, &CmdMeasCurr2, &CmdMeasCurr3, &CmdMeasCurr4,
+                         &CmdOutputStatus, &CmdTrackStatus, &CmdAutoState, &CmdAutoStart,
+                         &CmdAutoEnd, &CmdAutoCycle, &CmdAutoDelay, &CmdMemory, &CmdOvp1, &CmdOvp2,
+                         &CmdOvp3, &CmdOcp1, &CmdOcp2, &CmdOcp3, &CmdSetVolt1, &CmdSetVolt2,
+                         &CmdSetVolt3, &CmdSetVolt4, &CmdSetCurr1, &CmdSetCurr2, &CmdSetCurr3,
+                         &CmdSetCurr4, &CmdError, &CmdStatus})
+        cmd->clear();
     CmdTerminator = QStringLiteral("\n");
     CmdIdn = QStringLiteral("*IDN?");
 }

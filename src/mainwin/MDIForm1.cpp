@@ -58,6 +58,10 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     m_waitRsp = new dlgWaitRsp(this);
     m_engine.setIdleWaiter(m_waitRsp);
     m_queryInitial = new dlgQueryInitial(m_engine, this);
+    connect(m_queryInitial, &dlgQueryInitial::initialValuesDone, this,
+            &MDIForm1::InitialValuesDone);
+    // A link that fails while the busy dialog waits ends the wait.
+    connect(&m_engine, &CommTasker::timedOut, m_waitRsp, &dlgWaitRsp::abandon);
     m_c.interfaces->setReleasePort([this] { closeLinks(); });
 
     QueryTimer.setInterval(QueryIntervalMs);
@@ -67,6 +71,9 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     // The deadline is measured on the program's clock; the timer only looks at it often.
     GetMachineTypeTimer.setInterval(100);
     connect(&GetMachineTypeTimer, &QTimer::timeout, this, &MDIForm1::GetMachineTypeTimer_Timer);
+    SettleTimer.setSingleShot(true);
+    SettleTimer.setInterval(SerialSettleMs);
+    connect(&SettleTimer, &QTimer::timeout, this, &MDIForm1::SettleTimer_Timer);
     RecallTimer.setInterval(RecallDelayMs);
     connect(&RecallTimer, &QTimer::timeout, this, [this] {
         RecallTimer.stop();
@@ -465,12 +472,7 @@ void MDIForm1::releaseWindows()
         QWidget *sub = m_panel->parentWidget();
         QWidget *window = sub ? sub : m_panel.data();
         window->hide();
-        // A panel still inside its initial query (a failed link resets the window from the
-        // busy dialog's event loop) is deleted once that call has returned.
-        if (m_isQueryInitialValues)
-            m_retiredPanel = window;
-        else
-            window->deleteLater();
+        window->deleteLater();
     }
     m_panel = nullptr;
 }
@@ -543,26 +545,48 @@ void MDIForm1::resizeEvent(QResizeEvent *event)
     });
 }
 
-bool MDIForm1::QueryInitialValues()
+void MDIForm1::QueryInitialValues(AfterInitialValues then)
 {
-    if (m_commType != RS232 && m_commType != GPIB)
-        return false;
-    if (!m_panel)
-        return true;
+    m_afterInitialValues = then;
+    if (m_commType != RS232 && m_commType != GPIB) {
+        InitialValuesDone(false);  // nothing to ask without a supply
+        return;
+    }
+    if (!m_panel) {
+        InitialValuesDone(true);
+        return;
+    }
     m_isSuspendOutput = true;
     m_isQueryInitialValues = true;
-    const bool cancelled = m_panel->QueryInitialValues();
-    m_isSuspendOutput = false;
-    m_isQueryInitialValues = false;
-    if (m_retiredPanel)
-        m_retiredPanel->deleteLater();
-    m_retiredPanel = nullptr;
-    return cancelled;
+    // The panel queues its queries and starts the busy dialog; InitialValuesDone follows.
+    m_panel->QueryInitialValues();
 }
 
-bool MDIForm1::runQueryInitialDialog()
+void MDIForm1::startQueryInitialDialog()
 {
-    return m_queryInitial->Execute();
+    m_queryInitial->start();
+}
+
+void MDIForm1::InitialValuesDone(bool cancelled)
+{
+    m_isSuspendOutput = false;
+    m_isQueryInitialValues = false;
+    switch (m_afterInitialValues) {
+    case AfterInitialValues::ShowPanel:
+        if (cancelled) {
+            ResetAll();
+            return;
+        }
+        if (!m_panel)
+            return;
+        CheckOutput();
+        m_panel->AfterQueryInitialValuesBeforeShow();
+        showOnly(m_panel);
+        break;
+    case AfterInitialValues::ResumeAfterRecall:
+        ResumeAfterRecall();
+        break;
+    }
 }
 
 void MDIForm1::ResetAll()
@@ -573,7 +597,12 @@ void MDIForm1::ResetAll()
     m_mainFormState = 0;
     QueryTimer.stop();
     GetMachineTypeTimer.stop();
+    SettleTimer.stop();
     RecallTimer.stop();
+    // A reset ends the busy dialog without running what was to follow it.
+    m_queryInitial->stop();
+    m_isSuspendOutput = false;
+    m_isQueryInitialValues = false;
     closeLinks();
     releaseWindows();
     m_layoutType = 0;
@@ -587,12 +616,9 @@ void MDIForm1::ResetAll()
 
 void MDIForm1::OperationTimeout()
 {
-    // Nothing more is sent on the failed link while the message is up.
-    QueryTimer.stop();
-    m_engine.ResetTasks();
-    m_engine.CommType.clear();
-    Prompter::current().message(Strings::res(115), Strings::res(116));
+    // Everything is reset before the message shows, so nothing waits behind it.
     ResetAll();
+    Prompter::current().notify(Strings::res(115), Strings::res(116), Prompter::Severity::Critical);
 }
 
 // ---------------------------------------------------------------- timers and status
@@ -635,6 +661,8 @@ void MDIForm1::closeEvent(QCloseEvent *event)
     QueryTimer.stop();
     RecallTimer.stop();
     GetMachineTypeTimer.stop();
+    SettleTimer.stop();
+    m_queryInitial->stop();
     m_engine.ResetAll();
     closeLinks();
     releaseWindows();

@@ -49,6 +49,10 @@ public:
     static constexpr int StatusIntervalMs = 100;
     static constexpr int GetMachineTypeMs = 7500;
     static constexpr int RecallDelayMs = 100;
+    static constexpr int SerialSettleMs = 800;  // after "REMOTE", before "*IDN?"
+
+    // What follows once the panel's initial values have been read.
+    enum class AfterInitialValues { ShowPanel, ResumeAfterRecall };
 
     explicit MDIForm1(Collaborators collaborators = {}, QWidget *parent = nullptr);
     ~MDIForm1() override;
@@ -69,10 +73,15 @@ public:
     bool SetupMenuMachineTypes();
     // Checks the identification deadline (run by GetMachineTypeTimer).
     void GetMachineTypeTimer_Timer();
+    // Starts identification once the serial line has settled (run by SettleTimer).
+    void SettleTimer_Timer();
 
     // --- Layout and windows
     bool SetupLayout();
-    bool QueryInitialValues();
+    // Has the panel read its initial values behind the busy dialog, then continues with
+    // `then` (InitialValuesDone). Never waits in place.
+    void QueryInitialValues(AfterInitialValues then);
+    void InitialValuesDone(bool cancelled);
     void AdjustWindowSize();
     void ResetAll();
     Q_INVOKABLE void OperationTimeout();
@@ -102,6 +111,7 @@ public:
     void mnuSaveMemory_Click() override;
     void mnuRecallMemory_Click() override;
     void RecallMemory2();
+    void ResumeAfterRecall();
     void mnuReadTimes_Click();
     void mnuClearErrorOfProtection_Click();
     void mnuRecordStart_Click();
@@ -115,6 +125,7 @@ public:
     QTimer QueryTimer;
     QTimer StatusTimer;
     QTimer GetMachineTypeTimer;
+    QTimer SettleTimer;
     QTimer RecallTimer;
 
     // --- EngineHost
@@ -131,7 +142,7 @@ public:
     int gpibAddress() const override { return m_gpibAddress; }
     CommTasker &engine() override { return m_engine; }
     std::optional<MachineTypeRow> machineTypeRow(const QString &mtype) const override;
-    bool runQueryInitialDialog() override;
+    void startQueryInitialDialog() override;
     int iSet() const override { return m_iSet; }
     void setISet(int value) override { m_iSet = value; }
 
@@ -196,7 +207,6 @@ private:
     std::unique_ptr<SerialIo> m_serial;
     std::unique_ptr<GpibBoard> m_gpib;
     QPointer<FrontPanel> m_panel;
-    QPointer<QWidget> m_retiredPanel;
     QPointer<QWidget> m_table;
     QPointer<QWidget> m_wave;
     int m_channelIndex = 0;
@@ -215,6 +225,7 @@ private:
     int m_layoutType = 0;
     bool m_isSuspendOutput = false;
     bool m_isQueryInitialValues = false;
+    AfterInitialValues m_afterInitialValues = AfterInitialValues::ShowPanel;
     int m_iSet = 0;
     int m_baudRate = 9600;
     int m_gpibAddress = 0;

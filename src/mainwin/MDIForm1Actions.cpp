@@ -233,10 +233,16 @@ void MDIForm1::RecallMemory2()
         return;
     DoOutput(false);
     QueryTimer.stop();
-    if (m_engine.ClearAllTasks()) {
+    if (m_engine.ClearAllTasks() && readyForActions()) {
         queueCommand(Commands::recallMemory(m_dialect, *n));
-        QueryInitialValues();
+        QueryInitialValues(AfterInitialValues::ResumeAfterRecall);
+        return;
     }
+    ResumeAfterRecall();
+}
+
+void MDIForm1::ResumeAfterRecall()
+{
     if (!readyForActions())
         return;  // the link failed meanwhile
     if (m_items.value("mnuOutput")->isChecked())

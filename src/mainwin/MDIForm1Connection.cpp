@@ -41,8 +41,9 @@ void MDIForm1::Setup(const QString &commType, const QString &type, bool IsDirect
         // A board that cannot be used (no GPIB library, no such board) is said at once.
         if (!m_gpib || !error.isEmpty()) {
             m_gpib.reset();
-            Prompter::current().message(
-                error.isEmpty() ? QStringLiteral("The GPIB link cannot be opened.") : error, QString());
+            Prompter::current().notify(
+                error.isEmpty() ? QStringLiteral("The GPIB link cannot be opened.") : error,
+                QString(), Prompter::Severity::Critical);
             return;
         }
         m_gpibAddress = choice->address;
@@ -62,6 +63,19 @@ void MDIForm1::SetupSerialPort(const QString &port, int baud)
         ResetAll();
     }
     openSerial(port, baud);
+    // The supply needs a moment after "REMOTE" before it answers; identification starts
+    // when SettleTimer fires. Meanwhile the window counts as identifying.
+    m_mainFormState = 1;
+    m_items["mnuGPIB"]->setEnabled(false);
+    m_items["mnuRS232"]->setEnabled(false);
+    m_statusLabel->setText(Strings::res(105));
+    SettleTimer.start();
+}
+
+void MDIForm1::SettleTimer_Timer()
+{
+    if (m_mainFormState != 1)
+        return;  // reset meanwhile
     BeginGetMachineType(RS232, QString());
     m_statusLabel->setText(Strings::res(105));
 }
@@ -119,7 +133,7 @@ void MDIForm1::BeginGetMachineType(const QString &commType, const QString &type)
         m_engine.SetupTimeoutTask(this, QStringLiteral("DevGetMachineTypeTimeout"));
         m_engine.ExecQueryTask(Commands::CmdIdn, 5, this, QStringLiteral("DevSetupMachineType"),
                                CallMethod);
-        m_getTypeStart = Clock::current().secondsSinceMidnight();
+        m_getTypeStart = Clock::current().monotonicSeconds();
         GetMachineTypeTimer.start();
     }
 }
@@ -152,7 +166,7 @@ void MDIForm1::GetMachineTypeTimer_Timer()
 {
     if (!GetMachineTypeTimer.isActive())
         return;
-    const double elapsed = Clock::elapsedSeconds(m_getTypeStart, Clock::current().secondsSinceMidnight());
+    const double elapsed = Clock::current().monotonicSeconds() - m_getTypeStart;
     if (elapsed * 1000.0 < GetMachineTypeMs)
         return;
     GetMachineTypeTimer.stop();
@@ -168,12 +182,10 @@ void MDIForm1::DevGetMachineTypeTimeout()
 void MDIForm1::FailGetMachineType()
 {
     GetMachineTypeTimer.stop();
-    // Nothing more is sent while the message is up.
-    m_engine.ResetTasks();
-    m_engine.CommType.clear();
-    Prompter::current().message(Strings::res(101), QString());
+    // Everything is reset before the message shows, so nothing waits behind it.
     ResetAll();
     EndGetMachineType();
+    Prompter::current().notify(Strings::res(101));
 }
 
 void MDIForm1::OkGetMachineType()
@@ -187,24 +199,17 @@ void MDIForm1::OkGetMachineType()
     SetSettings();
     EndGetMachineType();
     if (!SetupLayout()) {
-        Prompter::current().message(
-            QStringLiteral("The machine type %1 has no front panel.").arg(m_machineType), QString());
+        const QString type = m_machineType;
         ResetAll();
+        Prompter::current().notify(
+            QStringLiteral("The machine type %1 has no front panel.").arg(type));
         return;
     }
     // Read times: the stored budget of one polling cycle.
     m_engine.ReadTimesMs = qBound(0, SettingsStore::readInt(SettingKeys::ReadTimes), 32) * 1000;
     SetupToolBar();
     SetupMenu();
-    if (QueryInitialValues()) {
-        ResetAll();
-        return;
-    }
-    if (!m_panel)
-        return;  // reset while the initial values were read
-    CheckOutput();
-    m_panel->AfterQueryInitialValuesBeforeShow();
-    showOnly(m_panel);
+    QueryInitialValues(AfterInitialValues::ShowPanel);
 }
 
 void MDIForm1::EndGetMachineType()

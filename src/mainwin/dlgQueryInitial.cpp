@@ -33,22 +33,45 @@ dlgQueryInitial::dlgQueryInitial(CommTasker &engine, QWidget *parent)
     CheckTimer.setInterval(CheckIntervalMs);
     connect(&CheckTimer, &QTimer::timeout, this, &dlgQueryInitial::CheckTimer_Timer);
     connect(CancelButton, &QPushButton::clicked, this, &dlgQueryInitial::CancelButton_Click);
-    // Closing the window is a cancel as well.
-    connect(this, &QDialog::rejected, &CheckTimer, &QTimer::stop);
+    // Closing the window (Escape, the close button) is a cancel as well.
+    connect(this, &QDialog::rejected, this, [this] { finishWith(true); });
 }
 
-bool dlgQueryInitial::Execute()
+void dlgQueryInitial::start()
 {
     Cancelled = true;
     m_total = m_engine.QueryCount;
-    m_startSeconds = Clock::current().secondsSinceMidnight();
+    m_startSeconds = Clock::current().monotonicSeconds();
     ProgressBar1->setRange(0, qMax(1, m_total));
     ProgressBar1->setValue(0);
     m_label2->clear();
+    m_running = true;
     CheckTimer.start();
-    exec();
+    show();
+}
+
+void dlgQueryInitial::stop()
+{
+    m_running = false;
     CheckTimer.stop();
-    return Cancelled;
+    if (isVisible())
+        reject();
+}
+
+void dlgQueryInitial::finishWith(bool cancelled)
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    CheckTimer.stop();
+    Cancelled = cancelled;
+    if (cancelled) {
+        reject();
+    } else {
+        ProgressBar1->setValue(ProgressBar1->maximum());
+        accept();
+    }
+    emit initialValuesDone(cancelled);
 }
 
 void dlgQueryInitial::CheckTimer_Timer()
@@ -62,16 +85,12 @@ void dlgQueryInitial::CheckTimer_Timer()
         ProgressBar1->setValue(qBound(0, m_total - pending, ProgressBar1->maximum()));
         return;
     }
-    Cancelled = false;
-    CheckTimer.stop();
-    ProgressBar1->setValue(ProgressBar1->maximum());
-    accept();
+    finishWith(false);
 }
 
 void dlgQueryInitial::CancelButton_Click()
 {
-    CheckTimer.stop();
-    reject();
+    finishWith(true);
 }
 
 // Pending queries times the average time one query has taken so far (a writer tick before
@@ -81,8 +100,7 @@ int dlgQueryInitial::remainingSeconds(int pending) const
     const int done = m_total - pending;
     double perQuery = CommTasker::WriterIntervalMs / 1000.0;
     if (done > 0) {
-        const double elapsed
-            = Clock::elapsedSeconds(m_startSeconds, Clock::current().secondsSinceMidnight());
+        const double elapsed = Clock::current().monotonicSeconds() - m_startSeconds;
         perQuery = elapsed / done;
     }
     return int(std::floor(pending * perQuery)) + 1;

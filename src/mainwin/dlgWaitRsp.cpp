@@ -1,7 +1,5 @@
 #include "mainwin/dlgWaitRsp.h"
 
-#include "common/Wait.h"
-
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,14 +49,17 @@ void dlgWaitRsp::CheckTimer_Timer()
     const int next = ProgressBar1->value() + 1;
     ProgressBar1->setValue(next > ProgressBar1->maximum() ? ProgressBar1->minimum() : next);
     m_engine->DoWriterTimer(CheckIntervalMs);
-    Wait::pumpEvents();
-    if (!CheckTimer.isActive() || !m_engine)
-        return;  // cancelled while events ran
     if (m_engine->isIdle()) {
         Idle = true;
         CheckTimer.stop();
         accept();
     }
+}
+
+void dlgWaitRsp::abandon()
+{
+    if (CheckTimer.isActive())
+        CancelButton_Click();
 }
 
 void dlgWaitRsp::CancelButton_Click()

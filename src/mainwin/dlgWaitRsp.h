@@ -23,6 +23,8 @@ public:
     bool waitUntilIdle(CommTasker &engine) override { return Execute(engine); }
 
     void CheckTimer_Timer();
+    // Ends a running wait as a cancel (the link failed meanwhile).
+    void abandon();
 
     bool Idle = false;
     QTimer CheckTimer;

@@ -332,10 +332,10 @@ void ChannelPanel::SetupLayout()
     host().engine().ReadTimesMs = 0;
 }
 
-bool ChannelPanel::QueryInitialValues()
+void ChannelPanel::QueryInitialValues()
 {
     queueInitialQueries();
-    return host().runQueryInitialDialog();
+    host().startQueryInitialDialog();
 }
 
 void ChannelPanel::AfterQueryInitialValuesBeforeShow()

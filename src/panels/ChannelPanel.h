@@ -31,7 +31,7 @@ public:
     int channelCount() const override { return int(m_ch.size()); }
 
     void SetupLayout() override;
-    bool QueryInitialValues() override;
+    void QueryInitialValues() override;
     void AfterQueryInitialValuesBeforeShow() override;
     void DoQuery() override;
 

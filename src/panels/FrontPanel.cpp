@@ -1,8 +1,16 @@
 #include "panels/FrontPanel.h"
 
+#include "panels/PanelHost.h"
+
 FrontPanel::FrontPanel(PanelHost &host, QWidget *parent) : QWidget(parent), m_host(host) {}
 
 FrontPanel::~FrontPanel() = default;
+
+void FrontPanel::QueryInitialValues()
+{
+    // Nothing to ask: the busy dialog closes at its first tick and the main window goes on.
+    host().startQueryInitialDialog();
+}
 
 int channelCountOfLayout(int layout)
 {

@@ -23,8 +23,8 @@ public:
     // Configure editors from the machine-type table; show the interface line; set the
     // engine's cycle parameters.
     virtual void SetupLayout() {}
-    // Queue every initial query and run the busy dialog; true when the user cancelled.
-    virtual bool QueryInitialValues() { return false; }
+    // Queue every initial query and start the busy dialog (PanelHost).
+    virtual void QueryInitialValues();
     virtual void AfterQueryInitialValuesBeforeShow() {}
     // Queue the next query of the polling cycle.
     virtual void DoQuery() {}

@@ -26,8 +26,9 @@ public:
     // First row of the machine-type table whose MTYPE equals `mtype`.
     virtual std::optional<MachineTypeRow> machineTypeRow(const QString &mtype) const = 0;
 
-    // The initial-query busy dialog; true when the user cancelled.
-    virtual bool runQueryInitialDialog() = 0;
+    // Opens the initial-query busy dialog and returns at once; the main window carries on
+    // when the queued queries are answered or the user cancels.
+    virtual void startQueryInitialDialog() = 0;
 
     // Instrument actions of the main window that a panel's controls trigger.
     virtual void DoOutput(bool on) = 0;

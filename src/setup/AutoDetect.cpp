@@ -1,9 +1,6 @@
 #include "setup/AutoDetect.h"
 
-#include "common/Wait.h"
 #include "setup/PortProber.h"
-
-#include <QElapsedTimer>
 
 namespace AutoDetect {
 bool AutoConnecting = false;
@@ -23,92 +20,128 @@ AutoDetector::AutoDetector(PortProber &prober, QObject *parent)
     : QObject(parent)
     , m_prober(prober)
 {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &AutoDetector::runStep);
 }
 
-void AutoDetector::pause(int ms)
+void AutoDetector::start(const QStringList &candidates, const QStringList &bauds)
 {
-    if (m_waiter) {
-        m_waiter(ms);
+    if (isRunning())
+        return;
+    m_candidates = candidates;
+    m_bauds = bauds;
+    m_result = Result();
+    m_index = 0;
+    m_baudPos = 0;
+    m_done = 0;
+    m_step = Step::ListPorts;
+    emit progress(0, int(candidates.size()));
+    if (!isRunning())
+        return;  // cancelled by a receiver
+    if (bauds.isEmpty()) {
+        finish(Outcome::NoPorts);
         return;
     }
-    // Short slices, so a cancel takes effect within one slice rather than after the full pause.
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!m_cancelled && elapsed.elapsed() < ms)
-        Wait::ms(int(qMin<qint64>(50, ms - elapsed.elapsed())));
+    schedule(Step::ListPorts, 0);
 }
 
-QString AutoDetector::queryOnce()
+void AutoDetector::cancel()
 {
-    m_prober.write(IdentityQuery);
-    pause(ReplyWaitMs);
-    if (m_cancelled)
-        return {};
-    const QString reply = QString::fromLatin1(m_prober.readAll());
-    return isCompleteReply(reply) ? reply : QString();
+    if (isRunning())
+        finish(Outcome::Cancelled);
 }
 
-QString AutoDetector::QueryIdentity()
+void AutoDetector::schedule(Step step, int ms)
 {
-    const QString first = queryOnce();
-    if (first.contains(InvalidCharacter))
-        return queryOnce();
-    return first;
+    m_step = step;
+    m_timer.start(ms);
 }
 
-QStringList AutoDetector::usablePorts(const QStringList &candidates, int baudRate)
+void AutoDetector::runStep()
 {
-    QStringList usable;
-    int done = 0;
-    for (const QString &port : candidates) {
-        if (m_cancelled)
-            break;
-        if (m_prober.open(port, baudRate))
-            usable << port;
+    switch (m_step) {
+    case Step::Idle: return;
+    case Step::ListPorts: return listNextPort();
+    case Step::Probe: return probeNext();
+    case Step::FirstReply:
+    case Step::RepeatedReply: return readReply();
+    }
+}
+
+// One candidate per step, so the window paints between them.
+void AutoDetector::listNextPort()
+{
+    if (m_index < m_candidates.size()) {
+        const QString &port = m_candidates.at(m_index);
+        if (m_prober.open(port, m_bauds.first().toInt()))
+            m_result.usablePorts << port;
         m_prober.close();
-        emit progress(++done, int(candidates.size()));
-        Wait::pumpEvents();
+        emit progress(++m_index, int(m_candidates.size()));
+        if (isRunning())
+            schedule(Step::ListPorts, 0);
+        return;
     }
-    return usable;
+    if (m_result.usablePorts.isEmpty())
+        return finish(Outcome::NoPorts);
+    emit progress(0, int(m_bauds.size() * m_result.usablePorts.size()));
+    if (!isRunning())
+        return;
+    m_baudPos = 0;
+    m_index = int(m_result.usablePorts.size()) - 1;
+    schedule(Step::Probe, 0);
 }
 
-AutoDetector::Result AutoDetector::run(const QStringList &candidates, const QStringList &bauds)
+void AutoDetector::probeNext()
 {
-    Result result;
-    m_cancelled = false;
-    m_running = true;
-    emit progress(0, int(candidates.size()));
-    result.usablePorts = bauds.isEmpty() ? QStringList() : usablePorts(candidates, bauds.first().toInt());
-
-    if (!m_cancelled && result.usablePorts.isEmpty()) {
-        result.outcome = Outcome::NoPorts;
-    } else if (!m_cancelled) {
-        const int total = int(bauds.size() * result.usablePorts.size());
-        int done = 0;
-        emit progress(0, total);
-        for (int b = 0; b < bauds.size() && !m_cancelled; ++b) {
-            for (qsizetype p = result.usablePorts.size() - 1; p >= 0 && !m_cancelled; --p) {
-                m_prober.close();
-                result.port = result.usablePorts.at(p);
-                result.baudPos = b;
-                emit probing(result.port, b);
-                // A port that stopped opening since the list was built is simply passed over.
-                const QString reply = m_prober.open(result.port, bauds.at(b).toInt()) ? QueryIdentity() : QString();
-                emit progress(++done, total);
-                Wait::pumpEvents();
-                if (!m_cancelled && reply.contains(QLatin1String("NV"))) {
-                    result.reply = reply;
-                    result.outcome = Outcome::Found;
-                    break;
-                }
-            }
-            if (result.outcome == Outcome::Found)
-                break;
-        }
-    }
     m_prober.close();
-    if (m_cancelled)
-        result.outcome = Outcome::Cancelled;
-    m_running = false;
-    return result;
+    m_result.port = m_result.usablePorts.at(m_index);
+    m_result.baudPos = m_baudPos;
+    emit probing(m_result.port, m_baudPos);
+    if (!isRunning())
+        return;
+    // A port that stopped opening since the list was built is simply passed over.
+    if (!m_prober.open(m_result.port, m_bauds.at(m_baudPos).toInt()))
+        return probeDone(QString());
+    m_prober.write(IdentityQuery);
+    schedule(Step::FirstReply, m_replyWaitMs);
+}
+
+void AutoDetector::readReply()
+{
+    QString reply = QString::fromLatin1(m_prober.readAll());
+    if (!isCompleteReply(reply))
+        reply.clear();
+    // A supply that did not understand the first query gets exactly one more.
+    if (m_step == Step::FirstReply && reply.contains(InvalidCharacter)) {
+        m_prober.write(IdentityQuery);
+        schedule(Step::RepeatedReply, m_replyWaitMs);
+        return;
+    }
+    probeDone(reply);
+}
+
+void AutoDetector::probeDone(const QString &reply)
+{
+    emit progress(++m_done, int(m_bauds.size() * m_result.usablePorts.size()));
+    if (!isRunning())
+        return;
+    if (reply.contains(QLatin1String("NV"))) {
+        m_result.reply = reply;
+        return finish(Outcome::Found);
+    }
+    if (--m_index < 0) {
+        m_index = int(m_result.usablePorts.size()) - 1;
+        if (++m_baudPos >= m_bauds.size())
+            return finish(Outcome::NotFound);
+    }
+    schedule(Step::Probe, 0);
+}
+
+void AutoDetector::finish(Outcome outcome)
+{
+    m_timer.stop();
+    m_prober.close();
+    m_step = Step::Idle;
+    m_result.outcome = outcome;
+    emit finished(m_result);
 }

@@ -102,6 +102,7 @@ dlgConfigRS232::dlgConfigRS232(QWidget *parent, std::unique_ptr<PortLister> list
         ProgressBar1->setMaximum(qMax(1, maximum));
         ProgressBar1->setValue(value);
     });
+    connect(m_detector.get(), &AutoDetector::finished, this, &dlgConfigRS232::searchFinished);
     connect(m_detector.get(), &AutoDetector::probing, this, [this](const QString &port, int baudPos) {
         selectPort(port);
         Combo2->setCurrentIndex(baudPos);
@@ -262,29 +263,37 @@ void dlgConfigRS232::cmdAutoConn_Click()
     for (int i = 0; i < Combo1->count(); ++i)
         candidates << Combo1->itemText(i);
 
-    const AutoDetector::Result result = m_detector->run(candidates, baudList());
-    setSearching(false);
+    m_detector->start(candidates, baudList());
+}
 
+void dlgConfigRS232::searchFinished(const AutoDetector::Result &result)
+{
+    setSearching(false);
+    // The outcome is told without waiting for OK: this runs under the search's timer.
     switch (result.outcome) {
     case AutoDetector::Outcome::Cancelled:
         AutoDetect::AutoConnecting = false;
         break;
     case AutoDetector::Outcome::NoPorts:
         AutoDetect::AutoConnecting = false;
-        Prompter::current().message(QStringLiteral("Your Device cannot find any connected device with Serial Port."));
+        Prompter::current().notify(
+            QStringLiteral("Your Device cannot find any connected device with Serial Port."));
         break;
     case AutoDetector::Outcome::NotFound:
         AutoDetect::AutoConnecting = false;
-        Prompter::current().message(QStringLiteral("Please recheck Line connection and Device Setting of your device!\r\n"
-                                                   "Or Please restart power device.\r\n"
-                                                   "And then Retry [Auto Detect] again"));
+        Prompter::current().notify(
+            QStringLiteral("Please recheck Line connection and Device Setting of your device!\r\n"
+                           "Or Please restart power device.\r\n"
+                           "And then Retry [Auto Detect] again"));
         break;
     case AutoDetector::Outcome::Found:
         selectPort(result.port);
         Combo2->setCurrentIndex(result.baudPos);
-        Prompter::current().message(QStringLiteral("Detect Configuration Successfully!\r\nPorts: ") + result.port
-                                    + QStringLiteral(" ,Baud Rate:") + Combo2->currentText() + QStringLiteral("\r\n")
-                                    + result.reply);
+        Prompter::current().notify(QStringLiteral("Detect Configuration Successfully!\r\nPorts: ")
+                                       + result.port + QStringLiteral(" ,Baud Rate:")
+                                       + Combo2->currentText() + QStringLiteral("\r\n")
+                                       + result.reply,
+                                   QString(), Prompter::Severity::Information);
         break;
     }
 }

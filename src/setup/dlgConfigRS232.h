@@ -2,13 +2,14 @@
 
 #include "setup/PortProber.h"
 
+#include "setup/AutoDetect.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
-class AutoDetector;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -54,6 +55,7 @@ public:
 
 public slots:
     void cmdAutoConn_Click();
+    void searchFinished(const AutoDetector::Result &result);
 
 protected:
     void accept() override;

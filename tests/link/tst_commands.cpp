@@ -33,8 +33,7 @@ private slots:
         QCOMPARE(dialectFor(QStringLiteral("xABC-12")), DialectShort);
     }
 
-    // Channel numbers and per-channel strings; the short dialect leaves what it does not
-    // assign: the previous dialect's strings.
+    // Channel numbers and per-channel strings of each dialect.
     void queryTables()
     {
         InitCommandsChannelScpi();
@@ -43,8 +42,14 @@ private slots:
         QVERIFY(CmdStatus.isEmpty() && CmdMeasVolt4.isEmpty() && ovp(4).isEmpty());
         InitCommandsPlainScpi();
         QCOMPARE(QStringList({measVolt(3), ocp(2), setCurr(1)}), QStringList({":MEAS:VOLT?", ":CURR:PROT?", ":CURR?"}));
+        // A switch of dialect leaves nothing of the previous one: the short dialect has no
+        // protection queries, and back on channel SCPI (a failed four-channel type, then a
+        // three-channel supply) no "STATUS?" stays in the polling cycle.
         InitCommandsShort();
-        QCOMPARE(QStringList({CmdMeasVolt4, CmdStatus, CmdOvp1}), QStringList({"VOUT4?", "STATUS?", ":VOLT:PROT?"}));
+        QCOMPARE(QStringList({CmdMeasVolt4, CmdStatus, CmdOvp1, CmdError}), QStringList({"VOUT4?", "STATUS?", "", ""}));
+        InitCommandsChannelScpi();
+        QVERIFY(CmdStatus.isEmpty() && CmdMeasVolt4.isEmpty() && CmdSetVolt4.isEmpty());
+        QCOMPARE(CmdOutputStatus, QStringLiteral(":OUTP:STAT?"));
     }
 
     // One coupling code everywhere: 0 independent, 1 track, 2 parallel; entries a dialect

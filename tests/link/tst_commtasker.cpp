@@ -11,29 +11,47 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
-// A serial line whose supply answers from a table, at once. `duringQuery` runs while the
-// query "waits", as the event pumping of the real transport would let other code run.
+// A serial line whose supply answers from a table when the test says (answerPending).
+// `duringQuery` runs while a query waits for its answer, where timers and user actions of the
+// real program may run.
 class FakeSerialIo : public SerialIo
 {
     Q_OBJECT
 public:
     QStringList written;  // lines given to serialWrite
-    QStringList queried;  // lines given to serialQuery
+    QStringList queried;  // lines given to startQuery
     QHash<QString, QString> answers;
     std::function<void()> duringQuery;
 
     void serialWrite(const QString &line) override { written << line; }
-    QString serialQuery(const QString &line) override
+    void startQuery(const QString &line) override
     {
+        QVERIFY2(m_pending.isNull(), "a second query started while one was in flight");
         queried << line;
+        m_pending = line;
+    }
+    void cancelQuery() override { m_pending.clear(); }
+    // Finishes the query in flight, if any, with the table's answer.
+    void answerPending()
+    {
+        if (m_pending.isNull())
+            return;
         if (duringQuery)
             duringQuery();
-        return answers.value(line);
+        if (m_pending.isNull())
+            return;  // cancelled meanwhile
+        const QString answer = answers.value(std::exchange(m_pending, QString()));
+        emit queryFinished(answer);
     }
+    bool inFlight() const { return !m_pending.isNull(); }
     void pullCable() { emit linkFailed(QStringLiteral("device removed")); }
+
+private:
+    QString m_pending;
 };
 
 // A GPIB board that records what it was asked to do; the test finishes writes and reads.
@@ -121,10 +139,13 @@ struct Rig {
         return engine.ExecQueryTask(line, 5, target ? target : &receiver, QStringLiteral("Text"), CallLet, ack);
     }
     void cmd(const QString &line, bool ack = false) { engine.ExecCmdTask(line, 0, nullptr, QString(), CallMethod, ack); }
+    // One writer tick; a serial query it starts is answered before the next.
     void tick(int n = 1)
     {
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             engine.DoWriterTimer(100);
+            serial.answerPending();
+        }
     }
     // GPIB: finish the write in flight and answer it.
     void gpibAnswer(const QString &text)
@@ -199,6 +220,9 @@ private slots:
             engine.RspPush(QString::number(i));
         QCOMPARE(engine.RspCount, CommTasker::RingSize);
         QCOMPARE(engine.RspPop(), QStringLiteral("199"));
+        engine.RspTask(QString(5000, QLatin1Char('x')) + QStringLiteral("\n1.0V\n"));  // noise
+        QCOMPARE(engine.RspCount, 1);
+        QCOMPARE(engine.RspPop(), QStringLiteral("1.0V"));
 
         // GPIB: two answers arrive before the consume step; the bus ends a message, so an
         // answer without line feed is complete.
@@ -220,7 +244,7 @@ private slots:
             QVERIFY(serial.query(QLatin1String(q)));
         serial.tick(4);
         QCOMPARE(serial.receiver.texts, QStringList{QStringLiteral("0.5A")});
-        QCOMPARE(prompter.messageTexts(), QStringList({NoData, NoData}));
+        QCOMPARE(prompter.messageTexts(), QStringList({NoData}));  // one for the silent run
         QVERIFY(serial.engine.isIdle());
     }
 
@@ -251,13 +275,60 @@ private slots:
 
         clock.advanceMs(100);
         rig.tick();
-        QCOMPARE(rig.engine.LastTick, clock.secondsSinceMidnight());
+        QCOMPARE(rig.engine.LastTick, clock.monotonicSeconds());
         QVERIFY(rig.query(VoltQuery));
         rig.tick();
         clock.advanceMs(25000);
         rig.tick();
         QCOMPARE(rig.receiver.timeouts, 1);
         QCOMPARE(rig.timedOut.size(), 2);
+    }
+
+    // A supply that stops answering: one message for the silent stretch, shown with the
+    // engine already idle; commands still go out; after 20 s of unanswered queries the link
+    // is reset as for a pulled cable. An answer ends the stretch.
+    void silentSupply()
+    {
+        struct Watch : ScriptedPrompter {
+            CommTasker *engine = nullptr;
+            QList<bool> engineIdle;
+            void notify(const QString &text, const QString &title, Severity s) override
+            {
+                engineIdle << (!engine->QueryBusy && engine->OpMode == 0);
+                ScriptedPrompter::notify(text, title, s);
+            }
+        } prompter;
+        ScopedPrompter scoped(prompter);
+        FakeClock clock;
+        ScopedClock scopedClock(clock);
+        Rig rig(QStringLiteral("RS232"), true);
+        prompter.engine = &rig.engine;
+        rig.serial.answers.clear();
+        for (int ms = 0; ms <= 20000; ms += 100) {
+            rig.query(VoltQuery);  // the polling goes on
+            if (ms == 5000)
+                rig.cmd(QStringLiteral(":OUTP:STAT 0"));
+            rig.tick();
+            clock.advanceMs(100);
+        }
+        QCOMPARE(prompter.messageTexts(), QStringList{NoData});
+        QCOMPARE(prompter.engineIdle, QList<bool>{true});
+        QVERIFY(rig.serial.written.contains(QStringLiteral(":OUTP:STAT 0")));
+        QCOMPARE(rig.receiver.timeouts, 0);
+        rig.query(VoltQuery);
+        rig.tick();
+        QCOMPARE(rig.receiver.timeouts, 1);
+        QVERIFY(rig.engine.isIdle() && !rig.serial.inFlight());
+
+        prompter.clear();
+        Rig again(QStringLiteral("RS232"));
+        for (const QString &answer : {QString(), Volt1 + QLatin1Char('\n'), QString()}) {
+            again.serial.answers[VoltQuery] = answer;
+            again.query(VoltQuery);
+            again.tick();
+        }
+        QCOMPARE(prompter.messageTexts(), QStringList({NoData, NoData}));
+        QCOMPARE(again.receiver.texts, QStringList{Volt1});
     }
 
     // Cancelled queries finish at their tick without touching the line; one cancelled while
@@ -374,7 +445,7 @@ private slots:
             acceptedWhileClearing = rig.query(VoltQuery);
             rig.cmd(QStringLiteral("OUT0"));
             for (int i = 0; i < 10 && !engine.isIdle(); ++i)
-                engine.DoWriterTimer(100);
+                rig.tick();
             return engine.isIdle();
         };
         QVERIFY(rig.engine.ClearAllTasks());
@@ -398,7 +469,7 @@ private slots:
     {
         Rig rig(QStringLiteral("RS232"));
         rig.engine.QueriesPerCycle = 3;
-        rig.engine.ReadTimesMs = 250;
+        rig.engine.ReadTimesMs = 350;  // a query ends between ticks: 3 take 300 ms
         rig.host.queryTimerEnabled = true;
         for (int i = 0; i < 3; ++i)
             QVERIFY(rig.query(VoltQuery));
@@ -409,7 +480,7 @@ private slots:
         QCOMPARE(rig.host.reports, QStringList{QStringLiteral("Read Times Failed!/2000")});
         rig.engine.ReadTimesMs = 0;
         rig.tick(10);
-        rig.engine.ReadTimesMs = 250;
+        rig.engine.ReadTimesMs = 350;
         rig.host.queryTimerEnabled = false;
         QVERIFY(rig.query(VoltQuery));
         rig.tick(10);
@@ -485,9 +556,7 @@ private slots:
 
     // Kind 1 calls a method with the answer; kind 4 assigns a property ("Text" reaches
     // QLineEdit's "text" and raises its change); unknown members deliver nothing and never
-    // grow dynamic properties. The immediate reading for the panels: three decimals, only
-    // with the right unit letter; never a second exchange on the wire; a panel closing
-    // meanwhile is safe.
+    // grow dynamic properties; a panel closing while its answer is on the way is safe.
     void answersAreDelivered()
     {
         Rig rig(QStringLiteral("RS232"));
@@ -506,30 +575,33 @@ private slots:
         QVERIFY(field.dynamicPropertyNames().isEmpty() && rig.receiver.dynamicPropertyNames().isEmpty());
         QVERIFY(rig.engine.isIdle());
 
+        // The four-channel reading: three decimals, only with the right unit letter. It is
+        // queued like any query, so one started while another waits goes after it.
         rig.serial.answers[VoltQuery] = QStringLiteral("12.3456V\n");
         rig.serial.answers[QStringLiteral("IOUT1?")] = QStringLiteral("1.5V\n");
         rig.serial.answers[QStringLiteral("IOUT2?")] = QStringLiteral("0.25A\r\n");
-        QVERIFY(rig.engine.ExecQueryTaskQuad(VoltQuery, 5, &field, QStringLiteral("Text"), CallLet));
-        QCOMPARE(field.text(), QStringLiteral("12.346"));
-        QVERIFY(rig.engine.ExecQueryTaskQuad(QStringLiteral("IOUT1?"), 5, &field, QString(), 0));
-        QCOMPARE(field.text(), QStringLiteral("12.346"));
-        QVERIFY(rig.engine.ExecQueryTaskQuad(QStringLiteral("IOUT2?"), 5, &field, QString(), 0));
-        QCOMPARE(field.text(), QStringLiteral("0.250"));
-
-        rig.serial.queried.clear();
         rig.serial.answers[QStringLiteral("VOUT2?")] = QStringLiteral("5.000V\n");
+        rig.serial.queried.clear();
         rig.serial.duringQuery = [&] {
             rig.serial.duringQuery = nullptr;
-            QVERIFY(rig.engine.ExecQueryTaskQuad(VoltQuery, 5, &field, QString(), 0));
+            QVERIFY(rig.engine.ExecQueryTaskQuad(VoltQuery, 5, &field, QStringLiteral("Text"), CallLet));
         };
-        QVERIFY(rig.query(QStringLiteral("VOUT2?")));
+        QVERIFY(rig.query(QStringLiteral("VOUT2?"), &rig.receiver));
+        rig.tick(2);
+        QCOMPARE(rig.serial.queried, QStringList({QStringLiteral("VOUT2?"), VoltQuery}));
+        QCOMPARE(field.text(), QStringLiteral("12.346"));
+        QVERIFY(rig.engine.ExecQueryTaskQuad(QStringLiteral("IOUT1?"), 5, &field, QString(), 0));
         rig.tick();
-        QCOMPARE(rig.serial.queried, QStringList{QStringLiteral("VOUT2?")});
+        QCOMPARE(field.text(), QStringLiteral("12.346"));
+        QVERIFY(rig.engine.ExecQueryTaskQuad(QStringLiteral("IOUT2?"), 5, &field, QString(), 0));
+        rig.tick();
+        QCOMPARE(field.text(), QStringLiteral("0.250"));
 
         auto closing = std::make_unique<QLineEdit>();
         rig.serial.duringQuery = [&] { closing.reset(); };
         QVERIFY(rig.engine.ExecQueryTaskQuad(VoltQuery, 5, closing.get(), QString(), 0));
-        QVERIFY(!closing);
+        rig.tick();
+        QVERIFY(!closing && rig.engine.isIdle());
     }
 };
 

@@ -9,10 +9,21 @@
 #include "support/TestEnvironment.h"
 
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
+// Runs a search to its end (bounded): its result.
+AutoDetector::Result search(AutoDetector &detector, const QStringList &ports)
+{
+    QSignalSpy finished(&detector, &AutoDetector::finished);
+    detector.start(ports, dlgConfigRS232::baudList());
+    if (finished.isEmpty() && !finished.wait(20000))
+        return {};
+    return finished.first().first().value<AutoDetector::Result>();
+}
+
 const QString Idn = QStringLiteral("ZEP,NV-3202,SN0001,V1.00\n");
 const QStringList Bauds = dlgConfigRS232::baudList();
 }
@@ -51,29 +62,27 @@ private slots:
             prober.openable = {QStringLiteral("ttyS0")};
             prober.answer = [&c](const QString &, int, int nth) { return nth == 0 ? c.first : c.later; };
             AutoDetector detector(prober);
-            int waits = 0;
-            detector.setWaiter([&](int ms) { waits += ms == AutoDetector::ReplyWaitMs; });
-            const auto result = detector.run({QStringLiteral("ttyS0")}, Bauds);
+            detector.setReplyWaitMs(0);
+            const auto result = search(detector, {QStringLiteral("ttyS0")});
             QCOMPARE(result.outcome, c.outcome);
             QCOMPARE(prober.probes.size(), c.probes);
-            QCOMPARE(waits, int(c.probes));
             if (c.outcome == AutoDetector::Outcome::Found)
                 QCOMPARE(result.reply, Idn);
         }
     }
 
-    // No usable port: nothing is probed. Cancel during the real pause (which keeps the event
-    // loop running): no further probe, the port is closed.
+    // No usable port: nothing is probed. Cancel during the pause for a reply: no further
+    // probe, the port is closed.
     void noPortsAndCancel()
     {
         FakeProber prober;
         AutoDetector detector(prober);
-        QCOMPARE(detector.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::NoPorts);
+        QCOMPARE(search(detector, {QStringLiteral("ttyS0")}).outcome, AutoDetector::Outcome::NoPorts);
         QVERIFY(prober.probes.isEmpty());
 
         prober.openable = {QStringLiteral("ttyS0")};
         QTimer::singleShot(100, &detector, [&] { detector.cancel(); });
-        QCOMPARE(detector.run({QStringLiteral("ttyS0")}, Bauds).outcome, AutoDetector::Outcome::Cancelled);
+        QCOMPARE(search(detector, {QStringLiteral("ttyS0")}).outcome, AutoDetector::Outcome::Cancelled);
         QCOMPARE(prober.probes.size(), 1);
         QVERIFY(!prober.isOpen() && !detector.isRunning());
     }
@@ -107,7 +116,10 @@ private slots:
         dlg.addPort(silentServer.portName());
         QTimer::singleShot(0, &dlg, [&dlg] {
             dlg.findChild<QPushButton *>(QStringLiteral("cmdAutoConn"))->click();
-            dlg.findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
+            QPushButton *ok = dlg.findChild<QPushButton *>(QStringLiteral("OKButton"));
+            // The window stays alive during the search; OK is taken once it has ended.
+            QObject::connect(&dlg.autoDetector(), &AutoDetector::finished, ok, &QPushButton::click,
+                             Qt::QueuedConnection);
         });
         QVERIFY(dlg.Execute());
 

@@ -153,13 +153,15 @@ private slots:
     void autoDetectFailures()
     {
         Fixture f;
-        f.dlg.autoDetector().setWaiter([](int) {});
-        QVERIFY(!f.execute([&] {
-            f.button("cmdAutoConn")->click();  // nothing opens
+        f.dlg.autoDetector().setReplyWaitMs(0);
+        int searches = 0;
+        connect(&f.dlg.autoDetector(), &AutoDetector::finished, this, [&] {
+            // First nothing opens, then nothing answers.
             f.prober->openable = SystemPorts;
-            f.button("cmdAutoConn")->click();  // nothing answers
-            f.button("CancelButton")->click();
-        }));
+            const char *next = ++searches == 1 ? "cmdAutoConn" : "CancelButton";
+            QTimer::singleShot(0, this, [&f, next] { f.button(next)->click(); });
+        });
+        QVERIFY(!f.execute([&] { f.button("cmdAutoConn")->click(); }));
         QCOMPARE(prompter.messageTexts(),
                  QStringList({"Your Device cannot find any connected device with Serial Port.",
                               "Please recheck Line connection and Device Setting of your device!\r\n"
@@ -176,13 +178,14 @@ private slots:
         const QStringList before = allStored();
         Fixture f;
         f.prober->openable = SystemPorts;
-        int opensAtRelease = -1, waits = 0;
+        int opensAtRelease = -1, probes = 0;
         f.dlg.setReleaseEnginePort([&] { opensAtRelease = f.prober->opens; });
         bool progressShown = false;
-        f.dlg.autoDetector().setWaiter([&](int) {
+        f.dlg.autoDetector().setReplyWaitMs(20);
+        connect(&f.dlg.autoDetector(), &AutoDetector::probing, this, [&] {
             progressShown = f.progressVisible();
-            if (++waits == 4)
-                f.button("CancelButton")->click();
+            if (++probes == 4)  // cancelled while the fourth probe waits for its reply
+                QTimer::singleShot(0, this, [&f] { f.button("CancelButton")->click(); });
         });
         QVERIFY(!f.execute([&] { f.button("cmdAutoConn")->click(); }));
         QCOMPARE(opensAtRelease, 0);

@@ -1,13 +1,11 @@
 #include "link/transport/SerialTransport.h"
 
-#include "common/Wait.h"
 #include "link/Commands.h"
-
-#include <QTimer>
 
 namespace {
 
 constexpr char Terminator = '\n';
+constexpr qint64 ReadChunkBytes = 16 * 1024;
 
 bool endsWithTerminator(const QString &text)
 {
@@ -19,6 +17,10 @@ bool endsWithTerminator(const QString &text)
 SerialTransport::SerialTransport(QObject *parent)
     : SerialIo(parent)
 {
+    m_readTimer.setSingleShot(true);
+    m_readTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_readTimer, &QTimer::timeout, this, &SerialTransport::onReadTimer);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialTransport::drainPort);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialTransport::onError);
 }
 
@@ -43,12 +45,13 @@ bool SerialTransport::open(const QString &portName, int baudRate)
     }
     m_error.clear();
     send(Commands::remote());
-    Wait::ms(OpenSettleMs);
     return m_port.isOpen();
 }
 
 void SerialTransport::close()
 {
+    cancelQuery();
+    m_input.clear();
     if (m_port.isOpen())
         m_port.close();
 }
@@ -61,11 +64,25 @@ void SerialTransport::send(const QString &line)
     m_port.flush();
 }
 
+void SerialTransport::drainPort()
+{
+    while (m_port.isOpen() && m_port.bytesAvailable() > 0) {
+        const QByteArray chunk = m_port.read(ReadChunkBytes);
+        if (chunk.isEmpty())
+            break;
+        // Nobody asked: nothing to pair it with, so it is not kept.
+        if (m_step == Step::Idle)
+            continue;
+        if (m_input.append(chunk.constData(), chunk.size()) > 0)
+            emit traceLine(QStringLiteral("RS232: a line longer than %1 bytes was dropped")
+                               .arg(BoundedInput::MaxLineBytes));
+    }
+}
+
 QString SerialTransport::takeInput()
 {
-    if (!m_port.isOpen())
-        return QString();
-    return QString::fromLatin1(m_port.readAll());
+    drainPort();
+    return QString::fromLatin1(m_input.take());
 }
 
 void SerialTransport::serialWrite(const QString &line)
@@ -76,32 +93,67 @@ void SerialTransport::serialWrite(const QString &line)
     send(out);
 }
 
-QString SerialTransport::serialQuery(const QString &line)
+void SerialTransport::startQuery(const QString &line)
 {
-    if (!m_port.isOpen())
-        return QString();  // a closed or failed port has nothing to wait for
+    cancelQuery();
+    if (!m_port.isOpen()) {
+        // A closed or failed port has nothing to wait for; still answer from the event loop.
+        m_step = Step::Rest;
+        m_partial.clear();
+        m_readTimer.start(0);
+        return;
+    }
+    drainPort();  // stale bytes belong to no query
+    m_input.clear();
+    m_partial.clear();
     send(line);
-    Wait::pumpEvents();
-    if (line == QLatin1String("*IDN?"))
-        Wait::ms(IdnExtraWaitMs);
-    Wait::ms(ReadWaitMs);
-    QString text = takeInput();
-    if (text.isEmpty()) {
-        Wait::pumpEvents();
-        Wait::ms(RetryWaitMs);
-        text = takeInput();
+    m_step = Step::FirstRead;
+    const bool identity = line == QLatin1String("*IDN?");
+    m_readTimer.start(ReadWaitMs + (identity ? IdnExtraWaitMs : 0));
+}
+
+void SerialTransport::cancelQuery()
+{
+    m_readTimer.stop();
+    m_step = Step::Idle;
+    m_partial.clear();
+}
+
+void SerialTransport::onReadTimer()
+{
+    const QString text = m_partial + takeInput();
+    switch (m_step) {
+    case Step::Idle:
+        return;
+    case Step::FirstRead:
+        if (text.isEmpty()) {
+            m_step = Step::Retry;
+            m_readTimer.start(RetryWaitMs);
+            return;
+        }
+        [[fallthrough]];
+    case Step::Retry:
         if (text.isEmpty())
-            return QString();
+            return finishQuery(QString());
+        if (!endsWithTerminator(text)) {
+            m_partial = text;
+            m_step = Step::Rest;
+            m_readTimer.start(ContinueWaitMs);
+            return;
+        }
+        return finishQuery(text);
+    case Step::Rest:
+        return finishQuery(endsWithTerminator(text) ? text : QString());
     }
-    if (!endsWithTerminator(text)) {
-        Wait::pumpEvents();
-        Wait::ms(ContinueWaitMs);
-        text += takeInput();
-        if (!endsWithTerminator(text))
-            return QString();
-    }
-    m_lastAnswer = text;
-    return text;
+}
+
+void SerialTransport::finishQuery(const QString &text)
+{
+    m_step = Step::Idle;
+    m_partial.clear();
+    if (!text.isEmpty())
+        m_lastAnswer = text;
+    emit queryFinished(text);
 }
 
 void SerialTransport::onError(QSerialPort::SerialPortError error)
@@ -110,11 +162,14 @@ void SerialTransport::onError(QSerialPort::SerialPortError error)
         || error == QSerialPort::NotOpenError || !m_port.isOpen() || m_failed) {
         return;
     }
-    // The port is gone (cable or adapter pulled, or the other end closed). Close it from
-    // the event loop, not inside QSerialPort's own notification, and say so once.
+    // The port is gone (cable or adapter pulled, or the other end closed). Close it and say
+    // so once, from the event loop rather than inside QSerialPort's own notification; a
+    // transport deleted meanwhile says nothing.
     m_failed = true;
     m_error = QStringLiteral("The serial port %1 stopped working (%2)")
                   .arg(m_port.portName(), m_port.errorString());
-    QTimer::singleShot(0, this, [this] { close(); });
-    emit linkFailed(m_error);
+    QTimer::singleShot(0, this, [this] {
+        close();
+        emit linkFailed(m_error);
+    });
 }
