@@ -1,0 +1,160 @@
+// The real main window and layout 1 against a virtual supply that misbehaves: its cable is
+// pulled, it stops answering, a recall lands anywhere in the polling cycle. Nothing may hang,
+// stack messages or outlive what it uses.
+#include "MainwinRig.h"
+
+#include "common/Clock.h"
+#include "panels/ChannelPanel.h"
+#include "settings/SettingsStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString TimeoutText = QStringLiteral("Operation Timeout, Causes Reset Now.");
+const QString NoDataText = QStringLiteral("Cannot get Data from device!");
+
+// The message boxes on screen now.
+QList<QMessageBox *> shownBoxes()
+{
+    QList<QMessageBox *> boxes;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            boxes << box;
+    }
+    return boxes;
+}
+
+void rememberSerial(const QString &port)
+{
+    SettingsStore::write(SettingKeys::CommType, "RS232");
+    SettingsStore::write(SettingKeys::ComPort, port);
+    SettingsStore::writeInt(SettingKeys::BaudRate, 115200);
+}
+
+} // namespace
+
+class TestHostileLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+
+    // The cable is pulled while the panel polls: within a second the window is reset and the
+    // real message box says so; pressing OK touches nothing that is gone. Once the supply is
+    // back on its line, the on-line button connects again.
+    void pulledCableThenOnLineAgain()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("line"));
+        auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-3202"));
+        auto server = std::make_unique<sim::PtySupplyServer>(*supply);
+        server->setWireTimeEmulation(false);
+        QVERIFY(server->start(link));
+        rememberSerial(link);
+        auto w = makeWindow(true);
+        w->toolButton("OnOffLine")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
+        w->DoOutput(true);
+        const int polled = int(supply->receivedLines().size());
+        QTRY_VERIFY_WITH_TIMEOUT(supply->receivedLines().size() > polled + 6, 10000);
+
+        QElapsedTimer pulled;
+        pulled.start();
+        server->dropLink();
+        QTRY_VERIFY_WITH_TIMEOUT(!shownBoxes().isEmpty(), 1000);
+        QVERIFY(pulled.elapsed() < 1000);
+        QCOMPARE(shownBoxes().size(), 1);
+        QMessageBox *box = shownBoxes().first();
+        QCOMPARE(box->text(), TimeoutText);
+        QCOMPARE(w->MainFormState(), 0);  // reset before the message shows
+        QVERIFY(!w->OperatorForm() && !w->QueryTimer.isActive());
+        QTest::qWait(300);  // nothing stacks behind it
+        QCOMPARE(shownBoxes().size(), 1);
+        box->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(shownBoxes().isEmpty());
+
+        server = std::make_unique<sim::PtySupplyServer>(*supply);
+        QVERIFY(server->start(link));
+        const int before = int(supply->receivedLines().size());
+        w->toolButton("OnOffLine")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
+        QCOMPARE(w->MainFormState(), 3);
+        QCOMPARE(supply->receivedLines().mid(before, 2), (QStringList{"REMOTE", "*IDN?"}));
+        QVERIFY(shownBoxes().isEmpty());
+    }
+
+    // The supply stops answering while polled: one message, however long it lasts; the
+    // output can still be switched off; after 20 s of silence the link is reset as for a
+    // pulled cable. Answering again, it is reconnected by the on-line button.
+    void silentSupplyThenBack()
+    {
+        InstalledPrompter prompter;
+        FakeClock clock;
+        ScopedClock scopedClock(clock);
+        SimSupply sim("XPP-3202");
+        rememberSerial(sim.port());
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        w->DoOutput(true);
+        QTRY_VERIFY(sim.supply->outputOn());
+
+        sim.supply->faults().dropAnswers = 1 << 30;
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.messageTexts(), QStringList{NoDataText}, 5000);
+        const int silentFrom = sim.lineCount();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.lineCount() > silentFrom + 5, 10000);  // still polling
+        QCOMPARE(prompter.messageTexts(), QStringList{NoDataText});
+
+        w->DoOutput(false);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(silentFrom).contains(":OUTP:STAT 0"), 5000);
+        QTRY_VERIFY(!sim.supply->outputOn());
+        QCOMPARE(w->MainFormState(), 3);
+
+        w->DoOutput(true);  // asking again, 21 s into the silence
+        clock.advanceMs(21000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 5000);
+        QCOMPARE(prompter.messageTexts(), (QStringList{NoDataText, TimeoutText}));
+
+        sim.supply->faults().dropAnswers = 0;
+        w->toolButton("OnOffLine")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
+    }
+
+    // A memory recall started at each of the twelve steps of layout 1's polling cycle goes
+    // through: the supply gets the recall, the window stays connected, no time-out.
+    void recallAtEveryStepOfTheCycle()
+    {
+        InstalledPrompter prompter;
+        SimSupply sim("XPP-3202");
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        auto *panel = qobject_cast<ChannelPanel *>(w->OperatorForm());
+        QVERIFY(panel);
+        for (int step = 0; step < 12; ++step) {
+            w->DoOutput(true);
+            QTRY_VERIFY_WITH_TIMEOUT(panel->QueryIndex == step, 10000);
+            const int before = sim.lineCount();
+            onNextDialog("dlgRecallData", [step](QDialog *d) {
+                d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(step % 10);
+                pressButton(d, "OKButton");
+            });
+            w->mnuRecallMemory_Click();
+            const QString recall = QStringLiteral("*RCL %1").arg(step % 10);
+            QTRY_VERIFY2_WITH_TIMEOUT(sim.linesSince(before).contains(recall), qPrintable(recall), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !w->findChild<QDialog *>("dlgWaitRsp")->isVisible(), 10000);
+            QCOMPARE(w->MainFormState(), 3);
+        }
+        QVERIFY(prompter.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestHostileLine)
+#include "tst_hostileline.moc"
