@@ -100,7 +100,15 @@ int main(int argc, char **argv)
     const double ns = run(engine, serial, target, Tasks);
     const long rssAfter = vmRssKb();
 
+    // The writer tick alone, with nothing to do (most ticks while polling).
+    QElapsedTimer idle;
+    idle.start();
+    for (long i = 0; i < Tasks; ++i)
+        engine.DoWriterTimer(100);
+    const double idleNs = double(idle.nsecsElapsed()) / double(Tasks);
+
     std::printf("tasks:            %ld (plus %ld warm-up)\n", Tasks, Warmup);
+    std::printf("ns per idle tick: %.0f (DoWriterTimer with empty rings)\n", idleNs);
     std::printf("delivered:        %ld\n", target.received);
     std::printf("ns per task:      %.0f (queue, write, pair, deliver by name)\n", ns / Tasks);
     std::printf("VmRSS before:     %ld kB\n", rssBefore);

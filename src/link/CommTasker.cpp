@@ -6,6 +6,7 @@
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
 
+#include <QHash>
 #include <QMetaMethod>
 #include <QScopedValueRollback>
 #include <QMetaProperty>
@@ -65,20 +66,32 @@ bool invokeByName(QObject *obj, const QString &name, const QString *arg)
                : method.invoke(obj, Qt::DirectConnection);
 }
 
-// Assigns `value` to the declared property `name` of `obj`. A name written with a capital
-// first letter ("Text") also reaches the Qt property spelled in lower case ("text").
-// Never creates a dynamic property.
-bool assignProperty(QObject *obj, const QString &name, const QString &value)
+// The index of the declared property `name` of `mo`; a name written with a capital first
+// letter ("Text") also reaches the Qt property spelled in lower case ("text"). Answers for
+// the same few targets arrive several times a second, so the look-up is remembered.
+int propertyIndex(const QMetaObject *mo, const QString &name)
 {
-    if (name.isEmpty())
-        return false;
-    const QMetaObject *mo = obj->metaObject();
+    static QHash<std::pair<const QMetaObject *, QString>, int> known;
+    const auto key = std::make_pair(mo, name);
+    if (const auto it = known.constFind(key); it != known.cend())
+        return *it;
     int index = mo->indexOfProperty(name.toLatin1().constData());
     if (index < 0) {
         QString lower = name;
         lower[0] = lower[0].toLower();
         index = mo->indexOfProperty(lower.toLatin1().constData());
     }
+    known.insert(key, index);
+    return index;
+}
+
+// Assigns `value` to the declared property `name` of `obj`. Never creates a dynamic property.
+bool assignProperty(QObject *obj, const QString &name, const QString &value)
+{
+    if (name.isEmpty())
+        return false;
+    const QMetaObject *mo = obj->metaObject();
+    const int index = propertyIndex(mo, name);
     if (index < 0)
         return false;
     const QMetaProperty property = mo->property(index);
@@ -466,24 +479,32 @@ bool CommTasker::deliverQuad(QObject *target, const Task &task)
 
 void CommTasker::RspTask(const QString &received)
 {
-    for (const QChar c : received) {
-        if (c != QLatin1Char('\n') && c != QLatin1Char('\r')) {
-            if (m_rspDropping)
-                continue;
-            if (RspLine.size() >= MaxLineChars) {
+    const QStringView text(received);
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = from;
+        while (end < text.size() && text[end] != QLatin1Char('\n') && text[end] != QLatin1Char('\r'))
+            ++end;
+        // Characters up to the terminator (or the end of this chunk) continue the line.
+        if (!m_rspDropping) {
+            if (RspLine.size() + (end - from) > MaxLineChars) {
                 trace(QStringLiteral("a line longer than %1 characters was dropped").arg(MaxLineChars));
                 RspLine.clear();
                 m_rspDropping = true;
-                continue;
+            } else {
+                RspLine += text.mid(from, end - from);
             }
-            RspLine += c;
-            continue;
         }
-        m_rspDropping = false;
-        // Lines mentioning "bit" are status chatter, never an answer.
-        if (!RspLine.isEmpty() && !RspLine.contains(QLatin1String("bit"), Qt::CaseInsensitive))
+        if (end == text.size())
+            return;
+        // A terminator: the line is complete. Lines mentioning "bit" are status chatter,
+        // never an answer.
+        if (!m_rspDropping && !RspLine.isEmpty()
+            && !RspLine.contains(QLatin1String("bit"), Qt::CaseInsensitive))
             RspPush(RspLine);
         RspLine.clear();
+        m_rspDropping = false;
+        from = end + 1;
     }
 }
 
