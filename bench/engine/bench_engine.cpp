@@ -1,6 +1,7 @@
 // Queues and consumes one million query tasks through the engine over a serial line that
 // answers at once, and shows the time per task and that memory stays flat.
 
+#include "BenchSupport.h"
 #include "link/CommTasker.h"
 #include "link/SerialIo.h"
 
@@ -48,18 +49,6 @@ public:
 private:
     QString m_text;
 };
-
-long vmRssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 // Queues up to the ring limit, then ticks until the ring is empty; `total` tasks in all.
 double run(CommTasker &engine, InstantSerial &serial, Readout &target, long total)

@@ -4,7 +4,7 @@
 //  2. delay from a voltage change at the supply to the new value on the panel's readout
 //     (supply in process, so the change can be made at a known moment).
 #include "MainwinRig.h"
-#include "BenchWait.h"
+#include "BenchSupport.h"
 #include "panels/ChannelPanel.h"
 
 #include <QAbstractButton>

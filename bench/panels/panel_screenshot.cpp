@@ -1,7 +1,7 @@
 // Saves a picture of the main window with layout 1 connected to the virtual supply, polling
 // with the output on: panel_screenshot [file.png] (default /tmp/panel1.png).
 #include "MainwinRig.h"
-#include "BenchWait.h"
+#include "BenchSupport.h"
 #include "panels/ChannelPanel.h"
 
 #include <QApplication>

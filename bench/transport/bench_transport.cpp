@@ -4,7 +4,8 @@
 //    answer is there, with and without the supply's wire-time emulation, and through the
 //    program's serial query with its fixed waits;
 //  - CPU time the task engine spends per second of polling (zep-sim in its own process).
-#include "BenchWait.h"
+#include "BenchSupport.h"
+#include "common/Prompter.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "link/transport/SerialTransport.h"
@@ -83,18 +84,6 @@ double serialQueryRate(sim::PtySupplyServer &server, int baud, int seconds)
     transport.startQuery(QString::fromLatin1(Query.trimmed()));
     loop.exec();
     return trips * 1000.0 / double(t.elapsed());
-}
-
-long vmRssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 // The engine polls a supply whose line floods 1 MiB lines as fast as the program reads them;
@@ -224,6 +213,9 @@ void enginePolling(int seconds)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // No windows here: what the engine would tell the user is counted instead.
+    ScriptedPrompter prompter;
+    ScopedPrompter scopedPrompter(prompter);
     const int seconds = 3;
     auto supply = sim::VirtualSupply::create(QStringLiteral("ZEP-2303"));
     sim::PtySupplyServer server(*supply);
@@ -247,6 +239,7 @@ int main(int argc, char **argv)
     enginePolling(5);
     // An argument sets the flood's length in seconds (60 by default).
     floodMemory(argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 60);
+    std::printf("messages the engine raised: %lld\n", qlonglong(prompter.messages.size()));
     return 0;
 }
 
