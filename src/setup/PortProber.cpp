@@ -39,8 +39,7 @@ QByteArray SerialPortProber::readAll()
 {
     if (!m_port.isOpen())
         return {};
-    m_port.waitForReadyRead(0);  // collect bytes that arrived since the last event-loop pass
-    return m_port.readAll();
+    return m_port.readAll();  // the event loop ran during the pause and collected the reply
 }
 
 bool PortLister::deviceExists(const QString &name)
