@@ -52,8 +52,12 @@ private:
     std::unique_ptr<MDIForm1> w;
     InstalledPrompter prompter;
 
-    // Waits until every queued task has been written and answered.
-    void settle() { QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 20000); }
+    // Waits until every queued task has been written and answered, and the supply has read
+    // every line written.
+    void settle()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && sim->server->unreadBytes() == 0, 20000);
+    }
     FrontPanel &panel() { return *w->OperatorForm(); }
     template<class T = QWidget>
     T *control(const QString &name) { return panel().findChild<T *>(name); }
