@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -227,14 +226,6 @@ void PtySupplyServer::handleLine(const QByteArray &raw)
                 send(bytes);
         });
     }
-}
-
-int PtySupplyServer::unreadBytes() const
-{
-    int n = 0;
-    if (m_master < 0 || ::ioctl(m_master, FIONREAD, &n) != 0)
-        return 0;
-    return n;
 }
 
 qsizetype PtySupplyServer::inject(const char *data, qsizetype size)

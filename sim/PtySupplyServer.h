@@ -51,9 +51,6 @@ public:
     // port sees an error; the link is removed.
     void dropLink();
 
-    // Bytes the program has written that the supply has not read yet.
-    int unreadBytes() const;
-
     // Fault: bytes the supply did not mean to send (noise, a flood). Writes what the line
     // takes now and returns how many bytes that was.
     qsizetype inject(const char *data, qsizetype size);

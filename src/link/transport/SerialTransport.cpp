@@ -44,6 +44,7 @@ bool SerialTransport::open(const QString &portName, int baudRate)
         return false;
     }
     m_error.clear();
+    m_linesSent = 0;
     send(Commands::remote());
     return m_port.isOpen();
 }
@@ -62,6 +63,7 @@ void SerialTransport::send(const QString &line)
         return;
     m_port.write(line.toLatin1() + Terminator);
     m_port.flush();
+    ++m_linesSent;
 }
 
 void SerialTransport::drainPort()

@@ -39,6 +39,9 @@ public:
     // Bytes received and not yet taken by a query (the bounded buffer and the port's own).
     qsizetype bufferedBytes() const { return m_input.size() + m_port.bytesAvailable(); }
 
+    // Lines sent since the port was opened ("REMOTE" included).
+    quint64 linesSent() const { return m_linesSent; }
+
     // The last complete answer a query returned.
     QString lastAnswer() const { return m_lastAnswer; }
 
@@ -66,5 +69,6 @@ private:
     QString m_partial;
     QString m_error;
     QString m_lastAnswer;
+    quint64 m_linesSent = 0;
     bool m_failed = false;
 };
