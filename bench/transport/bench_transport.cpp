@@ -86,6 +86,48 @@ double serialQueryRate(sim::PtySupplyServer &server, int baud, int seconds)
     return trips * 1000.0 / double(t.elapsed());
 }
 
+// A polling target as the panels have: a "Text" property.
+class Field : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Text READ text WRITE setText)
+public:
+    QString text() const { return m_text; }
+    void setText(const QString &t) { m_text = t; ++deliveries; }
+    int deliveries = 0;
+
+private:
+    QString m_text;
+};
+
+// The engine on a serial line, polling the six readings of a three-channel supply at the
+// main window's 166 ms.
+struct PolledLink {
+    SerialTransport transport;
+    CommTasker engine;
+    Field field;
+    QTimer poll;
+    int step = 0;
+
+    bool open(const QString &port)
+    {
+        if (!transport.open(port, 115200))
+            return false;
+        Commands::InitCommandsChannelScpi();
+        engine.CommType = QStringLiteral("RS232");
+        engine.setSerialIo(&transport);
+        const QStringList cycle{Commands::CmdMeasVolt1, Commands::CmdMeasCurr1, Commands::CmdMeasVolt2,
+                                Commands::CmdMeasCurr2, Commands::CmdMeasVolt3, Commands::CmdMeasCurr3};
+        poll.setInterval(166);
+        QObject::connect(&poll, &QTimer::timeout, [this, cycle] {
+            if (engine.ExecQueryTask(cycle[step % cycle.size()], 5, &field, QStringLiteral("Text"), CallLet))
+                ++step;
+        });
+        poll.start();
+        return true;
+    }
+};
+
 // The engine polls a supply whose line floods 1 MiB lines as fast as the program reads them;
 // the resident size is compared with the same polling before the flood.
 void floodMemory(int seconds)
@@ -93,22 +135,11 @@ void floodMemory(int seconds)
     auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-3202"));
     sim::PtySupplyServer server(*supply);
     server.setWireTimeEmulation(false);
-    SerialTransport transport;
-    if (!server.start() || !transport.open(server.portName(), 115200)) {
+    PolledLink link;
+    if (!server.start() || !link.open(server.portName())) {
         std::printf("flood: cannot open the line\n");
         return;
     }
-    Commands::InitCommandsChannelScpi();
-    CommTasker engine;
-    engine.CommType = QStringLiteral("RS232");
-    engine.setSerialIo(&transport);
-    QObject field;
-    QTimer poll;
-    poll.setInterval(166);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        engine.ExecQueryTask(Commands::CmdMeasVolt1, 5, &field, QStringLiteral("objectName"), CallLet);
-    });
-    poll.start();
     benchWaitMs(3000);
     const long idle = vmRssKb();
 
@@ -134,7 +165,7 @@ void floodMemory(int seconds)
     std::printf("flood of 1 MiB lines for %d s (%.0f MiB sent, polling on): VmRSS idle %ld kB, "
                 "highest %ld kB (%+ld kB)\n",
                 seconds, double(sent) / (1 << 20), idle, most, most - idle);
-    transport.close();
+    link.transport.close();
     server.stop();
 }
 
@@ -146,19 +177,6 @@ double cpuSeconds()
            + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// A polling target as the panels have: a "Text" property.
-class Field : public QObject
-{
-    Q_OBJECT
-    Q_PROPERTY(QString Text READ text WRITE setText)
-public:
-    QString text() const { return m_text; }
-    void setText(const QString &t) { m_text = t; ++deliveries; }
-    int deliveries = 0;
-
-private:
-    QString m_text;
-};
 
 void enginePolling(int seconds)
 {
@@ -172,26 +190,11 @@ void enginePolling(int seconds)
     while (!QFileInfo(link).isSymLink() && wait.elapsed() < 10000)
         benchWaitMs(20);
 
-    SerialTransport transport;
-    if (!transport.open(link, 115200)) {
+    PolledLink polled;
+    if (!polled.open(link)) {
         std::printf("engine polling: cannot open %s\n", qPrintable(link));
         return;
     }
-    Commands::InitCommandsChannelScpi();
-    CommTasker engine;
-    engine.CommType = QStringLiteral("RS232");
-    engine.setSerialIo(&transport);
-    Field field;
-    const QStringList cycle{Commands::CmdMeasVolt1, Commands::CmdMeasCurr1, Commands::CmdMeasVolt2,
-                            Commands::CmdMeasCurr2, Commands::CmdMeasVolt3, Commands::CmdMeasCurr3};
-    int step = 0;
-    QTimer queryTimer;  // the main window's 166 ms polling clock
-    queryTimer.setInterval(166);
-    QObject::connect(&queryTimer, &QTimer::timeout, [&] {
-        if (engine.ExecQueryTask(cycle[step % cycle.size()], 5, &field, QStringLiteral("Text"), CallLet))
-            ++step;
-    });
-    queryTimer.start();
 
     const double cpu0 = cpuSeconds();
     QElapsedTimer t;
@@ -199,11 +202,11 @@ void enginePolling(int seconds)
     benchWaitMs(seconds * 1000);
     const double wall = double(t.elapsed()) / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
-    queryTimer.stop();
+    polled.poll.stop();
     std::printf("engine polling (zep-sim process, 166 ms poll, 100 ms writer tick): %.1f answers/s, "
                 "CPU %.1f ms per second (%.2f %%)\n",
-                field.deliveries / wall, cpu * 1000.0 / wall, cpu * 100.0 / wall);
-    transport.close();
+                polled.field.deliveries / wall, cpu * 1000.0 / wall, cpu * 100.0 / wall);
+    polled.transport.close();
     sim.terminate();
     sim.waitForFinished(5000);
 }
