@@ -180,7 +180,8 @@ private:
     bool running() const { return m_mainFormState == 3; }
     bool readyForActions() const;
     void queueCommand(const QString &command);
-    void openSerial(const QString &port, int baud);
+    // False (and the reason told) when the port cannot be opened.
+    bool openSerial(const QString &port, int baud);
     void closeLinks();
     void releaseWindows();
     QMdiSubWindow *addChild(QWidget *widget);

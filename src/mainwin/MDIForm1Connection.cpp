@@ -62,7 +62,8 @@ void MDIForm1::SetupSerialPort(const QString &port, int baud)
             return;
         ResetAll();
     }
-    openSerial(port, baud);
+    if (!openSerial(port, baud))
+        return;
     // The supply needs a moment after "REMOTE" before it answers; identification starts
     // when SettleTimer fires. Meanwhile the window counts as identifying.
     m_mainFormState = 1;
@@ -85,7 +86,7 @@ void MDIForm1::offerSerialPort(const QString &path)
     m_c.interfaces->offerPort(path);
 }
 
-void MDIForm1::openSerial(const QString &port, int baud)
+bool MDIForm1::openSerial(const QString &port, int baud)
 {
     closeLinks();
     Commands::CmdTerminator = QStringLiteral("\n");
@@ -93,10 +94,16 @@ void MDIForm1::openSerial(const QString &port, int baud)
     if (m_c.links)
         m_serial = m_c.links->openSerial(port, baud, &error);
     m_baudRate = baud;
-    m_engine.setSerialIo(m_serial.get());
-    // Errors while opening are not fatal here: identification fails by its own deadline.
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
+        // Nothing could answer on a port that is not open: say why, with the system's reason,
+        // instead of waiting for the identification deadline.
         trace(QStringLiteral("RS232: ") + error);
+        closeLinks();
+        Prompter::current().notify(error, QString(), Prompter::Severity::Critical);
+        return false;
+    }
+    m_engine.setSerialIo(m_serial.get());
+    return true;
 }
 
 void MDIForm1::closeLinks()

@@ -15,6 +15,7 @@
 #include <QMdiArea>
 #include <QProgressBar>
 #include <QtTest>
+#include <unistd.h>
 
 namespace {
 
@@ -120,6 +121,31 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim.lineCount() > polled + 3, 10000);
         sim.server->dropLink();
         checkResetAfterLinkFailure(*w, prompter);
+    }
+
+    // A port that cannot be opened is said at once with the system's reason (and, where it is
+    // a permission, how to get it); nothing waits for the identification deadline.
+    void portThatCannotBeOpened()
+    {
+        InstalledPrompter prompter;
+        auto w = makeWindow();
+        w->SetupSerialPort(QStringLiteral("/nonexistent/zep-port"), 9600);
+        QCOMPARE(w->MainFormState(), 0);
+        QCOMPARE(prompter.messages.size(), 1);
+        const QString text = prompter.messages.first().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Cannot open /nonexistent/zep-port: ")) && text.size() > 36,
+                 qPrintable(text));
+        QVERIFY(w->menuItem("mnuRS232")->isEnabled() && !w->SettleTimer.isActive());
+
+        if (::geteuid() == 0)
+            return;  // root opens any device: no permission to be refused
+        SimSupply sim("XPP-3202");
+        QVERIFY(QFile::setPermissions(sim.server->slaveName(), QFileDevice::Permissions()));
+        prompter.clear();
+        w->SetupSerialPort(sim.port(), 9600);
+        QCOMPARE(w->MainFormState(), 0);
+        QVERIFY2(prompter.messageTexts().value(0).contains(QStringLiteral("dialout")),
+                 qPrintable(prompter.messageTexts().value(0)));
     }
 
     // Every catalogue model offered in the menu is identified to its layout and dialect.

@@ -41,6 +41,10 @@ bool SerialTransport::open(const QString &portName, int baudRate)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_error = QStringLiteral("Cannot open %1: %2").arg(portName, m_port.errorString());
+        // The usual reason on Debian: serial devices belong to the group dialout.
+        if (m_port.error() == QSerialPort::PermissionError)
+            m_error += QStringLiteral("\nTo use serial ports, add your user to the group "
+                                      "\"dialout\" (sudo adduser $USER dialout) and log in again.");
         return false;
     }
     m_error.clear();
