@@ -7,6 +7,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 namespace {
@@ -73,8 +74,7 @@ QVariantList fieldsFrom(const QSqlQuery &q)
     return fields;
 }
 
-// The stored text of the reading with the largest or smallest value; written so that SQLite
-// answers it from the column's numeric index.
+// The stored text of the reading with the largest or smallest value.
 QString extremeOf(const QString &column, const char *direction)
 {
     return QStringLiteral("(SELECT %1 FROM datatemp WHERE %2 IS NOT NULL ORDER BY %2 %3 LIMIT 1)")
@@ -127,7 +127,45 @@ StoreOpenResult RecordStore::cannotFind() const
     return result;
 }
 
-StoreOpenResult RecordStore::open(const QString &folder)
+StoreOpenResult RecordStore::cannotOpen() const
+{
+    const QString file = QDir::cleanPath(filePath());
+    const QString folder = QDir::cleanPath(m_folder);
+    const QFileInfo info(file);
+    // "Cannot find" only where the file is truly missing: telling the user to copy a file
+    // over one that is there would overwrite the records in it.
+    if (!info.isFile())
+        return cannotFind();
+    QString message;
+    switch (m_cause) {
+    case Cause::Foreign:
+        message = QStringLiteral("[%1] is not a record database of this program: %2\n"
+                                 "Move or rename that file, then start the program again; a new "
+                                 "record database will be created.").arg(file, m_error.description);
+        break;
+    case Cause::Locked:
+        message = QStringLiteral("The record database [%1] is locked by another program (is the "
+                                 "program running twice?).\nClose the other program, then start "
+                                 "this one again.").arg(file);
+        break;
+    case Cause::DiskFull:
+        message = QStringLiteral("The disk holding the record database [%1] is full.\n"
+                                 "Free some space on it, then start the program again.").arg(file);
+        break;
+    case Cause::NoPermission:
+        message = QStringLiteral("The record database [%1] cannot be written: no permission to "
+                                 "change the file or its folder [%2].\nGive your user write "
+                                 "access to both, then start the program again.").arg(file, folder);
+        break;
+    case Cause::Other:
+        message = QStringLiteral("The record database [%1] cannot be opened: %2 (%3).")
+                      .arg(file, m_error.description, m_error.number);
+        break;
+    }
+    return {StoreOpenResult::Status::CannotOpen, message};
+}
+
+StoreOpenResult RecordStore::open(const QString &folder, IntegrityCheck check)
 {
     close();
     m_error = {};
@@ -135,19 +173,35 @@ StoreOpenResult RecordStore::open(const QString &folder)
     if (!QDir().mkpath(folder))
         return cannotFind();
 
-    Attach attached = attach();
+    const Attach attached = attach(check == IntegrityCheck::Now);
     if (attached == Attach::Ok)
         return {StoreOpenResult::Status::Opened, QString()};
     close();
     if (attached == Attach::Failed)
-        return cannotFind();
+        return cannotOpen();
+    return repairAndReopen();
+}
 
+StoreOpenResult RecordStore::verify()
+{
+    if (!isOpen())
+        return cannotFind();
+    const Attach checked = quickCheck();
+    if (checked == Attach::Ok)
+        return {StoreOpenResult::Status::Opened, QString()};
+    close();
+    if (checked == Attach::Failed)
+        return cannotOpen();
+    return repairAndReopen();
+}
+
+StoreOpenResult RecordStore::repairAndReopen()
+{
     QString why;
+    QString backup;
     const QDate today = Clock::current().now().date();
-    if (StoreRepair::repair(folder, today, &why)) {
-        attached = attach();
-        if (attached == Attach::Ok) {
-            const QString backup = QDir(folder).filePath(StoreRepair::backupFileName(today));
+    if (StoreRepair::repair(m_folder, today, &backup, &why)) {
+        if (attach(true) == Attach::Ok) {
             return {StoreOpenResult::Status::Repaired,
                     QStringLiteral("The record database [%1] was damaged and has been repaired. "
                                    "The damaged file is kept as [%2].").arg(filePath(), backup)};
@@ -165,32 +219,90 @@ StoreOpenResult RecordStore::open(const QString &folder)
 RecordStore::Attach RecordStore::classify(const QSqlError &error)
 {
     setError(error);
-    return isDamage(error) ? Attach::Damaged : Attach::Failed;
+    if (isDamage(error))
+        return Attach::Damaged;
+    m_cause = causeOf(error);
+    return Attach::Failed;
 }
 
-RecordStore::Attach RecordStore::attach()
+RecordStore::Cause RecordStore::causeOf(const QSqlError &error) const
 {
+    switch (sqliteCode(error)) {
+    case 3:   // SQLITE_PERM
+    case 8:   // SQLITE_READONLY
+    case 14:  // SQLITE_CANTOPEN
+    case 23:  // SQLITE_AUTH
+        return Cause::NoPermission;
+    case 5:   // SQLITE_BUSY
+    case 6:   // SQLITE_LOCKED
+        return Cause::Locked;
+    case 13:  // SQLITE_FULL
+        return Cause::DiskFull;
+    default:
+        break;
+    }
+    const QFileInfo info(filePath());
+    if (info.isFile() && (!info.isWritable() || !QFileInfo(m_folder).isWritable()))
+        return Cause::NoPermission;
+    return Cause::Other;
+}
+
+// A table of ours that exists with other columns than ours: the file belongs to another
+// program (or another version of it that we cannot read).
+bool RecordStore::foreignTables()
+{
+    for (const QString &table : StoreSchema::tableNames()) {
+        QSqlQuery q(db());
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            return false;
+        QStringList present;
+        while (q.next())
+            present << q.value(1).toString().toLower();
+        if (present.isEmpty())
+            continue;
+        for (const QString &column : StoreSchema::columnList(table).split(QLatin1Char(','))) {
+            if (!present.contains(column.toLower())) {
+                setError(QStringLiteral("its table %1 has no column %2.").arg(table, column));
+                m_cause = Cause::Foreign;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+RecordStore::Attach RecordStore::quickCheck()
+{
+    // The structural check of every table and index page; the full integrity_check also
+    // compares every index entry with its row and takes about six times as long.
+    QSqlQuery check(db());
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
+        return classify(check.lastError());
+    if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
+        setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));
+        return Attach::Damaged;
+    }
+    return Attach::Ok;
+}
+
+RecordStore::Attach RecordStore::attach(bool check)
+{
+    m_cause = Cause::Other;
     m_conn = std::make_unique<SqlConnection>(filePath(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!m_conn->open())
         return classify(m_conn->lastError());
-
-    {
-        // The structural check of every table and index page; the full integrity_check also
-        // compares every index entry with its row and takes about six times as long, which
-        // the user would wait for at every start.
-        QSqlQuery check(db());
-        if (!check.exec(QStringLiteral("PRAGMA quick_check")))
-            return classify(check.lastError());
-        if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
-            setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));
-            return Attach::Damaged;
-        }
+    if (check) {
+        const Attach checked = quickCheck();
+        if (checked != Attach::Ok)
+            return checked;
     }
+    if (foreignTables())
+        return Attach::Failed;
     // Write-ahead log: a sample is committed when its insert returns, and a process killed in
     // the middle of a write leaves the file consistent. FULL syncs the log at every commit, so
     // a sample also survives a power cut; at one sample a second the few milliseconds of the
     // sync do not matter.
-    // A 32 MB page cache keeps loading a long record (eight reading indexes to fill) in memory.
+    // A 32 MB page cache keeps loading a long record in memory.
     for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
                                "PRAGMA cache_size=-32768"}) {
         QSqlQuery q(db());
@@ -293,11 +405,10 @@ bool RecordStore::appendSample(const SampleRow &row)
                 sampleValues(row));
 }
 
-bool RecordStore::updateComment(const QString &recTime, const QString &comment)
+bool RecordStore::updateComment(qint64 seqNo, const QString &comment)
 {
     m_error = {};
-    return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE RecTime = ?"),
-                {comment, recTime.trimmed()});
+    return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE SeqNo = ?"), {comment, seqNo});
 }
 
 std::optional<qint64> RecordStore::bufferCount()
