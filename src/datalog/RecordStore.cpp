@@ -8,7 +8,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -31,24 +34,6 @@ QVariantList sampleValues(const SampleRow &row)
         v << ch.voltage << ch.current << ch.reason;
     v << row.comment << row.timeTick << row.diffLastTime;
     return v;
-}
-
-// Reads the 17 sample columns selected in table order.
-SampleRow sampleFrom(const QSqlQuery &q)
-{
-    SampleRow row;
-    row.seqNo = q.value(0).toLongLong();
-    row.recTime = q.value(1).toString();
-    int i = 2;
-    for (ChannelReading &ch : row.channels) {
-        ch.voltage = q.value(i++).toString();
-        ch.current = q.value(i++).toString();
-        ch.reason = q.value(i++).toString();
-    }
-    row.comment = q.value(i++).toString();
-    row.timeTick = q.value(i++).toLongLong();
-    row.diffLastTime = q.value(i).toLongLong();
-    return row;
 }
 
 RecordInfo recordFrom(const QSqlQuery &q)
@@ -389,15 +374,36 @@ bool RecordStore::runInTransaction(const std::function<bool()> &statements)
 
 // --- sample buffer ---
 
+bool RecordStore::materialize()
+{
+    if (m_bufferRecord.isEmpty())
+        return true;
+    const QString cols = sampleColumns();
+    const bool ok = runInTransaction([&] {
+        return exec(QStringLiteral("DELETE FROM datatemp"))
+            && exec(QStringLiteral("INSERT INTO datatemp (%1) SELECT %1 FROM datadetail "
+                                   "WHERE recno = ? ORDER BY SeqNo").arg(cols),
+                    {m_bufferRecord});
+    });
+    if (ok)
+        m_bufferRecord.clear();
+    return ok;
+}
+
 bool RecordStore::clearBuffer()
 {
     m_error = {};
-    return exec(QStringLiteral("DELETE FROM datatemp"));
+    if (!exec(QStringLiteral("DELETE FROM datatemp")))
+        return false;
+    m_bufferRecord.clear();
+    return true;
 }
 
 bool RecordStore::appendSample(const SampleRow &row)
 {
     m_error = {};
+    if (!materialize())
+        return false;
     const QString cols = sampleColumns();
     const QString placeholders =
         QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
@@ -408,13 +414,17 @@ bool RecordStore::appendSample(const SampleRow &row)
 bool RecordStore::updateComment(qint64 seqNo, const QString &comment)
 {
     m_error = {};
+    if (!materialize())
+        return false;
     return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE SeqNo = ?"), {comment, seqNo});
 }
 
 std::optional<qint64> RecordStore::bufferCount()
 {
     m_error = {};
-    auto q = select(QStringLiteral("SELECT count(*) FROM datatemp"));
+    auto q = m_bufferRecord.isEmpty()
+        ? select(QStringLiteral("SELECT count(*) FROM datatemp"))
+        : select(QStringLiteral("SELECT count(*) FROM datadetail WHERE recno = ?"), {m_bufferRecord});
     if (!q || !q->next())
         return std::nullopt;
     return q->value(0).toLongLong();
@@ -423,21 +433,74 @@ std::optional<qint64> RecordStore::bufferCount()
 bool RecordStore::forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
                                       const std::optional<QString> &reason)
 {
+    return forEachBufferSampleView([&visit](const SampleView &view) { return visit(view.toRow()); }, reason);
+}
+
+// Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
+// and a string of every cell, which takes longer than the whole read.
+bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
+                                          const std::optional<QString> &reason)
+{
     m_error = {};
-    const QString base = QStringLiteral("SELECT %1 FROM datatemp ").arg(sampleColumns());
-    auto q = reason ? select(base + QStringLiteral("WHERE Reason = ? ORDER BY SeqNo"), {*reason})
-                    : select(base + QStringLiteral("ORDER BY SeqNo"));
-    if (!q)
+    if (!isOpen()) {
+        setError(NotOpen);
         return false;
-    while (q->next()) {
-        if (!visit(sampleFrom(*q)))
+    }
+    const QVariant handle = db().driver()->handle();
+    sqlite3 *raw = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+        ? *static_cast<sqlite3 *const *>(handle.constData()) : nullptr;
+    if (!raw) {
+        setError(QStringLiteral("The record database has no SQLite connection."));
+        return false;
+    }
+    // A loaded record nothing has changed yet is read where it is saved.
+    const bool saved = !m_bufferRecord.isEmpty();
+    QStringList where;
+    if (saved)
+        where << QStringLiteral("recno = ?");
+    if (reason)
+        where << QStringLiteral("Reason = ?");
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY SeqNo")
+                               .arg(sampleColumns(), saved ? QStringLiteral("datadetail") : QStringLiteral("datatemp"),
+                                    where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND ")))
+                               .toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    auto fail = [this, raw] {
+        m_error.number = QString::number(sqlite3_extended_errcode(raw));
+        m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
+        return false;
+    };
+    if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        return fail();
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
+    const QByteArray recNo = m_bufferRecord.toUtf8();
+    const QByteArray code = reason ? reason->toUtf8() : QByteArray();
+    int parameter = 0;
+    for (const QByteArray *value : {saved ? &recNo : nullptr, reason ? &code : nullptr}) {
+        if (value && sqlite3_bind_text(statement, ++parameter, value->constData(), int(value->size()),
+                                       SQLITE_STATIC) != SQLITE_OK)
+            return fail();
+    }
+    auto text = [statement](int column) {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
+    };
+    SampleView view;
+    for (;;) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_DONE)
+            return true;
+        if (step != SQLITE_ROW)
+            return fail();
+        view.seqNo = sqlite3_column_int64(statement, 0);
+        for (int i = 0; i < SampleView::Texts; ++i)
+            view.texts[size_t(i)] = text(1 + i);
+        view.comment = text(14);
+        view.timeTick = sqlite3_column_int64(statement, 15);
+        view.diffLastTime = sqlite3_column_int64(statement, 16);
+        if (!visit(view))
             return true;
     }
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return false;
-    }
-    return true;
 }
 
 std::optional<QList<SampleRow>> RecordStore::bufferSamples(const std::optional<QString> &reason)
@@ -459,6 +522,8 @@ std::optional<ChannelExtremes> RecordStore::channelExtremes(int channel)
         setError(QStringLiteral("There is no channel %1.").arg(channel));
         return std::nullopt;
     }
+    if (!materialize())
+        return std::nullopt;
     const QString suffix = channel == 1 ? QString() : QString::number(channel);
     const QString v = QStringLiteral("PVal") + suffix;
     const QString a = QStringLiteral("SVal") + suffix;
@@ -478,6 +543,8 @@ bool RecordStore::moveBufferToWindow(int n)
         setError(QStringLiteral("There is no data window %1.").arg(n));
         return false;
     }
+    if (!materialize())
+        return false;
     return runInTransaction([this, n] {
         QSqlError error;
         if (!StoreSchema::createDataWindow(db(), n, &error)) {
@@ -528,6 +595,8 @@ bool RecordStore::saveRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
+    if (!materialize())
+        return false;
     return runInTransaction([this, &record] {
         return insertRecordRow(record) && copyBufferToRecord(record.recNo);
     });
@@ -541,7 +610,11 @@ bool RecordStore::replaceRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
-    return runInTransaction([this, &record, &recNo] {
+    // The buffer still is that record's saved samples: only the description changes.
+    const bool samplesSaved = m_bufferRecord == recNo;
+    if (!samplesSaved && !materialize())
+        return false;
+    return runInTransaction([this, &record, &recNo, samplesSaved] {
         QSqlQuery update(db());
         update.prepare(QStringLiteral("UPDATE datamain SET Comment = ? WHERE RecNo = ?"));
         update.addBindValue(record.comment);
@@ -550,6 +623,8 @@ bool RecordStore::replaceRecord(const RecordInfo &record)
             return false;
         if (update.numRowsAffected() == 0 && !insertRecordRow(record))
             return false;
+        if (samplesSaved)
+            return true;
         return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo})
             && copyBufferToRecord(recNo);
     });
@@ -571,15 +646,12 @@ RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo
     const std::optional<RecordInfo> found = findRecord(recNo);
     if (!found)
         return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
-    const QString cols = sampleColumns();
-    const bool ok = runInTransaction([&] {
-        return exec(QStringLiteral("DELETE FROM datatemp"))
-            && exec(QStringLiteral("INSERT INTO datatemp (%1) SELECT %1 FROM datadetail "
-                                   "WHERE recno = ? ORDER BY SeqNo").arg(cols),
-                    {recNo.trimmed()});
-    });
-    if (!ok)
+    // The samples are copied into datatemp only when something changes them: a long record
+    // loads without writing it a second time, and datatemp keeps holding only samples that
+    // are saved nowhere else.
+    if (!exec(QStringLiteral("DELETE FROM datatemp")))
         return LoadResult::Failed;
+    m_bufferRecord = found->recNo.trimmed();
     if (record)
         *record = *found;
     return LoadResult::Loaded;
@@ -605,6 +677,8 @@ std::optional<QList<RecordInfo>> RecordStore::savedRecords()
 bool RecordStore::deleteRecord(const QString &recNo)
 {
     m_error = {};
+    if (m_bufferRecord == recNo.trimmed() && !materialize())
+        return false;
     return runInTransaction([this, &recNo] {
         return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo.trimmed()})
             && exec(QStringLiteral("DELETE FROM datamain WHERE RecNo = ?"), {recNo.trimmed()});

@@ -76,6 +76,9 @@ public:
     // condition code equals it. `visit` returns false to stop early.
     bool forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
                              const std::optional<QString> &reason = std::nullopt);
+    // The same without a string object per cell, for filling the in-memory buffer.
+    bool forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
+                                 const std::optional<QString> &reason = std::nullopt);
     std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
     // Channel 1..4's extremes over the whole buffer: readings compared as numbers (a decimal
     // comma counts as a point), each result the stored text of that reading. A scan; the
@@ -95,7 +98,8 @@ public:
     // The saved record `recNo`; nullopt when there is none, or on failure (lastError() set).
     std::optional<RecordInfo> findRecord(const QString &recNo);
     // Operation 8: the buffer becomes the samples of record `recNo`. A missing record (or a
-    // failure) leaves the buffer untouched.
+    // failure) leaves the buffer untouched. The samples are read from the record itself until
+    // an operation changes the buffer; then they are copied into datatemp first.
     enum class LoadResult { Loaded, NotFound, Failed };
     LoadResult loadRecord(const QString &recNo, RecordInfo *record = nullptr);
     // Operation 9: every saved record, highest number first (numbers compared as numbers).
@@ -134,9 +138,13 @@ private:
     bool copyBufferToRecord(const QString &recNo);
     bool insertRecordRow(const RecordInfo &record);
     bool runInTransaction(const std::function<bool()> &statements);
+    bool materialize();
 
     QString m_folder;
     std::unique_ptr<SqlConnection> m_conn;
     StoreError m_error;
     Cause m_cause = Cause::Other;
+    // A loaded record whose samples the buffer holds but datatemp does not yet (they are
+    // copied there before anything changes them); empty when datatemp is the buffer.
+    QString m_bufferRecord;
 };

@@ -1,10 +1,11 @@
 #include "datalog/SampleBuffer.h"
 
-#include "common/NumberFormat.h"
-
 #include <QColor>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -68,33 +69,54 @@ void SampleBuffer::endRebuild()
 
 void SampleBuffer::store(const SampleRow &row)
 {
-    Head head{row.seqNo, qint32(row.timeTick), qint32(row.diffLastTime), quint32(m_text.size()), {}};
-    auto put = [this, &head](int cell, const QString &text) {
-        const QByteArray utf8 = text.toUtf8().left(std::numeric_limits<quint16>::max() / TextCells);
-        m_text.insert(m_text.end(), utf8.cbegin(), utf8.cend());
-        head.ends[cell] = quint16(m_text.size() - head.textStart);
-    };
-    put(0, row.recTime);
+    std::array<QByteArray, TextCells> utf8;
+    utf8[0] = row.recTime.toUtf8();
     for (int c = 0; c < MaxChannels; ++c) {
-        put(1 + 3 * c, row.channels[c].voltage);
-        put(2 + 3 * c, row.channels[c].current);
-        put(3 + 3 * c, row.channels[c].reason);
+        utf8[size_t(1 + 3 * c)] = row.channels[size_t(c)].voltage.toUtf8();
+        utf8[size_t(2 + 3 * c)] = row.channels[size_t(c)].current.toUtf8();
+        utf8[size_t(3 + 3 * c)] = row.channels[size_t(c)].reason.toUtf8();
+    }
+    const QByteArray comment = row.comment.toUtf8();
+    SampleView view;
+    view.seqNo = row.seqNo;
+    view.timeTick = row.timeTick;
+    view.diffLastTime = row.diffLastTime;
+    for (int i = 0; i < TextCells; ++i)
+        view.texts[size_t(i)] = utf8[size_t(i)];
+    view.comment = comment;
+    store(view);
+}
+
+void SampleBuffer::store(const SampleView &view)
+{
+    Head head{view.seqNo, qint32(view.timeTick), qint32(view.diffLastTime), quint32(m_text.size()), {}};
+    // A cell longer than its share of a row's 64 kB is cut (no reading comes near).
+    constexpr qsizetype CellLimit = std::numeric_limits<quint16>::max() / TextCells;
+    for (int cell = 0; cell < TextCells; ++cell) {
+        const QByteArrayView text = view.texts[size_t(cell)].first(std::min(view.texts[size_t(cell)].size(), CellLimit));
+        m_text.insert(m_text.end(), text.begin(), text.end());
+        head.ends[size_t(cell)] = quint16(m_text.size() - head.textStart);
     }
     m_heads.push_back(head);
     const int i = size() - 1;
-    if (!row.comment.isEmpty())
-        m_comments.insert(i, row.comment);
+    if (!view.comment.isEmpty())
+        m_comments.insert(i, QString::fromUtf8(view.comment));
     track(i);
+}
+
+QByteArrayView SampleBuffer::bytes(int i, int cell) const
+{
+    if (i < 0 || i >= size() || cell < 0 || cell >= TextCells)
+        return {};
+    const Head &h = m_heads[size_t(i)];
+    const quint32 begin = h.textStart + (cell == 0 ? 0 : h.ends[size_t(cell - 1)]);
+    const quint32 end = h.textStart + h.ends[size_t(cell)];
+    return QByteArrayView(m_text.data() + begin, qsizetype(end - begin));
 }
 
 QString SampleBuffer::text(int i, int cell) const
 {
-    if (i < 0 || i >= size() || cell < 0 || cell >= TextCells)
-        return QString();
-    const Head &h = m_heads[size_t(i)];
-    const quint32 begin = h.textStart + (cell == 0 ? 0 : h.ends[cell - 1]);
-    const quint32 end = h.textStart + h.ends[cell];
-    return QString::fromUtf8(m_text.data() + begin, qsizetype(end - begin));
+    return QString::fromUtf8(bytes(i, cell));
 }
 
 SampleRow SampleBuffer::row(int i) const
@@ -135,9 +157,31 @@ bool SampleBuffer::setComment(int i, const QString &comment)
 
 double SampleBuffer::readingValue(const QString &text)
 {
-    QString t = text;
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    return NumberFormat::leadingNumber(t);
+    return readingValue(QByteArrayView(text.toUtf8()));
+}
+
+double SampleBuffer::readingValue(QByteArrayView utf8)
+{
+    // The number the text starts with, as NumberFormat::leadingNumber reads it, with a
+    // decimal comma taken as a point; parsed from the bytes, since the buffer's extremes
+    // read every reading of a long record.
+    char buffer[64];
+    qsizetype n = 0;
+    qsizetype i = 0;
+    while (i < utf8.size() && (utf8[i] == ' ' || utf8[i] == '\t'))
+        ++i;
+    for (; i < utf8.size() && n < qsizetype(sizeof buffer) - 1; ++i)
+        buffer[n++] = utf8[i] == ',' ? '.' : utf8[i];
+    buffer[n] = '\0';
+    const char *begin = buffer;
+    if (*begin == '+')
+        ++begin;
+    const char first = *begin == '-' ? begin[1] : *begin;
+    if (!(std::isdigit(static_cast<unsigned char>(first)) || first == '.'))
+        return 0;
+    double value = 0;
+    const auto result = std::from_chars(begin, buffer + n, value, std::chars_format::general);
+    return result.ec == std::errc() && std::isfinite(value) ? value : 0;
 }
 
 void SampleBuffer::resetTracking()
@@ -147,7 +191,7 @@ void SampleBuffer::resetTracking()
 
 void SampleBuffer::track(int i)
 {
-    auto update = [i](Extreme &max, Extreme &min, const QString &text) {
+    auto update = [i](Extreme &max, Extreme &min, QByteArrayView text) {
         if (text.isEmpty())
             return;
         const double v = readingValue(text);
@@ -158,8 +202,8 @@ void SampleBuffer::track(int i)
     };
     for (int c = 0; c < MaxChannels; ++c) {
         ChannelRange &r = m_ranges[size_t(c)];
-        update(r.maxV, r.minV, voltage(i, c));
-        update(r.maxA, r.minA, current(i, c));
+        update(r.maxV, r.minV, bytes(i, 1 + 3 * c));
+        update(r.maxA, r.minA, bytes(i, 2 + 3 * c));
     }
 }
 

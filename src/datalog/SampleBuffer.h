@@ -41,6 +41,7 @@ public:
     // Replacing every row: begin, add each, end. The views are reset once.
     void beginRebuild();
     void add(const SampleRow &row) { store(row); }
+    void add(const SampleView &view) { store(view); }
     void endRebuild();
 
     SampleRow row(int i) const;
@@ -63,6 +64,7 @@ public:
     // A reading as a number: the number it starts with, a decimal comma counting as a point
     // ("12,5V" is 12.5, "" is 0).
     static double readingValue(const QString &text);
+    static double readingValue(QByteArrayView utf8);
     // The grid's text of a condition code: "0" is "Time", "1".."3" the limit conditions.
     static QString conditionCaption(const QString &code);
 
@@ -75,7 +77,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    static constexpr int TextCells = 1 + 3 * MaxChannels;  // RecTime, then V, A, condition per channel
+    static constexpr int TextCells = SampleView::Texts;  // RecTime, then V, A, condition per channel
 
     struct Head {
         qint64 seqNo;
@@ -94,9 +96,11 @@ private:
     };
 
     void store(const SampleRow &row);
+    void store(const SampleView &view);
     void track(int i);
     void resetTracking();
     QString text(int i, int cell) const;
+    QByteArrayView bytes(int i, int cell) const;
     QString cellText(int i, int column) const;
 
     int m_channels = 1;

@@ -275,7 +275,7 @@ void frmDataTable::rebuildFromStore()
 {
     m_buffer.setReasonFilter(filterCode(m_filter->currentIndex()));
     m_buffer.beginRebuild();
-    const bool ok = m_store.forEachBufferSample([this](const SampleRow &row) {
+    const bool ok = m_store.forEachBufferSampleView([this](const SampleView &row) {
         m_buffer.add(row);
         return true;
     }, m_buffer.reasonFilter());

@@ -252,12 +252,18 @@ void TestRecordStore::failureInsideAnOperationChangesNothing()
     QVERIFY(failOn("DELETE", "datamain"));
     QVERIFY(!m_store->deleteRecord(QStringLiteral("1")));
     QCOMPARE(StoreTest::scalar(m_file, snapshot).toString(), before);
-    // Load fails while filling the buffer: the buffer keeps its rows; a failing append says so.
+    // Load fails while emptying the buffer: the buffer keeps its rows.
     const QList<SampleRow> buffered = buffer();
-    QVERIFY(failOn("INSERT", "datatemp"));
+    QVERIFY(failOn("DELETE", "datatemp"));
     QCOMPARE(m_store->loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Failed);
     QCOMPARE(buffer(), buffered);
+    // A loaded record is copied into the buffer table before its first change; when that
+    // copy fails, the change fails and says so.
+    QVERIFY(StoreTest::exec(m_file, QStringLiteral("DROP TRIGGER fail")));
+    QCOMPARE(m_store->loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
+    QVERIFY(failOn("INSERT", "datatemp"));
     QVERIFY(!m_store->appendSample(sample(4)));
+    QVERIFY(m_store->lastError().description.contains(QStringLiteral("injected")));
 }
 
 void TestRecordStore::statisticsCompareReadingsAsNumbers()

@@ -281,6 +281,22 @@ void TestRecording::recordingFromSetupToSavedRecord()
     QCOMPARE(column(buffer().commentColumn()).join(QLatin1Char(',')), QStringLiteral(",,,door opened,,,,,,,"));
     QCOMPARE(in<QLineEdit>(&table(), "txtRecno")->text() + QLatin1Char('|') + in<QLineEdit>(&table(), "txtEndTime")->text(),
              QStringLiteral("1|2026/03/05 10:00:10"));
+    // A comment added to the loaded record and replaced is there at the next load; a new
+    // save of it takes the comments along.
+    table().openComment(7);
+    in<QLineEdit>(&table(), "txtDataComment")->setText(QStringLiteral("fan on"));
+    table().cmdProcOK_Click();
+    prompter.answers = {true};
+    table().cmdSave_Click();
+    in<QLineEdit>(&table(), "txtRecno")->clear();
+    prompter.answers = {true};
+    table().cmdSave_Click();
+    QCOMPARE(in<QLineEdit>(&table(), "txtRecno")->text(), QStringLiteral("2"));
+    for (int listed : {1, 0}) {  // record 1, then record 2 (listed first)
+        table().cmdLoadRecord_Click();
+        table().List1_Click(listed);
+        QCOMPARE(buffer().comment(3) + QLatin1Char('|') + buffer().comment(7), QStringLiteral("door opened|fan on"));
+    }
     table().RowSelected(5);
     QCOMPARE(buffer().index(5, 2).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 192, 255));
     QCOMPARE(buffer().index(4, 2).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 192));
