@@ -44,9 +44,10 @@ int main(int argc, char **argv)
         return 2;
     w->DoOutput(true);
     frmDataTable &table = *w->tableDataForm1();
+    // The main window fits its panel first; the table then takes the client area.
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     w->menuItem(QStringLiteral("mnuTableData"))->trigger();
-    w->resize(1100, 650);
-    table.parentWidget()->resize(1080, 560);
 
     FakeClock clock(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)));
     ScopedClock scoped(clock);

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,6 +24,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +73,8 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
     m_filter = new QComboBox(this);
     m_filter->setObjectName(QStringLiteral("CmbSample"));
     m_filter->addItems(filterEntries());
+    m_filter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_filter->setMinimumContentsLength(10);
     m_load = button(this, QStringLiteral("cmdLoadRecord"), QStringLiteral("Load"));
     m_save = button(this, QStringLiteral("cmdSave"), QStringLiteral("Save"));
     m_clear = button(this, QStringLiteral("cmdClear"), QStringLiteral("Clear"));
@@ -150,6 +155,11 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
         m_endTime->setText(end);
     });
     connect(&m_engine, &RecordingEngine::sampleStored, this, &frmDataTable::followRecording);
+    // A recording stopped early ends at its last sample, not at the planned end.
+    connect(&m_engine, &RecordingEngine::stopped, this, [this] {
+        if (m_buffer.size() > 0 && !m_buffer.reasonFilter())
+            m_endTime->setText(m_buffer.recTime(m_buffer.size() - 1));
+    });
     connect(&m_engine, &RecordingEngine::failed, this, [](const QString &message) {
         // Shown once the tick has returned, with the engine already stopped.
         QTimer::singleShot(0, [message] { Prompter::current().message(message); });
@@ -200,9 +210,19 @@ QList<int> frmDataTable::columnWidthsTwips() const
 
 void frmDataTable::applyColumnWidths()
 {
+    // The widths in twips, widened where this screen's font needs more for a caption or a
+    // time stamp.
     const QList<int> widths = columnWidthsTwips();
-    for (int c = 0; c < widths.size(); ++c)
-        m_grid->setColumnWidth(c, twipsToPixels(widths.at(c)));
+    const QFontMetrics text(m_grid->font());
+    const QFontMetrics caption(m_grid->horizontalHeader()->font());
+    const int timeWidth = text.horizontalAdvance(QStringLiteral("2026/03/05 00:00:00"));
+    for (int c = 0; c < widths.size(); ++c) {
+        int px = std::max(twipsToPixels(widths.at(c)),
+                          caption.horizontalAdvance(m_buffer.headerData(c, Qt::Horizontal).toString()));
+        if (c == 1)
+            px = std::max(px, timeWidth);
+        m_grid->setColumnWidth(c, px + 2 * CellPaddingPixels);
+    }
 }
 
 void frmDataTable::resizeEvent(QResizeEvent *event)

@@ -35,6 +35,7 @@ public:
     static constexpr int PrintLeftTwips = 390;
     static constexpr int PrintTopTwips = 720;
     static constexpr int PrintBelowGraphTwips = 7000;
+    static constexpr int CellPaddingPixels = 4;
 
     // `contrlIdx` is the number of channels minus one. The buffer shows what `datatemp` holds
     // (samples of a recording that was never saved are kept).

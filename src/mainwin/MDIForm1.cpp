@@ -484,6 +484,9 @@ void MDIForm1::showOnly(QWidget *front)
         if (w == front) {
             w->show();
             w->parentWidget()->showNormal();
+            // The data windows take the whole client area the panel has sized.
+            if (w != m_panel)
+                w->parentWidget()->setGeometry(QRect(QPoint(0, 0), m_mdi->viewport()->size()));
             w->parentWidget()->raise();
             m_mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(w->parentWidget()));
         } else {

@@ -9,7 +9,6 @@
 #include "settings/SettingsStore.h"
 
 #include <QAction>
-#include <QMdiSubWindow>
 
 namespace {
 
@@ -80,8 +79,7 @@ void MDIForm1::recoverUnsavedRecording()
     const auto row = m_c.machineTypes->find(SettingsStore::read(SettingKeys::MType));
     const int channels = row ? channelCountOfLayout(row->layout) : 0;
     NewTable1((channels > 0 ? channels : 4) - 1);
-    m_table->parentWidget()->show();
-    m_table->show();
+    showOnly(m_table);
     ReportStatus(QStringLiteral("%1 samples of a recording that was not saved were recovered; "
                                 "save them or clear them in the table window.").arg(*count),
                  RecoveredStatusMs);

@@ -374,6 +374,8 @@ void TestRecording::stopResumeAcrossMidnight()
     table().engine().TimerRecordData_Timer();  // a tick already queued does nothing
     QCOMPARE(buffer().rowCount(), 4);
     QCOMPARE(table().CountRecordCount(), 6);
+    // Stopped early, the record ends at its last sample.
+    QCOMPARE(in<QLineEdit>(&table(), "txtEndTime")->text(), QStringLiteral("2026/03/05 23:59:58"));
     w->menuItem("mnuRecordStart")->trigger();
     tick(7);
     QVERIFY(!table().engine().isRecording());
