@@ -164,7 +164,6 @@ bool RecordingEngine::AppendData(double tickSeconds)
 {
     FrontPanel *panel = m_host.OperatorForm();
     if (!panel) {
-        TimerRecordData.stop();
         emit failed(QStringLiteral("The front panel is gone; the recording has stopped."));
         finish();
         return false;
@@ -206,7 +205,6 @@ bool RecordingEngine::storeSample(double tickSeconds)
 
     if (!m_store.appendSample(row)) {
         const StoreError error = m_store.lastError();
-        TimerRecordData.stop();
         emit failed(QStringLiteral("The sample could not be stored (%1: %2); the recording has stopped.")
                         .arg(error.number, error.description));
         finish();

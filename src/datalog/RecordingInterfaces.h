@@ -28,4 +28,6 @@ public:
     virtual void ReDraw() = 0;
     // The start button's caption: "Record..." while recording, "Start" otherwise.
     virtual void setStartCaption(const QString &caption) = 0;
+    // The position of the graph's x-axis length list, saved with a record.
+    virtual int xLengthPosition() const = 0;
 };

@@ -241,7 +241,7 @@ void frmDataTable::RecordPeriod(int d, int h, int m, int s, int iScale, int iOpm
 
 bool frmDataTable::BeginRecordData()
 {
-    ClearData();
+    resetView();
     return m_engine.BeginRecordData();
 }
 
@@ -256,6 +256,11 @@ void frmDataTable::ClearData()
     m_engine.EndRecordData();
     if (!m_engine.ClearData())
         storeFailed();
+    resetView();
+}
+
+void frmDataTable::resetView()
+{
     for (QLineEdit *e : {m_recno, m_desc, m_startTime, m_endTime})
         e->clear();
     m_filter->setCurrentIndex(0);
@@ -364,7 +369,7 @@ void frmDataTable::cmdSave_Click()
 {
     RecordSaver saver(m_store, RecordSaver::Texts::dataTable());
     RecordSaver::Form form{m_recno->text(), m_startTime->text(), m_endTime->text(), m_desc->text(),
-                           m_engine.scale(), 0};
+                           m_engine.scale(), m_graph ? m_graph->xLengthPosition() : 0};
     if (saver.save(form) == RecordSaver::Outcome::Saved)
         m_recno->setText(form.recNo);
 }

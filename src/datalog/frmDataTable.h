@@ -69,22 +69,19 @@ public:
     // Prints the grid on `device` below the top margin, or below a graph with "Show style".
     bool printTo(QPagedPaintDevice &device);
 
-    // A saved record's line in the record list: number, start time and description in
-    // fixed widths (6, 14 after one blank... see the implementation).
+    // A saved record's line in the record list: the number padded or cut to 6 characters,
+    // the start time to 14, one blank, the description to 25.
     static QString listLine(const RecordInfo &record);
     // The six filter entries and the condition code each selects (none: all rows).
     static const QStringList &filterEntries();
     static std::optional<QString> filterCode(int position);
-
-signals:
-    // Something for the status bar.
-    void status(const QString &text);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void rebuildFromStore();
+    void resetView();
     void storeFailed();
     void showList(bool on);
     void followRecording(int row);

@@ -430,7 +430,6 @@ bool MDIForm1::SetupLayout()
 void MDIForm1::NewTable1(int n)
 {
     auto *table = new frmDataTable(*m_c.records, *this, n);
-    connect(table, &frmDataTable::status, this, [this](const QString &text) { ReportStatus(text, 5000); });
     m_channelIndex = n;
     m_table = table;
     addChild(table)->hide();

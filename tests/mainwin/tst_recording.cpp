@@ -7,6 +7,7 @@
 #include "common/NumberFormat.h"
 #include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
+#include "datalog/SqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
 
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPdfWriter>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QtTest>
 
@@ -128,6 +130,7 @@ private slots:
     void recordingFromSetupToSavedRecord();
     void everyScaleAndPointOperation();
     void stopResumeAcrossMidnight();
+    void failedCommitStopsAndKeepsTheSamples();
     void printsTheRowsToPdf();
 };
 
@@ -383,6 +386,30 @@ void TestRecording::stopResumeAcrossMidnight()
                                      "2026/03/06 00:00:02", "2026/03/06 00:00:03", "2026/03/06 00:00:04",
                                      "2026/03/06 00:00:05"}));
     QCOMPARE(stored("ticks").last(), QStringLiteral("6/6/1"));
+}
+
+// A sample that cannot be committed stops the recording with a message shown after the tick;
+// the samples before it stay in the buffer and in the store.
+void TestRecording::failedCommitStopsAndKeepsTheSamples()
+{
+    useFakeClock();
+    setup(0, 0, 0, 10, 0, 0);
+    w->menuItem("mnuRecordStart")->trigger();
+    tick(3);
+    SqlConnection other(QDir(RecordStore::defaultFolder()).filePath(QStringLiteral("mtype.db")));
+    QVERIFY(other.open());
+    QSqlQuery sql(other.db());
+    QVERIFY(sql.exec(QStringLiteral("CREATE TRIGGER full_disk BEFORE INSERT ON datatemp BEGIN "
+                                    "SELECT RAISE(ABORT, 'database or disk is full'); END")));
+    tick(1);
+    QVERIFY(!table().engine().isRecording());
+    QVERIFY(prompter.messages.isEmpty());  // not from inside the tick
+    QTRY_COMPARE(prompter.messages.size(), 1);
+    QVERIFY2(prompter.messageTexts().first().contains(QStringLiteral("database or disk is full")),
+             qPrintable(prompter.messageTexts().first()));
+    QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER full_disk")));
+    QCOMPARE(buffer().rowCount(), 3);
+    QCOMPARE(stored("ticks").size(), 3);
 }
 
 // Printing the grid to a PDF: a PDF whose pages grow with the rows; "Show style" starts the
