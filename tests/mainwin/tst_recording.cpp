@@ -22,6 +22,8 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <tuple>
+
 class TestRecording : public QObject
 {
     Q_OBJECT
@@ -202,9 +204,21 @@ void TestRecording::setupDialogListsRulesAndSettings()
     prompter.answers = {true};
     w->menuItem("mnuRecordPeriod")->trigger();
     QCOMPARE(seen, QStringList({"7", "25", "1 second", "12582912", "49152", "255"}));
+
     QCOMPARE(SettingsStore::read(SettingKeys::Ch3Color) + QLatin1Char('|') + SettingsStore::read(SettingKeys::Ch2Color)
                  + QLatin1Char('|') + SettingsStore::read(SettingKeys::Days) + SettingsStore::read(SettingKeys::Seconds),
              QStringLiteral("255|12582912|025"));
+
+    // Longer scales allow more days: 5 seconds one day, 10 seconds three, 30 seconds all.
+    for (const auto &[scale, days, line, setTo] : {std::tuple{2, 1, "", 1}, std::tuple{2, 2, "1.8 day", 1},
+                                                  std::tuple{3, 5, "3.8 day", 3}, std::tuple{4, 7, "", 7}}) {
+        prompter.clear();
+        prompter.answers = {true};
+        setup(days, 0, 0, 0, scale, 0);
+        const QString asked = prompter.questions.isEmpty() ? QString() : prompter.questions.first().text;
+        QVERIFY2(QLatin1String(line).isEmpty() ? asked.isEmpty() : asked.contains(QLatin1String(line)), qPrintable(asked));
+        QCOMPARE(SettingsStore::read(SettingKeys::Days), QString::number(setTo));
+    }
 }
 
 // Ten seconds at one point a second from the supply's readings: eleven samples, committed
