@@ -5,15 +5,14 @@
 #include "settings/SettingsStore.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFocusEvent>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>

@@ -337,7 +337,8 @@ void frmDataTable::cmdLoadRecord_Click()
 
 void frmDataTable::List1_Click(int listRow)
 {
-    if (listRow < 0 || listRow >= m_list->count())
+    // A double click activates the entry its first click has already loaded.
+    if (m_stack->currentWidget() != m_list || listRow < 0 || listRow >= m_list->count())
         return;
     const QString recNo = m_list->item(listRow)->text().left(6).trimmed();
     showList(false);
