@@ -166,9 +166,14 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
     });
 
     applyColumnWidths();
-    // What `datatemp` holds stays: an unsaved recording survives a crash or a restart.
+    // What `datatemp` holds stays: an unsaved recording survives a crash or a restart, and is
+    // saved with the times of its first and last samples.
     rebuildFromStore();
-    m_engine.bufferReplaced(QString());
+    if (m_buffer.size() > 0) {
+        m_startTime->setText(m_buffer.recTime(0));
+        m_endTime->setText(m_buffer.recTime(m_buffer.size() - 1));
+    }
+    m_engine.bufferReplaced(m_startTime->text());
 }
 
 void frmDataTable::setGraph(RecordingGraph *graph)

@@ -5,6 +5,7 @@
 #include "datalog/RecordStore.h"
 #include "support/TestEnvironment.h"
 
+#include <QLineEdit>
 #include <QProcess>
 #include <QtTest>
 
@@ -51,6 +52,9 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     QVERIFY2(rows == reported + 1 || rows == reported + 2,
              qPrintable(QStringLiteral("reported %1, shown %2").arg(reported).arg(rows)));
     QCOMPARE(table->buffer().seqNo(rows - 1), qint64(rows - 1));
+    // Saved as they are, they keep the times of their first and last samples.
+    QCOMPARE(table->findChild<QLineEdit *>(QStringLiteral("txtStartTime"))->text(), QStringLiteral("2026/01/01 12:00:00"));
+    QCOMPARE(table->findChild<QLineEdit *>(QStringLiteral("txtEndTime"))->text(), table->buffer().recTime(rows - 1));
     w.StatusTimer_Timer();
     QVERIFY2(w.statusText().startsWith(QStringLiteral("%1 samples of a recording that was not saved were recovered").arg(rows)),
              qPrintable(w.statusText()));
