@@ -16,11 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,6 +57,30 @@ QString fixed(const QString &text, int width)
 {
     return text.leftJustified(width, QLatin1Char(' '), true);
 }
+
+// Paints a grid cell as its background, then its text on one line, cut at the right with
+// an ellipsis: what the grid shows, without the style machinery a general delegate runs for
+// every cell, so a scroll of a recording's grid stays cheap.
+class GridCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QVariant back = index.data(Qt::BackgroundRole);
+        if (back.isValid())
+            painter->fillRect(option.rect, back.value<QColor>());
+        const QVariant fore = index.data(Qt::ForegroundRole);
+        painter->setPen(fore.isValid() ? fore.value<QColor>() : option.palette.color(QPalette::Text));
+        const QRect text = option.rect.adjusted(CellPadding, 0, -CellPadding, 0);
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                          option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, text.width()));
+    }
+
+private:
+    static constexpr int CellPadding = 3;
+};
 
 } // namespace
 
@@ -116,6 +142,9 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
     m_grid->setModel(&m_buffer);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionMode(QAbstractItemView::NoSelection);
+    // One line per cell: wrapping would lay out every text it paints.
+    m_grid->setWordWrap(false);
+    m_grid->setItemDelegate(new GridCellDelegate(m_grid));
     m_grid->verticalHeader()->hide();
     // Fixed row height and column widths: a long buffer costs nothing to lay out.
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
