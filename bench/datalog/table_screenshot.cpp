@@ -1,6 +1,8 @@
 // Pictures of the table window in the main window (layout 1, testing mode without a supply):
 // during a recording, and after loading the saved record with a comment and a highlighted
-// row. table_screenshot [folder] (default /tmp): table_recording.png, table_loaded.png.
+// row; the comment editor and the record setup dialog. table_screenshot [folder] (default
+// /tmp): table_recording.png, table_list.png, table_loaded.png, table_comment.png,
+// record_setup.png.
 #include "MainwinRig.h"
 
 #include "common/Clock.h"
@@ -82,6 +84,18 @@ int main(int argc, char **argv)
     table.List1_Click(0);
     table.RowSelected(10);
     if (!save(*w, folder + QStringLiteral("/table_loaded.png")))
+        return 1;
+    // The record setup dialog as the Record menu shows it.
+    bool saved = false;
+    onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) {
+        saved = save(*d, folder + QStringLiteral("/record_setup.png"));
+        pressButton(d, QStringLiteral("CancelButton"));
+    });
+    w->menuItem(QStringLiteral("mnuRecordPeriod"))->trigger();
+    if (!saved)
+        return 1;
+    table.openComment(5);
+    if (!save(*w, folder + QStringLiteral("/table_comment.png")))
         return 1;
     for (const QString &m : prompter.messageTexts())
         std::fprintf(stderr, "message: %s\n", qPrintable(m));

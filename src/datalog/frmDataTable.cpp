@@ -131,7 +131,10 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
     auto *ok = button(m_commentPanel, QStringLiteral("cmdProcOK"), QStringLiteral("OK"));
     auto *cancel = button(m_commentPanel, QStringLiteral("cmdProcCancel"), QStringLiteral("Cancel"));
     auto *commentRow = new QHBoxLayout(m_commentPanel);
+    m_commentSample = new QLabel(m_commentPanel);
+    m_commentSample->setObjectName(QStringLiteral("lblCommentSample"));
     commentRow->addWidget(new QLabel(QStringLiteral("Data Comment"), m_commentPanel));
+    commentRow->addWidget(m_commentSample);
     commentRow->addWidget(m_commentText, 1);
     commentRow->addWidget(ok);
     commentRow->addWidget(cancel);
@@ -426,6 +429,8 @@ void frmDataTable::openComment(int row)
     if (row < 0 || row >= m_buffer.size())
         return;
     m_commentRow = row;
+    // Which sample the comment goes to.
+    m_commentSample->setText(QStringLiteral("%1  %2").arg(m_buffer.seqNo(row)).arg(m_buffer.recTime(row)));
     m_commentText->setText(m_buffer.comment(row));
     m_commentPanel->show();
     m_commentText->setFocus();

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -108,6 +109,7 @@ private:
     QListWidget *m_list;
     QFrame *m_commentPanel;
     QLineEdit *m_commentText;
+    QLabel *m_commentSample;
     int m_commentRow = -1;
     int m_visibleRows = 0;
 };
