@@ -173,6 +173,14 @@ void TestRecordStore::saveLoadKeepsEveryValueAndQuotes()
     QCOMPARE(buffer(), recorded);
     QCOMPARE(describe(loaded), QStringLiteral("1|2026/03/05 10:00:00|2026/03/05 10:00:04|%1|V|A|2|3").arg(nasty));
     QCOMPARE(m_store->savedRecords()->size(), 2);
+    // Replacing the loaded record unchanged keeps its samples and takes the new description;
+    // deleting it keeps the buffer, which is copied out first.
+    r.comment = QStringLiteral("renamed");
+    QVERIFY(m_store->replaceRecord(r));
+    QCOMPARE(m_store->findRecord(QStringLiteral("1"))->comment, QStringLiteral("renamed"));
+    QCOMPARE(detailRows("1"), 5);
+    QVERIFY(m_store->deleteRecord(QStringLiteral("1")));
+    QCOMPARE(buffer(), recorded);
     // A quote in a record number is just a value that matches nothing.
     QCOMPARE(m_store->loadRecord(QStringLiteral("1' OR '1'='1")), RecordStore::LoadResult::NotFound);
     QCOMPARE(buffer(), recorded);
