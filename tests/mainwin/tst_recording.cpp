@@ -337,14 +337,17 @@ void TestRecording::everyScaleAndPointOperation()
     QCOMPARE(buffer().rowCount(), 1);
     QCOMPARE(buffer().voltage(0, 0) + QLatin1Char('|') + buffer().current(0, 0), QStringLiteral("12.50|0.50"));
     // Decimal commas compare as numbers in the maximum and in the buffer's extremes.
-    table().RecordPeriod(0, 0, 0, 3, 1, RecordScale::Maximum);
+    // An interval opens with its first reading: the maximum of negative readings is one of
+    // them, not the reset value.
+    table().RecordPeriod(0, 0, 0, 5, 1, RecordScale::Maximum);
     QVERIFY(table().BeginRecordData());
-    for (const char *v : {"9,5", "9,75", "-1", "10,25"}) {
+    for (const char *v : {"9,5", "9,75", "-1", "10,25", "-3", "-2"}) {
         setReadings(QLatin1String(v), QStringLiteral("1"));
         tick(1);
     }
-    QCOMPARE(buffer().voltage(0, 0) + QLatin1Char('|') + buffer().voltage(1, 0), QStringLiteral("9,75|10,25"));
-    QCOMPARE(buffer().extremes(0).maxV + QLatin1Char('|') + buffer().extremes(0).minV, QStringLiteral("10,25|9,75"));
+    QCOMPARE(buffer().voltage(0, 0) + QLatin1Char('|') + buffer().voltage(1, 0) + QLatin1Char('|')
+                 + buffer().voltage(2, 0), QStringLiteral("9,75|10,25|-2"));
+    QCOMPARE(buffer().extremes(0).maxV + QLatin1Char('|') + buffer().extremes(0).minV, QStringLiteral("10,25|-2"));
 
     for (int position = 0; position < RecordScale::Positions; ++position) {
         const int seconds = RecordScale::SecondsPerPoint[size_t(position)];
