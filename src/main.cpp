@@ -97,17 +97,31 @@ int main(int argc, char **argv)
     }
     MDIForm1::Collaborators collaborators;
     // The record database holds the machine-type table; without it the program cannot run.
-    RecordStore store;
-    const StoreOpenResult opened = store.open();
+    // The check of every page grows with the store, so it runs once the window shows.
+    auto store = std::make_shared<RecordStore>();
+    const StoreOpenResult opened = store->open(RecordStore::defaultFolder(), RecordStore::IntegrityCheck::Later);
     if (!opened.ok()) {
         Prompter::current().message(opened.message, QString());
         return 1;
     }
     if (!opened.message.isEmpty())
         Prompter::current().message(opened.message, QString());
-    collaborators.machineTypes = std::make_shared<StoreMachineTypes>(store);
+    collaborators.machineTypes = std::make_shared<StoreMachineTypes>(*store);
+    collaborators.records = store;
     MDIForm1 w(std::move(collaborators));
     w.show();
+    QTimer::singleShot(0, &w, [&w, store] {
+        const StoreOpenResult checked = store->verify();
+        if (!checked.message.isEmpty())
+            Prompter::current().message(checked.message, QString());
+        if (!checked.ok()) {
+            QApplication::exit(1);
+            return;
+        }
+        if (checked.status == StoreOpenResult::Status::Repaired)
+            w.SetupMenuMachineTypes();
+        w.recoverUnsavedRecording();
+    });
     if (server) {
         const QString port = server->portName();
         w.offerSerialPort(port);

@@ -7,7 +7,11 @@
 #include "settings/SettingsStore.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -30,24 +34,6 @@ QVariantList sampleValues(const SampleRow &row)
         v << ch.voltage << ch.current << ch.reason;
     v << row.comment << row.timeTick << row.diffLastTime;
     return v;
-}
-
-// Reads the 17 sample columns selected in table order.
-SampleRow sampleFrom(const QSqlQuery &q)
-{
-    SampleRow row;
-    row.seqNo = q.value(0).toLongLong();
-    row.recTime = q.value(1).toString();
-    int i = 2;
-    for (ChannelReading &ch : row.channels) {
-        ch.voltage = q.value(i++).toString();
-        ch.current = q.value(i++).toString();
-        ch.reason = q.value(i++).toString();
-    }
-    row.comment = q.value(i++).toString();
-    row.timeTick = q.value(i++).toLongLong();
-    row.diffLastTime = q.value(i).toLongLong();
-    return row;
 }
 
 RecordInfo recordFrom(const QSqlQuery &q)
@@ -73,8 +59,7 @@ QVariantList fieldsFrom(const QSqlQuery &q)
     return fields;
 }
 
-// The stored text of the reading with the largest or smallest value; written so that SQLite
-// answers it from the column's numeric index.
+// The stored text of the reading with the largest or smallest value.
 QString extremeOf(const QString &column, const char *direction)
 {
     return QStringLiteral("(SELECT %1 FROM datatemp WHERE %2 IS NOT NULL ORDER BY %2 %3 LIMIT 1)")
@@ -127,7 +112,45 @@ StoreOpenResult RecordStore::cannotFind() const
     return result;
 }
 
-StoreOpenResult RecordStore::open(const QString &folder)
+StoreOpenResult RecordStore::cannotOpen() const
+{
+    const QString file = QDir::cleanPath(filePath());
+    const QString folder = QDir::cleanPath(m_folder);
+    const QFileInfo info(file);
+    // "Cannot find" only where the file is truly missing: telling the user to copy a file
+    // over one that is there would overwrite the records in it.
+    if (!info.isFile())
+        return cannotFind();
+    QString message;
+    switch (m_cause) {
+    case Cause::Foreign:
+        message = QStringLiteral("[%1] is not a record database of this program: %2\n"
+                                 "Move or rename that file, then start the program again; a new "
+                                 "record database will be created.").arg(file, m_error.description);
+        break;
+    case Cause::Locked:
+        message = QStringLiteral("The record database [%1] is locked by another program (is the "
+                                 "program running twice?).\nClose the other program, then start "
+                                 "this one again.").arg(file);
+        break;
+    case Cause::DiskFull:
+        message = QStringLiteral("The disk holding the record database [%1] is full.\n"
+                                 "Free some space on it, then start the program again.").arg(file);
+        break;
+    case Cause::NoPermission:
+        message = QStringLiteral("The record database [%1] cannot be written: no permission to "
+                                 "change the file or its folder [%2].\nGive your user write "
+                                 "access to both, then start the program again.").arg(file, folder);
+        break;
+    case Cause::Other:
+        message = QStringLiteral("The record database [%1] cannot be opened: %2 (%3).")
+                      .arg(file, m_error.description, m_error.number);
+        break;
+    }
+    return {StoreOpenResult::Status::CannotOpen, message};
+}
+
+StoreOpenResult RecordStore::open(const QString &folder, IntegrityCheck check)
 {
     close();
     m_error = {};
@@ -135,19 +158,35 @@ StoreOpenResult RecordStore::open(const QString &folder)
     if (!QDir().mkpath(folder))
         return cannotFind();
 
-    Attach attached = attach();
+    const Attach attached = attach(check == IntegrityCheck::Now);
     if (attached == Attach::Ok)
         return {StoreOpenResult::Status::Opened, QString()};
     close();
     if (attached == Attach::Failed)
-        return cannotFind();
+        return cannotOpen();
+    return repairAndReopen();
+}
 
+StoreOpenResult RecordStore::verify()
+{
+    if (!isOpen())
+        return cannotFind();
+    const Attach checked = quickCheck();
+    if (checked == Attach::Ok)
+        return {StoreOpenResult::Status::Opened, QString()};
+    close();
+    if (checked == Attach::Failed)
+        return cannotOpen();
+    return repairAndReopen();
+}
+
+StoreOpenResult RecordStore::repairAndReopen()
+{
     QString why;
+    QString backup;
     const QDate today = Clock::current().now().date();
-    if (StoreRepair::repair(folder, today, &why)) {
-        attached = attach();
-        if (attached == Attach::Ok) {
-            const QString backup = QDir(folder).filePath(StoreRepair::backupFileName(today));
+    if (StoreRepair::repair(m_folder, today, &backup, &why)) {
+        if (attach(true) == Attach::Ok) {
             return {StoreOpenResult::Status::Repaired,
                     QStringLiteral("The record database [%1] was damaged and has been repaired. "
                                    "The damaged file is kept as [%2].").arg(filePath(), backup)};
@@ -165,32 +204,90 @@ StoreOpenResult RecordStore::open(const QString &folder)
 RecordStore::Attach RecordStore::classify(const QSqlError &error)
 {
     setError(error);
-    return isDamage(error) ? Attach::Damaged : Attach::Failed;
+    if (isDamage(error))
+        return Attach::Damaged;
+    m_cause = causeOf(error);
+    return Attach::Failed;
 }
 
-RecordStore::Attach RecordStore::attach()
+RecordStore::Cause RecordStore::causeOf(const QSqlError &error) const
 {
+    switch (sqliteCode(error)) {
+    case 3:   // SQLITE_PERM
+    case 8:   // SQLITE_READONLY
+    case 14:  // SQLITE_CANTOPEN
+    case 23:  // SQLITE_AUTH
+        return Cause::NoPermission;
+    case 5:   // SQLITE_BUSY
+    case 6:   // SQLITE_LOCKED
+        return Cause::Locked;
+    case 13:  // SQLITE_FULL
+        return Cause::DiskFull;
+    default:
+        break;
+    }
+    const QFileInfo info(filePath());
+    if (info.isFile() && (!info.isWritable() || !QFileInfo(m_folder).isWritable()))
+        return Cause::NoPermission;
+    return Cause::Other;
+}
+
+// A table of ours that exists with other columns than ours: the file belongs to another
+// program (or another version of it that we cannot read).
+bool RecordStore::foreignTables()
+{
+    for (const QString &table : StoreSchema::tableNames()) {
+        QSqlQuery q(db());
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            return false;
+        QStringList present;
+        while (q.next())
+            present << q.value(1).toString().toLower();
+        if (present.isEmpty())
+            continue;
+        for (const QString &column : StoreSchema::columnList(table).split(QLatin1Char(','))) {
+            if (!present.contains(column.toLower())) {
+                setError(QStringLiteral("its table %1 has no column %2.").arg(table, column));
+                m_cause = Cause::Foreign;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+RecordStore::Attach RecordStore::quickCheck()
+{
+    // The structural check of every table and index page; the full integrity_check also
+    // compares every index entry with its row and takes about six times as long.
+    QSqlQuery check(db());
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
+        return classify(check.lastError());
+    if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
+        setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));
+        return Attach::Damaged;
+    }
+    return Attach::Ok;
+}
+
+RecordStore::Attach RecordStore::attach(bool check)
+{
+    m_cause = Cause::Other;
     m_conn = std::make_unique<SqlConnection>(filePath(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!m_conn->open())
         return classify(m_conn->lastError());
-
-    {
-        // The structural check of every table and index page; the full integrity_check also
-        // compares every index entry with its row and takes about six times as long, which
-        // the user would wait for at every start.
-        QSqlQuery check(db());
-        if (!check.exec(QStringLiteral("PRAGMA quick_check")))
-            return classify(check.lastError());
-        if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
-            setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));
-            return Attach::Damaged;
-        }
+    if (check) {
+        const Attach checked = quickCheck();
+        if (checked != Attach::Ok)
+            return checked;
     }
+    if (foreignTables())
+        return Attach::Failed;
     // Write-ahead log: a sample is committed when its insert returns, and a process killed in
     // the middle of a write leaves the file consistent. FULL syncs the log at every commit, so
     // a sample also survives a power cut; at one sample a second the few milliseconds of the
     // sync do not matter.
-    // A 32 MB page cache keeps loading a long record (eight reading indexes to fill) in memory.
+    // A 32 MB page cache keeps loading a long record in memory.
     for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
                                "PRAGMA cache_size=-32768"}) {
         QSqlQuery q(db());
@@ -277,15 +374,36 @@ bool RecordStore::runInTransaction(const std::function<bool()> &statements)
 
 // --- sample buffer ---
 
+bool RecordStore::materialize()
+{
+    if (m_bufferRecord.isEmpty())
+        return true;
+    const QString cols = sampleColumns();
+    const bool ok = runInTransaction([&] {
+        return exec(QStringLiteral("DELETE FROM datatemp"))
+            && exec(QStringLiteral("INSERT INTO datatemp (%1) SELECT %1 FROM datadetail "
+                                   "WHERE recno = ? ORDER BY SeqNo").arg(cols),
+                    {m_bufferRecord});
+    });
+    if (ok)
+        m_bufferRecord.clear();
+    return ok;
+}
+
 bool RecordStore::clearBuffer()
 {
     m_error = {};
-    return exec(QStringLiteral("DELETE FROM datatemp"));
+    if (!exec(QStringLiteral("DELETE FROM datatemp")))
+        return false;
+    m_bufferRecord.clear();
+    return true;
 }
 
 bool RecordStore::appendSample(const SampleRow &row)
 {
     m_error = {};
+    if (!materialize())
+        return false;
     const QString cols = sampleColumns();
     const QString placeholders =
         QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
@@ -293,17 +411,20 @@ bool RecordStore::appendSample(const SampleRow &row)
                 sampleValues(row));
 }
 
-bool RecordStore::updateComment(const QString &recTime, const QString &comment)
+bool RecordStore::updateComment(qint64 seqNo, const QString &comment)
 {
     m_error = {};
-    return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE RecTime = ?"),
-                {comment, recTime.trimmed()});
+    if (!materialize())
+        return false;
+    return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE SeqNo = ?"), {comment, seqNo});
 }
 
 std::optional<qint64> RecordStore::bufferCount()
 {
     m_error = {};
-    auto q = select(QStringLiteral("SELECT count(*) FROM datatemp"));
+    auto q = m_bufferRecord.isEmpty()
+        ? select(QStringLiteral("SELECT count(*) FROM datatemp"))
+        : select(QStringLiteral("SELECT count(*) FROM datadetail WHERE recno = ?"), {m_bufferRecord});
     if (!q || !q->next())
         return std::nullopt;
     return q->value(0).toLongLong();
@@ -312,21 +433,74 @@ std::optional<qint64> RecordStore::bufferCount()
 bool RecordStore::forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
                                       const std::optional<QString> &reason)
 {
+    return forEachBufferSampleView([&visit](const SampleView &view) { return visit(view.toRow()); }, reason);
+}
+
+// Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
+// and a string of every cell, which takes longer than the whole read.
+bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
+                                          const std::optional<QString> &reason)
+{
     m_error = {};
-    const QString base = QStringLiteral("SELECT %1 FROM datatemp ").arg(sampleColumns());
-    auto q = reason ? select(base + QStringLiteral("WHERE Reason = ? ORDER BY SeqNo"), {*reason})
-                    : select(base + QStringLiteral("ORDER BY SeqNo"));
-    if (!q)
+    if (!isOpen()) {
+        setError(NotOpen);
         return false;
-    while (q->next()) {
-        if (!visit(sampleFrom(*q)))
+    }
+    const QVariant handle = db().driver()->handle();
+    sqlite3 *raw = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+        ? *static_cast<sqlite3 *const *>(handle.constData()) : nullptr;
+    if (!raw) {
+        setError(QStringLiteral("The record database has no SQLite connection."));
+        return false;
+    }
+    // A loaded record nothing has changed yet is read where it is saved.
+    const bool saved = !m_bufferRecord.isEmpty();
+    QStringList where;
+    if (saved)
+        where << QStringLiteral("recno = ?");
+    if (reason)
+        where << QStringLiteral("Reason = ?");
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY SeqNo")
+                               .arg(sampleColumns(), saved ? QStringLiteral("datadetail") : QStringLiteral("datatemp"),
+                                    where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND ")))
+                               .toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    auto fail = [this, raw] {
+        m_error.number = QString::number(sqlite3_extended_errcode(raw));
+        m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
+        return false;
+    };
+    if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        return fail();
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
+    const QByteArray recNo = m_bufferRecord.toUtf8();
+    const QByteArray code = reason ? reason->toUtf8() : QByteArray();
+    int parameter = 0;
+    for (const QByteArray *value : {saved ? &recNo : nullptr, reason ? &code : nullptr}) {
+        if (value && sqlite3_bind_text(statement, ++parameter, value->constData(), int(value->size()),
+                                       SQLITE_STATIC) != SQLITE_OK)
+            return fail();
+    }
+    auto text = [statement](int column) {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        return QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
+    };
+    SampleView view;
+    for (;;) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_DONE)
+            return true;
+        if (step != SQLITE_ROW)
+            return fail();
+        view.seqNo = sqlite3_column_int64(statement, 0);
+        for (int i = 0; i < SampleView::Texts; ++i)
+            view.texts[size_t(i)] = text(1 + i);
+        view.comment = text(14);
+        view.timeTick = sqlite3_column_int64(statement, 15);
+        view.diffLastTime = sqlite3_column_int64(statement, 16);
+        if (!visit(view))
             return true;
     }
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return false;
-    }
-    return true;
 }
 
 std::optional<QList<SampleRow>> RecordStore::bufferSamples(const std::optional<QString> &reason)
@@ -348,6 +522,8 @@ std::optional<ChannelExtremes> RecordStore::channelExtremes(int channel)
         setError(QStringLiteral("There is no channel %1.").arg(channel));
         return std::nullopt;
     }
+    if (!materialize())
+        return std::nullopt;
     const QString suffix = channel == 1 ? QString() : QString::number(channel);
     const QString v = QStringLiteral("PVal") + suffix;
     const QString a = QStringLiteral("SVal") + suffix;
@@ -367,6 +543,8 @@ bool RecordStore::moveBufferToWindow(int n)
         setError(QStringLiteral("There is no data window %1.").arg(n));
         return false;
     }
+    if (!materialize())
+        return false;
     return runInTransaction([this, n] {
         QSqlError error;
         if (!StoreSchema::createDataWindow(db(), n, &error)) {
@@ -417,6 +595,8 @@ bool RecordStore::saveRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
+    if (!materialize())
+        return false;
     return runInTransaction([this, &record] {
         return insertRecordRow(record) && copyBufferToRecord(record.recNo);
     });
@@ -430,7 +610,11 @@ bool RecordStore::replaceRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
-    return runInTransaction([this, &record, &recNo] {
+    // The buffer still is that record's saved samples: only the description changes.
+    const bool samplesSaved = m_bufferRecord == recNo;
+    if (!samplesSaved && !materialize())
+        return false;
+    return runInTransaction([this, &record, &recNo, samplesSaved] {
         QSqlQuery update(db());
         update.prepare(QStringLiteral("UPDATE datamain SET Comment = ? WHERE RecNo = ?"));
         update.addBindValue(record.comment);
@@ -439,6 +623,8 @@ bool RecordStore::replaceRecord(const RecordInfo &record)
             return false;
         if (update.numRowsAffected() == 0 && !insertRecordRow(record))
             return false;
+        if (samplesSaved)
+            return true;
         return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo})
             && copyBufferToRecord(recNo);
     });
@@ -460,15 +646,12 @@ RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo
     const std::optional<RecordInfo> found = findRecord(recNo);
     if (!found)
         return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
-    const QString cols = sampleColumns();
-    const bool ok = runInTransaction([&] {
-        return exec(QStringLiteral("DELETE FROM datatemp"))
-            && exec(QStringLiteral("INSERT INTO datatemp (%1) SELECT %1 FROM datadetail "
-                                   "WHERE recno = ? ORDER BY SeqNo").arg(cols),
-                    {recNo.trimmed()});
-    });
-    if (!ok)
+    // The samples are copied into datatemp only when something changes them: a long record
+    // loads without writing it a second time, and datatemp keeps holding only samples that
+    // are saved nowhere else.
+    if (!exec(QStringLiteral("DELETE FROM datatemp")))
         return LoadResult::Failed;
+    m_bufferRecord = found->recNo.trimmed();
     if (record)
         *record = *found;
     return LoadResult::Loaded;
@@ -494,6 +677,8 @@ std::optional<QList<RecordInfo>> RecordStore::savedRecords()
 bool RecordStore::deleteRecord(const QString &recNo)
 {
     m_error = {};
+    if (m_bufferRecord == recNo.trimmed() && !materialize())
+        return false;
     return runInTransaction([this, &recNo] {
         return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo.trimmed()})
             && exec(QStringLiteral("DELETE FROM datamain WHERE RecNo = ?"), {recNo.trimmed()});

@@ -52,8 +52,13 @@ public:
     static QString defaultFolder();
 
     // Opens (creating on first run, repairing when damaged) `mtype.db` in `folder`: schema
-    // and shipped machine types are added where missing; saved records are kept.
-    StoreOpenResult open(const QString &folder = defaultFolder());
+    // and shipped machine types are added where missing; saved records are kept. With
+    // IntegrityCheck::Later the check of every page, which grows with the store, is left to
+    // verify(), so that the program's window can show first.
+    enum class IntegrityCheck { Now, Later };
+    StoreOpenResult open(const QString &folder = defaultFolder(), IntegrityCheck check = IntegrityCheck::Now);
+    // The integrity check put off by open(): a damaged store is repaired as open() would.
+    StoreOpenResult verify();
     bool isOpen() const;
     void close();
     QString filePath() const;
@@ -63,16 +68,21 @@ public:
     // --- sample buffer (datatemp) ---
     bool clearBuffer();                                             // operation 1
     bool appendSample(const SampleRow &row);                        // operation 2
-    // Operation 3: the comment of the sample(s) with time stamp `recTime` (trimmed).
-    bool updateComment(const QString &recTime, const QString &comment);
+    // Operation 3: the comment of the sample numbered `seqNo`. Keyed by number, not time
+    // stamp: two samples share a time stamp when a tick was late.
+    bool updateComment(qint64 seqNo, const QString &comment);
     std::optional<qint64> bufferCount();                            // operation 4
     // Operation 11: the buffer in SeqNo order; with `reason`, only the rows whose channel-1
     // condition code equals it. `visit` returns false to stop early.
     bool forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
                              const std::optional<QString> &reason = std::nullopt);
+    // The same without a string object per cell, for filling the in-memory buffer.
+    bool forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
+                                 const std::optional<QString> &reason = std::nullopt);
     std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
-    // The graph's statistics for channel 1..4: readings compared as numbers (a decimal comma
-    // counts as a point), each result the stored text of that reading.
+    // Channel 1..4's extremes over the whole buffer: readings compared as numbers (a decimal
+    // comma counts as a point), each result the stored text of that reading. A scan; the
+    // windows read the extremes the SampleBuffer keeps instead.
     std::optional<ChannelExtremes> channelExtremes(int channel);
     // The table window's MoveData: the buffer is copied into `DataWindow`n (created when first
     // used) and emptied.
@@ -88,7 +98,8 @@ public:
     // The saved record `recNo`; nullopt when there is none, or on failure (lastError() set).
     std::optional<RecordInfo> findRecord(const QString &recNo);
     // Operation 8: the buffer becomes the samples of record `recNo`. A missing record (or a
-    // failure) leaves the buffer untouched.
+    // failure) leaves the buffer untouched. The samples are read from the record itself until
+    // an operation changes the buffer; then they are copied into datatemp first.
     enum class LoadResult { Loaded, NotFound, Failed };
     LoadResult loadRecord(const QString &recNo, RecordInfo *record = nullptr);
     // Operation 9: every saved record, highest number first (numbers compared as numbers).
@@ -107,9 +118,16 @@ public:
 
 private:
     enum class Attach { Ok, Damaged, Failed };
-    Attach attach();
+    // Why a store that is there cannot be used.
+    enum class Cause { Other, NoPermission, Locked, DiskFull, Foreign };
+    Attach attach(bool check);
+    Attach quickCheck();
+    bool foreignTables();
     Attach classify(const QSqlError &error);
+    Cause causeOf(const QSqlError &error) const;
     StoreOpenResult cannotFind() const;
+    StoreOpenResult cannotOpen() const;
+    StoreOpenResult repairAndReopen();
 
     QSqlDatabase &db();
     bool exec(QSqlQuery &query);
@@ -120,8 +138,13 @@ private:
     bool copyBufferToRecord(const QString &recNo);
     bool insertRecordRow(const RecordInfo &record);
     bool runInTransaction(const std::function<bool()> &statements);
+    bool materialize();
 
     QString m_folder;
     std::unique_ptr<SqlConnection> m_conn;
     StoreError m_error;
+    Cause m_cause = Cause::Other;
+    // A loaded record whose samples the buffer holds but datatemp does not yet (they are
+    // copied there before anything changes them); empty when datatemp is the buffer.
+    QString m_bufferRecord;
 };

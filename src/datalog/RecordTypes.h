@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -27,6 +28,35 @@ struct SampleRow {
 
     bool operator==(const SampleRow &) const = default;
 };
+
+// A sample as the store reads a whole buffer: the texts as UTF-8 views, valid only while the
+// reader's visit runs. Reading them this way costs no string object per cell.
+struct SampleView {
+    static constexpr int Texts = 13;  // RecTime, then voltage, current and condition of channels 1..4
+    qint64 seqNo = 0;
+    qint64 timeTick = 0;
+    qint64 diffLastTime = 0;
+    std::array<QByteArrayView, Texts> texts;
+    QByteArrayView comment;
+
+    SampleRow toRow() const;
+};
+
+inline SampleRow SampleView::toRow() const
+{
+    SampleRow row;
+    row.seqNo = seqNo;
+    row.recTime = QString::fromUtf8(texts[0]);
+    for (int c = 0; c < 4; ++c) {
+        row.channels[size_t(c)] = {QString::fromUtf8(texts[size_t(1 + 3 * c)]),
+                                   QString::fromUtf8(texts[size_t(2 + 3 * c)]),
+                                   QString::fromUtf8(texts[size_t(3 + 3 * c)])};
+    }
+    row.comment = QString::fromUtf8(comment);
+    row.timeTick = timeTick;
+    row.diffLastTime = diffLastTime;
+    return row;
+}
 
 // One saved record (`datamain`).
 struct RecordInfo {

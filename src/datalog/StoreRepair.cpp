@@ -5,9 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace StoreRepair {
@@ -58,7 +60,7 @@ bool copyFile(const QString &from, const QString &to, QString *error)
 
 bool makeBackup(const QString &db, const QString &backup, QString *error)
 {
-    if (!removeWithSidecars(backup, error) || !copyFile(db, backup, error))
+    if (!copyFile(db, backup, error))
         return false;
     for (const QString &suffix : journalSuffixes()) {
         if (QFile::exists(db + suffix) && !copyFile(db + suffix, backup + suffix, error))
@@ -103,32 +105,124 @@ QStringList dataWindowTablesOf(QSqlDatabase &source)
     return out;
 }
 
-// Copies the rows of `table` that can be read; stops quietly at the first unreadable row.
-// Only a failure to write the target counts as an error.
-bool copyTable(QSqlDatabase &source, QSqlDatabase &target, const QString &table, QString *error)
+// Copies the rows of one table that can still be read, in rowid order. A range of rowids
+// that fails to read is halved until the unreadable rows alone are left out, so a damaged
+// page costs only its own rows, not every row after it.
+class TableCopy
 {
-    const QString cols = StoreSchema::columnList(table);
-    const int count = int(cols.count(QLatin1Char(',')) + 1);
-    QSqlQuery read(source);
-    read.setForwardOnly(true);
-    if (!read.exec(QStringLiteral("SELECT %1 FROM %2").arg(cols, table)))
-        return true;
-    QSqlQuery write(target);
-    const QString placeholders = QStringList(count, QStringLiteral("?")).join(QLatin1Char(','));
-    if (!write.prepare(QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
-                           .arg(table, cols, placeholders))) {
-        *error = write.lastError().text();
-        return false;
+public:
+    static constexpr qint64 Chunk = 512;
+    // Without a readable highest rowid, reading stops after this many rowids without a row.
+    static constexpr qint64 EmptyRunEnd = 1 << 14;
+
+    TableCopy(QSqlDatabase &source, QSqlDatabase &target, const QString &table)
+        : m_source(source), m_target(target), m_table(table),
+          m_columns(StoreSchema::columnList(table)), m_count(int(m_columns.count(QLatin1Char(',')) + 1))
+    {
     }
-    while (read.next()) {
-        for (int i = 0; i < count; ++i)
-            write.bindValue(i, read.value(i));
-        if (!write.exec()) {
-            *error = write.lastError().text();
+
+    // Only a failure to write the target counts as an error.
+    bool run(QString *error)
+    {
+        m_write = QSqlQuery(m_target);
+        const QString placeholders = QStringList(m_count, QStringLiteral("?")).join(QLatin1Char(','));
+        if (!m_write.prepare(QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                                 .arg(m_table, m_columns, placeholders))) {
+            *error = m_write.lastError().text();
             return false;
         }
+        if (!readable())
+            return true;  // not even the table's definition can be read
+        const std::optional<qint64> top = highestRowid();
+        qint64 lastSeen = 0;
+        for (qint64 low = 1; top ? low <= *top : low - lastSeen <= EmptyRunEnd; low += Chunk) {
+            const Outcome outcome = copyRange(low, low + Chunk - 1, error);
+            if (outcome == Outcome::WriteFailed)
+                return false;
+            if (outcome == Outcome::Copied)
+                lastSeen = low + Chunk - 1;
+        }
+        return true;
     }
-    return true;
+
+private:
+    enum class Outcome { Copied, Empty, Unreadable, WriteFailed };
+
+    bool readable()
+    {
+        QSqlQuery q(m_source);
+        return q.exec(QStringLiteral("SELECT %1 FROM %2 LIMIT 0").arg(m_columns, m_table));
+    }
+
+    std::optional<qint64> highestRowid()
+    {
+        QSqlQuery q(m_source);
+        if (!q.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(m_table)) || !q.next())
+            return std::nullopt;
+        return q.value(0).isNull() ? 0 : q.value(0).toLongLong();
+    }
+
+    // Reads rowids low..high whole, or not at all.
+    std::optional<QList<QVariantList>> read(qint64 low, qint64 high)
+    {
+        QSqlQuery q(m_source);
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid BETWEEN ? AND ? ORDER BY rowid")
+                           .arg(m_columns, m_table)))
+            return std::nullopt;
+        q.addBindValue(low);
+        q.addBindValue(high);
+        if (!q.exec())
+            return std::nullopt;
+        QList<QVariantList> rows;
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < m_count; ++i)
+                row << q.value(i);
+            rows << row;
+        }
+        if (q.lastError().isValid())
+            return std::nullopt;
+        return rows;
+    }
+
+    Outcome copyRange(qint64 low, qint64 high, QString *error)
+    {
+        const std::optional<QList<QVariantList>> rows = read(low, high);
+        if (!rows) {
+            if (low == high)
+                return Outcome::Unreadable;
+            const qint64 middle = low + (high - low) / 2;
+            const Outcome first = copyRange(low, middle, error);
+            if (first == Outcome::WriteFailed)
+                return first;
+            const Outcome second = copyRange(middle + 1, high, error);
+            if (first == Outcome::Copied || second == Outcome::WriteFailed)
+                return second == Outcome::WriteFailed ? second : Outcome::Copied;
+            return second == Outcome::Copied ? second : Outcome::Unreadable;
+        }
+        for (const QVariantList &row : *rows) {
+            for (int i = 0; i < m_count; ++i)
+                m_write.bindValue(i, row.at(i));
+            if (!m_write.exec()) {
+                *error = m_write.lastError().text();
+                return Outcome::WriteFailed;
+            }
+        }
+        return rows->isEmpty() ? Outcome::Empty : Outcome::Copied;
+    }
+
+    QSqlDatabase &m_source;
+    QSqlDatabase &m_target;
+    QString m_table;
+    QString m_columns;
+    int m_count;
+    QSqlQuery m_write;
+};
+
+bool copyTable(QSqlDatabase &source, QSqlDatabase &target, const QString &table, QString *error)
+{
+    return TableCopy(source, target, table).run(error);
 }
 
 // Samples whose record row was lost get a record row again, so they can still be loaded.
@@ -146,9 +240,20 @@ bool recoverOrphanSamples(QSqlDatabase &target, QString *error)
 
 } // namespace
 
-QString backupFileName(const QDate &day)
+QString backupFileName(const QDate &day, int n)
 {
-    return QStringLiteral("mtype%1.db").arg(day.toString(QStringLiteral("yyyyMMdd")));
+    const QString date = day.toString(QStringLiteral("yyyyMMdd"));
+    return n <= 1 ? QStringLiteral("mtype%1.db").arg(date) : QStringLiteral("mtype%1-%2.db").arg(date).arg(n);
+}
+
+QString freeBackupPath(const QString &folder, const QDate &day)
+{
+    const QDir dir(folder);
+    for (int n = 1;; ++n) {
+        const QString path = dir.filePath(backupFileName(day, n));
+        if (!QFileInfo::exists(path) && !QFileInfo::exists(path + QStringLiteral("-wal")))
+            return path;
+    }
 }
 
 QString rebuiltFileName()
@@ -190,11 +295,12 @@ bool rebuild(const QString &sourcePath, const QString &targetPath, QString *erro
     return true;
 }
 
-bool repair(const QString &folder, const QDate &today, QString *error)
+bool repair(const QString &folder, const QDate &today, QString *backupPath, QString *error)
 {
     const QDir dir(folder);
     const QString db = dir.filePath(StoreSchema::fileName());
-    const QString backup = dir.filePath(backupFileName(today));
+    const QString backup = freeBackupPath(folder, today);
+    *backupPath = backup;
     const QString fresh = dir.filePath(rebuiltFileName());
 
     QString why;

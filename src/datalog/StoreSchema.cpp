@@ -58,15 +58,21 @@ struct Table {
     QStringList indexes;  // CREATE INDEX statements
 };
 
+// Only the sample order is indexed: every further index costs each append (one sample a
+// second) and each load of a long record its own pages. The extremes of the readings are
+// kept by the in-memory SampleBuffer as samples arrive.
 QStringList bufferIndexes()
 {
-    QStringList list{QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_seqno ON datatemp (SeqNo)"),
-                     QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_rectime ON datatemp (RecTime)")};
+    return {QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_seqno ON datatemp (SeqNo)")};
+}
+
+// Indexes of earlier versions that are dropped when a store is opened.
+QStringList obsoleteIndexes()
+{
+    QStringList list{QStringLiteral("datatemp_rectime")};
     for (const QString &suffix : {QString(), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}) {
-        for (const QString &column : {QStringLiteral("PVal") + suffix, QStringLiteral("SVal") + suffix}) {
-            list << QStringLiteral("CREATE INDEX IF NOT EXISTS datatemp_%1_number ON datatemp (%2)")
-                        .arg(column.toLower(), numericReading(column));
-        }
+        for (const char *kind : {"pval", "sval"})
+            list << QStringLiteral("datatemp_%1%2_number").arg(QLatin1String(kind), suffix);
     }
     return list;
 }
@@ -190,6 +196,10 @@ bool isDataWindowTable(const QString &name, int *n)
 
 bool create(QSqlDatabase &db, QSqlError *error)
 {
+    for (const QString &index : obsoleteIndexes()) {
+        if (!exec(db, QStringLiteral("DROP INDEX IF EXISTS %1").arg(index), error))
+            return false;
+    }
     for (const Table &t : tables()) {
         if (!exec(db, createSql(t.name, t.columns), error))
             return false;

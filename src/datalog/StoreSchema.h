@@ -34,12 +34,10 @@ QString dataWindowTable(int n);
 bool isDataWindowTable(const QString &name, int *n = nullptr);
 
 // A reading column as a number, for comparisons: SQLite's leading-number conversion after a
-// decimal comma has become a point ("12,5" and "12.5V" are 12.5, "" is 0). The buffer has an
-// index on this expression for every reading column, so its maximum and minimum are found
-// without a scan.
+// decimal comma has become a point ("12,5" and "12.5V" are 12.5, "" is 0).
 QString numericReading(const QString &column);
 
-// Creates every missing table and index. Returns false with *error on failure.
+// Creates every missing table and index and drops the indexes of earlier versions. Returns false with *error on failure.
 bool create(QSqlDatabase &db, QSqlError *error);
 // Creates data-window table n unless it exists.
 bool createDataWindow(QSqlDatabase &db, int n, QSqlError *error);

@@ -1,5 +1,6 @@
 #include "mainwin/DefaultCollaborators.h"
 
+#include "datalog/RecordStore.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
 #include "mainwin/MachineTypeSource.h"
@@ -174,6 +175,12 @@ void complete(MDIForm1::Collaborators &c, QWidget *owner)
         c.links = std::make_unique<TransportLinks>();
     if (!c.dialogs)
         c.dialogs = std::make_unique<ModalActionDialogs>(owner);
+    if (!c.records) {
+        // Without a usable store the table window still opens; its operations then say why
+        // they fail.
+        c.records = std::make_shared<RecordStore>();
+        c.records->open();
+    }
 }
 
 } // namespace DefaultCollaborators

@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Prompter.h"
+#include "datalog/frmDataTable.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
 #include "mainwin/CommTypes.h"
@@ -62,6 +63,7 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
             &MDIForm1::InitialValuesDone);
     // A link that fails while the busy dialog waits ends the wait.
     connect(&m_engine, &CommTasker::timedOut, m_waitRsp, &dlgWaitRsp::abandon);
+    m_recordLength = new dlgRecordLength(this, this);
     m_c.interfaces->setReleasePort([this] { closeLinks(); });
 
     QueryTimer.setInterval(QueryIntervalMs);
@@ -190,7 +192,8 @@ void MDIForm1::createMenus()
             &MDIForm1::mnuRecordStart_Click);
     connect(addItem(record, "mnuRecordStop", "S&top"), &QAction::triggered, this,
             &MDIForm1::mnuRecordStop_Click);
-    addItem(record, "mnuRecordPeriod", "Set&up");
+    connect(addItem(record, "mnuRecordPeriod", "Set&up"), &QAction::triggered, this,
+            &MDIForm1::mnuRecordPeriod_Click);
     connect(addItem(record, "mnuRecordSave", "S&ave"), &QAction::triggered, this,
             &MDIForm1::mnuRecordSave_Click);
     connect(addItem(record, "mnuRecordLoad", "&Load"), &QAction::triggered, this,
@@ -433,10 +436,7 @@ bool MDIForm1::SetupLayout()
 
 void MDIForm1::NewTable1(int n)
 {
-    auto *table = new QWidget;
-    table->setObjectName(QStringLiteral("frmDataTable"));
-    table->setWindowTitle(QStringLiteral("Data Table"));
-    table->setProperty("channelIndex", n);
+    auto *table = new frmDataTable(*m_c.records, *this, n);
     m_channelIndex = n;
     m_table = table;
     addChild(table)->hide();
@@ -454,7 +454,7 @@ void MDIForm1::NewWave1(int n)
 
 void MDIForm1::ResetTableandWave()
 {
-    for (QWidget *w : {m_wave.data(), m_table.data()}) {
+    for (QWidget *w : std::initializer_list<QWidget *>{m_wave.data(), m_table.data()}) {
         if (!w)
             continue;
         QWidget *sub = w->parentWidget();
@@ -479,12 +479,15 @@ void MDIForm1::releaseWindows()
 
 void MDIForm1::showOnly(QWidget *front)
 {
-    for (QWidget *w : {static_cast<QWidget *>(m_panel.data()), m_table.data(), m_wave.data()}) {
+    for (QWidget *w : std::initializer_list<QWidget *>{m_panel.data(), m_table.data(), m_wave.data()}) {
         if (!w || !w->parentWidget())
             continue;
         if (w == front) {
             w->show();
             w->parentWidget()->showNormal();
+            // The data windows take the whole client area the panel has sized.
+            if (w != m_panel)
+                w->parentWidget()->setGeometry(QRect(QPoint(0, 0), m_mdi->viewport()->size()));
             w->parentWidget()->raise();
             m_mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(w->parentWidget()));
         } else {

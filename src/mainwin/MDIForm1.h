@@ -1,5 +1,8 @@
 #pragma once
 
+#include "datalog/RecordingInterfaces.h"
+#include "datalog/dlgRecordLength.h"
+#include "datalog/frmDataTable.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "mainwin/Collaborators.h"
@@ -27,13 +30,15 @@ class QToolBar;
 class dlgQueryInitial;
 class dlgWaitRsp;
 class frmAbout;
+class RecordStore;
 class frmDebug;
 
 // The program's main window: menus, toolbar and status bar; connects to the supply,
 // identifies its machine type, creates the front panel of its layout with the table and
 // graph windows, drives the polling while the output is on, runs the instrument actions and
 // resets everything when the link fails.
-class MDIForm1 : public QMainWindow, public PanelHost, public EngineHost
+class MDIForm1 : public QMainWindow, public PanelHost, public EngineHost, public RecordingHost,
+                public RecordSetupTimers
 {
     Q_OBJECT
 public:
@@ -43,6 +48,8 @@ public:
         std::unique_ptr<InterfaceChooser> interfaces;
         std::unique_ptr<LinkOpener> links;
         std::unique_ptr<ActionDialogs> dialogs;
+        // The record database of the table window (and the graph window).
+        std::shared_ptr<RecordStore> records;
     };
 
     static constexpr int QueryIntervalMs = 166;
@@ -114,10 +121,19 @@ public:
     void ResumeAfterRecall();
     void mnuReadTimes_Click();
     void mnuClearErrorOfProtection_Click();
+    void mnuRecordPeriod_Click();
     void mnuRecordStart_Click();
     void mnuRecordStop_Click();
     void mnuRecordSave_Click();
     void mnuRecordLoad_Click();
+    // At start-up: samples an unsaved recording left in the buffer are shown in a table
+    // window, and the status bar says how many.
+    void recoverUnsavedRecording();
+
+    // --- RecordSetupTimers
+    void setQueryTimerOn(bool on) override;
+    void setWaitingTimerOn(bool) override {}
+    void setWriterTimerOn(bool on) override;
 
     // --- Timers (public so tests can tick them without waiting)
     void QueryTimer_Timer();
@@ -151,8 +167,9 @@ public:
     int MachineTypeCount() const { return m_machineTypeCount; }
     bool IsSuspendOutput() const { return m_isSuspendOutput; }
     Commands::Dialect dialect() const { return m_dialect; }
-    FrontPanel *OperatorForm() const { return m_panel; }
-    QWidget *tableDataForm1() const { return m_table; }
+    FrontPanel *OperatorForm() const override { return m_panel; }
+    frmDataTable *tableDataForm1() const { return m_table; }
+    dlgRecordLength *recordSetup() const { return m_recordLength; }
     QWidget *waveForm1() const { return m_wave; }
     QString statusText() const;
     QAction *menuItem(const QString &name) const { return m_items.value(name); }
@@ -190,7 +207,6 @@ private:
     void ResetTableandWave();
     void showOnly(QWidget *front);
     void mnuWave_Click();
-    void invokeOnTable(const char *member);
     void modeAction(Commands::Coupling mode, const QString &item);
 
     Collaborators m_c;
@@ -208,13 +224,14 @@ private:
     std::unique_ptr<SerialIo> m_serial;
     std::unique_ptr<GpibBoard> m_gpib;
     QPointer<FrontPanel> m_panel;
-    QPointer<QWidget> m_table;
+    QPointer<frmDataTable> m_table;
     QPointer<QWidget> m_wave;
     int m_channelIndex = 0;
 
     dlgQueryInitial *m_queryInitial = nullptr;
     dlgWaitRsp *m_waitRsp = nullptr;
     frmAbout *m_about = nullptr;
+    dlgRecordLength *m_recordLength = nullptr;
     QPointer<frmDebug> m_debug;
 
     QString m_commType;

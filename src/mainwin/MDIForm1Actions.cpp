@@ -1,5 +1,5 @@
 // The instrument actions of the main window: output, auto run, coupling modes, memories,
-// delay, read times, clearing a protection error and the forwarding of the Record menu.
+// delay, read times and clearing a protection error.
 #include "mainwin/MDIForm1.h"
 
 #include "common/Prompter.h"
@@ -8,7 +8,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QMetaMethod>
 
 namespace {
 
@@ -271,57 +270,4 @@ void MDIForm1::mnuClearErrorOfProtection_Click()
 {
     if (readyForActions())
         queueCommand(Commands::clearProtection());
-}
-
-// ---------------------------------------------------------------- Record menu
-
-// Calls `member` on the table window by name when the window has it; the recording engine
-// lives there.
-void MDIForm1::invokeOnTable(const char *member)
-{
-    if (!m_table)
-        return;
-    const QMetaObject *mo = m_table->metaObject();
-    for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
-        const QMetaMethod m = mo->method(i);
-        if (m.name() == member && m.parameterCount() == 0) {
-            m.invoke(m_table.data(), Qt::DirectConnection);
-            return;
-        }
-    }
-}
-
-void MDIForm1::mnuRecordStart_Click()
-{
-    if (!m_table)
-        return;
-    int count = 0;
-    const QMetaObject *mo = m_table->metaObject();
-    const int index = mo->indexOfMethod("CountRecordCount()");
-    if (index >= 0)
-        mo->method(index).invoke(m_table.data(), Qt::DirectConnection, Q_RETURN_ARG(int, count));
-    if (count > 0)
-        invokeOnTable("BeginRecordData");
-    else
-        Prompter::current().message(QStringLiteral("Please Setup Record the period first."), QString());
-}
-
-void MDIForm1::mnuRecordStop_Click()
-{
-    if (!m_table)
-        return;
-    const QMetaObject *mo = m_table->metaObject();
-    const int index = mo->indexOfMethod("EndRecordData(int)");
-    if (index >= 0)
-        mo->method(index).invoke(m_table.data(), Qt::DirectConnection, Q_ARG(int, 0));
-}
-
-void MDIForm1::mnuRecordSave_Click()
-{
-    invokeOnTable("cmdSave_Click");
-}
-
-void MDIForm1::mnuRecordLoad_Click()
-{
-    invokeOnTable("cmdLoadRecord_Click");
 }

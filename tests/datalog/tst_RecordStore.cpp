@@ -118,10 +118,12 @@ void TestRecordStore::bufferOperations()
     QCOMPARE(m_store->bufferSamples(QStringLiteral("0")).value_or(QList<SampleRow>()),
              QList<SampleRow>({written.at(0), written.at(2)}));
 
-    // The comment of a sample, found by its (trimmed) time stamp.
-    QVERIFY(m_store->updateComment(QStringLiteral("  ") + written.at(1).recTime + QLatin1Char(' '),
-                                   QStringLiteral("load step")));
-    QCOMPARE(buffer().at(1).comment, QStringLiteral("load step"));
+    // The comment of a sample, found by its number: a sample sharing its time stamp (a late
+    // tick) keeps its own.
+    QVERIFY(StoreTest::exec(m_file, QStringLiteral("UPDATE datatemp SET RecTime = '%1' WHERE SeqNo = 2")
+                                        .arg(written.at(1).recTime)));
+    QVERIFY(m_store->updateComment(1, QStringLiteral("load step")));
+    QCOMPARE(buffer().at(1).comment + QLatin1Char('|') + buffer().at(2).comment, QStringLiteral("load step|"));
 
     // Moving the buffer to a graph window's table empties it.
     QVERIFY(m_store->moveBufferToWindow(3));
@@ -157,7 +159,7 @@ void TestRecordStore::saveLoadKeepsEveryValueAndQuotes()
 {
     const QString nasty = QStringLiteral("it's \"fine\"'; DELETE FROM datamain; -- 5' 'x");
     QVERIFY(fill(5));
-    QVERIFY(m_store->updateComment(sample(3).recTime, nasty));
+    QVERIFY(m_store->updateComment(3, nasty));
     const QList<SampleRow> recorded = buffer();
     RecordInfo r = record(QStringLiteral("1"), nasty, QStringLiteral("2026/03/05 10:00:00"), QStringLiteral("2"));
     r.endTime = QStringLiteral("2026/03/05 10:00:04");
@@ -171,9 +173,16 @@ void TestRecordStore::saveLoadKeepsEveryValueAndQuotes()
     QCOMPARE(buffer(), recorded);
     QCOMPARE(describe(loaded), QStringLiteral("1|2026/03/05 10:00:00|2026/03/05 10:00:04|%1|V|A|2|3").arg(nasty));
     QCOMPARE(m_store->savedRecords()->size(), 2);
-    // A quote in a record number or time stamp is just a value that matches nothing.
+    // Replacing the loaded record unchanged keeps its samples and takes the new description;
+    // deleting it keeps the buffer, which is copied out first.
+    r.comment = QStringLiteral("renamed");
+    QVERIFY(m_store->replaceRecord(r));
+    QCOMPARE(m_store->findRecord(QStringLiteral("1"))->comment, QStringLiteral("renamed"));
+    QCOMPARE(detailRows("1"), 5);
+    QVERIFY(m_store->deleteRecord(QStringLiteral("1")));
+    QCOMPARE(buffer(), recorded);
+    // A quote in a record number is just a value that matches nothing.
     QCOMPARE(m_store->loadRecord(QStringLiteral("1' OR '1'='1")), RecordStore::LoadResult::NotFound);
-    QVERIFY(m_store->updateComment(QStringLiteral("x' OR '1'='1"), QStringLiteral("gone")));
     QCOMPARE(buffer(), recorded);
 }
 
@@ -251,12 +260,18 @@ void TestRecordStore::failureInsideAnOperationChangesNothing()
     QVERIFY(failOn("DELETE", "datamain"));
     QVERIFY(!m_store->deleteRecord(QStringLiteral("1")));
     QCOMPARE(StoreTest::scalar(m_file, snapshot).toString(), before);
-    // Load fails while filling the buffer: the buffer keeps its rows; a failing append says so.
+    // Load fails while emptying the buffer: the buffer keeps its rows.
     const QList<SampleRow> buffered = buffer();
-    QVERIFY(failOn("INSERT", "datatemp"));
+    QVERIFY(failOn("DELETE", "datatemp"));
     QCOMPARE(m_store->loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Failed);
     QCOMPARE(buffer(), buffered);
+    // A loaded record is copied into the buffer table before its first change; when that
+    // copy fails, the change fails and says so.
+    QVERIFY(StoreTest::exec(m_file, QStringLiteral("DROP TRIGGER fail")));
+    QCOMPARE(m_store->loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
+    QVERIFY(failOn("INSERT", "datatemp"));
     QVERIFY(!m_store->appendSample(sample(4)));
+    QVERIFY(m_store->lastError().description.contains(QStringLiteral("injected")));
 }
 
 void TestRecordStore::statisticsCompareReadingsAsNumbers()

@@ -3,10 +3,12 @@
 
 #include "common/Clock.h"
 #include "datalog/RecordStore.h"
+#include "datalog/SqlConnection.h"
 #include "resources/Catalogue.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,6 +26,8 @@ private slots:
     void unusableLocationSaysSystemCannotFind();
     void fileThatIsNoDatabaseIsRepairedOrKept();
     void damagedIndexIsRepairedWithEveryRecord();
+    void damagedPagesCostOnlyTheirOwnSamples();
+    void fileThatIsThereIsNeverReportedMissing();
 
 private:
     static QByteArray garbage() { return QByteArray("this is not a database\n").repeated(400); }
@@ -103,22 +107,16 @@ void TestStoreStartup::fileThatIsNoDatabaseIsRepairedOrKept()
     QVERIFY(StoreTest::writeFile(file, garbage()));
     RecordStore store;
 
-    // The backup cannot be written: nothing is touched.
-    QVERIFY(d.mkpath(QStringLiteral("mtype20260305.db/occupied")));
-    StoreOpenResult result = store.open(dir.path());
-    QCOMPARE(result.status, StoreOpenResult::Status::RepairFailed);
-    QVERIFY(result.message.contains(file) && result.message.contains(QStringLiteral("backup could not be made")));
-    QVERIFY(StoreTest::readFile(file) == garbage() && !store.isOpen());
-    QVERIFY(QDir(backup).removeRecursively());
-
-    // Repaired: today's earlier backup is replaced by the damaged file, a stale rebuild
-    // does not get in the way, and the store opens with its catalogue.
+    // Repaired: today's earlier backup is kept and the damaged file gets a backup of its
+    // own; a stale rebuild does not get in the way, and the store opens with its catalogue.
     QVERIFY(StoreTest::writeFile(backup, "earlier backup of today")
             && StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
-    result = store.open(dir.path());
+    const StoreOpenResult result = store.open(dir.path());
     QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
-    QVERIFY(result.message.contains(backup));
-    QCOMPARE(StoreTest::readFile(backup), garbage());
+    const QString second = d.filePath(QStringLiteral("mtype20260305-2.db"));
+    QVERIFY2(result.message.contains(second), qPrintable(result.message));
+    QCOMPARE(StoreTest::readFile(backup), QByteArray("earlier backup of today"));
+    QCOMPARE(StoreTest::readFile(second), garbage());
     QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
     QVERIFY(store.appendSample(sample(0)) && store.saveRecord(StoreTest::record(QStringLiteral("1"))));
 }
@@ -153,7 +151,9 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
     FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
     ScopedClock scoped(clock);
     RecordStore store;
-    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Repaired);
+    // At start-up the window shows before the check of every page; the check then repairs.
+    QCOMPARE(store.open(dir.path(), RecordStore::IntegrityCheck::Later).status, StoreOpenResult::Status::Opened);
+    QCOMPARE(store.verify().status, StoreOpenResult::Status::Repaired);
     QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20261231.db"))), bytes);
     QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     for (const char *n : {"1", "2"}) {
@@ -162,6 +162,89 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
     }
     QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM DataWindow4")).toInt(), 300);
     QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size());
+}
+
+// Four pages of a record's samples overwritten in the middle of a 10 000-sample store: the
+// repair keeps every sample that can still be read, before and after the damage.
+void TestStoreStartup::damagedPagesCostOnlyTheirOwnSamples()
+{
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    const QString file = d.filePath(QStringLiteral("mtype.db"));
+    QList<SampleRow> written;
+    {
+        RecordStore store;
+        QVERIFY(store.open(dir.path()).ok());
+        // Ten thousand samples in one statement (one append each would sync ten thousand times).
+        QVERIFY(StoreTest::exec(file, QStringLiteral(
+            "WITH RECURSIVE n(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM n WHERE x < 9999) "
+            "INSERT INTO datatemp SELECT x, '2026/03/05 10:00:00', x, '0.5', '0', x * 2, '0.6', '0', "
+            "x * 3, '0.7', '0', x * 4, '0.8', '0', '', x, 1 FROM n")));
+        written = store.bufferSamples().value_or(QList<SampleRow>());
+        QCOMPARE(written.size(), 10000);
+        QVERIFY(store.saveRecord(StoreTest::record(QStringLiteral("1"), QStringLiteral("long run"))));
+        QVERIFY(store.clearBuffer());
+    }
+    QVERIFY(StoreTest::exec(file, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    // The pages holding samples 5000.. of datadetail, found by their page numbers.
+    const QStringList pages = StoreTest::column(file, QStringLiteral(
+        "SELECT DISTINCT pageno FROM dbstat WHERE name = 'datadetail' AND pagetype = 'leaf' ORDER BY pageno"));
+    QVERIFY2(pages.size() > 100, qPrintable(QString::number(pages.size())));
+    const int pageSize = StoreTest::scalar(file, QStringLiteral("PRAGMA page_size")).toInt();
+    QByteArray bytes = StoreTest::readFile(file);
+    for (int k = 0; k < 4; ++k) {
+        const int page = pages.at(pages.size() / 2 + k).toInt();
+        bytes.replace((page - 1) * pageSize, pageSize, QByteArray(pageSize, '\xA5'));
+    }
+    QVERIFY(StoreTest::writeFile(file, bytes));
+
+    RecordStore store;
+    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Repaired);
+    QCOMPARE(store.loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
+    const QList<SampleRow> kept = store.bufferSamples().value_or(QList<SampleRow>());
+    // Four leaf pages hold well under 200 samples; the last samples are there too.
+    QVERIFY2(kept.size() > 9800 && kept.size() < 10000, qPrintable(QString::number(kept.size())));
+    for (const SampleRow &row : kept)
+        QCOMPARE(row, written.at(int(row.seqNo)));
+    QCOMPARE(kept.first().seqNo + kept.last().seqNo, 9999);
+}
+
+// A store that is there but cannot be used is explained, not called missing: the advice
+// to copy a file over it would overwrite the user's records.
+void TestStoreStartup::fileThatIsThereIsNeverReportedMissing()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("mtype.db"));
+    {
+        RecordStore store;
+        QVERIFY(store.open(dir.path()).ok() && store.appendSample(sample(0)));
+    }
+    {
+        // Locked by another program.
+        SqlConnection other(file);
+        QVERIFY(other.open());
+        QSqlQuery lock(other.db());
+        QVERIFY(lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")) && lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        RecordStore store;
+        const StoreOpenResult result = store.open(dir.path());
+        QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
+        QVERIFY2(result.message.contains(QStringLiteral("locked by another program")), qPrintable(result.message));
+        QVERIFY(!result.message.contains(QStringLiteral("cannot find")));
+        lock.exec(QStringLiteral("ROLLBACK"));
+    }
+    // Another program's database with a data1 of its own.
+    QTemporaryDir foreign;
+    const QString other = foreign.filePath(QStringLiteral("mtype.db"));
+    QVERIFY(StoreTest::exec(other, QStringLiteral("CREATE TABLE data1 (id INTEGER, name TEXT)"))
+            && StoreTest::exec(other, QStringLiteral("INSERT INTO data1 VALUES (1, 'theirs')")));
+    RecordStore store;
+    const StoreOpenResult result = store.open(foreign.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
+    QVERIFY2(result.message.contains(QStringLiteral("is not a record database of this program"))
+                 && result.message.contains(QStringLiteral("data1")), qPrintable(result.message));
+    QCOMPARE(StoreTest::column(other, QStringLiteral("SELECT name FROM data1")), QStringList{QStringLiteral("theirs")});
+    QCOMPARE(QDir(foreign.path()).entryList({QStringLiteral("mtype2*")}, QDir::Files), QStringList());
+    QVERIFY(store.open(dir.path()).ok() && store.bufferCount() == 1);
 }
 
 QTEST_GUILESS_MAIN(TestStoreStartup)

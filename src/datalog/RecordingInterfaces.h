@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class FrontPanel;
+
+// What the recording engine asks of the main window: whether a supply is identified and
+// running, and the front panel whose readings it records.
+class RecordingHost
+{
+public:
+    virtual ~RecordingHost() = default;
+    virtual int MainFormState() const = 0;  // 3 = identified and running
+    virtual FrontPanel *OperatorForm() const = 0;
+};
+
+// What the recording engine and the table window tell the graph window. The graph reads the
+// samples themselves from the SampleBuffer it shares with the table.
+class RecordingGraph
+{
+public:
+    virtual ~RecordingGraph() = default;
+    // A recording starts: empty the plot; one point stands for `secondsPerPoint` seconds.
+    virtual void ClearGraph(int secondsPerPoint) = 0;
+    // Sample `row` of the buffer is new: plot it.
+    virtual void ShowGraph(int row) = 0;
+    // The whole buffer changed (a record was loaded, a filter chosen, the buffer cleared).
+    virtual void ReDraw() = 0;
+    // The start button's caption: "Record..." while recording, "Start" otherwise.
+    virtual void setStartCaption(const QString &caption) = 0;
+    // The position of the graph's x-axis length list, saved with a record.
+    virtual int xLengthPosition() const = 0;
+};

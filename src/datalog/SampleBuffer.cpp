@@ -1,0 +1,303 @@
+#include "datalog/SampleBuffer.h"
+
+#include <QColor>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QColor DataText(0, 0, 255);
+const QColor DataBack(255, 255, 192);
+const QColor HighlightText(0, 0, 0);
+const QColor HighlightBack(255, 192, 255);
+
+// Columns 1..4 of the highlighted row take the highlight colours.
+constexpr int HighlightFirst = 1;
+constexpr int HighlightLast = 4;
+
+} // namespace
+
+SampleBuffer::SampleBuffer(QObject *parent) : QAbstractTableModel(parent) {}
+
+void SampleBuffer::setChannelCount(int channels)
+{
+    beginResetModel();
+    m_channels = std::clamp(channels, 1, MaxChannels);
+    endResetModel();
+}
+
+bool SampleBuffer::accepts(const SampleRow &row) const
+{
+    return !m_filter || row.channels[0].reason == *m_filter;
+}
+
+bool SampleBuffer::append(const SampleRow &row)
+{
+    if (!accepts(row))
+        return false;
+    const int i = size();
+    beginInsertRows(QModelIndex(), i, i);
+    store(row);
+    endInsertRows();
+    return true;
+}
+
+void SampleBuffer::clear()
+{
+    beginRebuild();
+    endRebuild();
+}
+
+void SampleBuffer::beginRebuild()
+{
+    beginResetModel();
+    m_heads.clear();
+    m_text.clear();
+    m_comments.clear();
+    m_highlighted = -1;
+    resetTracking();
+}
+
+void SampleBuffer::endRebuild()
+{
+    endResetModel();
+}
+
+void SampleBuffer::store(const SampleRow &row)
+{
+    std::array<QByteArray, TextCells> utf8;
+    utf8[0] = row.recTime.toUtf8();
+    for (int c = 0; c < MaxChannels; ++c) {
+        utf8[size_t(1 + 3 * c)] = row.channels[size_t(c)].voltage.toUtf8();
+        utf8[size_t(2 + 3 * c)] = row.channels[size_t(c)].current.toUtf8();
+        utf8[size_t(3 + 3 * c)] = row.channels[size_t(c)].reason.toUtf8();
+    }
+    const QByteArray comment = row.comment.toUtf8();
+    SampleView view;
+    view.seqNo = row.seqNo;
+    view.timeTick = row.timeTick;
+    view.diffLastTime = row.diffLastTime;
+    for (int i = 0; i < TextCells; ++i)
+        view.texts[size_t(i)] = utf8[size_t(i)];
+    view.comment = comment;
+    store(view);
+}
+
+void SampleBuffer::store(const SampleView &view)
+{
+    Head head{view.seqNo, qint32(view.timeTick), qint32(view.diffLastTime), quint32(m_text.size()), {}};
+    // A cell longer than its share of a row's 64 kB is cut (no reading comes near).
+    constexpr qsizetype CellLimit = std::numeric_limits<quint16>::max() / TextCells;
+    for (int cell = 0; cell < TextCells; ++cell) {
+        const QByteArrayView text = view.texts[size_t(cell)].first(std::min(view.texts[size_t(cell)].size(), CellLimit));
+        m_text.insert(m_text.end(), text.begin(), text.end());
+        head.ends[size_t(cell)] = quint16(m_text.size() - head.textStart);
+    }
+    m_heads.push_back(head);
+    const int i = size() - 1;
+    if (!view.comment.isEmpty())
+        m_comments.insert(i, QString::fromUtf8(view.comment));
+    track(i);
+}
+
+QByteArrayView SampleBuffer::bytes(int i, int cell) const
+{
+    if (i < 0 || i >= size() || cell < 0 || cell >= TextCells)
+        return {};
+    const Head &h = m_heads[size_t(i)];
+    const quint32 begin = h.textStart + (cell == 0 ? 0 : h.ends[size_t(cell - 1)]);
+    const quint32 end = h.textStart + h.ends[size_t(cell)];
+    return QByteArrayView(m_text.data() + begin, qsizetype(end - begin));
+}
+
+QString SampleBuffer::text(int i, int cell) const
+{
+    return QString::fromUtf8(bytes(i, cell));
+}
+
+SampleRow SampleBuffer::row(int i) const
+{
+    SampleRow r;
+    if (i < 0 || i >= size())
+        return r;
+    const Head &h = m_heads[size_t(i)];
+    r.seqNo = h.seqNo;
+    r.timeTick = h.timeTick;
+    r.diffLastTime = h.diffLastTime;
+    r.recTime = recTime(i);
+    for (int c = 0; c < MaxChannels; ++c)
+        r.channels[c] = {voltage(i, c), current(i, c), reason(i, c)};
+    r.comment = comment(i);
+    return r;
+}
+
+qint64 SampleBuffer::seqNo(int i) const
+{
+    return i >= 0 && i < size() ? m_heads[size_t(i)].seqNo : -1;
+}
+
+bool SampleBuffer::setComment(int i, const QString &comment)
+{
+    if (i < 0 || i >= size())
+        return false;
+    if (comment.isEmpty())
+        m_comments.remove(i);
+    else
+        m_comments.insert(i, comment);
+    const QModelIndex cell = index(i, commentColumn());
+    emit dataChanged(cell, cell);
+    return true;
+}
+
+// ---------------------------------------------------------------- extremes
+
+double SampleBuffer::readingValue(const QString &text)
+{
+    return readingValue(QByteArrayView(text.toUtf8()));
+}
+
+double SampleBuffer::readingValue(QByteArrayView utf8)
+{
+    // The number the text starts with, as NumberFormat::leadingNumber reads it, with a
+    // decimal comma taken as a point; parsed from the bytes, since the buffer's extremes
+    // read every reading of a long record.
+    char buffer[64];
+    qsizetype n = 0;
+    qsizetype i = 0;
+    while (i < utf8.size() && (utf8[i] == ' ' || utf8[i] == '\t'))
+        ++i;
+    for (; i < utf8.size() && n < qsizetype(sizeof buffer) - 1; ++i)
+        buffer[n++] = utf8[i] == ',' ? '.' : utf8[i];
+    buffer[n] = '\0';
+    const char *begin = buffer;
+    if (*begin == '+')
+        ++begin;
+    const char first = *begin == '-' ? begin[1] : *begin;
+    if (!(std::isdigit(static_cast<unsigned char>(first)) || first == '.'))
+        return 0;
+    double value = 0;
+    const auto result = std::from_chars(begin, buffer + n, value, std::chars_format::general);
+    return result.ec == std::errc() && std::isfinite(value) ? value : 0;
+}
+
+void SampleBuffer::resetTracking()
+{
+    m_ranges.fill(ChannelRange{});
+}
+
+void SampleBuffer::track(int i)
+{
+    auto update = [i](Extreme &max, Extreme &min, QByteArrayView text) {
+        if (text.isEmpty())
+            return;
+        const double v = readingValue(text);
+        if (max.row < 0 || v > max.value)
+            max = {v, i};
+        if (min.row < 0 || v < min.value)
+            min = {v, i};
+    };
+    for (int c = 0; c < MaxChannels; ++c) {
+        ChannelRange &r = m_ranges[size_t(c)];
+        update(r.maxV, r.minV, bytes(i, 1 + 3 * c));
+        update(r.maxA, r.minA, bytes(i, 2 + 3 * c));
+    }
+}
+
+ChannelExtremes SampleBuffer::extremes(int channel) const
+{
+    if (channel < 0 || channel >= MaxChannels)
+        return {};
+    const ChannelRange &r = m_ranges[size_t(channel)];
+    return {voltage(r.maxV.row, channel), voltage(r.minV.row, channel),
+            current(r.maxA.row, channel), current(r.minA.row, channel)};
+}
+
+// ---------------------------------------------------------------- view
+
+void SampleBuffer::setHighlightedRow(int i)
+{
+    const int previous = m_highlighted;
+    m_highlighted = i >= 0 && i < size() ? i : -1;
+    for (int r : {previous, m_highlighted}) {
+        if (r >= 0 && r < size())
+            emit dataChanged(index(r, HighlightFirst), index(r, HighlightLast));
+    }
+}
+
+QString SampleBuffer::conditionCaption(const QString &code)
+{
+    static const QStringList captions{QStringLiteral("Time"), QStringLiteral("超過上限"),
+                                      QStringLiteral("超過下限"), QStringLiteral("符合條件")};
+    bool ok = false;
+    const int n = code.toInt(&ok);
+    return ok && n >= 0 && n < captions.size() ? captions.at(n) : code;
+}
+
+QString SampleBuffer::cellText(int i, int column) const
+{
+    if (column == 0)
+        return QString::number(seqNo(i));
+    if (column == 1)
+        return recTime(i);
+    if (column == commentColumn())
+        return comment(i);
+    const int channel = (column - 2) / 3;
+    switch ((column - 2) % 3) {
+    case 0: return voltage(i, channel);
+    case 1: return current(i, channel);
+    default: return conditionCaption(reason(i, channel));
+    }
+}
+
+int SampleBuffer::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : size();
+}
+
+int SampleBuffer::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3 * m_channels + 3;
+}
+
+QVariant SampleBuffer::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= size() || index.column() >= columnCount())
+        return QVariant();
+    const bool highlighted = index.row() == m_highlighted && index.column() >= HighlightFirst
+        && index.column() <= HighlightLast;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return cellText(index.row(), index.column());
+    case Qt::ForegroundRole:
+        if (index.column() == 0)
+            return QVariant();
+        return highlighted ? HighlightText : DataText;
+    case Qt::BackgroundRole:
+        if (index.column() == 0)
+            return QVariant();
+        return highlighted ? HighlightBack : DataBack;
+    default:
+        return QVariant();
+    }
+}
+
+QVariant SampleBuffer::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (section == 0)
+        return QStringLiteral("取樣次數");
+    if (section == 1)
+        return QStringLiteral("取樣Time");
+    if (section == commentColumn())
+        return QStringLiteral("    註    解   ");
+    static const QStringList kinds{QStringLiteral("Voltage[V]"), QStringLiteral("Current[A]"),
+                                   QStringLiteral("取樣條件")};
+    const int channel = (section - 2) / 3 + 1;
+    return QStringLiteral("CH%1:%2").arg(channel).arg(kinds.at((section - 2) % 3));
+}

@@ -1,0 +1,86 @@
+// The main window's Record menu and its data windows: record setup, start, stop, save and
+// load go to the table window; samples an unsaved recording left behind are shown at start.
+#include "mainwin/MDIForm1.h"
+
+#include "common/Prompter.h"
+#include "datalog/RecordStore.h"
+#include "datalog/frmDataTable.h"
+#include "mainwin/MachineTypeSource.h"
+#include "settings/SettingsStore.h"
+
+#include <QAction>
+
+namespace {
+
+constexpr int RecoveredStatusMs = 20000;
+
+} // namespace
+
+void MDIForm1::mnuRecordPeriod_Click()
+{
+    if (!m_table || !m_recordLength->Execute())
+        return;
+    const dlgRecordLength &d = *m_recordLength;
+    m_table->RecordPeriod(d.Days, d.Hours, d.Miniutes, d.Seconds, d.RecScale, d.RecPointStyle);
+}
+
+void MDIForm1::mnuRecordStart_Click()
+{
+    if (!m_table)
+        return;
+    if (m_table->CountRecordCount() > 0)
+        m_table->BeginRecordData();
+    else
+        Prompter::current().message(QStringLiteral("Please Setup Record the period first."), QString());
+}
+
+void MDIForm1::mnuRecordStop_Click()
+{
+    if (m_table)
+        m_table->EndRecordData(0);
+}
+
+void MDIForm1::mnuRecordSave_Click()
+{
+    if (m_table)
+        m_table->cmdSave_Click();
+}
+
+void MDIForm1::mnuRecordLoad_Click()
+{
+    if (m_table)
+        m_table->cmdLoadRecord_Click();
+}
+
+void MDIForm1::setQueryTimerOn(bool on)
+{
+    // Polling still runs only while the output is on.
+    if (on)
+        CheckOutput();
+    else
+        QueryTimer.stop();
+}
+
+void MDIForm1::setWriterTimerOn(bool on)
+{
+    QTimer &writer = m_engine.writerTimer();
+    if (!on)
+        writer.stop();
+    else if (!writer.isActive())
+        writer.start();
+}
+
+void MDIForm1::recoverUnsavedRecording()
+{
+    const std::optional<qint64> count = m_c.records->bufferCount();
+    if (!count || *count == 0 || m_table)
+        return;
+    // The columns of the supply last identified; all four when it is not known.
+    const auto row = m_c.machineTypes->find(SettingsStore::read(SettingKeys::MType));
+    const int channels = row ? channelCountOfLayout(row->layout) : 0;
+    NewTable1((channels > 0 ? channels : 4) - 1);
+    showOnly(m_table);
+    ReportStatus(QStringLiteral("%1 samples of a recording that was not saved were recovered; "
+                                "save them or clear them in the table window.").arg(*count),
+                 RecoveredStatusMs);
+}
