@@ -484,6 +484,35 @@ private slots:
         QVERIFY(!ocp->isChecked());
     }
 
+    // On a decimal-comma system every layout hands the engine a decimal point: a GPIB link
+    // writes the command as it is.
+    void decimalPointOnTheWire_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("layout 1") << "XPP-3202" << ":CHAN1:VOLT 1.5";
+        QTest::newRow("layout 2") << "SPP-KRX20" << ":VOLT 1.5";
+        QTest::newRow("layout 3") << "ZEP-2303" << "VSET1:1.5";
+        QTest::newRow("layout 4") << "ZEP-4303" << "VSET1:1.5";
+    }
+
+    void decimalPointOnTheWire()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, command);
+        QLocale::setDefault(QLocale(QLocale::German));
+        auto w = makeWindow(true);
+        w->Setup("Menu", type, false);
+        w->engine().writerTimer().stop();
+        FrontPanel &panel = *w->OperatorForm();
+        panel.findChild<QLineEdit *>("txtSetVolt_0")->setProperty("Text", QStringLiteral("0.000V"));
+        const int head = w->engine().cmdHead();
+        typeInto(panel.findChild<NumEdit *>("numVoltage_0"), QStringLiteral("1,5"));
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(w->engine().cmdHead(), (head + 1) % CommTasker::RingSize);
+        QCOMPARE(w->engine().cmdTaskAt(head).xOutString, command);
+    }
+
     // The multi-unit answer: 0 shows LOCAL, 1 and 2 PARALL with the number kept for the
     // parallel command, 3 and 4 lock the options.
     void multiUnitAnswer()
