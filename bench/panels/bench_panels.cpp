@@ -150,8 +150,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
     const int samples = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
-    // Layout 1's status step has no query in its dialect: 11 lines per 12 steps.
-    for (const LayoutCase &c : {LayoutCase{"XPP-3202", 12, 11}, LayoutCase{"SPP-KRX20", 3, 3},
+    for (const LayoutCase &c : {LayoutCase{"XPP-3202", 12, 12}, LayoutCase{"SPP-KRX20", 3, 3},
                                 LayoutCase{"ZEP-2303", 4, 4}, LayoutCase{"ZEP-4303", 17, 17}}) {
         if (int rc = cpuPhase(c, seconds))
             return rc;

@@ -391,8 +391,16 @@ void ChannelPanel::DoQuery()
     if (m_cycle.isEmpty())
         return;
     const Step &step = m_cycle.at(QueryIndex % m_cycle.size());
+    const QString *query = step.query;
+    TextBox *target = step.target;
+    // A dialect without a status word has an error queue: its step reads that instead, so
+    // a protection trip is shown and the output follows.
+    if (target == m_txtStatus && query->isEmpty()) {
+        query = &Commands::CmdError;
+        target = m_txtError;
+    }
     // A step the ring had no room for is tried again on the next tick.
-    if (queueCycleQuery(*step.query, step.target))
+    if (queueCycleQuery(*query, target))
         QueryIndex = (QueryIndex + 1) % queryWrap();
 }
 

@@ -108,7 +108,7 @@ private slots:
 
         const QStringList scpiCycle3{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?",
                                      ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?",
-                                     ":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?", ":CHAN1:CURR?",
+                                     ":SYST:ERR?", ":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?", ":CHAN1:CURR?",
                                      ":CHAN2:CURR?"};
         QTest::newRow("XPP-3201")
             << "XPP-3201" << 1 << false
@@ -293,11 +293,20 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
-    // On the one-channel panel the error queue is polled: an error answer switches the
-    // output off and is shown once the engine's step is done.
+    // The SCPI panels poll the error queue (layout 1 in the step its dialect has no status
+    // word for): an error answer switches the output off and is shown once the engine's step
+    // is done.
+    void errorAnswerSwitchesOutputOff_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("layout 1") << "XPP-3202";
+        QTest::newRow("layout 2") << "SPP-KRX20";
+    }
+
     void errorAnswerSwitchesOutputOff()
     {
-        SimSupply sim(QStringLiteral("SPP-KRX20"));
+        QFETCH(QString, type);
+        SimSupply sim(type);
         auto w = makeWindow(true);
         QVERIFY(connectTo(*w, sim));
         w->DoOutput(true);
