@@ -111,8 +111,8 @@ private slots:
     }
 
     // Output on starts polling: readouts follow the supply, read-backs send nothing and the
-    // status step of the cycle (the error queue in this dialect) does not stall it; off stops polling at once and clears
-    // the readouts.
+    // status step of the cycle (the error queue in this dialect) does not stall it; off stops
+    // polling at once and clears the readouts.
     void outputControlsPolling()
     {
         int before = sim->lineCount();
