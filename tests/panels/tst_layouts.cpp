@@ -44,18 +44,24 @@ void answerNextDialog(const QString &dialog, const QString &typed, bool *shown)
     });
 }
 
-QStringList queries(const QStringList &lines)
+// A click on an option's indicator (a radio button takes clicks on its indicator and its
+// caption only, not on the empty rest of its row).
+void clickOption(QWidget *option)
 {
-    return lines.filter(QStringLiteral("?"));
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
 }
 
-QStringList commands(const QStringList &lines)
+QStringList queries(const QStringList &lines) { return lines.filter(QStringLiteral("?")); }
+QStringList commands(const QStringList &lines) { return lines.filter(QRegularExpression("^[^?]*$")); }
+
+// The window in the testing mode (no supply) with the panel of `type`; the engine's writer
+// is stopped, so queued tasks stay where the test can read them.
+std::unique_ptr<MDIForm1> menuWindow(const QString &type)
 {
-    QStringList out;
-    for (const QString &l : lines)
-        if (!l.contains(QLatin1Char('?')))
-            out << l;
-    return out;
+    auto w = makeWindow(true);
+    w->Setup("Menu", type, false);
+    w->engine().writerTimer().stop();
+    return w;
 }
 
 // Editors of the panel that are not usable, by name, sorted.
@@ -237,11 +243,11 @@ private slots:
         // A mode change: its command and the editors it locks; the supply is in that mode.
         mark = sim.lineCount();
         prompter.answers = {false, true}; // the one-channel panel warns first: No, then Yes
-        QTest::mouseClick(control(option), Qt::LeftButton);
+        clickOption(control(option));
         if (layout == 2) {
             QCOMPARE(prompter.questions.size(), 1);
             QVERIFY(!qobject_cast<QAbstractButton *>(control(option))->isChecked());
-            QTest::mouseClick(control(option), Qt::LeftButton);
+            clickOption(control(option));
             QCOMPARE(prompter.questions.size(), 2);
         }
         settle();
@@ -250,14 +256,14 @@ private slots:
         QCOMPARE(lockedEditors(panel), locked);
         if (layout == 4) { // the mode in force again: nothing is sent
             mark = sim.lineCount();
-            QTest::mouseClick(control(option), Qt::LeftButton);
+            clickOption(control(option));
             settle();
             QCOMPARE(commands(sim.linesSince(mark)), QStringList());
             QCOMPARE(qobject_cast<frmLayout4 *>(&panel)->modeNumber(), 1);
         }
         QVERIFY(prompter.messages.isEmpty());
         mark = sim.lineCount();
-        QTest::mouseClick(control("optIndep"), Qt::LeftButton);
+        clickOption(control("optIndep"));
         settle();
         QCOMPARE(lockedEditors(panel), QStringList());
         if (!qobject_cast<QAbstractButton *>(control("tbnOutput"))->isChecked())
@@ -376,9 +382,7 @@ private slots:
         QFETCH(double, ovpMax);
         QFETCH(double, iStep);
         QFETCH(QString, currentShown);
-        auto w = makeWindow(true);
-        w->Setup("Menu", type, false);
-        QVERIFY(w->OperatorForm());
+        auto w = menuWindow(type);
         FrontPanel &panel = *w->OperatorForm();
         const QString n = QString::number(channel);
         QCOMPARE(panel.voltageMaximum(channel), vMax);
@@ -394,9 +398,7 @@ private slots:
     // a new mode locks channel 2 and re-reads every set point, the output follows.
     void statusWordDecoding()
     {
-        auto w = makeWindow(true);
-        w->Setup("Menu", "ZEP-2303", false);
-        w->engine().writerTimer().stop(); // queued tasks stay where the test can see them
+        auto w = menuWindow("ZEP-2303");
         FrontPanel &panel = *w->OperatorForm();
         auto *status = panel.findChild<QLineEdit *>("txtStatus");
         const int head = w->engine().queryHead();
@@ -416,33 +418,11 @@ private slots:
         QCOMPARE(lockedEditors(panel), QStringList());
     }
 
-    // The error queue: "0,..." is no error; any other answer, also the same one again,
-    // switches the output off and is shown.
-    void errorQueueDecoding()
-    {
-        auto w = makeWindow(true);
-        w->Setup("Menu", "XPP-1501", false);
-        FrontPanel &panel = *w->OperatorForm();
-        auto *error = panel.findChild<QLineEdit *>("txtError");
-        w->DoOutput(true);
-        error->setProperty("Text", QStringLiteral("0,\"No error\""));
-        QVERIFY(panel.tbnOutput()->isChecked());
-        QVERIFY(prompter.messages.isEmpty());
-        for (int k = 0; k < 2; ++k) {
-            w->DoOutput(true);
-            error->setProperty("Text", QStringLiteral("-300,\"Over-voltage protection tripped on CH1\""));
-            QVERIFY(!panel.tbnOutput()->isChecked() && !w->menuItem("mnuOutput")->isChecked());
-        }
-        QCOMPARE(prompter.messageTexts(),
-                 QStringList(2, "Error detected: '-300,\"Over-voltage protection tripped on CH1\"'"));
-    }
-
     // The coupling answer of the initial query: 0 independent, 2 parallel, anything else
     // tracking; each applies its locks to channel 2.
     void setupOutputMode()
     {
-        auto w = makeWindow(true);
-        w->Setup("Menu", "XPP-3202", false);
+        auto w = menuWindow("XPP-3202");
         FrontPanel &panel = *w->OperatorForm();
         const struct {
             const char *answer;
@@ -459,14 +439,12 @@ private slots:
         }
     }
 
-    // Read-backs: a unit letter is dropped, a text that is no number shows 0, and the same
-    // answer as before still replaces a value typed since. On the one-channel panel edits are
+    // Read-backs on the one-channel panel: a unit letter is dropped, a text that is no number
+    // shows 0, the same answer as before still replaces a value typed since, and edits are
     // sent only once a set point has been read back.
     void readBacks()
     {
-        auto w = makeWindow(true);
-        w->Setup("Menu", "SPP-KRX20", false);
-        w->engine().writerTimer().stop();
+        auto w = menuWindow("SPP-KRX20");
         FrontPanel &panel = *w->OperatorForm();
         auto *volts = panel.findChild<NumEdit *>("numVoltage_0");
         auto *slot = panel.findChild<QLineEdit *>("txtSetVolt_0");
@@ -491,6 +469,16 @@ private slots:
         QVERIFY(ocp->isChecked());
         panel.findChild<QLineEdit *>("txtOCP_0")->setProperty("Text", QStringLiteral("ON"));
         QVERIFY(!ocp->isChecked());
+
+        // The multi-unit answer: 1 and 2 show PARALL and keep the number for the parallel
+        // command, 3 and 4 lock the options, 0 shows LOCAL.
+        auto *sets = panel.findChild<QLineEdit *>("txtSets");
+        sets->setProperty("Text", QStringLiteral("2"));
+        QVERIFY(panel.optParal()->isChecked() && w->iSet() == 2);
+        sets->setProperty("Text", QStringLiteral("3"));
+        QVERIFY(!panel.optIndep()->isEnabled() && !panel.optParal()->isEnabled());
+        sets->setProperty("Text", QStringLiteral("0"));
+        QVERIFY(panel.optIndep()->isChecked() && panel.optTrack()->isEnabled() && w->iSet() == 0);
     }
 
     // On a decimal-comma system every layout hands the engine a decimal point: a GPIB link
@@ -510,9 +498,7 @@ private slots:
         QFETCH(QString, type);
         QFETCH(QString, command);
         QLocale::setDefault(QLocale(QLocale::German));
-        auto w = makeWindow(true);
-        w->Setup("Menu", type, false);
-        w->engine().writerTimer().stop();
+        auto w = menuWindow(type);
         FrontPanel &panel = *w->OperatorForm();
         panel.findChild<QLineEdit *>("txtSetVolt_0")->setProperty("Text", QStringLiteral("0.000V"));
         const int head = w->engine().cmdHead();
@@ -520,24 +506,6 @@ private slots:
         QLocale::setDefault(QLocale::c());
         QCOMPARE(w->engine().cmdHead(), (head + 1) % CommTasker::RingSize);
         QCOMPARE(w->engine().cmdTaskAt(head).xOutString, command);
-    }
-
-    // The multi-unit answer: 0 shows LOCAL, 1 and 2 PARALL with the number kept for the
-    // parallel command, 3 and 4 lock the options.
-    void multiUnitAnswer()
-    {
-        auto w = makeWindow(true);
-        w->Setup("Menu", "SPP-KRX20", false);
-        FrontPanel &panel = *w->OperatorForm();
-        auto *sets = panel.findChild<QLineEdit *>("txtSets");
-        sets->setProperty("Text", QStringLiteral("2"));
-        QVERIFY(panel.optParal()->isChecked());
-        QCOMPARE(w->iSet(), 2);
-        sets->setProperty("Text", QStringLiteral("3"));
-        QVERIFY(!panel.optIndep()->isEnabled() && !panel.optParal()->isEnabled());
-        sets->setProperty("Text", QStringLiteral("0"));
-        QVERIFY(panel.optIndep()->isChecked() && panel.optTrack()->isEnabled());
-        QCOMPARE(w->iSet(), 0);
     }
 };
 
