@@ -77,7 +77,67 @@ QStringList lockedEditors(QWidget &panel)
     return out;
 }
 
+QStringList words(const QString &text) { return text.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
+
+// One catalogue type's flow. Lists of wire texts are written space-separated (mode commands,
+// which hold blanks, separated by '|').
+struct Flow {
+    QString type;
+    int layout;
+    bool decimalComma; // run on a decimal-comma system: readouts with commas, points on the wire
+    QString initial;   // the initial queries, in order
+    QString cycle;     // one polling cycle from its start
+    QString outputOn;
+    QString editor;    // where a set point is typed
+    QString typed, sent, maximum;
+    QString option;    // the coupling option clicked
+    QString modeCommands, locked;
+    QString save, recall;
+};
+
+QList<Flow> flows()
+{
+    const QString short2 = "VSET1? VSET2? ISET1? ISET2? VOUT1? IOUT1? VOUT2? IOUT2? STATUS?";
+    return {
+        {"XPP-3201", 1, false,
+         ":SYST:AUTO:STAR? :SYST:AUTO:END? :SYST:AUTO:CYCLE? :SYST:AUTO:DEL? :SYST:MEM? "
+         ":CHAN1:PROT:VOLT? :CHAN2:PROT:VOLT? :CHAN3:PROT:VOLT? :OUTP:STAT? :OUTP:COUP:TRAC? "
+         ":SYST:AUTO:STAT? :CHAN1:PROT:CURR? :CHAN2:PROT:CURR? :CHAN3:PROT:CURR? :CHAN1:VOLT? "
+         ":CHAN2:VOLT? :CHAN3:VOLT? :CHAN1:CURR? :CHAN2:CURR? :CHAN3:CURR? :CHAN1:MEAS:VOLT? "
+         ":CHAN1:MEAS:CURR? :CHAN2:MEAS:VOLT? :CHAN2:MEAS:CURR? :CHAN3:MEAS:VOLT? :CHAN3:MEAS:CURR?",
+         ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR? :CHAN2:MEAS:VOLT? :CHAN2:MEAS:CURR? :CHAN3:MEAS:VOLT? "
+         ":CHAN3:MEAS:CURR? :SYST:ERR? :CHAN1:VOLT? :CHAN2:VOLT? :CHAN3:VOLT? :CHAN1:CURR? :CHAN2:CURR?",
+         ":OUTP:STAT 1", "numVoltage_1", "2.5", ":CHAN2:VOLT 2.5", "32", "optTrack",
+         ":OUTP:COUP:TRAC 1", "numOVP_1 numVoltage_1", "*SAV 3", "*RCL 3"},
+        {"XPP-1501", 2, false,
+         ":CHAN1:PROT:VOLT? :OUTP:STAT? :CHAN1:PROT:CURR? :CHAN1:VOLT? :CHAN1:CURR? "
+         ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR?",
+         ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "2.5",
+         ":CHAN1:VOLT 2.5", "15", "optParal", ":OUTP:COUP:TRAC 2",
+         "numCurrent_0 numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
+        {"SPP-KRX72", 2, true, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR?",
+         ":MEAS:VOLT? :MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "2,5", ":VOLT 2.5", "72",
+         "optTrack", "SYST:CONF:MSL 1", "numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
+        {"SPP-KRX20", 2, false, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR?",
+         ":MEAS:VOLT? :MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "1.25", ":VOLT 1.25", "20",
+         "optParal", "SYST:CONF:MSL 1", "numCurrent_0 numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
+        {"ZEP-2303", 3, false, short2, "VOUT1? IOUT1? VOUT2? IOUT2?", "OUT1", "numVoltage_0", "2",
+         "VSET1:2", "30", "optParal", "TRACK2", "numCurrent_1 numVoltage_1", "SAV3", "RCL3"},
+        {"ZEP-2306", 3, false, short2, "VOUT1? IOUT1? VOUT2? IOUT2?", "OUT1", "numVoltage_0", "2",
+         "VSET1:2", "30", "optParal", "TRACK2", "numCurrent_1 numVoltage_1", "SAV3", "RCL3"},
+        {"ZEP-4303", 4, false,
+         "VSET1? VSET2? VSET3? VSET4? ISET1? ISET2? ISET3? ISET4? VOUT1? IOUT1? VOUT2? IOUT2? VOUT3? "
+         "IOUT3? VOUT4? IOUT4? STATUS?",
+         "VOUT1? IOUT1? VOUT2? IOUT2? VSET1? VSET2? ISET1? ISET2? STATUS? VOUT3? IOUT3? VOUT4? IOUT4? "
+         "VSET3? VSET4? ISET3? ISET4?",
+         "OUT1", "numVoltage_2", "2", "VSET3:2.0", "10.001", "optTrack", "TRACK1|OUT0", "numVoltage_1",
+         "SAV3", "RCL3"},
+    };
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Flow)
 
 class TestLayouts : public QObject
 {
@@ -96,101 +156,19 @@ private slots:
 
     void endToEnd_data()
     {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<int>("layout");
-        QTest::addColumn<bool>("decimalComma");
-        QTest::addColumn<QStringList>("initial");
-        QTest::addColumn<QStringList>("cycle");
-        QTest::addColumn<QString>("outputOn");
-        QTest::addColumn<QString>("editor");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<QString>("maximum");
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QStringList>("modeCommands");
-        QTest::addColumn<QStringList>("locked");
-        QTest::addColumn<QString>("save");
-        QTest::addColumn<QString>("recall");
-
-        const QStringList scpiCycle3{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?",
-                                     ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?",
-                                     ":SYST:ERR?", ":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?", ":CHAN1:CURR?",
-                                     ":CHAN2:CURR?"};
-        QTest::newRow("XPP-3201")
-            << "XPP-3201" << 1 << false
-            << QStringList{":SYST:AUTO:STAR?", ":SYST:AUTO:END?", ":SYST:AUTO:CYCLE?", ":SYST:AUTO:DEL?",
-                           ":SYST:MEM?", ":CHAN1:PROT:VOLT?", ":CHAN2:PROT:VOLT?", ":CHAN3:PROT:VOLT?",
-                           ":OUTP:STAT?", ":OUTP:COUP:TRAC?", ":SYST:AUTO:STAT?", ":CHAN1:PROT:CURR?",
-                           ":CHAN2:PROT:CURR?", ":CHAN3:PROT:CURR?", ":CHAN1:VOLT?", ":CHAN2:VOLT?",
-                           ":CHAN3:VOLT?", ":CHAN1:CURR?", ":CHAN2:CURR?", ":CHAN3:CURR?",
-                           ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?",
-                           ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?"}
-            << scpiCycle3 << ":OUTP:STAT 1" << "numVoltage_1" << "2.5" << ":CHAN2:VOLT 2.5" << "32"
-            << "optTrack" << QStringList{":OUTP:COUP:TRAC 1"} << QStringList{"numOVP_1", "numVoltage_1"}
-            << "*SAV 3" << "*RCL 3";
-        QTest::newRow("XPP-1501")
-            << "XPP-1501" << 2 << false
-            << QStringList{":CHAN1:PROT:VOLT?", ":OUTP:STAT?", ":CHAN1:PROT:CURR?", ":CHAN1:VOLT?",
-                           ":CHAN1:CURR?", ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?"}
-            << QStringList{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":SYST:ERR?"} << ":OUTP:STAT 1"
-            << "numVoltage_0" << "2.5" << ":CHAN1:VOLT 2.5" << "15"
-            << "optParal" << QStringList{":OUTP:COUP:TRAC 2"}
-            << QStringList{"numCurrent_0", "numOVP_0", "numVoltage_0"} << "*SAV 3" << "*RCL 3";
-        // A decimal-comma system: the readouts show commas, the supply receives points.
-        QTest::newRow("SPP-KRX72")
-            << "SPP-KRX72" << 2 << true
-            << QStringList{":VOLT:PROT?", ":OUTP:STAT?", ":CURR:PROT?", ":VOLT?", ":CURR?", ":MEAS:VOLT?",
-                           ":MEAS:CURR?"}
-            << QStringList{":MEAS:VOLT?", ":MEAS:CURR?", ":SYST:ERR?"} << ":OUTP:STAT 1"
-            << "numVoltage_0" << "2,5" << ":VOLT 2.5" << "72"
-            << "optTrack" << QStringList{"SYST:CONF:MSL 1"} << QStringList{"numOVP_0", "numVoltage_0"}
-            << "*SAV 3" << "*RCL 3";
-        QTest::newRow("SPP-KRX20")
-            << "SPP-KRX20" << 2 << false
-            << QStringList{":VOLT:PROT?", ":OUTP:STAT?", ":CURR:PROT?", ":VOLT?", ":CURR?", ":MEAS:VOLT?",
-                           ":MEAS:CURR?"}
-            << QStringList{":MEAS:VOLT?", ":MEAS:CURR?", ":SYST:ERR?"} << ":OUTP:STAT 1"
-            << "numVoltage_0" << "1.25" << ":VOLT 1.25" << "20"
-            << "optParal" << QStringList{"SYST:CONF:MSL 1"}
-            << QStringList{"numCurrent_0", "numOVP_0", "numVoltage_0"} << "*SAV 3" << "*RCL 3";
-        const QStringList short2{"VSET1?", "VSET2?", "ISET1?", "ISET2?", "VOUT1?", "IOUT1?", "VOUT2?",
-                                 "IOUT2?", "STATUS?"};
-        for (const char *type : {"ZEP-2303", "ZEP-2306"})
-            QTest::newRow(type) << type << 3 << false << short2
-                                << QStringList{"VOUT1?", "IOUT1?", "VOUT2?", "IOUT2?"} << "OUT1"
-                                << "numVoltage_0" << "2" << "VSET1:2" << "30"
-                                << "optParal" << QStringList{"TRACK2"}
-                                << QStringList{"numCurrent_1", "numVoltage_1"} << "SAV3" << "RCL3";
-        QTest::newRow("ZEP-4303")
-            << "ZEP-4303" << 4 << false
-            << QStringList{"VSET1?", "VSET2?", "VSET3?", "VSET4?", "ISET1?", "ISET2?", "ISET3?", "ISET4?",
-                           "VOUT1?", "IOUT1?", "VOUT2?", "IOUT2?", "VOUT3?", "IOUT3?", "VOUT4?", "IOUT4?",
-                           "STATUS?"}
-            << QStringList{"VOUT1?", "IOUT1?", "VOUT2?", "IOUT2?", "VSET1?", "VSET2?", "ISET1?", "ISET2?",
-                           "STATUS?", "VOUT3?", "IOUT3?", "VOUT4?", "IOUT4?", "VSET3?", "VSET4?", "ISET3?",
-                           "ISET4?"}
-            << "OUT1" << "numVoltage_2" << "2" << "VSET3:2.0" << "10.001"
-            << "optTrack" << QStringList{"TRACK1", "OUT0"} << QStringList{"numVoltage_1"} << "SAV3"
-            << "RCL3";
+        QTest::addColumn<Flow>("flow");
+        for (const Flow &f : flows())
+            QTest::newRow(qPrintable(f.type)) << f;
     }
 
     void endToEnd()
     {
-        QFETCH(QString, type);
-        QFETCH(int, layout);
-        QFETCH(bool, decimalComma);
-        QFETCH(QStringList, initial);
-        QFETCH(QStringList, cycle);
-        QFETCH(QString, outputOn);
-        QFETCH(QString, editor);
-        QFETCH(QString, typed);
-        QFETCH(QString, sent);
-        QFETCH(QString, maximum);
-        QFETCH(QString, option);
-        QFETCH(QStringList, modeCommands);
-        QFETCH(QStringList, locked);
-        QFETCH(QString, save);
-        QFETCH(QString, recall);
+        QFETCH(Flow, flow);
+        const auto &[type, layout, decimalComma, initialText, cycleText, outputOn, editor, typed, sent,
+                     maximum, option, modeText, lockedText, save, recall] = flow;
+        const QStringList initial = words(initialText), cycle = words(cycleText);
+        const QStringList modeCommands = modeText.split(QLatin1Char('|'));
+        const QStringList locked = words(lockedText);
 
         QLocale::setDefault(decimalComma ? QLocale(QLocale::German) : QLocale::c());
         SimSupply sim(type);
