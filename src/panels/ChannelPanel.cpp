@@ -299,7 +299,8 @@ void ChannelPanel::buildShortDialectFace(int columns)
     auto *channels = new QGridLayout;
     for (int i = 0; i < channelCount(); ++i) {
         // Channels 1 and 2 take their captions from the string table.
-        const QString caption = i < 2 ? Strings::res(281 + i) : QStringLiteral("CHANNEL %1").arg(i + 1);
+        const QString caption =
+            i < 2 ? Strings::res(281 + i) : QStringLiteral("CHANNEL %1").arg(i + 1);
         channels->addWidget(buildChannelFrame(i, caption, false), i / columns, i % columns);
     }
     outer->addLayout(channels);

@@ -206,8 +206,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(queries(sim.linesSince(mark)).size() > cycle.size(), 20000);
         QCOMPARE(commands(sim.linesSince(mark)), QStringList{outputOn});
         QCOMPARE(queries(sim.linesSince(mark)).mid(0, cycle.size()), cycle);
-        QTRY_COMPARE_WITH_TIMEOUT(text("txtVoltage_0"), decimalComma ? QStringLiteral("5,000") : QStringLiteral("5.000"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(text("txtCurrent_0"), decimalComma ? QStringLiteral("0,500") : QStringLiteral("0.500"), 10000);
+        const QString volts5 = decimalComma ? "5,000" : "5.000", amps05 = decimalComma ? "0,500" : "0.500";
+        QTRY_COMPARE_WITH_TIMEOUT(text("txtVoltage_0"), volts5, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("txtCurrent_0"), amps05, 10000);
 
         // A typed set point and its exact command; a number above the maximum is refused.
         mark = sim.lineCount();
