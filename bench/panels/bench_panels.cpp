@@ -1,8 +1,9 @@
-// Layout 1 polling at the main window's 166 ms against the virtual supply XPP-3202:
-//  1. CPU time per second of this program (the supply runs in its own process, zep-sim),
-//     with layout 1 inside the whole main window;
-//  2. delay from a voltage change at the supply to the new value on the panel's readout
-//     (supply in process, so the change can be made at a known moment).
+// Polling of each layout at the main window's 166 ms against the virtual supply:
+//  1. per layout (XPP-3202, SPP-KRX20, ZEP-2303, ZEP-4303), CPU time per second of this
+//     program with the whole main window (the supply runs in its own process, zep-sim), and
+//     the length of one polling cycle as the supply sees it against steps x 166 ms;
+//  2. for layout 1, delay from a voltage change at the supply to the new value on the
+//     panel's readout (supply in process, so the change can be made at a known moment).
 #include "MainwinRig.h"
 #include "BenchSupport.h"
 #include "panels/ChannelPanel.h"
@@ -29,24 +30,22 @@ double cpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// CPU per second over `seconds` of polling; `queryIndex` reads the panel's cycle position.
-void measure(const char *what, int seconds, const std::function<int()> &queryIndex)
+// Query lines the supply has logged so far.
+int loggedQueries(const QString &log)
 {
-    benchWaitMs(1000); // settle
-    const int index0 = queryIndex();
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    benchWaitMs(seconds * 1000);
-    const double cpu = cpuSeconds() - cpu0;
-    const double elapsed = wall.elapsed() / 1000.0;
-    const int queued = queryIndex() - index0;
-    std::printf("%s, polling layout 1 at 166 ms for %0.1f s: CPU %.1f ms per second (%.2f %%), "
-                "%.1f queries queued per second\n",
-                what, elapsed, cpu * 1000 / elapsed, cpu * 100 / elapsed, queued / elapsed);
+    QFile f(log);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return int(f.readAll().count('?'));
 }
 
-// The main window connected to the supply at `port` with layout 1 up, or null.
+struct LayoutCase {
+    const char *type;
+    int steps;  // steps of one polling cycle
+    int lines;  // query lines the supply receives in one cycle
+};
+
+// The main window connected to the supply at `port` with its panel up, or null.
 ChannelPanel *connectedPanel(MDIForm1 &w, const QString &port)
 {
     w.show();
@@ -57,17 +56,17 @@ ChannelPanel *connectedPanel(MDIForm1 &w, const QString &port)
         benchWaitMs(20);
     auto *panel = qobject_cast<ChannelPanel *>(w.OperatorForm());
     if (!panel)
-        std::fprintf(stderr, "the main window did not show layout 1\n");
+        std::fprintf(stderr, "the main window did not show a panel\n");
     return panel;
 }
 
-int cpuPhase(int seconds)
+int cpuPhase(const LayoutCase &c, int seconds)
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("link"));
     const QString log = dir.filePath(QStringLiteral("sim.log"));
     QProcess sim;
-    sim.start(QStringLiteral(ZEP_SIM_PATH), {"--type", "XPP-3202", "--link", link, "--log", log});
+    sim.start(QStringLiteral(ZEP_SIM_PATH), {"--type", c.type, "--link", link, "--log", log});
     if (!sim.waitForStarted(5000))
         return std::fprintf(stderr, "zep-sim did not start\n"), 1;
     QElapsedTimer t;
@@ -81,7 +80,20 @@ int cpuPhase(int seconds)
         if (ChannelPanel *panel = connectedPanel(w, link)) {
             if (!panel->tbnOutput()->isChecked())
                 panel->tbnOutput()->click();
-            measure("whole main window", seconds, [panel] { return panel->QueryIndex; });
+            benchWaitMs(1000); // settle
+            const int q0 = loggedQueries(log);
+            const double cpu0 = cpuSeconds();
+            QElapsedTimer wall;
+            wall.start();
+            benchWaitMs(seconds * 1000);
+            const double cpu = cpuSeconds() - cpu0;
+            const double elapsed = wall.elapsed() / 1000.0;
+            const double perSecond = (loggedQueries(log) - q0) / elapsed;
+            std::printf("layout %d (%s), %d steps: CPU %.1f ms per second (%.2f %% of a core); "
+                        "%.2f queries per second; cycle %.0f ms (steps x 166 ms = %d ms)\n",
+                        panel->layoutNumber(), c.type, c.steps, cpu * 1000 / elapsed,
+                        cpu * 100 / elapsed, perSecond, c.lines * 1000.0 / perSecond,
+                        c.steps * 166);
             panel->tbnOutput()->click();
             rc = 0;
         }
@@ -138,7 +150,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
     const int samples = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
-    if (int rc = cpuPhase(seconds))
-        return rc;
+    for (const LayoutCase &c : {LayoutCase{"XPP-3202", 12, 12}, LayoutCase{"SPP-KRX20", 3, 3},
+                                LayoutCase{"ZEP-2303", 4, 4}, LayoutCase{"ZEP-4303", 17, 17}}) {
+        if (int rc = cpuPhase(c, seconds))
+            return rc;
+    }
     return delayPhase(samples);
 }

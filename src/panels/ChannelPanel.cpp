@@ -8,6 +8,7 @@
 #include "panels/NumEdit.h"
 #include "panels/PanelHost.h"
 #include "panels/TextBox.h"
+#include "resources/Strings.h"
 #include "settings/SettingKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -39,6 +40,17 @@ QString answerText(const QString &text)
     return text.trimmed();
 }
 
+// A coupling option that does not select itself when clicked: the main window's mode action
+// selects the option of the mode it applied.
+class ModeOption : public QRadioButton
+{
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
 } // namespace
 
 ChannelPanel::ChannelPanel(PanelHost &host, int channels, QWidget *parent)
@@ -46,8 +58,8 @@ ChannelPanel::ChannelPanel(PanelHost &host, int channels, QWidget *parent)
 {
     m_txtStatus = makeTextBox(QStringLiteral("txtStatus"), true);
     m_txtError = makeTextBox(QStringLiteral("txtError"), true);
-    connect(m_txtStatus, &QLineEdit::textChanged, this, &ChannelPanel::onStatusChanged);
-    connect(m_txtError, &QLineEdit::textChanged, this, &ChannelPanel::onErrorChanged);
+    connect(m_txtStatus, &TextBox::delivered, this, &ChannelPanel::onStatusChanged);
+    connect(m_txtError, &TextBox::delivered, this, &ChannelPanel::onErrorChanged);
 }
 
 ChannelPanel::~ChannelPanel() = default;
@@ -94,6 +106,7 @@ NumEdit *ChannelPanel::makeEditor(const QString &name, Quantity q, int i)
     registerControl(e);
     connect(e, &NumEdit::valueChanged, this,
             [this, q, i](double value, double previous) { onEditorChanged(q, i, value, previous); });
+    connect(e, &NumEdit::aboveMaximum, this, [this, q, i] { reportAboveMaximum(q, i); });
     return e;
 }
 
@@ -123,9 +136,11 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
     c.txtSetCurr = makeTextBox(indexed("txtSetCurr", i), true);
     c.txtOVP = makeTextBox(indexed("txtOVP", i), true);
     c.txtOCP = makeTextBox(indexed("txtOCP", i), true);
-    connect(c.txtSetVolt, &QLineEdit::textChanged, this,
+    // Every read-back refreshes its editor, also one equal to the previous answer: the
+    // editor may show a typed value the supply has since replaced.
+    connect(c.txtSetVolt, &TextBox::delivered, this,
             [this, i] { onSetPointReadBack(i, Quantity::Voltage); });
-    connect(c.txtSetCurr, &QLineEdit::textChanged, this,
+    connect(c.txtSetCurr, &TextBox::delivered, this,
             [this, i] { onSetPointReadBack(i, Quantity::Current); });
 
     auto *grid = new QGridLayout(c.Frame1);
@@ -149,9 +164,9 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
     if (protection) {
         c.numOVP = makeEditor(indexed("numOVP", i), Quantity::Ovp, i);
         c.tbnOCP = makeButton(indexed("tbnOCP", i), QStringLiteral("OCP"), true);
-        connect(c.txtOVP, &QLineEdit::textChanged, this,
+        connect(c.txtOVP, &TextBox::delivered, this,
                 [this, i] { onSetPointReadBack(i, Quantity::Ovp); });
-        connect(c.txtOCP, &QLineEdit::textChanged, this, [this, i] { onOcpReadBack(i); });
+        connect(c.txtOCP, &TextBox::delivered, this, [this, i] { onOcpReadBack(i); });
         connect(c.tbnOCP, &QPushButton::clicked, this, [this, i] { onOcpClicked(i); });
         settings->addWidget(new QLabel(QStringLiteral("OVP"), this), 2, 0);
         settings->addWidget(c.numOVP, 2, 1);
@@ -169,9 +184,9 @@ QGroupBox *ChannelPanel::buildModeFrame(const QString &caption, const QString &i
     auto *frame = new QGroupBox(caption, this);
     frame->setObjectName(QStringLiteral("FrameOutMode"));
     auto *box = new QVBoxLayout(frame);
-    m_optIndep = new QRadioButton(indep, this);
-    m_optParal = new QRadioButton(paral, this);
-    m_optTrack = new QRadioButton(track, this);
+    m_optIndep = new ModeOption(indep, this);
+    m_optParal = new ModeOption(paral, this);
+    m_optTrack = new ModeOption(track, this);
     m_optIndep->setObjectName(QStringLiteral("optIndep"));
     m_optParal->setObjectName(QStringLiteral("optParal"));
     m_optTrack->setObjectName(QStringLiteral("optTrack"));
@@ -261,7 +276,10 @@ QGroupBox *ChannelPanel::buildMemoryFrame()
     QPushButton *save = makeButton(QStringLiteral("btnSave"), QStringLiteral("Save"), false);
     QPushButton *recall = makeButton(QStringLiteral("btnRecall"), QStringLiteral("Recall"), false);
     connect(save, &QPushButton::clicked, this, [this] { host().mnuSaveMemory_Click(); });
-    connect(recall, &QPushButton::clicked, this, [this] { host().mnuRecallMemory_Click(); });
+    connect(recall, &QPushButton::clicked, this, [this] {
+        host().mnuRecallMemory_Click();
+        afterRecallClicked();
+    });
     auto *grid = new QGridLayout(frame);
     grid->addWidget(m_txtMemory, 0, 0, 1, 2);
     grid->addWidget(save, 1, 0);
@@ -273,6 +291,30 @@ TextBox *ChannelPanel::buildCommTypeLine()
 {
     m_txtCommType = makeTextBox(QStringLiteral("txtCommType"), false);
     return m_txtCommType;
+}
+
+void ChannelPanel::buildShortDialectFace(int columns)
+{
+    auto *outer = new QVBoxLayout(this);
+    auto *channels = new QGridLayout;
+    for (int i = 0; i < channelCount(); ++i) {
+        // Channels 1 and 2 take their captions from the string table.
+        const QString caption =
+            i < 2 ? Strings::res(281 + i) : QStringLiteral("CHANNEL %1").arg(i + 1);
+        channels->addWidget(buildChannelFrame(i, caption, false), i / columns, i % columns);
+    }
+    outer->addLayout(channels);
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(buildModeFrame(QStringLiteral("Out Mode"), QStringLiteral("INDEP"),
+                                       QStringLiteral("PARALL"), QStringLiteral("TRACK")));
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(buildOutputButton());
+    buttons->addStretch();
+    controls->addLayout(buttons);
+    controls->addWidget(buildMemoryFrame());
+    controls->addStretch();
+    outer->addLayout(controls);
+    outer->addWidget(buildCommTypeLine());
 }
 
 // ---------------------------------------------------------------- set-up and queries
@@ -350,8 +392,16 @@ void ChannelPanel::DoQuery()
     if (m_cycle.isEmpty())
         return;
     const Step &step = m_cycle.at(QueryIndex % m_cycle.size());
+    const QString *query = step.query;
+    TextBox *target = step.target;
+    // A dialect without a status word has an error queue: its step reads that instead, so
+    // a protection trip is shown and the output follows.
+    if (target == m_txtStatus && query->isEmpty()) {
+        query = &Commands::CmdError;
+        target = m_txtError;
+    }
     // A step the ring had no room for is tried again on the next tick.
-    if (queueCycleQuery(*step.query, step.target))
+    if (queueCycleQuery(*query, target))
         QueryIndex = (QueryIndex + 1) % queryWrap();
 }
 
@@ -384,11 +434,11 @@ void ChannelPanel::queueCommand(const QString &command)
     host().engine().ExecCmdTask(command, RspNone, this, QString(), CallMethod, false);
 }
 
-void ChannelPanel::queueSetPointQueries()
+void ChannelPanel::queueSetPointQueries(int from, int to)
 {
-    for (int i = 0; i < channelCount(); ++i)
+    for (int i = from; i < to; ++i)
         queueQuery(Commands::setVolt(i + 1), m_ch[i].txtSetVolt);
-    for (int i = 0; i < channelCount(); ++i)
+    for (int i = from; i < to; ++i)
         queueQuery(Commands::setCurr(i + 1), m_ch[i].txtSetCurr);
 }
 
@@ -402,7 +452,7 @@ void ChannelPanel::queueMeasurements()
 
 void ChannelPanel::QuerySECMemory()
 {
-    if (!m_txtStartMemory)
+    if (!readsMemoryDisplays() || !m_txtStartMemory)
         return;
     queueQuery(Commands::CmdAutoStart, m_txtStartMemory);
     queueQuery(Commands::CmdAutoEnd, m_txtEndMemory);
@@ -411,13 +461,13 @@ void ChannelPanel::QuerySECMemory()
 
 void ChannelPanel::QueryMemory()
 {
-    if (m_txtMemory)
+    if (readsMemoryDisplays() && m_txtMemory)
         queueQuery(Commands::CmdMemory, m_txtMemory);
 }
 
 void ChannelPanel::QueryDelay()
 {
-    if (m_txtDelay)
+    if (readsMemoryDisplays() && m_txtDelay)
         queueQuery(Commands::CmdAutoDelay, m_txtDelay);
 }
 
@@ -636,6 +686,8 @@ void ChannelPanel::onSetPointReadBack(int i, Quantity q)
     // The supply answers with a decimal point and maybe a unit letter; an answer that is not
     // a number shows as 0.
     writeEditor(editor(q, i), NumberFormat::leadingNumber(s));
+    if (q != Quantity::Ovp)
+        AcceptEdits = true;
 }
 
 void ChannelPanel::onOcpReadBack(int i)
@@ -718,5 +770,21 @@ void ChannelPanel::onErrorChanged()
     if (text.isEmpty() || text.startsWith(QLatin1String("0,")))
         return;
     host().DoOutput(false);
-    Prompter::current().message(QStringLiteral("Error detected: '") + text + QLatin1Char('\''));
+    // Delivered by the engine: the message is shown once this step has returned.
+    Prompter::current().notify(QStringLiteral("Error detected: '") + text + QLatin1Char('\''));
+}
+
+void ChannelPanel::reportAboveMaximum(Quantity q, int i)
+{
+    const NumEdit *e = editor(q, i);
+    const QString what = q == Quantity::Voltage ? QStringLiteral("voltage")
+        : q == Quantity::Current                ? QStringLiteral("current")
+                                                : QStringLiteral("OVP level");
+    const QString unit = q == Quantity::Current ? QStringLiteral("A") : QStringLiteral("V");
+    host().ReportStatus(QStringLiteral("Channel %1 %2 is at most %3 %4; nothing was sent.")
+                            .arg(i + 1)
+                            .arg(what, NumberFormat::format(e->maximum(), QStringLiteral("###0.###"),
+                                                            locale()),
+                                 unit),
+                        3000);
 }

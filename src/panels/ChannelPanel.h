@@ -39,7 +39,7 @@ public:
     void QueryMemory() override;
     void QueryDelay() override;
     // Set points of every channel, after the status word showed a new coupling mode.
-    void QuerySetValues();
+    virtual void QuerySetValues();
 
     Q_INVOKABLE void SetupOutputOnOff(const QString &answer) override;
     Q_INVOKABLE void SetupOutputMode(const QString &answer) override;
@@ -65,7 +65,8 @@ public:
     double currentMaximum(int i) const override;
 
     // Read-back guard: false while a read-back writes an editor, so that what the supply
-    // reported is never sent back to it.
+    // reported is never sent back to it. A set-point read-back leaves it true, so a layout
+    // that starts with it false sends edits only once the supply's set points are shown.
     bool AcceptEdits = true;
     // Position in the polling cycle.
     int QueryIndex = 0;
@@ -104,6 +105,10 @@ protected:
     QGroupBox *buildDelayFrame();
     QGroupBox *buildMemoryFrame();
     TextBox *buildCommTypeLine();
+    // The face of the short-dialect panels: every channel frame (no protection controls) in
+    // rows of `columns`, then the "Out Mode" options, the output toggle and the memory frame,
+    // then the interface line.
+    void buildShortDialectFace(int columns);
 
     // --- hooks ---
     // Dialect of the panel's own commands.
@@ -129,14 +134,22 @@ protected:
     // The controls parallel and tracking mode lock.
     virtual QList<QWidget *> parallelLocked() const;
     virtual QList<QWidget *> trackLocked() const;
-    // The mode option's click action (the main window's mode action).
+    // The mode option's click action (the main window's mode action). An option never
+    // selects itself: it shows the mode the main window applied, so a refused or cancelled
+    // change leaves the previous choice selected.
     virtual void runModeAction(Commands::Coupling mode);
+    // Whether the memory, auto-run range and delay displays are read from the supply.
+    virtual bool readsMemoryDisplays() const { return false; }
+    // Runs after the Recall button has called the main window's recall action.
+    virtual void afterRecallClicked() {}
 
     // --- helpers for layouts ---
     bool queueQuery(const QString &query, QObject *target);
     bool queueReceiver(const QString &query, const char *method);
     void queueCommand(const QString &command);
-    void queueSetPointQueries();
+    // Voltage set points of channel indexes from..to-1, then their current set points.
+    void queueSetPointQueries(int from, int to);
+    void queueSetPointQueries() { queueSetPointQueries(0, channelCount()); }
     void queueMeasurements();
     bool canWrite() const;
 
@@ -174,6 +187,7 @@ private:
     void onOcpClicked(int i);
     void onStatusChanged();
     void onErrorChanged();
+    void reportAboveMaximum(Quantity q, int i);
     void writeEditor(NumEdit *editor, double value);
     NumEdit *editor(Quantity q, int i) const;
 

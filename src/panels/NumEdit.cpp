@@ -2,6 +2,7 @@
 
 #include "common/NumberFormat.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace {
@@ -103,9 +104,9 @@ QValidator::State NumEdit::validate(QString &input, int &) const
     double v = 0;
     if (!parse(t, v))
         return QValidator::Intermediate; // "-" or "." alone
-    if (v > maximum())
-        return QValidator::Invalid;
-    if (v < minimum())
+    // Out of range while typing is not yet wrong: "40" passes "4" on its way. Entered, it
+    // is refused as a whole (fixup), never cut to what fits.
+    if (v > maximum() || v < minimum())
         return QValidator::Intermediate;
     return QValidator::Acceptable;
 }
@@ -126,4 +127,24 @@ void NumEdit::onBaseValueChanged(double v)
 QString NumEdit::displayedText() const
 {
     return lineEdit()->text();
+}
+
+void NumEdit::reportRefusedEntry()
+{
+    double v = 0;
+    if (parse(lineEdit()->text(), v) && v > maximum())
+        emit aboveMaximum(v);
+}
+
+void NumEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        reportRefusedEntry();
+    QDoubleSpinBox::keyPressEvent(event);
+}
+
+void NumEdit::focusOutEvent(QFocusEvent *event)
+{
+    reportRefusedEntry();
+    QDoubleSpinBox::focusOutEvent(event);
 }

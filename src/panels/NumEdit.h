@@ -6,8 +6,9 @@
 // Numeric editor of the front panels: a spin box with a maximum, a minimum, an increment (the
 // step of typing arrows, the buttons and the mouse wheel), and a display format pattern such
 // as ".000" (see NumberFormat). Every change of the value, by the user or by setValue(),
-// raises valueChanged(value, previous); the panel decides whether a change is sent. Typed
-// values outside minimum..maximum are refused, and so is a programmatic value below the
+// raises valueChanged(value, previous); the panel decides whether a change is sent. A typed
+// value outside minimum..maximum is refused when entered (the previous value is shown again;
+// one above the maximum raises aboveMaximum), and so is a programmatic value below the
 // minimum or above the maximum.
 class NumEdit : public QDoubleSpinBox
 {
@@ -46,9 +47,16 @@ public:
 
 signals:
     void valueChanged(double value, double previous);
+    // A typed number above the maximum was entered and refused.
+    void aboveMaximum(double typed);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void onBaseValueChanged(double value);
+    void reportRefusedEntry();
     bool parse(const QString &text, double &value) const;
 
     QString m_pattern = QStringLiteral(".00");

@@ -41,6 +41,9 @@ public:
     virtual void mnuSaveMemory_Click() = 0;
     virtual void mnuRecallMemory_Click() = 0;
 
+    // A message in the status bar for `ms` milliseconds.
+    virtual void ReportStatus(const QString &text, int ms) = 0;
+
     // Parallel/series number sent with "SYST:CONF:MSL " (set by the one-channel panel).
     virtual int iSet() const = 0;
     virtual void setISet(int value) = 0;

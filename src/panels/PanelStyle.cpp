@@ -17,7 +17,7 @@ void apply(QWidget &panel)
         "QLineEdit[display=\"true\"] { background: #101a12; color: #ffd24a;"
         "  font-family: monospace; font-weight: bold; }"
         "QPushButton { padding: 4px 12px; border: 1px solid #8a8f98; border-radius: 3px;"
-        "  background: #eceef1; }"
+        "  background: #eceef1; min-width: 64px; }"
         "QPushButton:pressed { background: #d0d4da; }"
         "QPushButton:checked { background: #2f8f2f; color: white; font-weight: bold;"
         "  border: 1px solid #1f5f1f; }"

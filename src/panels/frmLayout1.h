@@ -15,4 +15,5 @@ public:
 protected:
     Commands::Dialect dialect() const override { return Commands::DialectChannelScpi; }
     void queueInitialQueries() override;
+    bool readsMemoryDisplays() const override { return true; }
 };

@@ -128,8 +128,8 @@ private slots:
     }
 
     // Output on starts polling: readouts follow the supply, read-backs send nothing and the
-    // empty status step of the cycle does not stall it; off stops polling at once and clears
-    // the readouts.
+    // status step of the cycle (the error queue in this dialect) does not stall it; off stops
+    // polling at once and clears the readouts.
     void outputControlsPolling()
     {
         int before = sim->lineCount();
@@ -144,7 +144,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(readout->text(), QStringLiteral("12.500"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(control<QLineEdit>("txtCurrent_0")->text(), QStringLiteral("1.250"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(sim->linesSince(before).contains(":CHAN2:VOLT?"), 10000);
-        // Past the empty step (the 7th of 12) and on, with the ring not filling up.
+        // Past the status step (the 7th of 12) and on, with the ring not filling up.
         QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ChannelPanel *>(&panel())->QueryIndex >= start + 14, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(w->engine().QueryCount < 3, 10000);
         QCOMPARE(commandsSince(before), QStringList{":OUTP:STAT 1"});

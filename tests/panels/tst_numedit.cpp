@@ -52,13 +52,19 @@ private slots:
         QApplication::sendEvent(&e, &wheel);
         QCOMPARE(e.value(), 5.0);
 
-        // A minus sign and a number above the maximum cannot be typed; values outside the
-        // limits set by the program are refused without a notification.
-        enter(e, QStringLiteral("-3"));
-        QVERIFY(e.value() >= 0);
-        enter(e, QStringLiteral("40"));
-        QVERIFY(e.value() <= 32);
+        // A number outside the limits is refused whole when entered: "40" is not cut to
+        // "4"; the value in force stays, and a number above the maximum is reported. Values
+        // outside the limits set by the program are refused without a notification.
+        QSignalSpy above(&e, &NumEdit::aboveMaximum);
         changed.clear();
+        enter(e, QStringLiteral("-3"));
+        QCOMPARE(e.value(), 5.0);
+        enter(e, QStringLiteral("40"));
+        QCOMPARE(e.value(), 5.0);
+        QCOMPARE(e.displayedText(), QStringLiteral("5.00"));
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(above.count(), 1);
+        QCOMPARE(above.at(0).at(0).toDouble(), 40.0);
         const double kept = e.value();
         QVERIFY(!e.setValue(-1));
         QVERIFY(!e.setValue(33));

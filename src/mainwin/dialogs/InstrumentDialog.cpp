@@ -60,8 +60,11 @@ bool InstrumentDialog::Execute()
     GetSettings();
     for (Field &f : m_fields)
         f.box->setValue(f.value);
-    if (!m_fields.isEmpty())
+    // The first number has the focus, all selected: typing replaces it, Enter confirms it.
+    if (!m_fields.isEmpty()) {
+        m_fields.first().box->setFocus(Qt::OtherFocusReason);
         m_fields.first().box->selectAll();
+    }
     if (exec() != QDialog::Accepted)
         return false;
     for (Field &f : m_fields) {

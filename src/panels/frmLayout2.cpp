@@ -1,0 +1,165 @@
+#include "panels/frmLayout2.h"
+
+#include "common/NumberFormat.h"
+#include "common/Prompter.h"
+#include "panels/NumEdit.h"
+#include "panels/PanelHost.h"
+#include "panels/PanelStyle.h"
+#include "panels/TextBox.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+using namespace Commands;
+
+namespace {
+
+// Highest multi-unit setting; 3 and 4 are configurations the panel cannot change.
+constexpr int MaxUnitSetting = 4;
+
+} // namespace
+
+frmLayout2::frmLayout2(PanelHost &host, QWidget *parent) : ChannelPanel(host, 1, parent)
+{
+    setObjectName(QStringLiteral("frmLayout2"));
+    setWindowTitle(QStringLiteral("Front Panel"));
+    AcceptEdits = false;
+    host.setISet(0);
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(buildChannelFrame(0, QString(), true));
+    auto *side = new QVBoxLayout;
+    QGroupBox *mode = buildModeFrame(QStringLiteral("Paralle/Serial"), QStringLiteral("LOCAL"),
+                                     QStringLiteral("PARALL"), QStringLiteral("SERIES"));
+    m_numSet = new NumEdit(this);
+    m_numSet->setObjectName(QStringLiteral("numSet"));
+    m_numSet->setRange(0, MaxUnitSetting);
+    m_numSet->setIncrement(1);
+    m_numSet->setFormatPattern(QStringLiteral("0"));
+    // Follows the options, not the enable sets: usable only in parallel or series operation.
+    m_numSet->setEnabled(false);
+    connect(m_numSet, &NumEdit::valueChanged, this, [this](double v) { onSetChanged(v); });
+    mode->layout()->addWidget(m_numSet);
+    m_txtSets = new TextBox(this);
+    m_txtSets->setObjectName(QStringLiteral("txtSets"));
+    m_txtSets->setVisible(false);
+    connect(m_txtSets, &TextBox::delivered, this, &frmLayout2::onSetsAnswered);
+    side->addWidget(mode);
+    side->addWidget(buildOutputButton());
+    side->addWidget(buildClearErrorButton());
+    side->addWidget(buildMemoryFrame());
+    side->addStretch();
+    row->addLayout(side);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(row);
+    outer->addWidget(buildCommTypeLine());
+
+    m_cycle = {{&CmdMeasVolt1, m_ch[0].txtVoltage}, {&CmdMeasCurr1, m_ch[0].txtCurrent},
+               {&CmdError, m_txtError}};
+    PanelStyle::apply(*this);
+}
+
+QString frmLayout2::warningText()
+{
+    return QStringLiteral("If you want to use the Parallel or Series feature, read the "
+                          "Parallel/Series Operation chapter of User Manual first.");
+}
+
+bool frmLayout2::isPlainScpi() const
+{
+    return host().MachineType().contains(QLatin1String("KRX"), Qt::CaseInsensitive);
+}
+
+Dialect frmLayout2::dialect() const
+{
+    return isPlainScpi() ? DialectPlainScpi : DialectChannelScpi;
+}
+
+QString frmLayout2::wireValue(double value) const
+{
+    // The editor's value as it stands, with a decimal point whatever the local format.
+    return NumberFormat::formatForWire(value, QStringLiteral("###0.######"));
+}
+
+void frmLayout2::queueInitialQueries()
+{
+    queueQuery(CmdOvp1, m_ch[0].txtOVP);
+    queueReceiver(CmdOutputStatus, "SetupOutputOnOff");
+    queueQuery(CmdOcp1, m_ch[0].txtOCP);
+    queueSetPointQueries();
+    queueMeasurements();
+}
+
+QList<QWidget *> frmLayout2::parallelLocked() const
+{
+    return {m_ch[0].numVoltage, m_ch[0].numCurrent, m_ch[0].numOVP};
+}
+
+QList<QWidget *> frmLayout2::trackLocked() const
+{
+    return {m_ch[0].numVoltage, m_ch[0].numOVP};
+}
+
+void frmLayout2::runModeAction(Coupling mode)
+{
+    if (mode == CouplingIndependent) {
+        m_numSet->setEnabled(false);
+        host().mnuIndep_Click();
+        return;
+    }
+    bool askSupply = false;
+    if (m_warning) {
+        if (!Prompter::current().question(warningText())) {
+            m_numSet->setEnabled(false);
+            return;  // the option in force stays selected
+        }
+        m_warning = false;
+        // The supply's own unit setting; only the "KRX" types have one.
+        askSupply = mode == CouplingParallel && isPlainScpi();
+    }
+    m_numSet->setEnabled(true);
+    // Unit setting 0 is local operation: parallel or series takes at least one unit.
+    if (isPlainScpi() && m_numSet->value() < 1)
+        m_numSet->setValue(1);
+    if (mode == CouplingParallel)
+        host().mnuParallel_Click();
+    else
+        host().mnuTrack_Click();
+    // Asked after the mode action, which drops the queries queued under the old mode.
+    if (askSupply)
+        queueQuery(QStringLiteral("SYST:CONF:MSL?"), m_txtSets);
+}
+
+void frmLayout2::onSetsAnswered()
+{
+    const QString answer = m_txtSets->text().trimmed();
+    if (!NumberFormat::startsWithNumber(answer))
+        return;
+    for (QRadioButton *opt : {m_optIndep, m_optParal, m_optTrack})
+        opt->setEnabled(true);
+    const int x = int(NumberFormat::leadingNumber(answer));
+    switch (x) {
+    case 0: m_optIndep->setChecked(true); break;
+    case 1:
+    case 2: m_optParal->setChecked(true); break;
+    case 3:
+    case 4:
+        // Set up at the supply in a way the panel cannot change.
+        for (QRadioButton *opt : {m_optIndep, m_optParal, m_optTrack})
+            opt->setEnabled(false);
+        return;
+    default: return;
+    }
+    m_numSet->setValue(x);
+}
+
+void frmLayout2::onSetChanged(double value)
+{
+    host().setISet(int(value));
+    if (int(value) == 0)
+        m_optIndep->setChecked(true);
+}

@@ -1,0 +1,492 @@
+// Every catalogue type inside the real main window: one flow per type against the virtual
+// supply on a pseudo-terminal (identification, initial queries, polling cycle, a typed set
+// point, a mode change, save and recall while polling), and the panels' decoding of answers
+// in the testing mode without a supply. Wire texts are stated here, not taken from the
+// program's command table.
+#include "MainwinRig.h"
+
+#include "panels/ChannelPanel.h"
+#include "panels/NumEdit.h"
+#include "panels/frmLayout2.h"
+#include "panels/frmLayout4.h"
+#include "settings/SettingsStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+
+void typeInto(QWidget *editor, const QString &text)
+{
+    editor->setFocus();
+    qobject_cast<NumEdit *>(editor)->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
+// Types into whatever has the focus in the next number dialog, then Enter: what a user does
+// who trusts the dialog to open on its number.
+void answerNextDialog(const QString &dialog, const QString &typed, bool *shown)
+{
+    onNextDialog(dialog, [=](QDialog *d) {
+        *shown = true;
+        QWidget *focus = d->focusWidget();
+        QVERIFY(focus);
+        QTest::keyClicks(focus, typed);
+        QTest::keyClick(focus, Qt::Key_Return);
+        if (d->isVisible())
+            pressButton(d, "CancelButton"); // Enter did not confirm: fail below, not hang
+    });
+}
+
+// A click on an option's indicator (a radio button takes clicks on its indicator and its
+// caption only, not on the empty rest of its row).
+void clickOption(QWidget *option)
+{
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+}
+
+QStringList queries(const QStringList &lines) { return lines.filter(QStringLiteral("?")); }
+QStringList commands(const QStringList &lines) { return lines.filter(QRegularExpression("^[^?]*$")); }
+
+// The window in the testing mode (no supply) with the panel of `type`; the engine's writer
+// is stopped, so queued tasks stay where the test can read them.
+std::unique_ptr<MDIForm1> menuWindow(const QString &type)
+{
+    auto w = makeWindow(true);
+    w->Setup("Menu", type, false);
+    w->engine().writerTimer().stop();
+    return w;
+}
+
+// Editors of the panel that are not usable, by name, sorted.
+QStringList lockedEditors(QWidget &panel)
+{
+    QStringList out;
+    for (QWidget *w : panel.findChildren<QWidget *>()) {
+        const QString n = w->objectName();
+        if ((n.startsWith("num") || n.startsWith("tbnOCP")) && n != "numSet" && !w->isEnabled())
+            out << n;
+    }
+    out.sort();
+    return out;
+}
+
+QStringList words(const QString &text) { return text.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
+
+// One catalogue type's flow. Lists of wire texts are written space-separated (mode commands,
+// which hold blanks, separated by '|').
+struct Flow {
+    QString type;
+    int layout;
+    bool decimalComma; // run on a decimal-comma system: readouts with commas, points on the wire
+    QString initial;   // the initial queries, in order
+    QString cycle;     // one polling cycle from its start
+    QString outputOn;
+    QString editor;    // where a set point is typed
+    QString typed, sent, maximum;
+    QString option;    // the coupling option clicked
+    QString modeCommands, locked;
+    QString save, recall;
+};
+
+QList<Flow> flows()
+{
+    const QString short2 = "VSET1? VSET2? ISET1? ISET2? VOUT1? IOUT1? VOUT2? IOUT2? STATUS?";
+    return {
+        {"XPP-3201", 1, false,
+         ":SYST:AUTO:STAR? :SYST:AUTO:END? :SYST:AUTO:CYCLE? :SYST:AUTO:DEL? :SYST:MEM? "
+         ":CHAN1:PROT:VOLT? :CHAN2:PROT:VOLT? :CHAN3:PROT:VOLT? :OUTP:STAT? :OUTP:COUP:TRAC? "
+         ":SYST:AUTO:STAT? :CHAN1:PROT:CURR? :CHAN2:PROT:CURR? :CHAN3:PROT:CURR? :CHAN1:VOLT? "
+         ":CHAN2:VOLT? :CHAN3:VOLT? :CHAN1:CURR? :CHAN2:CURR? :CHAN3:CURR? :CHAN1:MEAS:VOLT? "
+         ":CHAN1:MEAS:CURR? :CHAN2:MEAS:VOLT? :CHAN2:MEAS:CURR? :CHAN3:MEAS:VOLT? :CHAN3:MEAS:CURR?",
+         ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR? :CHAN2:MEAS:VOLT? :CHAN2:MEAS:CURR? :CHAN3:MEAS:VOLT? "
+         ":CHAN3:MEAS:CURR? :SYST:ERR? :CHAN1:VOLT? :CHAN2:VOLT? :CHAN3:VOLT? :CHAN1:CURR? :CHAN2:CURR?",
+         ":OUTP:STAT 1", "numVoltage_1", "2.5", ":CHAN2:VOLT 2.5", "32", "optTrack",
+         ":OUTP:COUP:TRAC 1", "numOVP_1 numVoltage_1", "*SAV 3", "*RCL 3"},
+        {"XPP-1501", 2, false,
+         ":CHAN1:PROT:VOLT? :OUTP:STAT? :CHAN1:PROT:CURR? :CHAN1:VOLT? :CHAN1:CURR? "
+         ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR?",
+         ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "2.5",
+         ":CHAN1:VOLT 2.5", "15", "optParal", ":OUTP:COUP:TRAC 2",
+         "numCurrent_0 numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
+        {"SPP-KRX72", 2, true, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR?",
+         ":MEAS:VOLT? :MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "2,5", ":VOLT 2.5", "72",
+         "optTrack", "SYST:CONF:MSL 1", "numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
+        {"SPP-KRX20", 2, false, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR?",
+         ":MEAS:VOLT? :MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "1.25", ":VOLT 1.25", "20",
+         "optParal", "SYST:CONF:MSL 1", "numCurrent_0 numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
+        {"ZEP-2303", 3, false, short2, "VOUT1? IOUT1? VOUT2? IOUT2?", "OUT1", "numVoltage_0", "2",
+         "VSET1:2", "30", "optParal", "TRACK2", "numCurrent_1 numVoltage_1", "SAV3", "RCL3"},
+        {"ZEP-2306", 3, false, short2, "VOUT1? IOUT1? VOUT2? IOUT2?", "OUT1", "numVoltage_0", "2",
+         "VSET1:2", "30", "optParal", "TRACK2", "numCurrent_1 numVoltage_1", "SAV3", "RCL3"},
+        {"ZEP-4303", 4, false,
+         "VSET1? VSET2? VSET3? VSET4? ISET1? ISET2? ISET3? ISET4? VOUT1? IOUT1? VOUT2? IOUT2? VOUT3? "
+         "IOUT3? VOUT4? IOUT4? STATUS?",
+         "VOUT1? IOUT1? VOUT2? IOUT2? VSET1? VSET2? ISET1? ISET2? STATUS? VOUT3? IOUT3? VOUT4? IOUT4? "
+         "VSET3? VSET4? ISET3? ISET4?",
+         "OUT1", "numVoltage_2", "2", "VSET3:2.0", "10.001", "optTrack", "TRACK1|OUT0", "numVoltage_1",
+         "SAV3", "RCL3"},
+    };
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Flow)
+
+class TestLayouts : public QObject
+{
+    Q_OBJECT
+private:
+    InstalledPrompter prompter;
+
+private slots:
+    void initTestCase()
+    {
+        TestEnvironment::isolateUserFolders();
+        SettingsStore::writeInt(SettingKeys::Memory, 5); // the dialogs propose 5 at first
+    }
+
+    void init() { prompter.clear(); }
+
+    void endToEnd_data()
+    {
+        QTest::addColumn<Flow>("flow");
+        for (const Flow &f : flows())
+            QTest::newRow(qPrintable(f.type)) << f;
+    }
+
+    void endToEnd()
+    {
+        QFETCH(Flow, flow);
+        const auto &[type, layout, decimalComma, initialText, cycleText, outputOn, editor, typed, sent,
+                     maximum, option, modeText, lockedText, save, recall] = flow;
+        const QStringList initial = words(initialText), cycle = words(cycleText);
+        const QStringList modeCommands = modeText.split(QLatin1Char('|'));
+        const QStringList locked = words(lockedText);
+
+        QLocale::setDefault(decimalComma ? QLocale(QLocale::German) : QLocale::c());
+        SimSupply sim(type);
+        sim.supply->setVoltage(1, 5);       // 0.5 A into the 10 ohm load
+        sim.supply->saveMemory(3);          // memory 3 holds 5 V
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        auto &panel = *qobject_cast<ChannelPanel *>(w->OperatorForm());
+        auto control = [&](const QString &name) { return panel.findChild<QWidget *>(name); };
+        auto text = [&](const QString &name) { return qobject_cast<QLineEdit *>(control(name))->text(); };
+        // Everything queued so far has been written, and read by the supply: a marker query
+        // queued last has its answer.
+        auto settle = [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 20000);
+            QObject marker;
+            QVERIFY(w->engine().ExecQueryTask("*IDN?", 5, &marker, "objectName", CallLet));
+            QTRY_VERIFY_WITH_TIMEOUT(!marker.objectName().isEmpty(), 20000);
+        };
+        settle();
+
+        // Identification and the initial queries, in order.
+        QCOMPARE(panel.layoutNumber(), layout);
+        QCOMPARE(panel.objectName(), QStringLiteral("frmLayout%1").arg(layout));
+        QCOMPARE(w->windowTitle(), type);
+        QCOMPARE(w->waveForm1()->property("channelCount").toInt(), panel.channelCount());
+        const QStringList lines = sim.linesSince(0);
+        QStringList asked = queries(lines.mid(lines.indexOf("*IDN?") + 1));
+        asked.removeAll("*IDN?"); // the test's marker
+        QCOMPARE(asked, initial);
+        QCOMPARE(qobject_cast<NumEdit *>(control("numVoltage_0"))->value(), 5.0);
+
+        // The polling cycle from its start, and live readings.
+        int mark = sim.lineCount();
+        qobject_cast<QAbstractButton *>(control("tbnOutput"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(queries(sim.linesSince(mark)).size() > cycle.size(), 20000);
+        QCOMPARE(commands(sim.linesSince(mark)), QStringList{outputOn});
+        QCOMPARE(queries(sim.linesSince(mark)).mid(0, cycle.size()), cycle);
+        const QString volts5 = decimalComma ? "5,000" : "5.000", amps05 = decimalComma ? "0,500" : "0.500";
+        QTRY_COMPARE_WITH_TIMEOUT(text("txtVoltage_0"), volts5, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("txtCurrent_0"), amps05, 10000);
+
+        // A typed set point and its exact command; a number above the maximum is refused.
+        mark = sim.lineCount();
+        typeInto(control(editor), typed);
+        typeInto(control(editor), QStringLiteral("999"));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(mark).contains(sent), 10000);
+        QCOMPARE(commands(sim.linesSince(mark)), QStringList{sent});
+        QCOMPARE(qobject_cast<NumEdit *>(control(editor))->value(), QLocale().toDouble(typed));
+        QTRY_VERIFY_WITH_TIMEOUT(w->statusText().contains("at most " + maximum + " V"), 5000);
+
+        // A mode change: its command and the editors it locks; the supply is in that mode.
+        mark = sim.lineCount();
+        prompter.answers = {false, true}; // the one-channel panel warns first: No, then Yes
+        clickOption(control(option));
+        if (layout == 2) {
+            QCOMPARE(prompter.questions.size(), 1);
+            QVERIFY(!qobject_cast<QAbstractButton *>(control(option))->isChecked());
+            clickOption(control(option));
+            QCOMPARE(prompter.questions.size(), 2);
+        }
+        settle();
+        QVERIFY(qobject_cast<QAbstractButton *>(control(option))->isChecked());
+        QCOMPARE(commands(sim.linesSince(mark)), modeCommands);
+        QCOMPARE(lockedEditors(panel), locked);
+        if (layout == 4) { // the mode in force again: nothing is sent
+            mark = sim.lineCount();
+            clickOption(control(option));
+            settle();
+            QCOMPARE(commands(sim.linesSince(mark)), QStringList());
+            QCOMPARE(qobject_cast<frmLayout4 *>(&panel)->modeNumber(), 1);
+        }
+        QVERIFY(prompter.messages.isEmpty());
+        mark = sim.lineCount();
+        clickOption(control("optIndep"));
+        settle();
+        QCOMPARE(lockedEditors(panel), QStringList());
+        if (!qobject_cast<QAbstractButton *>(control("tbnOutput"))->isChecked())
+            qobject_cast<QAbstractButton *>(control("tbnOutput"))->click();
+        QTRY_VERIFY(sim.supply->outputOn());
+
+        // 5 V saved to memory 3 with the number typed into the dialog; then, while polling,
+        // 7 V typed and memory 3 recalled: the editor shows 5 V again, also where the
+        // read-back equals the last one the panel received before 7 V was typed.
+        auto *volts = qobject_cast<NumEdit *>(control("numVoltage_0"));
+        typeInto(volts, QStringLiteral("5"));
+        bool shown = false;
+        mark = sim.lineCount();
+        answerNextDialog("dlgSaveData", "3", &shown);
+        QTest::mouseClick(control("btnSave"), Qt::LeftButton);
+        QVERIFY(shown);
+        settle();
+        QVERIFY(commands(sim.linesSince(mark)).contains(save));
+        QTRY_VERIFY(sim.supply->outputOn());
+        typeInto(volts, QStringLiteral("7"));
+        QTRY_COMPARE_WITH_TIMEOUT(sim.supply->voltageSetpoint(1), 7.0, 10000);
+        shown = false;
+        mark = sim.lineCount();
+        answerNextDialog("dlgRecallData", "3", &shown);
+        QTest::mouseClick(control("btnRecall"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(shown, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(mark).contains(recall), 20000);
+        settle();
+        QCOMPARE(sim.supply->voltageSetpoint(1), 5.0);
+        QTRY_COMPARE_WITH_TIMEOUT(volts->value(), 5.0, 10000);
+        QVERIFY(!sim.supply->outputOn());
+        QCOMPARE(w->MainFormState(), 3);
+        QLocale::setDefault(QLocale::c());
+    }
+
+    // The SCPI panels poll the error queue (layout 1 in the step its dialect has no status
+    // word for): an error answer switches the output off and is shown once the engine's step
+    // is done.
+    void errorAnswerSwitchesOutputOff_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("layout 1") << "XPP-3202";
+        QTest::newRow("layout 2") << "SPP-KRX20";
+    }
+
+    void errorAnswerSwitchesOutputOff()
+    {
+        QFETCH(QString, type);
+        SimSupply sim(type);
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        w->DoOutput(true);
+        QTRY_VERIFY(sim.supply->outputOn());
+        const int mark = sim.lineCount();
+        sim.supply->pushError(-222, QStringLiteral("Data out of range"));
+        QTRY_VERIFY_WITH_TIMEOUT(!sim.supply->outputOn(), 10000);
+        QVERIFY(commands(sim.linesSince(mark)).contains(":OUTP:STAT 0"));
+        QCOMPARE(prompter.messageTexts(), QStringList{"Error detected: '-222,\"Data out of range\"'"});
+        QVERIFY(!w->OperatorForm()->tbnOutput()->isChecked() && !w->QueryTimer.isActive());
+    }
+
+    // The short-dialect panels learn the mode and the output from the status word when they
+    // connect; the four-channel panel adopts the mode without switching the output off.
+    void statusWordAtConnect_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("ZEP-2303") << "ZEP-2303";
+        QTest::newRow("ZEP-4303") << "ZEP-4303";
+    }
+
+    void statusWordAtConnect()
+    {
+        QFETCH(QString, type);
+        SimSupply sim(type);
+        sim.supply->setCoupling(1);
+        sim.supply->setOutput(true);
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        FrontPanel &panel = *w->OperatorForm();
+        QVERIFY(panel.optTrack()->isChecked());
+        QVERIFY(panel.tbnOutput()->isChecked() && w->QueryTimer.isActive());
+        QCOMPARE(lockedEditors(panel), QStringList{"numVoltage_1"});
+        QVERIFY(!sim.linesSince(0).contains("OUT0"));
+        QVERIFY(sim.supply->outputOn());
+        if (auto *quad = qobject_cast<frmLayout4 *>(&panel))
+            QCOMPARE(quad->modeNumber(), 1);
+    }
+
+    // --- The panels without a supply (testing mode): limits from the catalogue, and what
+    // the response slots make of the answers the engine assigns to them.
+
+    void limitsFromCatalogue_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<double>("vMax");
+        QTest::addColumn<double>("iMax");
+        QTest::addColumn<double>("ovpMax"); // -1: no OVP editor
+        QTest::addColumn<double>("iStep");
+        QTest::addColumn<QString>("currentShown"); // the current editor at 0, in its format
+        QTest::newRow("XPP-3202 ch3 own row") << "XPP-3202" << 2 << 7.0 << 5.0 << 7.5 << 0.01 << "0.00";
+        QTest::newRow("XPP-3201 ch3 model row") << "XPP-3201" << 2 << 32.0 << 1.0 << 33.0 << 0.001 << "0.000";
+        QTest::newRow("SPP-KRX72") << "SPP-KRX72" << 0 << 72.0 << 1.5 << 79.0 << 0.001 << "0.000";
+        QTest::newRow("ZEP-2306 ch2") << "ZEP-2306" << 1 << 30.0 << 6.0 << -1.0 << 0.001 << "0.000";
+        QTest::newRow("ZEP-4303 ch1") << "ZEP-4303" << 0 << 30.0 << 3.0 << -1.0 << 0.001 << "0.000";
+        QTest::newRow("ZEP-4303 ch3 fixed") << "ZEP-4303" << 2 << 10.001 << 3.001 << -1.0 << 0.001 << "0.000";
+        QTest::newRow("ZEP-4303 ch4 fixed") << "ZEP-4303" << 3 << 5.001 << 1.001 << -1.0 << 0.001 << "0.000";
+    }
+
+    void limitsFromCatalogue()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, channel);
+        QFETCH(double, vMax);
+        QFETCH(double, iMax);
+        QFETCH(double, ovpMax);
+        QFETCH(double, iStep);
+        QFETCH(QString, currentShown);
+        auto w = menuWindow(type);
+        FrontPanel &panel = *w->OperatorForm();
+        const QString n = QString::number(channel);
+        QCOMPARE(panel.voltageMaximum(channel), vMax);
+        QCOMPARE(panel.currentMaximum(channel), iMax);
+        QCOMPARE(panel.findChild<NumEdit *>("numCurrent_" + n)->increment(), iStep);
+        auto *ovp = panel.findChild<NumEdit *>("numOVP_" + n);
+        QCOMPARE(ovp ? ovp->maximum() : -1.0, ovpMax);
+        QCOMPARE(panel.findChild<NumEdit *>("numCurrent_" + n)->displayedText(), currentShown);
+        QCOMPARE(panel.channelCount(), channelCountOfLayout(panel.layoutNumber()));
+    }
+
+    // Status words on the two-channel panel: blanks are ignored, a short word does nothing,
+    // a new mode locks channel 2 and re-reads every set point, the output follows.
+    void statusWordDecoding()
+    {
+        auto w = menuWindow("ZEP-2303");
+        FrontPanel &panel = *w->OperatorForm();
+        auto *status = panel.findChild<QLineEdit *>("txtStatus");
+        const int head = w->engine().queryHead();
+        status->setProperty("Text", QStringLiteral("1 1 1 0 1 1 0 0")); // parallel, output on
+        QVERIFY(panel.optParal()->isChecked() && panel.tbnOutput()->isChecked());
+        QCOMPARE(lockedEditors(panel), (QStringList{"numCurrent_1", "numVoltage_1"}));
+        QStringList queued;
+        for (int s = head; s != w->engine().queryHead(); s = (s + 1) % CommTasker::RingSize)
+            queued << w->engine().queryTaskAt(s).xOutString;
+        QCOMPARE(queued, (QStringList{"VSET1?", "VSET2?", "ISET1?", "ISET2?"}));
+        panel.findChild<QLineEdit *>("txtVoltage_1")->setProperty("Text", QStringLiteral("3.000V"));
+        QCOMPARE(panel.voltageText(1), QString()); // channel 2 stays blank in parallel mode
+        status->setProperty("Text", QStringLiteral("111")); // too short: nothing
+        QVERIFY(panel.optParal()->isChecked() && panel.tbnOutput()->isChecked());
+        status->setProperty("Text", QStringLiteral("11011000")); // independent, output off
+        QVERIFY(panel.optIndep()->isChecked() && !panel.tbnOutput()->isChecked());
+        QCOMPARE(lockedEditors(panel), QStringList());
+    }
+
+    // The coupling answer of the initial query: 0 independent, 2 parallel, anything else
+    // tracking; each applies its locks to channel 2.
+    void setupOutputMode()
+    {
+        auto w = menuWindow("XPP-3202");
+        FrontPanel &panel = *w->OperatorForm();
+        const struct {
+            const char *answer;
+            QAbstractButton *option;
+            QStringList locked;
+        } cases[] = {{"2", panel.optParal(), {"numCurrent_1", "numOVP_1", "numVoltage_1", "tbnOCP_1"}},
+                     {"1", panel.optTrack(), {"numOVP_1", "numVoltage_1"}},
+                     {"0", panel.optIndep(), {}},
+                     {"x", panel.optTrack(), {"numOVP_1", "numVoltage_1"}}};
+        for (const auto &c : cases) {
+            QMetaObject::invokeMethod(&panel, "SetupOutputMode", Q_ARG(QString, QString::fromLatin1(c.answer)));
+            QVERIFY2(c.option->isChecked(), c.answer);
+            QCOMPARE(lockedEditors(panel), c.locked);
+        }
+    }
+
+    // Read-backs on the one-channel panel: a unit letter is dropped, a text that is no number
+    // shows 0, the same answer as before still replaces a value typed since, and edits are
+    // sent only once a set point has been read back.
+    void readBacks()
+    {
+        auto w = menuWindow("SPP-KRX20");
+        FrontPanel &panel = *w->OperatorForm();
+        auto *volts = panel.findChild<NumEdit *>("numVoltage_0");
+        auto *slot = panel.findChild<QLineEdit *>("txtSetVolt_0");
+        const int head = w->engine().cmdHead();
+        typeInto(volts, "3");
+        QCOMPARE(w->engine().cmdHead(), head); // before the first read-back: not sent
+        slot->setProperty("Text", QStringLiteral("5.000V"));
+        QCOMPARE(volts->value(), 5.0);
+        QCOMPARE(w->engine().cmdHead(), head); // a read-back is never sent back
+        typeInto(volts, "7");
+        QCOMPARE(w->engine().cmdTaskAt(head).xOutString, QStringLiteral(":VOLT 7"));
+        slot->setProperty("Text", QStringLiteral("5.000V"));
+        QCOMPARE(volts->value(), 5.0);
+        slot->setProperty("Text", QStringLiteral("V"));
+        QCOMPARE(volts->value(), 0.0);
+        panel.findChild<QLineEdit *>("txtOVP_0")->setProperty("Text", QStringLiteral("12.5"));
+        QCOMPARE(panel.findChild<NumEdit *>("numOVP_0")->value(), 12.5);
+        panel.findChild<QLineEdit *>("txtOVP_0")->setProperty("Text", QStringLiteral("abc"));
+        QCOMPARE(panel.findChild<NumEdit *>("numOVP_0")->value(), 0.0);
+        auto *ocp = panel.findChild<QAbstractButton *>("tbnOCP_0");
+        panel.findChild<QLineEdit *>("txtOCP_0")->setProperty("Text", QStringLiteral("1"));
+        QVERIFY(ocp->isChecked());
+        panel.findChild<QLineEdit *>("txtOCP_0")->setProperty("Text", QStringLiteral("ON"));
+        QVERIFY(!ocp->isChecked());
+
+        // The multi-unit answer: 1 and 2 show PARALL and keep the number for the parallel
+        // command, 3 and 4 lock the options, 0 shows LOCAL.
+        auto *sets = panel.findChild<QLineEdit *>("txtSets");
+        sets->setProperty("Text", QStringLiteral("2"));
+        QVERIFY(panel.optParal()->isChecked() && w->iSet() == 2);
+        sets->setProperty("Text", QStringLiteral("3"));
+        QVERIFY(!panel.optIndep()->isEnabled() && !panel.optParal()->isEnabled());
+        sets->setProperty("Text", QStringLiteral("0"));
+        QVERIFY(panel.optIndep()->isChecked() && panel.optTrack()->isEnabled() && w->iSet() == 0);
+    }
+
+    // On a decimal-comma system every layout hands the engine a decimal point: a GPIB link
+    // writes the command as it is.
+    void decimalPointOnTheWire_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("layout 1") << "XPP-3202" << ":CHAN1:VOLT 1.5";
+        QTest::newRow("layout 2") << "SPP-KRX20" << ":VOLT 1.5";
+        QTest::newRow("layout 3") << "ZEP-2303" << "VSET1:1.5";
+        QTest::newRow("layout 4") << "ZEP-4303" << "VSET1:1.5";
+    }
+
+    void decimalPointOnTheWire()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, command);
+        QLocale::setDefault(QLocale(QLocale::German));
+        auto w = menuWindow(type);
+        FrontPanel &panel = *w->OperatorForm();
+        panel.findChild<QLineEdit *>("txtSetVolt_0")->setProperty("Text", QStringLiteral("0.000V"));
+        const int head = w->engine().cmdHead();
+        typeInto(panel.findChild<NumEdit *>("numVoltage_0"), QStringLiteral("1,5"));
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(w->engine().cmdHead(), (head + 1) % CommTasker::RingSize);
+        QCOMPARE(w->engine().cmdTaskAt(head).xOutString, command);
+    }
+};
+
+QTEST_MAIN(TestLayouts)
+#include "tst_layouts.moc"
