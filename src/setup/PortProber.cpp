@@ -54,12 +54,29 @@ bool PortLister::deviceExists(const QString &name)
 
 QStringList SystemPortLister::ports() const
 {
-    QStringList names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        names << info.portName();
-    names.removeDuplicates();
+    QStringList usb, other;
+    m_descriptions.clear();
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString name = info.portName();
+        if (m_descriptions.contains(name))
+            continue;
+        QStringList said;
+        for (const QString &part : {info.description(), info.manufacturer()}) {
+            if (!part.trimmed().isEmpty() && !said.contains(part.trimmed()))
+                said << part.trimmed();
+        }
+        m_descriptions.insert(name, said.join(QStringLiteral(", ")));
+        // An adapter plugged in by the user is the likeliest place of the supply.
+        (info.hasVendorIdentifier() ? usb : other) << name;
+    }
     QCollator natural;  // ttyS2 before ttyS10
     natural.setNumericMode(true);
-    std::sort(names.begin(), names.end(), natural);
-    return names;
+    std::sort(usb.begin(), usb.end(), natural);
+    std::sort(other.begin(), other.end(), natural);
+    return usb + other;
+}
+
+QString SystemPortLister::describe(const QString &name) const
+{
+    return m_descriptions.value(name);
 }

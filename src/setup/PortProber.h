@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QSerialPort>
 #include <QString>
+#include <QHash>
 #include <QStringList>
 
 // The serial line operations the port search needs: open a port at a baud rate (8 data bits,
@@ -40,8 +41,10 @@ class PortLister
 {
 public:
     virtual ~PortLister() = default;
-    // System port names ("ttyUSB0", "ttyS0"), sorted.
+    // System port names ("ttyUSB0", "ttyS0"): USB adapters first, each group in natural order.
     virtual QStringList ports() const = 0;
+    // What the system says of the port ("FT232R USB UART, FTDI"); empty when nothing.
+    virtual QString describe(const QString &) const { return QString(); }
 
     // True when `name` is a device that exists now: a path ("/tmp/x/link") as given, a
     // system name ("ttyUSB0") under /dev.
@@ -52,4 +55,8 @@ class SystemPortLister : public PortLister
 {
 public:
     QStringList ports() const override;
+    QString describe(const QString &name) const override;
+
+private:
+    mutable QHash<QString, QString> m_descriptions;  // as of the last ports()
 };

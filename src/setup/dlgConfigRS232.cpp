@@ -7,12 +7,14 @@
 #include "setup/PortChoice.h"
 #include "setup/PortProber.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,6 +32,23 @@ QPushButton *namedButton(const char *name, const QString &text, QWidget *parent)
     button->setObjectName(QLatin1String(name));
     return button;
 }
+
+// Shows each port of the list as its name followed by what the system says of it; the item's
+// text stays the bare name, which is what is stored and opened.
+class PortItemDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString description = index.data(dlgConfigRS232::PortDescriptionRole).toString();
+        if (!description.isEmpty())
+            option->text += QStringLiteral(" \u2014 ") + description;
+    }
+};
 
 const QString PortHint = QStringLiteral("Please choose a port from the list or type its device path.");
 
@@ -58,6 +77,11 @@ dlgConfigRS232::dlgConfigRS232(QWidget *parent, std::unique_ptr<PortLister> list
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);  // typed paths are checked on OK, then added
     Combo1->setMinimumContentsLength(16);
+    Combo1->setItemDelegate(new PortItemDelegate(Combo1));
+    // The popup is wider than the field when descriptions are long.
+    Combo1->view()->setMinimumWidth(360);
+    m_portWatch.setInterval(PortRefreshMs);
+    connect(&m_portWatch, &QTimer::timeout, this, &dlgConfigRS232::refreshPorts);
     Combo2 = new QComboBox(this);
     Combo2->setObjectName(QStringLiteral("Combo2"));
     Combo2->addItems(baudList());
@@ -146,14 +170,38 @@ void dlgConfigRS232::addPort(const QString &path)
 void dlgConfigRS232::EnumeratePorts()
 {
     const QString shown = Combo1->currentText();
-    QStringList ports = m_lister->ports();
+    m_systemPorts = m_lister->ports();
+    QStringList ports = m_systemPorts;
     for (const QString &extra : std::as_const(m_extraPorts)) {
         if (!ports.contains(extra) && PortLister::deviceExists(extra))
             ports << extra;
     }
     Combo1->clear();
-    Combo1->addItems(ports);
+    for (const QString &port : std::as_const(ports)) {
+        Combo1->addItem(port);
+        Combo1->setItemData(Combo1->count() - 1, m_lister->describe(port), PortDescriptionRole);
+    }
     selectPort(shown);
+}
+
+void dlgConfigRS232::refreshPorts()
+{
+    // Never under a running search, which holds the list positions it probes.
+    if (isSearching() || m_lister->ports() == m_systemPorts)
+        return;
+    EnumeratePorts();
+}
+
+void dlgConfigRS232::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_portWatch.start();
+}
+
+void dlgConfigRS232::hideEvent(QHideEvent *event)
+{
+    m_portWatch.stop();
+    QDialog::hideEvent(event);
 }
 
 void dlgConfigRS232::selectPort(const QString &port)

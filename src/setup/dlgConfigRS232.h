@@ -5,6 +5,7 @@
 #include "setup/AutoDetect.h"
 
 #include <QDialog>
+#include <QTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -46,6 +47,9 @@ public:
     void SetSettings();
 
     static const QStringList &baudList();
+    // The item role holding what the system says of a listed port (shown beside its name).
+    static constexpr int PortDescriptionRole = Qt::UserRole + 1;
+    static constexpr int PortRefreshMs = 1500;
     AutoDetector &autoDetector() { return *m_detector; }
     bool isSearching() const;
 
@@ -57,9 +61,14 @@ public slots:
     void cmdAutoConn_Click();
     void searchFinished(const AutoDetector::Result &result);
 
+    // Lists the system's ports again when they changed (an adapter plugged in or out).
+    void refreshPorts();
+
 protected:
     void accept() override;
     void reject() override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void EnumeratePorts();
@@ -74,6 +83,8 @@ private:
     std::unique_ptr<AutoDetector> m_detector;
     std::function<void()> m_releaseEnginePort;
     QStringList m_extraPorts;
+    QStringList m_systemPorts;  // as last listed
+    QTimer m_portWatch;
 
     // Stored settings, as last read.
     QString m_storedPort;

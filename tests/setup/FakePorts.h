@@ -54,5 +54,7 @@ class FakeLister : public PortLister
 public:
     explicit FakeLister(QStringList names) : m_names(std::move(names)) {}
     QStringList ports() const override { return m_names; }
+    QString describe(const QString &name) const override { return descriptions.value(name); }
     QStringList m_names;
+    QMap<QString, QString> descriptions;
 };

@@ -30,7 +30,8 @@ QStringList allStored()
 
 struct Fixture {
     FakeProber *prober = new FakeProber;
-    dlgConfigRS232 dlg{nullptr, std::make_unique<FakeLister>(SystemPorts), std::unique_ptr<PortProber>(prober)};
+    FakeLister *lister = new FakeLister(SystemPorts);
+    dlgConfigRS232 dlg{nullptr, std::unique_ptr<PortLister>(lister), std::unique_ptr<PortProber>(prober)};
     QComboBox *ports() { return dlg.findChild<QComboBox *>(QStringLiteral("Combo1")); }
     QComboBox *bauds() { return dlg.findChild<QComboBox *>(QStringLiteral("Combo2")); }
     QPushButton *button(const char *name) { return dlg.findChild<QPushButton *>(QLatin1String(name)); }
@@ -196,6 +197,28 @@ private slots:
         QVERIFY(prompter.messages.isEmpty());
         QCOMPARE(allStored(), before);
         QVERIFY(f.dlg.portName().isEmpty());
+    }
+
+    // Each listed port carries what the system says of it; an adapter plugged in while the
+    // dialog is open joins the list, and the one being typed stays in the field.
+    void portDescriptionsAndHotplug()
+    {
+        Fixture f;
+        f.lister->descriptions.insert(QStringLiteral("ttyUSB0"), QStringLiteral("FT232R USB UART, FTDI"));
+        QStringList seen;
+        QVERIFY(!f.execute([&] {
+            QCOMPARE(f.ports()->itemData(f.ports()->findText(QStringLiteral("ttyUSB0")),
+                                         dlgConfigRS232::PortDescriptionRole).toString(),
+                     QStringLiteral("FT232R USB UART, FTDI"));
+            f.ports()->setEditText(QStringLiteral("/dev/ttyUSB9"));
+            f.lister->m_names.prepend(QStringLiteral("ttyACM0"));
+            f.dlg.refreshPorts();  // what the watch timer runs while the dialog shows
+            for (int i = 0; i < f.ports()->count(); ++i)
+                seen << f.ports()->itemText(i);
+            seen << f.ports()->currentText();
+            f.button("CancelButton")->click();
+        }));
+        QCOMPARE(seen, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0", "ttyUSB1", "/dev/ttyUSB9"}));
     }
 
     // Boards 0..10, addresses 0..30; OK stores, Cancel keeps; the direct form uses what was
