@@ -51,6 +51,7 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     setCentralWidget(m_mdi);
     createMenus();
     createToolbar();
+    createShortcuts();
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(m_statusLabel, 1);
@@ -277,6 +278,29 @@ void MDIForm1::createToolbar()
             &MDIForm1::mnuClearErrorOfProtection_Click);
     m_toolbar->addSeparator();
     connect(addButton("About", "About", false), &QAction::triggered, this, [this] { m_about->exec(); });
+}
+
+void MDIForm1::createShortcuts()
+{
+    // The desktop's own keys where it has them; Ctrl+Q and the like where a platform names none.
+    const struct {
+        const char *item;
+        QKeySequence::StandardKey standard;
+        QKeySequence fallback;
+    } standardKeys[] = {
+        {"mnuExit", QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"mnuRecordSave", QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"mnuRecordLoad", QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"mnuAboutTRMx", QKeySequence::HelpContents, QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto &k : standardKeys) {
+        const QList<QKeySequence> keys = QKeySequence::keyBindings(k.standard);
+        m_items.value(QLatin1String(k.item))->setShortcuts(keys.isEmpty() ? QList{k.fallback} : keys);
+    }
+    // Output on and off is what a bench user does most: one key, shown in the Action menu.
+    m_items.value("mnuOutput")->setShortcut(OutputKey);
+    QAction *onLine = m_buttons.value("OnOffLine");
+    onLine->setShortcut(OnLineKey);
 }
 
 void MDIForm1::applyMenuTable(int layout)

@@ -57,6 +57,9 @@ public:
     static constexpr int GetMachineTypeMs = 7500;
     static constexpr int RecallDelayMs = 100;
     static constexpr int SerialSettleMs = 800;  // after "REMOTE", before "*IDN?"
+    // Keys of the on-line button and of the output switch.
+    static constexpr QKeyCombination OnLineKey{Qt::Key_F5};
+    static constexpr QKeyCombination OutputKey{Qt::Key_F8};
 
     // What follows once the panel's initial values have been read.
     enum class AfterInitialValues { ShowPanel, ResumeAfterRecall };
@@ -188,6 +191,7 @@ protected:
 private:
     void createMenus();
     void createToolbar();
+    void createShortcuts();
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
     QAction *addButton(const QString &key, const QString &tip, bool twoState);
     void applyMenuTable(int layout);

@@ -352,6 +352,31 @@ private slots:
         QCOMPARE(debug->lineCount(), 1);
         debug->close();
     }
+
+    // The keyboard alone: F5 is the on-line button, F8 switches the output, the desktop's
+    // Quit key closes the window; the menus show the keys.
+    void shortcutsTriggerTheirActions()
+    {
+        InstalledPrompter prompter;
+        SettingsStore::write(SettingKeys::CommType, "");
+        auto w = makeWindow();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_F5);
+        QVERIFY(w->toolButton("OnOffLine")->isChecked());
+        w->Setup("Menu", "XPP-1501", false);
+        QCOMPARE(w->MainFormState(), 3);
+        QTest::keyClick(w.get(), Qt::Key_F8);
+        QVERIFY(w->menuItem("mnuOutput")->isChecked());
+        QTest::keyClick(w.get(), Qt::Key_F8);
+        QVERIFY(!w->menuItem("mnuOutput")->isChecked());
+        QCOMPARE(w->menuItem("mnuOutput")->shortcut(), QKeySequence(Qt::Key_F8));
+        QVERIFY(!w->menuItem("mnuRecordSave")->shortcut().isEmpty());
+        const QKeySequence quit = w->menuItem("mnuExit")->shortcut();
+        QVERIFY(!quit.isEmpty());
+        QTest::keySequence(w.get(), quit);
+        QTRY_VERIFY(!w->isVisible());
+    }
 };
 
 QTEST_MAIN(TestMainWindow)
