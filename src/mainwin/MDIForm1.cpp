@@ -14,6 +14,7 @@
 #include "mainwin/dlgWaitRsp.h"
 #include "mainwin/frmAbout.h"
 #include "mainwin/frmDebug.h"
+#include "mainwin/WindowMemory.h"
 #include "panels/FrontPanel.h"
 #include "resources/Strings.h"
 #include "setup/AutoDetect.h"
@@ -91,6 +92,9 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     StatusTimer.start();
     StatusTimer_Timer();
     resize(760, 520);
+    WindowMemory::restoreMain(*this);
+    m_items.value("mnuToolbar")->setChecked(!m_toolbar->isHidden());
+    m_items.value("mnuStatusbar")->setChecked(!statusBar()->isHidden());
 }
 
 MDIForm1::~MDIForm1()
@@ -464,6 +468,7 @@ void MDIForm1::NewTable1(int n)
     m_channelIndex = n;
     m_table = table;
     addChild(table)->hide();
+    WindowMemory::restoreChild(*table, tableMemoryKey());
 }
 
 void MDIForm1::NewWave1(int n)
@@ -476,8 +481,15 @@ void MDIForm1::NewWave1(int n)
     addChild(wave)->hide();
 }
 
+QString MDIForm1::tableMemoryKey() const
+{
+    return QStringLiteral("Table%1").arg(m_channelIndex + 1);
+}
+
 void MDIForm1::ResetTableandWave()
 {
+    if (m_table)
+        WindowMemory::saveChild(*m_table, tableMemoryKey());
     for (QWidget *w : std::initializer_list<QWidget *>{m_wave.data(), m_table.data()}) {
         if (!w)
             continue;
@@ -685,6 +697,7 @@ void MDIForm1::Report(const QString &line)
 
 void MDIForm1::closeEvent(QCloseEvent *event)
 {
+    WindowMemory::saveMain(*this);
     QueryTimer.stop();
     RecallTimer.stop();
     GetMachineTypeTimer.stop();

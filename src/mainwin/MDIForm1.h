@@ -192,6 +192,7 @@ private:
     void createMenus();
     void createToolbar();
     void createShortcuts();
+    QString tableMemoryKey() const;
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
     QAction *addButton(const QString &key, const QString &tip, bool twoState);
     void applyMenuTable(int layout);

@@ -13,6 +13,9 @@
 #include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTableView>
+#include <QHeaderView>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -351,6 +354,42 @@ private slots:
         MDIForm1::Report("next");
         QCOMPARE(debug->lineCount(), 1);
         debug->close();
+    }
+
+    // What the user arranged survives a restart: the window's place, a hidden toolbar and
+    // status bar, the table's column widths. A window saved beyond today's screen comes back
+    // onto it.
+    void rememberedWindows()
+    {
+        InstalledPrompter prompter;
+        const auto grid = [](MDIForm1 &w) { return w.tableDataForm1()->findChild<QTableView *>(); };
+        {
+            auto w = makeWindow();
+            w->move(40, 30);
+            w->menuItem("mnuToolbar")->trigger();
+            w->menuItem("mnuStatusbar")->trigger();
+            w->Setup("Menu", "XPP-3202", false);
+            grid(*w)->horizontalHeader()->resizeSection(1, 333);
+            w->close();
+        }
+        {
+            auto w = makeWindow();
+            QCOMPARE(w->pos(), QPoint(40, 30));
+            QVERIFY(!w->menuItem("mnuToolbar")->isChecked() && w->findChild<QToolBar *>("Toolbar1")->isHidden());
+            QVERIFY(!w->menuItem("mnuStatusbar")->isChecked() && w->statusBar()->isHidden());
+            w->Setup("Menu", "XPP-3202", false);
+            QCOMPARE(grid(*w)->horizontalHeader()->sectionSize(1), 333);
+            w->menuItem("mnuToolbar")->trigger();
+            w->menuItem("mnuStatusbar")->trigger();
+            w->move(5000, 4000);  // a screen that is gone by the next start
+            w->resize(3000, 2000);
+            w->close();
+        }
+        auto w = makeWindow();
+        const QRect screen = w->screen()->availableGeometry();
+        QVERIFY2(screen.contains(w->frameGeometry().topLeft()) && w->width() <= screen.width(),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())));
+        QVERIFY(w->findChild<QToolBar *>("Toolbar1")->isVisible() && w->statusBar()->isVisible());
     }
 
     // The keyboard alone: F5 is the on-line button, F8 switches the output, the desktop's

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QMainWindow;
+class QWidget;
+
+// Remembers how the user left the windows, in the settings file's section "Windows": the
+// main window's geometry with its toolbar and status bar, and the column widths of a data
+// window's grid (the data windows themselves always fill the main window's client area).
+// Values are stored as base64 text; anything unreadable is ignored, and a geometry from a
+// screen that is gone is brought back onto a visible one.
+namespace WindowMemory {
+
+inline constexpr const char *Section = "Windows";
+
+void restoreMain(QMainWindow &window);
+void saveMain(const QMainWindow &window);
+
+// `content` is a data window; `key` names it with its variant ("Table3" for a three-channel
+// table), since column layouts differ per channel count.
+void restoreChild(QWidget &content, const QString &key);
+void saveChild(const QWidget &content, const QString &key);
+
+} // namespace WindowMemory
