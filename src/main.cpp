@@ -101,11 +101,11 @@ int main(int argc, char **argv)
     auto store = std::make_shared<RecordStore>();
     const StoreOpenResult opened = store->open(RecordStore::defaultFolder(), RecordStore::IntegrityCheck::Later);
     if (!opened.ok()) {
-        Prompter::current().message(opened.message, QString());
+        Prompter::current().message(opened.message, QString(), Prompter::Severity::Critical);
         return 1;
     }
     if (!opened.message.isEmpty())
-        Prompter::current().message(opened.message, QString());
+        Prompter::current().message(opened.message, QString(), Prompter::Severity::Warning);
     collaborators.machineTypes = std::make_shared<StoreMachineTypes>(*store);
     collaborators.records = store;
     MDIForm1 w(std::move(collaborators));
@@ -113,7 +113,9 @@ int main(int argc, char **argv)
     QTimer::singleShot(0, &w, [&w, store] {
         const StoreOpenResult checked = store->verify();
         if (!checked.message.isEmpty())
-            Prompter::current().message(checked.message, QString());
+            Prompter::current().message(checked.message, QString(),
+                                        checked.ok() ? Prompter::Severity::Warning
+                                                     : Prompter::Severity::Critical);
         if (!checked.ok()) {
             QApplication::exit(1);
             return;

@@ -27,9 +27,23 @@ void Prompter::install(Prompter *prompter)
     installed = prompter;
 }
 
-void QtPrompter::message(const QString &text, const QString &title)
+namespace {
+QMessageBox::Icon iconOf(Prompter::Severity severity)
 {
-    QMessageBox::information(QApplication::activeWindow(), titleOr(title), text, QMessageBox::Ok);
+    switch (severity) {
+    case Prompter::Severity::Information: return QMessageBox::Information;
+    case Prompter::Severity::Warning: return QMessageBox::Warning;
+    case Prompter::Severity::Critical: return QMessageBox::Critical;
+    }
+    return QMessageBox::Information;
+}
+} // namespace
+
+void QtPrompter::message(const QString &text, const QString &title, Severity severity)
+{
+    QMessageBox box(iconOf(severity), titleOr(title), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
 }
 
 void QtPrompter::notify(const QString &text, const QString &title, Severity severity)
@@ -43,10 +57,7 @@ void QtPrompter::notify(const QString &text, const QString &title, Severity seve
         if (qobject_cast<QMainWindow *>(w) && w->isVisible())
             parent = w;
     }
-    const QMessageBox::Icon icon = severity == Severity::Information ? QMessageBox::Information
-                                   : severity == Severity::Warning   ? QMessageBox::Warning
-                                                                     : QMessageBox::Critical;
-    auto *box = new QMessageBox(icon, titleOr(title), text, QMessageBox::Ok, parent);
+    auto *box = new QMessageBox(iconOf(severity), titleOr(title), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     onScreen.insert(text);
     QObject::connect(box, &QObject::destroyed, [text] { onScreen.remove(text); });
@@ -73,7 +84,7 @@ QString QtPrompter::saveFileName(const QString &caption, const QString &dir, con
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, dir, filter);
 }
 
-void ScriptedPrompter::message(const QString &text, const QString &title)
+void ScriptedPrompter::message(const QString &text, const QString &title, Severity)
 {
     messages.append({text, title});
 }

@@ -18,8 +18,9 @@ public:
     enum class Severity { Information, Warning, Critical };
 
     // A message with an OK button; an empty title means the application's title. Waits for
-    // OK: for user actions only.
-    virtual void message(const QString &text, const QString &title = QString()) = 0;
+    // OK: for user actions only. Failures show a warning or error icon.
+    virtual void message(const QString &text, const QString &title = QString(),
+                         Severity severity = Severity::Information) = 0;
     // The same message without waiting for OK, for code that runs under a timer or an I/O
     // callback: shown once the caller has returned to the event loop. A text already on
     // screen is not shown a second time.
@@ -40,7 +41,7 @@ public:
 class QtPrompter : public Prompter
 {
 public:
-    void message(const QString &text, const QString &title) override;
+    void message(const QString &text, const QString &title, Severity severity) override;
     void notify(const QString &text, const QString &title, Severity severity) override;
     bool question(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
@@ -56,7 +57,7 @@ public:
         QString title;
     };
 
-    void message(const QString &text, const QString &title) override;
+    void message(const QString &text, const QString &title, Severity severity) override;
     void notify(const QString &text, const QString &title, Severity severity) override;
     bool question(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;

@@ -27,7 +27,8 @@ RecordSaver::Outcome RecordSaver::fail()
 {
     const StoreError error = m_store.lastError();
     Prompter::current().message(m_texts.errorPrefix + QStringLiteral("System Error caused by ")
-                                + error.number + QLatin1Char(':') + error.description);
+                                    + error.number + QLatin1Char(':') + error.description,
+                                QString(), Prompter::Severity::Critical);
     return Outcome::Failed;
 }
 

@@ -46,12 +46,14 @@ bool RecordingEngine::BeginRecordData()
 {
     ClearData();
     if (m_host.MainFormState() != 3) {
-        Prompter::current().message(QStringLiteral("Please check connection with device and then try again!"));
+        Prompter::current().message(QStringLiteral("Please check connection with device and then try again!"),
+                                    QString(), Prompter::Severity::Warning);
         return false;
     }
     FrontPanel *panel = m_host.OperatorForm();
     if (!panel || !panel->IsOutput) {
-        Prompter::current().message(QStringLiteral("Please setup Device into Auto Run mode and then try again!"));
+        Prompter::current().message(QStringLiteral("Please setup Device into Auto Run mode and then try again!"),
+                                    QString(), Prompter::Severity::Warning);
         return false;
     }
     if (m_graph) {

@@ -363,7 +363,8 @@ void frmDataTable::cmdLoadRecord_Click()
     const auto records = m_store.savedRecords();
     if (!records) {
         const StoreError e = m_store.lastError();
-        Prompter::current().message(e.number + QLatin1Char(':') + e.description);
+        Prompter::current().message(e.number + QLatin1Char(':') + e.description, QString(),
+                                    Prompter::Severity::Critical);
         return;
     }
     m_list->clear();
@@ -460,7 +461,8 @@ void frmDataTable::storeFailed()
 {
     const StoreError e = m_store.lastError();
     Prompter::current().message(QStringLiteral("DataTable: System Error caused by ") + e.number
-                                + QLatin1Char(':') + e.description);
+                                    + QLatin1Char(':') + e.description,
+                                QString(), Prompter::Severity::Critical);
 }
 
 // ---------------------------------------------------------------- printing

@@ -57,6 +57,9 @@ public:
     static constexpr int GetMachineTypeMs = 7500;
     static constexpr int RecallDelayMs = 100;
     static constexpr int SerialSettleMs = 800;  // after "REMOTE", before "*IDN?"
+    // Shown in the status bar when no supply answered the identification.
+    static constexpr const char *NoAnswerHint =
+        "No answer: check the cable, the baud rate and that the supply's remote interface is on.";
     // Keys of the on-line button and of the output switch.
     static constexpr QKeyCombination OnLineKey{Qt::Key_F5};
     static constexpr QKeyCombination OutputKey{Qt::Key_F8};

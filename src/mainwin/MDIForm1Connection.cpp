@@ -178,6 +178,8 @@ void MDIForm1::GetMachineTypeTimer_Timer()
         return;
     GetMachineTypeTimer.stop();
     FailGetMachineType();
+    // Nothing answered at all: say what usually causes that.
+    ReportStatus(NoAnswerHint, 15000);
 }
 
 void MDIForm1::DevGetMachineTypeTimeout()

@@ -228,14 +228,16 @@ bool dlgConfigRS232::takePortField()
 {
     const QString text = Combo1->currentText().trimmed();
     if (text.isEmpty()) {
-        Prompter::current().message(QStringLiteral("No serial port is selected.\r\n") + PortHint);
+        Prompter::current().message(QStringLiteral("No serial port is selected.\r\n") + PortHint, QString(),
+                                    Prompter::Severity::Warning);
         return false;
     }
     QStringList ports;
     for (int i = 0; i < Combo1->count(); ++i)
         ports << Combo1->itemText(i);
     if (!PortChoice::usable(ports, text)) {
-        Prompter::current().message(QStringLiteral("The serial port \"%1\" is not available.\r\n").arg(text) + PortHint);
+        Prompter::current().message(QStringLiteral("The serial port \"%1\" is not available.\r\n").arg(text) + PortHint,
+                                    QString(), Prompter::Severity::Warning);
         return false;
     }
     if (!ports.contains(text))

@@ -217,6 +217,8 @@ private slots:
         // A silent supply may first be reported as not answering.
         QCOMPARE(prompter.messageTexts().last(), QStringLiteral("Querying the machine type is timeout!"));
         QVERIFY(idn.isEmpty() || prompter.messages.size() == 1);
+        w->StatusTimer_Timer();  // a silent supply: the status bar says what to check
+        QCOMPARE(w->statusText().contains(QStringLiteral("check the cable")), idn.isEmpty());
         QVERIFY(!w->OperatorForm() && !w->tableDataForm1() && !w->waveForm1());
         QVERIFY(w->menuItem("mnuRS232")->isEnabled() && w->menuItem("mnuGPIB")->isEnabled());
         QCOMPARE(SettingsStore::read(SettingKeys::CommType), QString());
