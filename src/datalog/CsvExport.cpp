@@ -19,14 +19,23 @@ QString header(int channels)
     return h;
 }
 
-QString field(const QString &text)
+// Appends `text` as one field, quoted when it holds a separator, a quote or a line break.
+static void appendField(QByteArray &out, QByteArrayView text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    bool plain = true;
+    for (char c : text)
+        plain = plain && c != ',' && c != '"' && c != '\n' && c != '\r';
+    if (plain) {
+        out.append(text);
+        return;
+    }
+    out.append('"');
+    for (char c : text) {
+        if (c == '"')
+            out.append('"');
+        out.append(c);
+    }
+    out.append('"');
 }
 
 bool write(const SampleBuffer &buffer, int channels, QIODevice &out)
@@ -34,11 +43,16 @@ bool write(const SampleBuffer &buffer, int channels, QIODevice &out)
     const int n = pairs(channels);
     QByteArray chunk = (header(channels) + QLatin1String("\r\n")).toUtf8();
     for (int i = 0; i < buffer.size(); ++i) {
-        QString line = QString::number(buffer.seqNo(i)) + QLatin1Char(',') + field(buffer.recTime(i));
-        for (int c = 0; c < n; ++c)
-            line += QLatin1Char(',') + field(buffer.voltage(i, c)) + QLatin1Char(',') + field(buffer.current(i, c));
-        line += QLatin1String("\r\n");
-        chunk += line.toUtf8();
+        chunk.append(QByteArray::number(buffer.seqNo(i)));
+        chunk.append(',');
+        appendField(chunk, buffer.cellBytes(i, 0));
+        for (int c = 0; c < n; ++c) {
+            chunk.append(',');
+            appendField(chunk, buffer.cellBytes(i, 1 + 3 * c));
+            chunk.append(',');
+            appendField(chunk, buffer.cellBytes(i, 2 + 3 * c));
+        }
+        chunk.append("\r\n");
         if (chunk.size() > (1 << 16)) {
             if (out.write(chunk) != chunk.size())
                 return false;

@@ -15,7 +15,6 @@ namespace CsvExport {
 QString header(int channels);
 // The number of reading pairs written for `channels`.
 int pairs(int channels);
-QString field(const QString &text);
 // Writes every row of `buffer`; false when the device fails.
 bool write(const SampleBuffer &buffer, int channels, QIODevice &out);
 

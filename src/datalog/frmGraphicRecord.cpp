@@ -347,10 +347,9 @@ void frmGraphicRecord::ReDraw()
         if (traceShown(k)) {
             points.resize(n);
             const int channel = (k - 1) / 2;
-            for (int i = 0; i < n; ++i) {
-                const QString text = k % 2 ? m_buffer.voltage(i, channel) : m_buffer.current(i, channel);
-                points[i] = QCPGraphData(double(i) * m_slice, SampleBuffer::readingValue(text));
-            }
+            for (int i = 0; i < n; ++i)
+                points[i] = QCPGraphData(double(i) * m_slice, k % 2 ? m_buffer.voltageValue(i, channel)
+                                                                    : m_buffer.currentValue(i, channel));
         }
         m_traces[size_t(k - 1)]->data()->set(points, true);
     }
@@ -366,8 +365,8 @@ void frmGraphicRecord::ShowGraph(int row)
         return;
     const double x = double(lIdx) * m_slice;
     for (int c = 0; c < m_channels; ++c) {
-        m_traces[size_t(2 * c)]->addData(x, SampleBuffer::readingValue(m_buffer.voltage(row, c)));
-        m_traces[size_t(2 * c + 1)]->addData(x, SampleBuffer::readingValue(m_buffer.current(row, c)));
+        m_traces[size_t(2 * c)]->addData(x, m_buffer.voltageValue(row, c));
+        m_traces[size_t(2 * c + 1)]->addData(x, m_buffer.currentValue(row, c));
     }
     ++lIdx;
     refreshStatistics();
