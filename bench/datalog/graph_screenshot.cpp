@@ -25,6 +25,8 @@ int main(int argc, char **argv)
     g.show();
     g.ClearGraph(1);
     g.setStartCaption(QStringLiteral("Record..."));
+    g.findChild<QComboBox *>(QStringLiteral("cmbYVoltage"))->setCurrentText(QStringLiteral("15V"));
+    g.findChild<QComboBox *>(QStringLiteral("cmbYCurrent"))->setCurrentText(QStringLiteral("1A"));
     for (int i = 0; i < 200; ++i) {
         buffer.append(graphSample(i));
         g.ShowGraph(buffer.size() - 1);

@@ -177,7 +177,7 @@ frmGraphicRecord::frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, Gra
                                             button(strip, "cmdPrint", "Print"), button(strip, "cmdSave", "Save"),
                                             button(strip, "cmdLoad", "Load"), button(strip, "cmdDel", "Delete")};
     for (int i = 0; i < int(all.size()); ++i)
-        buttons->addWidget(all[size_t(i)], i / 5, i % 5);
+        buttons->addWidget(all[size_t(i)], i / 4, i % 4);
     const std::array<void (frmGraphicRecord::*)(), 10> actions{
         &frmGraphicRecord::cmdStart_Click, &frmGraphicRecord::cmdStop_Click, &frmGraphicRecord::cmdPeriod_Click,
         &frmGraphicRecord::cmdReturn_Click, &frmGraphicRecord::cmdRefresh_Click, &frmGraphicRecord::cmdExport_Click,
@@ -417,6 +417,13 @@ void frmGraphicRecord::applyYRange(bool voltage)
     if (list->currentIndex() <= 0) {
         const FrontPanel *panel = m_host.OperatorForm();
         top = panel ? (voltage ? panel->voltageMaximum(0) : panel->currentMaximum(0)) : 0;
+        // Without a panel's limit (a record shown with no supply): the largest reading held.
+        if (top <= 0) {
+            for (int c = 0; c < m_channels; ++c) {
+                const ChannelExtremes e = m_buffer.extremes(c);
+                top = std::max(top, SampleBuffer::readingValue(voltage ? e.maxV : e.maxA) * 1.1);
+            }
+        }
     }
     (voltage ? m_plot->yAxis : m_plot->yAxis2)->setRange(0, top > 0 ? top : 1);
     m_plot->replot();
