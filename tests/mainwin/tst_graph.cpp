@@ -180,6 +180,13 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QVERIFY(!g->trace(2)->visible() && g->trace(1)->visible() && !g->trace(7)->visible());
     QVERIFY(!in<QCheckBox>(g, "cbPlot_6")->isEnabled() && in<QCheckBox>(g, "cbPlot_5")->isEnabled());
 
+    // Setup over a drawn graph warns first; the same scale keeps the graph.
+    prompter.clear();
+    onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) { pressButton(d, "OKButton"); });
+    g->cmdPeriod_Click();
+    QCOMPARE(prompter.messageTexts(), QStringList{"If you change record scale, system will reset display "});
+    QCOMPARE(points(g->trace(1)), live[0]);
+
     // A cursor moved onto a point marks that sample in the table window.
     g->GraphMode_Change(frmGraphicRecord::CursorCoordinates);
     g->moveCursor(1, 4);
@@ -337,6 +344,8 @@ void TestGraph::exportAndPrint()
     RecordStore store;
     QVERIFY(store.open(dir.path()).ok());
     LoneHost host;
+    // Readings stored with decimal commas, exported under a decimal-comma locale.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     for (int channels : {1, 2, 4}) {
         SampleBuffer buffer;
         buffer.setChannelCount(channels);
@@ -366,6 +375,7 @@ void TestGraph::exportAndPrint()
         QCOMPARE(g.trace(1)->data()->at(0)->value, 12.5);
     }
 
+    QLocale::setDefault(QLocale::c());
     SampleBuffer buffer;
     buffer.add(row(0, QStringLiteral("5"), QStringLiteral("1")));
     frmGraphicRecord g(buffer, store, host, 4);
