@@ -13,7 +13,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -762,7 +761,6 @@ void frmGraphicRecord::List1_Click(int listRow)
     if (m_stack->currentWidget() != m_list1 || listRow < 0 || listRow >= m_list1->count())
         return;
     const QString recNo = m_list1->item(listRow)->text().left(6).trimmed();
-    m_stats->setProperty("recNo", recNo);
     showList(m_plot);
     frmDataTable *table = m_host.tableDataForm1();
     if (!table)
