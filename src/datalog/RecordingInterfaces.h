@@ -31,3 +31,22 @@ public:
     // The position of the graph's x-axis length list, saved with a record.
     virtual int xLengthPosition() const = 0;
 };
+
+class frmDataTable;
+
+// What the graph window asks of the main window: the record menu's state and actions, the
+// record setup's scale, the panel it reads and the table window it works with.
+class GraphHost
+{
+public:
+    virtual ~GraphHost() = default;
+    virtual bool recordMenuEnabled() const = 0;
+    virtual void mnuRecordStart_Click() = 0;
+    virtual void mnuRecordStop_Click() = 0;
+    virtual void mnuRecordPeriod_Click() = 0;
+    virtual void mnuControl_Click() = 0;
+    virtual int recordScale() const = 0;
+    virtual void setRecordScale(int position) = 0;
+    virtual FrontPanel *OperatorForm() const = 0;
+    virtual frmDataTable *tableDataForm1() const = 0;
+};

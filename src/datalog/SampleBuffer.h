@@ -50,6 +50,12 @@ public:
     QString voltage(int i, int channel) const { return text(i, 1 + 3 * channel); }  // channel 0..3
     QString current(int i, int channel) const { return text(i, 2 + 3 * channel); }
     QString reason(int i, int channel) const { return text(i, 3 + 3 * channel); }
+    // The UTF-8 text of cell `cell` (0 time, then voltage, current and condition of each
+    // channel), valid until the buffer changes.
+    QByteArrayView cellBytes(int i, int cell) const { return bytes(i, cell); }
+    // A reading as a number, read in place without building its text.
+    double voltageValue(int i, int channel) const { return readingValue(bytes(i, 1 + 3 * channel)); }
+    double currentValue(int i, int channel) const { return readingValue(bytes(i, 2 + 3 * channel)); }
     QString comment(int i) const { return m_comments.value(i); }
     bool setComment(int i, const QString &comment);
 

@@ -380,15 +380,20 @@ void frmDataTable::List1_Click(int listRow)
         return;
     const QString recNo = m_list->item(listRow)->text().left(6).trimmed();
     showList(false);
+    loadRecord(recNo);
+}
+
+std::optional<RecordInfo> frmDataTable::loadRecord(const QString &recNo)
+{
     // A recording would go on into the loaded record's samples.
     m_engine.EndRecordData();
     RecordInfo record;
     switch (m_store.loadRecord(recNo, &record)) {
     case RecordStore::LoadResult::NotFound:
-        return;
+        return std::nullopt;
     case RecordStore::LoadResult::Failed:
         storeFailed();
-        return;
+        return std::nullopt;
     case RecordStore::LoadResult::Loaded:
         break;
     }
@@ -400,13 +405,19 @@ void frmDataTable::List1_Click(int listRow)
     m_engine.bufferReplaced(record.startTime);
     if (m_graph)
         m_graph->ReDraw();
+    return record;
 }
 
 // ---------------------------------------------------------------- save, clear, comments
 
 void frmDataTable::cmdSave_Click()
 {
-    RecordSaver saver(m_store, RecordSaver::Texts::dataTable());
+    saveRecord(RecordSaver::Texts::dataTable());
+}
+
+void frmDataTable::saveRecord(const RecordSaver::Texts &texts)
+{
+    RecordSaver saver(m_store, texts);
     RecordSaver::Form form{m_recno->text(), m_startTime->text(), m_endTime->text(), m_desc->text(),
                            m_engine.scale(), m_graph ? m_graph->xLengthPosition() : 0};
     if (saver.save(form) == RecordSaver::Outcome::Saved)

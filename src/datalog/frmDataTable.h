@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datalog/RecordSaver.h"
 #include "datalog/RecordingEngine.h"
 #include "datalog/SampleBuffer.h"
 
@@ -62,6 +63,10 @@ public:
     void cmdLoadRecord_Click();        // list the saved records over the grid
     void List1_Click(int listRow);     // load the listed record
     void cmdSave_Click();              // save or replace the buffer as a record
+    // Loads saved record `recNo` into the buffer and the form; nullopt when it is not there.
+    std::optional<RecordInfo> loadRecord(const QString &recNo);
+    // Saves or replaces the buffer as a record, with the questions of the asking window.
+    void saveRecord(const RecordSaver::Texts &texts);
     void cmdClear_Click();             // clear the buffer, asking when it holds samples
     void openComment(int row);         // the comment editor for grid row `row`
     void cmdProcOK_Click();

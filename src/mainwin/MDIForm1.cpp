@@ -206,10 +206,7 @@ void MDIForm1::createMenus()
     m_items["mnuRecord"]->setEnabled(false);
 
     QMenu *view = menu("mnuView", "&View");
-    connect(addItem(view, "mnuControl", "&Control"), &QAction::triggered, this, [this] {
-        if (m_panel)
-            showOnly(m_panel);
-    });
+    connect(addItem(view, "mnuControl", "&Control"), &QAction::triggered, this, &MDIForm1::mnuControl_Click);
     connect(addItem(view, "mnuWave", "&Datalog"), &QAction::triggered, this, &MDIForm1::mnuWave_Click);
     connect(addItem(view, "mnuTableData", "T&abular Data"), &QAction::triggered, this, [this] {
         if (m_table)
@@ -473,11 +470,11 @@ void MDIForm1::NewTable1(int n)
 
 void MDIForm1::NewWave1(int n)
 {
-    auto *wave = new QWidget;
-    wave->setObjectName(QStringLiteral("frmGraphicRecord"));
-    wave->setWindowTitle(QStringLiteral("Graphic Record"));
-    wave->setProperty("channelCount", n + 1);
+    if (!m_table)
+        return;
+    auto *wave = new frmGraphicRecord(m_table->buffer(), *m_c.records, *this, n + 1);
     m_wave = wave;
+    attachGraph(wave);
     addChild(wave)->hide();
 }
 

@@ -3,6 +3,7 @@
 #include "datalog/RecordingInterfaces.h"
 #include "datalog/dlgRecordLength.h"
 #include "datalog/frmDataTable.h"
+#include "datalog/frmGraphicRecord.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "mainwin/Collaborators.h"
@@ -38,7 +39,7 @@ class frmDebug;
 // graph windows, drives the polling while the output is on, runs the instrument actions and
 // resets everything when the link fails.
 class MDIForm1 : public QMainWindow, public PanelHost, public EngineHost, public RecordingHost,
-                public RecordSetupTimers
+                public RecordSetupTimers, public GraphHost
 {
     Q_OBJECT
 public:
@@ -127,9 +128,13 @@ public:
     void ResumeAfterRecall();
     void mnuReadTimes_Click();
     void mnuClearErrorOfProtection_Click();
-    void mnuRecordPeriod_Click();
-    void mnuRecordStart_Click();
-    void mnuRecordStop_Click();
+    void mnuRecordPeriod_Click() override;
+    void mnuRecordStart_Click() override;
+    void mnuRecordStop_Click() override;
+    void mnuControl_Click() override;
+    bool recordMenuEnabled() const override;
+    int recordScale() const override;
+    void setRecordScale(int position) override;
     void mnuRecordSave_Click();
     void mnuRecordLoad_Click();
     // At start-up: samples an unsaved recording left in the buffer are shown in a table
@@ -174,9 +179,9 @@ public:
     bool IsSuspendOutput() const { return m_isSuspendOutput; }
     Commands::Dialect dialect() const { return m_dialect; }
     FrontPanel *OperatorForm() const override { return m_panel; }
-    frmDataTable *tableDataForm1() const { return m_table; }
+    frmDataTable *tableDataForm1() const override { return m_table; }
     dlgRecordLength *recordSetup() const { return m_recordLength; }
-    QWidget *waveForm1() const { return m_wave; }
+    frmGraphicRecord *waveForm1() const { return m_wave; }
     QString statusText() const;
     QAction *menuItem(const QString &name) const { return m_items.value(name); }
     QAction *toolButton(const QString &key) const { return m_buttons.value(key); }
@@ -212,6 +217,7 @@ private:
     QMdiSubWindow *addChild(QWidget *widget);
     void NewTable1(int n);
     void NewWave1(int n);
+    void attachGraph(frmGraphicRecord *wave);
     void ResetTableandWave();
     void showOnly(QWidget *front);
     void mnuWave_Click();
@@ -233,7 +239,7 @@ private:
     std::unique_ptr<GpibBoard> m_gpib;
     QPointer<FrontPanel> m_panel;
     QPointer<frmDataTable> m_table;
-    QPointer<QWidget> m_wave;
+    QPointer<frmGraphicRecord> m_wave;
     int m_channelIndex = 0;
 
     dlgQueryInitial *m_queryInitial = nullptr;

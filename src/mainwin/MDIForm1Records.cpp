@@ -3,6 +3,7 @@
 #include "mainwin/MDIForm1.h"
 
 #include "common/Prompter.h"
+#include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
 #include "datalog/frmDataTable.h"
 #include "mainwin/MachineTypeSource.h"
@@ -83,4 +84,41 @@ void MDIForm1::recoverUnsavedRecording()
     ReportStatus(QStringLiteral("%1 samples of a recording that was not saved were recovered; "
                                 "save them or clear them in the table window.").arg(*count),
                  RecoveredStatusMs);
+}
+
+void MDIForm1::mnuControl_Click()
+{
+    if (m_panel)
+        showOnly(m_panel);
+}
+
+bool MDIForm1::recordMenuEnabled() const
+{
+    const QAction *record = m_items.value(QStringLiteral("mnuRecord"));
+    return record && record->isEnabled();
+}
+
+int MDIForm1::recordScale() const
+{
+    return m_recordLength->RecScale;
+}
+
+void MDIForm1::setRecordScale(int position)
+{
+    m_recordLength->RecScale = std::clamp(position, 0, RecordScale::Positions - 1);
+    SettingsStore::writeInt(SettingKeys::RecScale, m_recordLength->RecScale);
+}
+
+void MDIForm1::attachGraph(frmGraphicRecord *wave)
+{
+    m_table->setGraph(wave);
+    // A closed graph window no longer receives the recording's points.
+    QPointer<frmDataTable> table = m_table;
+    connect(wave, &QObject::destroyed, table, [table] {
+        if (table)
+            table->setGraph(nullptr);
+    });
+    // A re-created window shows what the buffer holds.
+    if (m_table->buffer().size() > 0)
+        wave->ReDraw();
 }

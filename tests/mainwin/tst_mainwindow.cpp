@@ -162,7 +162,7 @@ private slots:
         QTRY_VERIFY(!(w->windowState() & Qt::WindowMaximized));
         QTRY_COMPARE(w->mdiArea()->size(), sub->size());
         QVERIFY(w->tableDataForm1() && w->waveForm1());
-        QCOMPARE(w->waveForm1()->property("channelCount").toInt(), panel->channelCount());
+        QCOMPARE(w->waveForm1()->channels(), panel->channelCount());
 
         // View items bring one window to the front and hide the others.
         w->menuItem("mnuTableData")->trigger();

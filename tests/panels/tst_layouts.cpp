@@ -193,7 +193,7 @@ private slots:
         QCOMPARE(panel.layoutNumber(), layout);
         QCOMPARE(panel.objectName(), QStringLiteral("frmLayout%1").arg(layout));
         QCOMPARE(w->windowTitle(), type);
-        QCOMPARE(w->waveForm1()->property("channelCount").toInt(), panel.channelCount());
+        QCOMPARE(w->waveForm1()->channels(), panel.channelCount());
         const QStringList lines = sim.linesSince(0);
         QStringList asked = queries(lines.mid(lines.indexOf("*IDN?") + 1));
         asked.removeAll("*IDN?"); // the test's marker

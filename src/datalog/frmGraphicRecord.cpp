@@ -1,0 +1,815 @@
+#include "datalog/frmGraphicRecord.h"
+
+#include "common/Prompter.h"
+#include "datalog/CsvExport.h"
+#include "datalog/GraphScales.h"
+#include "datalog/RecordSaver.h"
+#include "datalog/RecordScale.h"
+#include "datalog/RecordStore.h"
+#include "datalog/SampleBuffer.h"
+#include "datalog/frmDataTable.h"
+#include "panels/FrontPanel.h"
+#include "settings/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include <qcustomplot.h>
+
+#include <cmath>
+
+namespace {
+
+const std::array<const char *, frmGraphicRecord::Traces> Captions{"Ch1 V", "Ch1 A", "Ch2 V", "Ch2 A",
+                                                                   "Ch3 V", "Ch3 A", "Ch4 V", "Ch4 A"};
+const std::array<const char *, frmGraphicRecord::Traces> ChannelEntries{
+    "CH1 Vol", "CH1 Cur", "CH2 Vol", "CH2 Cur", "CH3 Vol", "CH3 Cur", "CH4 Vol", "CH4 Cur"};
+const std::array<QColor, 4> DefaultColors{QColor(255, 0, 0), QColor(0, 160, 0), QColor(0, 0, 255),
+                                          QColor(200, 0, 200)};
+constexpr int CursorFrameTwips = 3195;
+constexpr int MeasureFrameTwips = 5715;
+
+int twipsToPixels(int twips)
+{
+    return twips * 96 / 1440;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const char *caption)
+{
+    auto *b = new QPushButton(QString::fromLatin1(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QLabel *readout(QWidget *parent, const char *name)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setMinimumWidth(70);
+    return l;
+}
+
+QString fixed(const QString &text, int width)
+{
+    return text.leftJustified(width, QLatin1Char(' '), true);
+}
+
+// The time ticker of a label format of the time-length table.
+QSharedPointer<QCPAxisTickerTime> timeTicker(const GraphScale::XAxis &axis)
+{
+    auto ticker = QSharedPointer<QCPAxisTickerTime>::create();
+    const bool seconds = axis.format.endsWith(QLatin1String("ss"));
+    ticker->setTimeFormat(seconds ? QStringLiteral("%h:%m:%s") : QStringLiteral("%h:%m"));
+    ticker->setFieldWidth(QCPAxisTickerTime::tuHours, axis.format.startsWith(QLatin1String("hh")) ? 2 : 1);
+    ticker->setFieldWidth(QCPAxisTickerTime::tuMinutes, seconds ? 1 : 2);
+    ticker->setFieldWidth(QCPAxisTickerTime::tuSeconds, 2);
+    ticker->setTickCount(axis.divisions);
+    ticker->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
+    return ticker;
+}
+
+} // namespace
+
+frmGraphicRecord::frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, GraphHost &host, int channels,
+                                   QWidget *parent)
+    : QWidget(parent), m_buffer(buffer), m_store(store), m_host(host)
+{
+    setObjectName(QStringLiteral("frmGraphicRecord"));
+    setWindowTitle(QStringLiteral("Graphic Record"));
+
+    m_plot = new QCustomPlot(this);
+    m_plot->setObjectName(QStringLiteral("CWGraph1"));
+    m_plot->setNotAntialiasedElements(QCP::aeAll);
+    m_plot->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
+    m_plot->yAxis->setLabel(QStringLiteral("Voltage"));
+    m_plot->yAxis2->setVisible(true);
+    m_plot->yAxis2->setLabel(QStringLiteral("Current"));
+    for (int k = 1; k <= Traces; ++k) {
+        QCPGraph *g = m_plot->addGraph(m_plot->xAxis, k % 2 ? m_plot->yAxis : m_plot->yAxis2);
+        g->setName(QString::fromLatin1(Captions[size_t(k - 1)]));
+        g->setAdaptiveSampling(true);
+        QPen pen(DefaultColors[size_t((k - 1) / 2)]);
+        if (k % 2 == 0)
+            pen.setStyle(Qt::DashLine);
+        g->setPen(pen);
+        m_traces[size_t(k - 1)] = g;
+        auto *c = new QCPItemTracer(m_plot);
+        c->setInterpolating(false);
+        c->setStyle(QCPItemTracer::tsCrosshair);
+        c->setPen(QPen(k == MeasureCursor ? Qt::darkMagenta : Qt::darkGray, 1, Qt::DashDotLine));
+        c->setVisible(false);
+        m_cursors[size_t(k - 1)] = c;
+    }
+    m_plot->axisRect()->setRangeZoomAxes({m_plot->xAxis}, {m_plot->yAxis, m_plot->yAxis2});
+    m_plot->axisRect()->setRangeDragAxes({m_plot->xAxis}, {m_plot->yAxis, m_plot->yAxis2});
+    connect(m_plot, &QCustomPlot::mousePress, this, &frmGraphicRecord::plotPressed);
+    connect(m_plot, &QCustomPlot::mouseMove, this, &frmGraphicRecord::plotMoved);
+    connect(m_plot, &QCustomPlot::mouseRelease, this, [this] { m_dragged = 0; });
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &frmGraphicRecord::resetView);
+
+    m_list1 = new QListWidget(this);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    m_list2 = new QListWidget(this);
+    m_list2->setObjectName(QStringLiteral("List2"));
+    for (QListWidget *l : {m_list1, m_list2})
+        l->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    connect(m_list1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { List1_Click(m_list1->row(item)); });
+    connect(m_list2, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { List2_Click(m_list2->row(item)); });
+    m_stack = new QStackedWidget(this);
+    m_stack->addWidget(m_plot);
+    m_stack->addWidget(m_list1);
+    m_stack->addWidget(m_list2);
+
+    // The channel frame: a check box per trace with a legend line in its colour.
+    auto *channelFrame = new QFrame(this);
+    channelFrame->setObjectName(QStringLiteral("FrameChannel"));
+    auto *channelGrid = new QGridLayout(channelFrame);
+    for (int i = 0; i < Traces; ++i) {
+        auto *box = new QCheckBox(QString::fromLatin1(Captions[size_t(i)]), channelFrame);
+        box->setObjectName(QStringLiteral("cbPlot_%1").arg(i));
+        box->setChecked(true);
+        auto *line = new QFrame(channelFrame);
+        line->setObjectName(QStringLiteral("Line%1").arg(i + 1));
+        line->setFixedSize(30, 3);
+        line->setAutoFillBackground(true);
+        channelGrid->addWidget(box, i, 0);
+        channelGrid->addWidget(line, i, 1);
+        m_boxes[size_t(i)] = box;
+        m_legend[size_t(i)] = line;
+        connect(box, &QCheckBox::clicked, this, [this, i](bool on) {
+            m_traces[size_t(i)]->setVisible(on && traceShown(i + 1));
+            m_plot->replot();
+        });
+    }
+    channelGrid->setRowStretch(Traces, 1);
+    m_txtChannels = new QLineEdit(channelFrame);
+    m_txtChannels->setObjectName(QStringLiteral("txtChannels"));
+    m_txtChannels->hide();
+    connect(m_txtChannels, &QLineEdit::textChanged, this,
+            [this](const QString &text) { setChannels(text.trimmed().toInt()); });
+
+    // The bottom strip: buttons and lists, the statistics, the graph modes, the cursors.
+    auto *strip = new QFrame(this);
+    strip->setObjectName(QStringLiteral("SSFrame1"));
+    auto *buttons = new QGridLayout;
+    m_start = button(strip, "cmdStart", "Start");
+    const std::array<QPushButton *, 10> all{m_start, button(strip, "cmdStop", "Stop"),
+                                            button(strip, "cmdPeriod", "Setup"), button(strip, "cmdReturn", "Return"),
+                                            button(strip, "cmdRefresh", "Refresh"), button(strip, "cmdExport", "Export"),
+                                            button(strip, "cmdPrint", "Print"), button(strip, "cmdSave", "Save"),
+                                            button(strip, "cmdLoad", "Load"), button(strip, "cmdDel", "Delete")};
+    for (int i = 0; i < int(all.size()); ++i)
+        buttons->addWidget(all[size_t(i)], i / 4, i % 4);
+    const std::array<void (frmGraphicRecord::*)(), 10> actions{
+        &frmGraphicRecord::cmdStart_Click, &frmGraphicRecord::cmdStop_Click, &frmGraphicRecord::cmdPeriod_Click,
+        &frmGraphicRecord::cmdReturn_Click, &frmGraphicRecord::cmdRefresh_Click, &frmGraphicRecord::cmdExport_Click,
+        &frmGraphicRecord::cmdPrint_Click, &frmGraphicRecord::cmdSave_Click, &frmGraphicRecord::cmdLoad_Click,
+        &frmGraphicRecord::cmdDel_Click};
+    for (size_t i = 0; i < all.size(); ++i)
+        connect(all[i], &QPushButton::clicked, this, actions[i]);
+
+    m_xLength = new QComboBox(strip);
+    m_xLength->setObjectName(QStringLiteral("cmbXLength"));
+    m_yVoltage = new QComboBox(strip);
+    m_yVoltage->setObjectName(QStringLiteral("cmbYVoltage"));
+    m_yVoltage->addItems(GraphScale::voltageRanges());
+    m_yCurrent = new QComboBox(strip);
+    m_yCurrent->setObjectName(QStringLiteral("cmbYCurrent"));
+    m_yCurrent->addItems(GraphScale::currentRanges());
+    auto *lists = new QGridLayout;
+    lists->addWidget(new QLabel(QStringLiteral("Time Len"), strip), 0, 0);
+    lists->addWidget(m_xLength, 0, 1);
+    lists->addWidget(new QLabel(QStringLiteral("Voltage"), strip), 1, 0);
+    lists->addWidget(m_yVoltage, 1, 1);
+    lists->addWidget(new QLabel(QStringLiteral("Current"), strip), 2, 0);
+    lists->addWidget(m_yCurrent, 2, 1);
+    connect(m_xLength, &QComboBox::currentIndexChanged, this, &frmGraphicRecord::applyXLength);
+    connect(m_yVoltage, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
+    connect(m_yCurrent, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
+    m_stats = new QListWidget(strip);
+    m_stats->setObjectName(QStringLiteral("lstWave"));
+    m_stats->setMinimumWidth(180);
+    auto *stripRow = new QHBoxLayout(strip);
+    stripRow->setContentsMargins(0, 0, 0, 0);
+    stripRow->addLayout(buttons);
+    stripRow->addLayout(lists);
+    stripRow->addWidget(m_stats);
+
+    auto *modeFrame = new QGroupBox(QStringLiteral("Graph Operations"), this);
+    modeFrame->setObjectName(QStringLiteral("Frame1"));
+    m_mode = new QSlider(Qt::Vertical, modeFrame);
+    m_mode->setObjectName(QStringLiteral("GraphMode"));
+    m_mode->setRange(0, 3);
+    m_mode->setInvertedAppearance(true);
+    m_mode->setTickPosition(QSlider::TicksRight);
+    m_mode->setPageStep(1);
+    auto *modeLabels = new QVBoxLayout;
+    for (const char *label : {"Zoom", "Pan", "Cursor Coordinates", "Cursor Measurements"})
+        modeLabels->addWidget(new QLabel(QString::fromLatin1(label), modeFrame));
+    auto *modeRow = new QHBoxLayout(modeFrame);
+    modeRow->addWidget(m_mode);
+    modeRow->addLayout(modeLabels);
+    connect(m_mode, &QSlider::valueChanged, this, &frmGraphicRecord::GraphMode_Change);
+
+    m_cursorFrame = new QGroupBox(QStringLiteral("Cursor Information"), this);
+    m_cursorFrame->setObjectName(QStringLiteral("FrameCursor"));
+    m_channelList = new QListWidget(m_cursorFrame);
+    m_channelList->setObjectName(QStringLiteral("lstChannel"));
+    m_channelList->setMaximumWidth(90);
+    connect(m_channelList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { lstChannel_Click(m_channelList->row(item)); });
+    m_xPos = readout(m_cursorFrame, "XPosition");
+    m_yPos = readout(m_cursorFrame, "YPosition");
+    m_period = readout(m_cursorFrame, "PeriodVal");
+    m_amplitude = readout(m_cursorFrame, "AmplitudeVal");
+    auto *readouts = new QGridLayout;
+    readouts->addWidget(new QLabel(QStringLiteral("X Position:"), m_cursorFrame), 0, 0);
+    readouts->addWidget(m_xPos, 0, 1);
+    readouts->addWidget(new QLabel(QStringLiteral("Y Position:"), m_cursorFrame), 1, 0);
+    readouts->addWidget(m_yPos, 1, 1);
+    readouts->addWidget(new QLabel(QStringLiteral("Period:"), m_cursorFrame), 0, 2);
+    readouts->addWidget(m_period, 0, 3);
+    readouts->addWidget(new QLabel(QStringLiteral("Amplitude:"), m_cursorFrame), 1, 2);
+    readouts->addWidget(m_amplitude, 1, 3);
+    auto *cursorRow = new QHBoxLayout(m_cursorFrame);
+    cursorRow->addWidget(m_channelList);
+    cursorRow->addLayout(readouts);
+    m_cursorFrame->hide();
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(strip);
+    bottom->addWidget(modeFrame);
+    bottom->addWidget(m_cursorFrame);
+    bottom->addStretch();
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(m_stack, 0, 0);
+    layout->addWidget(channelFrame, 0, 1);
+    layout->addLayout(bottom, 1, 0, 1, 2);
+    layout->setRowStretch(0, 1);
+    layout->setColumnStretch(0, 1);
+    // The margins below the strip and right of the channel frame, in twips.
+    layout->setContentsMargins(6, 6, twipsToPixels(150), twipsToPixels(400));
+
+    m_txtChannels->setText(QString::number(channels));
+    ChangeCursorColor(QString(), QString(), QString(), QString());
+    ClearGraph();
+}
+
+QCPGraph *frmGraphicRecord::trace(int k) const
+{
+    return k >= 1 && k <= Traces ? m_traces[size_t(k - 1)] : nullptr;
+}
+
+QCPItemTracer *frmGraphicRecord::cursor(int k) const
+{
+    return k >= 1 && k <= Traces ? m_cursors[size_t(k - 1)] : nullptr;
+}
+
+bool frmGraphicRecord::traceShown(int k) const
+{
+    return (k + 1) / 2 <= m_channels;
+}
+
+void frmGraphicRecord::setChannels(int channels)
+{
+    m_channels = std::clamp(channels, 1, 4);
+    applyVisibility();
+    m_plot->replot();
+}
+
+void frmGraphicRecord::applyVisibility()
+{
+    for (int k = 1; k <= Traces; ++k) {
+        m_boxes[size_t(k - 1)]->setEnabled(traceShown(k));
+        m_traces[size_t(k - 1)]->setVisible(traceShown(k) && m_boxes[size_t(k - 1)]->isChecked());
+    }
+}
+
+// ---------------------------------------------------------------- drawing
+
+void frmGraphicRecord::ClearGraph()
+{
+    ClearGraph(RecordScale::secondsPerPoint(m_host.recordScale()));
+}
+
+void frmGraphicRecord::ClearGraph(int secondsPerPoint)
+{
+    lIdx = 0;
+    for (QCPGraph *g : m_traces)
+        g->data()->clear();
+    m_slice = std::max(1, secondsPerPoint);
+    {
+        const QSignalBlocker v(m_yVoltage), c(m_yCurrent), x(m_xLength);
+        m_yVoltage->setCurrentIndex(0);
+        m_yCurrent->setCurrentIndex(0);
+        m_xLength->clear();
+        m_xLength->addItems(GraphScale::xLengthEntries(m_slice));
+        m_xLength->setCurrentIndex(0);
+    }
+    m_plot->yAxis->setLabel(QStringLiteral("Voltage"));
+    applyYRange(true);
+    applyYRange(false);
+    applyXLength();
+    m_xPos->clear();
+    m_yPos->clear();
+    m_amplitude->clear();
+    m_channelList->clear();
+    for (int k = 1; k <= 2 * m_channels; ++k)
+        m_channelList->addItem(QString::fromLatin1(ChannelEntries[size_t(k - 1)]));
+    refreshStatistics();
+    m_plot->replot();
+}
+
+void frmGraphicRecord::ReDraw()
+{
+    ClearGraph();
+    const int n = m_buffer.size();
+    for (int k = 1; k <= Traces; ++k) {
+        QList<QCPGraphData> points;
+        if (traceShown(k)) {
+            points.resize(n);
+            const int channel = (k - 1) / 2;
+            for (int i = 0; i < n; ++i)
+                points[i] = QCPGraphData(double(i) * m_slice, k % 2 ? m_buffer.voltageValue(i, channel)
+                                                                    : m_buffer.currentValue(i, channel));
+        }
+        m_traces[size_t(k - 1)]->data()->set(points, true);
+    }
+    lIdx = n;
+    applyVisibility();
+    refreshStatistics();
+    m_plot->replot();
+}
+
+void frmGraphicRecord::ShowGraph(int row)
+{
+    if (row < 0 || row >= m_buffer.size())
+        return;
+    const double x = double(lIdx) * m_slice;
+    for (int c = 0; c < m_channels; ++c) {
+        m_traces[size_t(2 * c)]->addData(x, m_buffer.voltageValue(row, c));
+        m_traces[size_t(2 * c + 1)]->addData(x, m_buffer.currentValue(row, c));
+    }
+    ++lIdx;
+    refreshStatistics();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void frmGraphicRecord::setStartCaption(const QString &caption)
+{
+    m_start->setText(caption);
+}
+
+int frmGraphicRecord::xLengthPosition() const
+{
+    return std::max(0, m_xLength->currentIndex());
+}
+
+void frmGraphicRecord::ChangeCursorColor(const QString &c1, const QString &c2, const QString &c3, const QString &c4)
+{
+    const std::array<QString, 4> texts{c1, c2, c3, c4};
+    for (int c = 0; c < 4; ++c) {
+        const QColor parsed = GraphScale::colorFromText(texts[size_t(c)]);
+        const QColor color = parsed.isValid() ? parsed : DefaultColors[size_t(c)];
+        for (int k = 2 * c; k < 2 * c + 2; ++k) {
+            QPen pen = m_traces[size_t(k)]->pen();
+            pen.setColor(color);
+            m_traces[size_t(k)]->setPen(pen);
+            QPalette p = m_legend[size_t(k)]->palette();
+            p.setColor(QPalette::Window, color);
+            m_legend[size_t(k)]->setPalette(p);
+        }
+    }
+    m_plot->replot();
+}
+
+void frmGraphicRecord::applyXLength()
+{
+    const GraphScale::XAxis axis = GraphScale::xAxis(m_xLength->currentText());
+    m_plot->xAxis->setLabel(axis.caption);
+    m_plot->xAxis->setTicker(timeTicker(axis));
+    m_plot->xAxis->setRange(0, axis.seconds);
+    m_plot->replot();
+}
+
+void frmGraphicRecord::applyYRange(bool voltage)
+{
+    QComboBox *list = voltage ? m_yVoltage : m_yCurrent;
+    double top = SampleBuffer::readingValue(list->currentText());
+    if (list->currentIndex() <= 0) {
+        const FrontPanel *panel = m_host.OperatorForm();
+        top = panel ? (voltage ? panel->voltageMaximum(0) : panel->currentMaximum(0)) : 0;
+        // Without a panel's limit (a record shown with no supply): the largest reading held.
+        if (top <= 0) {
+            for (int c = 0; c < m_channels; ++c) {
+                const ChannelExtremes e = m_buffer.extremes(c);
+                top = std::max(top, SampleBuffer::readingValue(voltage ? e.maxV : e.maxA) * 1.1);
+            }
+        }
+    }
+    (voltage ? m_plot->yAxis : m_plot->yAxis2)->setRange(0, top > 0 ? top : 1);
+    m_plot->replot();
+}
+
+void frmGraphicRecord::resetView()
+{
+    applyXLength();
+    applyYRange(true);
+    applyYRange(false);
+}
+
+void frmGraphicRecord::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!bLoaded) {
+        bLoaded = true;
+        ChangeCursorColor(SettingsStore::read(SettingKeys::Ch1Color), SettingsStore::read(SettingKeys::Ch2Color),
+                          SettingsStore::read(SettingKeys::Ch3Color), SettingsStore::read(SettingKeys::Ch4Color));
+    }
+    refreshStatistics();
+}
+
+// ---------------------------------------------------------------- statistics
+
+void frmGraphicRecord::refreshStatistics()
+{
+    m_stats->clear();
+    m_stats->addItem(QStringLiteral("Total Time:")
+                     + (lIdx > 0 ? GraphScale::elapsedText(qint64(lIdx - 1) * m_slice) : QStringLiteral("0d 0:0:0")));
+    m_stats->addItem(QStringLiteral("Time Slice: %1sec").arg(m_slice));
+    // The number of points drawn.
+    m_stats->addItem(QStringLiteral("Samples: %1").arg(lIdx));
+    for (int c = 0; c < m_channels; ++c) {
+        const ChannelExtremes e = m_buffer.extremes(c);
+        m_stats->addItem(QStringLiteral("CH%1 Max:%2V %3A").arg(c + 1).arg(e.maxV, e.maxA));
+        m_stats->addItem(QStringLiteral("CH%1 Min:%2V %3A").arg(c + 1).arg(e.minV, e.minA));
+    }
+}
+
+// ---------------------------------------------------------------- modes and cursors
+
+int frmGraphicRecord::selectedTrace() const
+{
+    return std::max(0, m_channelList->currentRow()) + 1;
+}
+
+void frmGraphicRecord::hideCursors()
+{
+    // Unbound while hidden: a hidden cursor then costs nothing when the plot is drawn.
+    for (QCPItemTracer *c : m_cursors) {
+        c->setVisible(false);
+        c->setGraph(nullptr);
+    }
+}
+
+void frmGraphicRecord::GraphMode_Change(int mode)
+{
+    if (m_mode->value() != mode) {
+        m_mode->setValue(mode);  // comes back here through valueChanged
+        return;
+    }
+    m_cursorFrame->hide();
+    hideCursors();
+    m_dragged = 0;
+    m_plot->setSelectionRectMode(mode == Zoom ? QCP::srmZoom : QCP::srmNone);
+    m_plot->setInteraction(QCP::iRangeDrag, mode == Pan);
+    m_plot->setInteraction(QCP::iRangeZoom, mode == Zoom || mode == Pan);
+    if (mode == CursorCoordinates || mode == CursorMeasurements) {
+        int entry = 0;
+        for (int i = 0; i < m_channelList->count(); ++i) {
+            if (m_boxes[size_t(i)]->isChecked()) {
+                entry = i;
+                break;
+            }
+        }
+        m_channelList->setCurrentRow(entry);
+        m_cursorFrame->setFixedWidth(twipsToPixels(mode == CursorMeasurements ? MeasureFrameTwips : CursorFrameTwips));
+        m_cursorFrame->show();
+        placeCursor(entry + 1);
+    }
+    m_plot->replot();
+}
+
+void frmGraphicRecord::placeCursor(int k)
+{
+    QCPItemTracer *c = cursor(k);
+    if (!c)
+        return;
+    c->setGraph(m_traces[size_t(k - 1)]);
+    c->setVisible(true);
+    const double middle = m_plot->xAxis->range().center();
+    if (m_mode->value() == CursorMeasurements) {
+        QCPItemTracer *second = cursor(MeasureCursor);
+        second->setGraph(m_traces[size_t(k - 1)]);
+        second->setVisible(true);
+        second->setGraphKey(middle);
+    }
+    moveCursor(k, middle);
+}
+
+void frmGraphicRecord::lstChannel_Click(int entry)
+{
+    if (entry < 0 || entry >= m_channelList->count())
+        return;
+    m_channelList->setCurrentRow(entry);
+    hideCursors();
+    m_boxes[size_t(entry)]->setChecked(true);
+    m_traces[size_t(entry)]->setVisible(true);
+    placeCursor(entry + 1);
+    m_plot->replot();
+}
+
+void frmGraphicRecord::moveCursor(int k, double x)
+{
+    QCPItemTracer *c = cursor(k);
+    if (!c || !c->graph())
+        return;
+    c->setGraphKey(x);
+    c->updatePosition();
+    updateReadouts(k);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void frmGraphicRecord::updateReadouts(int k)
+{
+    QCPItemTracer *c = cursor(k);
+    const double x = c->position->key();
+    m_xPos->setText(GraphScale::clockText(x));
+    m_yPos->setText(QString::number(c->position->value()));
+    m_period->clear();
+    m_amplitude->clear();
+    if (frmDataTable *table = m_host.tableDataForm1())
+        table->RowSelected(std::llround(x / m_slice));
+    if (m_mode->value() != CursorMeasurements)
+        return;
+    QCPItemTracer *a = cursor(selectedTrace());
+    QCPItemTracer *b = cursor(MeasureCursor);
+    if (!a->graph() || !b->graph() || a->graph()->data()->isEmpty())
+        return;
+    a->updatePosition();
+    b->updatePosition();
+    m_period->setText(GraphScale::clockText(std::abs(a->position->key() - b->position->key())));
+    m_amplitude->setText(QString::number(std::abs(a->position->value() - b->position->value())));
+}
+
+void frmGraphicRecord::plotPressed(QMouseEvent *event)
+{
+    const int mode = m_mode->value();
+    if (mode != CursorCoordinates && mode != CursorMeasurements)
+        return;
+    // The nearer of the shown cursors follows the mouse.
+    const double px = event->position().x();
+    m_dragged = 0;
+    double best = 0;
+    for (int k : {selectedTrace(), MeasureCursor}) {
+        QCPItemTracer *c = cursor(k);
+        if (!c->visible())
+            continue;
+        const double d = std::abs(c->position->pixelPosition().x() - px);
+        if (m_dragged == 0 || d < best) {
+            m_dragged = k;
+            best = d;
+        }
+    }
+    plotMoved(event);
+}
+
+void frmGraphicRecord::plotMoved(QMouseEvent *event)
+{
+    if (m_dragged == 0 || !(event->buttons() & Qt::LeftButton))
+        return;
+    moveCursor(m_dragged, m_plot->xAxis->pixelToCoord(event->position().x()));
+}
+
+// ---------------------------------------------------------------- buttons
+
+void frmGraphicRecord::cmdStart_Click()
+{
+    Prompter &p = Prompter::current();
+    if (!m_host.recordMenuEnabled()) {
+        p.message(QStringLiteral("Plase Turn on Device into Output(Run) Mode"));
+        return;
+    }
+    frmDataTable *table = m_host.tableDataForm1();
+    if (table && table->CountRecordCount() > 0) {
+        m_host.mnuRecordStart_Click();
+        return;
+    }
+    p.message(QStringLiteral("Plase setup the time length of record first."));
+    cmdPeriod_Click();
+}
+
+void frmGraphicRecord::cmdStop_Click()
+{
+    if (m_host.recordMenuEnabled())
+        m_host.mnuRecordStop_Click();
+    else
+        Prompter::current().message(QStringLiteral("Plase Turn on Device into Output(Run) Mode"));
+}
+
+void frmGraphicRecord::cmdPeriod_Click()
+{
+    if (lIdx > 0)
+        Prompter::current().message(QStringLiteral("If you change record scale, system will reset display "));
+    m_host.mnuRecordPeriod_Click();
+    // The plot stays only when the slice it was drawn with is the new scale's.
+    const int scale = m_host.recordScale();
+    if (scale >= 4 || RecordScale::secondsPerPoint(scale) != m_slice)
+        ClearGraph();
+}
+
+void frmGraphicRecord::cmdReturn_Click()
+{
+    m_host.mnuControl_Click();
+}
+
+void frmGraphicRecord::cmdRefresh_Click()
+{
+    resetView();
+    m_cursorFrame->hide();
+    hideCursors();
+    m_plot->replot();
+}
+
+void frmGraphicRecord::cmdExport_Click()
+{
+    Prompter &p = Prompter::current();
+    if (lIdx < 1) {
+        p.message(QStringLiteral("Please Record or Load existing data first!"));
+        return;
+    }
+    const QString path = p.saveFileName(QString(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                                        QStringLiteral("Datalog(*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!exportTo(path))
+        p.message(QStringLiteral("The data could not be written to %1.").arg(path));
+}
+
+bool frmGraphicRecord::exportTo(const QString &path)
+{
+    // Written beside and renamed at the end: a failed export leaves an older file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!CsvExport::write(m_buffer, m_channels, file)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool frmGraphicRecord::printTo(QPagedPaintDevice &device)
+{
+    // Traces 1..6 print black; the rest keeps its look.
+    std::array<QPen, 6> pens;
+    for (size_t i = 0; i < pens.size(); ++i) {
+        pens[i] = m_traces[i]->pen();
+        QPen black = pens[i];
+        black.setColor(Qt::black);
+        m_traces[i]->setPen(black);
+    }
+    QCPPainter painter;
+    bool ok = painter.begin(&device);
+    if (ok) {
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setMode(QCPPainter::pmNoCaching);
+        const QRect page = device.pageLayout().paintRectPixels(device.logicalDpiX());
+        const QRectF target(page.width() * 0.1, page.height() * 0.1, page.width() * 0.4, page.height() * 0.4);
+        // Laid out at the target's size on the device, so fonts keep their point sizes.
+        painter.translate(target.topLeft());
+        m_plot->toPainter(&painter, int(target.width()), int(target.height()));
+        ok = painter.end();
+    }
+    for (size_t i = 0; i < pens.size(); ++i)
+        m_traces[i]->setPen(pens[i]);
+    m_plot->replot();
+    return ok;
+}
+
+void frmGraphicRecord::cmdPrint_Click()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, this);
+    bool failed = false;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this, &failed](QPrinter *p) {
+        if (!printTo(*p)) {
+            failed = true;
+            p->abort();
+        }
+    });
+    preview.exec();
+    if (failed)
+        Prompter::current().message(QStringLiteral("The graph could not be printed; the print job was ended."));
+}
+
+// ---------------------------------------------------------------- records
+
+QString frmGraphicRecord::listLine(const RecordInfo &record)
+{
+    return fixed(record.recNo, 6) + fixed(record.startTime, 22) + QLatin1Char(' ') + fixed(record.endTime, 25);
+}
+
+void frmGraphicRecord::cmdSave_Click()
+{
+    if (frmDataTable *table = m_host.tableDataForm1())
+        table->saveRecord(RecordSaver::Texts::graphicRecord());
+}
+
+void frmGraphicRecord::fillRecordList(QListWidget *list)
+{
+    const auto records = m_store.savedRecords();
+    if (!records) {
+        storeFailed();
+        return;
+    }
+    list->clear();
+    for (const RecordInfo &r : *records)
+        list->addItem(listLine(r));
+    showList(list);
+}
+
+void frmGraphicRecord::showList(QWidget *front)
+{
+    m_stack->setCurrentWidget(front);
+}
+
+void frmGraphicRecord::cmdLoad_Click()
+{
+    fillRecordList(m_list1);
+}
+
+void frmGraphicRecord::List1_Click(int listRow)
+{
+    if (m_stack->currentWidget() != m_list1 || listRow < 0 || listRow >= m_list1->count())
+        return;
+    const QString recNo = m_list1->item(listRow)->text().left(6).trimmed();
+    showList(m_plot);
+    frmDataTable *table = m_host.tableDataForm1();
+    if (!table)
+        return;
+    // The scale first: the redraw of the load draws with the record's slice.
+    const std::optional<RecordInfo> found = m_store.findRecord(recNo);
+    if (!found) {
+        if (m_store.lastError().isSet())
+            storeFailed();
+        return;
+    }
+    m_host.setRecordScale(int(SampleBuffer::readingValue(found->recStyle)));
+    if (!table->loadRecord(recNo))
+        return;
+    const int position = int(SampleBuffer::readingValue(found->showStyle));
+    if (position >= 0 && position < m_xLength->count())
+        m_xLength->setCurrentIndex(position);
+}
+
+void frmGraphicRecord::cmdDel_Click()
+{
+    fillRecordList(m_list2);
+}
+
+void frmGraphicRecord::List2_Click(int listRow)
+{
+    if (m_stack->currentWidget() != m_list2 || listRow < 0 || listRow >= m_list2->count())
+        return;
+    const QString recNo = m_list2->item(listRow)->text().left(6).trimmed();
+    showList(m_plot);
+    const std::optional<RecordInfo> found = m_store.findRecord(recNo);
+    if (!found) {
+        if (m_store.lastError().isSet())
+            storeFailed();
+        return;
+    }
+    if (!Prompter::current().question(QStringLiteral("Do you want to delete Record of [Rec No: ") + found->recNo
+                                      + QStringLiteral(" Start Time:") + found->startTime + QLatin1Char(']')))
+        return;
+    if (!m_store.deleteRecord(recNo)) {
+        storeFailed();
+        return;
+    }
+    ClearGraph();
+}
+
+void frmGraphicRecord::storeFailed()
+{
+    const StoreError e = m_store.lastError();
+    Prompter::current().message(QStringLiteral("GraphicRecord: System Error caused by ") + e.number
+                                + QLatin1Char(':') + e.description);
+}

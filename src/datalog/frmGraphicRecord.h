@@ -1,0 +1,137 @@
+#pragma once
+
+#include "datalog/RecordingInterfaces.h"
+#include "datalog/RecordTypes.h"
+
+#include <QWidget>
+
+#include <array>
+
+class GraphHost;
+class QCPGraph;
+class QCPItemTracer;
+class QCheckBox;
+class QComboBox;
+class QCustomPlot;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPagedPaintDevice;
+class QPushButton;
+class QSlider;
+class QStackedWidget;
+class RecordStore;
+class SampleBuffer;
+
+// The graph window ("Graphic Record"): the voltage and current of up to four channels as
+// eight traces against elapsed time, drawn from the sample buffer and followed live while a
+// recording runs; cursors and measurements, statistics, CSV export, printing, and the saved
+// records (save, load, delete).
+class frmGraphicRecord : public QWidget, public RecordingGraph
+{
+    Q_OBJECT
+public:
+    static constexpr int Traces = 8;
+    enum Mode { Zoom = 0, Pan = 1, CursorCoordinates = 2, CursorMeasurements = 3 };
+    // Cursor 7 also serves as the second cursor of a measurement.
+    static constexpr int MeasureCursor = 7;
+
+    frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, GraphHost &host, int channels,
+                     QWidget *parent = nullptr);
+
+    // --- RecordingGraph
+    void ClearGraph(int secondsPerPoint) override;
+    void ShowGraph(int row) override;
+    void ReDraw() override;
+    void setStartCaption(const QString &caption) override;
+    int xLengthPosition() const override;
+
+    // Empties the plot, with the slice of the record setup's scale.
+    void ClearGraph();
+    // Colours (decimal 0x00BBGGRR texts) of channels 1..4; a blank text keeps the colour.
+    void ChangeCursorColor(const QString &c1, const QString &c2, const QString &c3, const QString &c4);
+
+    int lIdx = 0;         // points drawn since the last clear
+    bool bLoaded = false; // first activation done
+    int slice() const { return m_slice; }
+    int channels() const { return m_channels; }
+    QCustomPlot *plot() const { return m_plot; }
+    QCPGraph *trace(int k) const;           // 1..8
+    QCPItemTracer *cursor(int k) const;     // 1..8
+
+    // --- tools
+    void GraphMode_Change(int mode);
+    void lstChannel_Click(int entry);
+    // Puts cursor k (1..8) at elapsed second `x` and updates the readouts, as a drag does.
+    void moveCursor(int k, double x);
+    void refreshStatistics();
+    void cmdStart_Click();
+    void cmdStop_Click();
+    void cmdPeriod_Click();
+    void cmdReturn_Click();
+    void cmdRefresh_Click();
+    void cmdExport_Click();
+    bool exportTo(const QString &path);
+    void cmdPrint_Click();
+    // Paints the graph on `device` as vector graphics; false (and the job ended) on failure.
+    bool printTo(QPagedPaintDevice &device);
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void List1_Click(int listRow);
+    void cmdDel_Click();
+    void List2_Click(int listRow);
+
+    // A record list line: number in 6 characters, start time in 22, a blank, end time in 25.
+    static QString listLine(const RecordInfo &record);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void setChannels(int channels);
+    void applyXLength();
+    void applyYRange(bool voltage);
+    void applyVisibility();
+    bool traceShown(int k) const;
+    void placeCursor(int k);
+    void hideCursors();
+    void updateReadouts(int k);
+    int selectedTrace() const;
+    void fillRecordList(QListWidget *list);
+    void showList(QWidget *front);
+    void storeFailed();
+    void plotPressed(QMouseEvent *event);
+    void plotMoved(QMouseEvent *event);
+    void resetView();
+
+    SampleBuffer &m_buffer;
+    RecordStore &m_store;
+    GraphHost &m_host;
+    int m_channels = 1;
+    int m_slice = 1;
+    int m_dragged = 0;  // the cursor a drag moves (0: none)
+
+    QCustomPlot *m_plot;
+    std::array<QCPGraph *, Traces> m_traces{};
+    std::array<QCPItemTracer *, Traces> m_cursors{};
+    std::array<QCheckBox *, Traces> m_boxes{};
+    std::array<QFrame *, Traces> m_legend{};
+    QLineEdit *m_txtChannels;
+    QStackedWidget *m_stack;
+    QListWidget *m_list1;
+    QListWidget *m_list2;
+    QPushButton *m_start;
+    QComboBox *m_xLength;
+    QComboBox *m_yVoltage;
+    QComboBox *m_yCurrent;
+    QListWidget *m_stats;
+    QSlider *m_mode;
+    QGroupBox *m_cursorFrame;
+    QListWidget *m_channelList;
+    QLabel *m_xPos;
+    QLabel *m_yPos;
+    QLabel *m_period;
+    QLabel *m_amplitude;
+};

@@ -1,0 +1,399 @@
+// The graph window: a recording followed live and redrawn from the buffer in the real main
+// window on the virtual supply (fake clock); records saved, loaded and deleted from it; and,
+// on a window of its own over a filled buffer, the axes, cursors, statistics, CSV export and
+// printing.
+#include "MainwinRig.h"
+
+#include "common/Clock.h"
+#include "datalog/GraphScales.h"
+#include "datalog/RecordStore.h"
+#include "datalog/SampleBuffer.h"
+#include "datalog/frmGraphicRecord.h"
+#include "settings/SettingsStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+namespace {
+
+// A graph window's host with no main window behind it.
+class LoneHost : public GraphHost
+{
+public:
+    bool recordMenuEnabled() const override { return false; }
+    void mnuRecordStart_Click() override {}
+    void mnuRecordStop_Click() override {}
+    void mnuRecordPeriod_Click() override {}
+    void mnuControl_Click() override {}
+    int recordScale() const override { return scale; }
+    void setRecordScale(int position) override { scale = position; }
+    FrontPanel *OperatorForm() const override { return nullptr; }
+    frmDataTable *tableDataForm1() const override { return nullptr; }
+    int scale = 0;
+};
+
+// RFC 4180 fields of one line (quoted fields may hold commas and doubled quotes).
+QStringList csvFields(const QString &line)
+{
+    QStringList out;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"'))
+                field += c, ++i;
+            else if (c == QLatin1Char('"'))
+                quoted = false;
+            else
+                field += c;
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            out << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    return out << field;
+}
+
+QList<QPointF> points(const QCPGraph *g)
+{
+    QList<QPointF> out;
+    for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
+        out << QPointF(it->key, it->value);
+    return out;
+}
+
+SampleRow row(int i, const QString &v, const QString &a)
+{
+    SampleRow r;
+    r.seqNo = i;
+    r.recTime = QStringLiteral("2026/03/05 10:00:%1").arg(i, 2, 10, QLatin1Char('0'));
+    for (auto &c : r.channels)
+        c = {v, a, QStringLiteral("0")};
+    return r;
+}
+
+} // namespace
+
+class TestGraph : public QObject
+{
+    Q_OBJECT
+private:
+    InstalledPrompter prompter;
+    FakeClock clock{QDateTime(QDate(2026, 3, 5), QTime(10, 0, 0))};
+
+    template<class T = QWidget>
+    static T *in(QWidget *parent, const QString &name) { return parent->findChild<T *>(name); }
+    QStringList stats(frmGraphicRecord &g)
+    {
+        QStringList out;
+        auto *list = in<QListWidget>(&g, "lstWave");
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+    void init() { prompter.clear(); }
+
+    void liveRecordingRedrawAndRecords();
+    void axesCursorsAndStatistics();
+    void exportAndPrint();
+};
+
+// A recording started from the graph window: the points drawn live are the points of a
+// redraw and of a re-created window; the record is saved, loaded and deleted from the graph.
+void TestGraph::liveRecordingRedrawAndRecords()
+{
+    ScopedClock scoped(clock);
+    SimSupply sim("XPP-3202");
+    auto w = makeWindow(true);
+    QVERIFY(connectTo(*w, sim));
+    QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 20000);
+    frmGraphicRecord *g = w->waveForm1();
+    QVERIFY(g);
+    w->menuItem("mnuWave")->trigger();
+    QVERIFY(g->isVisible());
+
+    // Start with the output off, then without a record length.
+    g->cmdStart_Click();
+    QCOMPARE(prompter.messageTexts(), QStringList{"Plase Turn on Device into Output(Run) Mode"});
+    w->menuItem("mnuOutput")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w->menuItem("mnuRecord")->isEnabled(), 10000);
+    w->QueryTimer.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 20000);
+    prompter.clear();
+    onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) {
+        in<QComboBox>(d, "cmbSeconds")->setCurrentIndex(2);  // 10 s
+        in<QComboBox>(d, "cmdScale")->setCurrentIndex(1);    // 2 s a point
+        pressButton(d, "OKButton");
+    });
+    g->cmdStart_Click();
+    QCOMPARE(prompter.messageTexts(), QStringList{"Plase setup the time length of record first."});
+    QCOMPARE(g->slice(), 2);
+    g->cmdStart_Click();
+    QCOMPARE(in<QPushButton>(g, "cmdStart")->text(), QStringLiteral("Record..."));
+    frmDataTable &table = *w->tableDataForm1();
+    auto *panel = w->OperatorForm();
+    for (int t = 0; t < 11; ++t) {
+        for (int c = 0; c < 3; ++c) {
+            in<QLineEdit>(panel, QStringLiteral("txtVoltage_%1").arg(c))->setText(QString::number(1 + t + c * 10));
+            in<QLineEdit>(panel, QStringLiteral("txtCurrent_%1").arg(c))->setText(QString::number(0.1 * t));
+        }
+        clock.advanceMs(1000);
+        table.engine().TimerRecordData_Timer();
+    }
+    QVERIFY(!table.engine().isRecording());
+    QCOMPARE(g->lIdx, table.buffer().size());
+    QVERIFY(g->lIdx >= 5);
+    // Unchecked "Ch1 A" hides trace 2 at once and stays hidden while points arrive.
+    in<QCheckBox>(g, "cbPlot_1")->click();
+    QVERIFY(!g->trace(2)->visible());
+    QList<QList<QPointF>> live;
+    for (int k = 1; k <= 8; ++k)
+        live << points(g->trace(k));
+    QCOMPARE(live[0].size(), g->lIdx);
+    QCOMPARE(live[0][1].x(), 2.0);  // one point per slice
+    QVERIFY(live[6].isEmpty());     // channel 4 is absent on this layout
+    QCOMPARE(stats(*g).mid(0, 3), QStringList({QStringLiteral("Total Time:0:0:%1").arg(2 * (g->lIdx - 1)),
+                                               "Time Slice: 2sec", QStringLiteral("Samples: %1").arg(g->lIdx)}));
+    g->ReDraw();
+    for (int k = 1; k <= 8; ++k)
+        QCOMPARE(points(g->trace(k)), live[k - 1]);
+    QVERIFY(!g->trace(2)->visible() && g->trace(1)->visible() && !g->trace(7)->visible());
+    QVERIFY(!in<QCheckBox>(g, "cbPlot_6")->isEnabled() && in<QCheckBox>(g, "cbPlot_5")->isEnabled());
+
+    // Setup over a drawn graph warns first; the same scale keeps the graph.
+    prompter.clear();
+    onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) { pressButton(d, "OKButton"); });
+    g->cmdPeriod_Click();
+    QCOMPARE(prompter.messageTexts(), QStringList{"If you change record scale, system will reset display "});
+    QCOMPARE(points(g->trace(1)), live[0]);
+
+    // A cursor moved onto a point marks that sample in the table window.
+    g->GraphMode_Change(frmGraphicRecord::CursorCoordinates);
+    g->moveCursor(1, 4);
+    QCOMPARE(table.buffer().highlightedRow(), 2);
+
+    // Closed and opened again: drawn from the buffer.
+    g->parentWidget()->close();
+    QTRY_VERIFY(!w->waveForm1());
+    w->menuItem("mnuWave")->trigger();
+    g = w->waveForm1();
+    QVERIFY(g);
+    QCOMPARE(points(g->trace(3)), live[2]);
+
+    // Save from the graph: a new record, its x-length position and scale kept.
+    in<QComboBox>(g, "cmbXLength")->setCurrentIndex(3);
+    prompter.clear();
+    prompter.answers = {true};
+    g->cmdSave_Click();
+    QCOMPARE(prompter.questions.last().text, QStringLiteral("Do you want to save current record?"));
+    QCOMPARE(in<QLineEdit>(&table, "txtRecno")->text(), QStringLiteral("1"));
+
+    // Load: the list over the graph in its fixed-width lines; the scale and position return.
+    w->setRecordScale(0);
+    g->ClearGraph();
+    g->cmdLoad_Click();
+    auto *list1 = in<QListWidget>(g, "List1");
+    QVERIFY(list1->isVisibleTo(g));
+    const QString start = in<QLineEdit>(&table, "txtStartTime")->text();
+    QCOMPARE(list1->item(0)->text(), QStringLiteral("1     ") + start.leftJustified(22) + QLatin1Char(' ')
+                                         + in<QLineEdit>(&table, "txtEndTime")->text().leftJustified(25));
+    g->List1_Click(0);
+    QVERIFY(!list1->isVisibleTo(g));
+    QCOMPARE(w->recordScale(), 1);
+    QCOMPARE(g->slice(), 2);
+    QVERIFY(g->lIdx >= 5);
+    QCOMPARE(in<QComboBox>(g, "cmbXLength")->currentText(), QStringLiteral("30m"));
+    QCOMPARE(points(g->trace(1)), live[0]);
+
+    // Delete: "No" keeps it, "Yes" removes it.
+    prompter.clear();
+    prompter.answers = {false, true};
+    for (int i = 0; i < 2; ++i) {
+        g->cmdDel_Click();
+        g->List2_Click(0);
+    }
+    QCOMPARE(prompter.questions.first().text,
+             QStringLiteral("Do you want to delete Record of [Rec No: 1 Start Time:") + start + QLatin1Char(']'));
+    QCOMPARE(prompter.questions.size(), 2);
+    QVERIFY(!in<QListWidget>(g, "List2")->isVisibleTo(g));
+    g->cmdDel_Click();
+    QCOMPARE(in<QListWidget>(g, "List2")->count(), 0);
+    QCOMPARE(g->lIdx, 0);
+    QVERIFY(prompter.messages.isEmpty());
+    w.reset();
+}
+
+// On a lone window: the time-length lists and the X axis they set, the Y ranges, the channel
+// boxes of a two-channel window, the cursors and a measurement either way round, and the
+// statistics after a clear.
+void TestGraph::axesCursorsAndStatistics()
+{
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    SampleBuffer buffer;
+    buffer.setChannelCount(2);
+    LoneHost host;
+    frmGraphicRecord g(buffer, store, host, 2);
+    g.resize(1000, 700);
+    g.show();
+
+    QCOMPARE(g.lIdx, 0);
+    QCOMPARE(stats(g), QStringList({"Total Time:0d 0:0:0", "Time Slice: 1sec", "Samples: 0", "CH1 Max:V A",
+                                    "CH1 Min:V A", "CH2 Max:V A", "CH2 Min:V A"}));
+    auto *xLength = in<QComboBox>(&g, "cmbXLength");
+    g.ClearGraph(30);
+    QCOMPARE(xLength->itemText(0) + xLength->itemText(4), QStringLiteral("5m60m"));
+    QCOMPARE(g.plot()->xAxis->range().upper, 300.0);
+    g.ClearGraph(60);
+    QCOMPARE(xLength->itemText(0) + xLength->itemText(4), QStringLiteral("1 Hr1Day"));
+    xLength->setCurrentIndex(4);
+    QCOMPARE(g.plot()->xAxis->label(), QStringLiteral("Elapsed Time [Min]"));
+    QCOMPARE(g.plot()->xAxis->range().upper, 23 * 3600 + 59 * 60.0);
+    // The one scale table: "1 Hour" has its own slice.
+    host.scale = 9;
+    g.ClearGraph();
+    QCOMPARE(g.slice(), 3600);
+    QCOMPARE(stats(g).at(1), QStringLiteral("Time Slice: 3600sec"));
+    in<QComboBox>(&g, "cmbYCurrent")->setCurrentText(QStringLiteral("1.5A"));
+    QCOMPARE(g.plot()->yAxis2->range().upper, 1.5);
+    QCOMPARE(GraphScale::currentRanges().size(), 21);
+    QCOMPARE(GraphScale::voltageRanges().at(22), QStringLiteral("105V"));
+    QCOMPARE(GraphScale::elapsedText(3661) + QLatin1Char('|') + GraphScale::elapsedText(86400) + QLatin1Char('|')
+                 + GraphScale::elapsedText(90061),
+             QStringLiteral("1:1:1|1D 0:0:0|1D 1:1:1"));
+
+    // Two channels: boxes of channels 3 and 4 disabled, four trace names for the cursors.
+    QVERIFY(!in<QCheckBox>(&g, "cbPlot_4")->isEnabled() && in<QCheckBox>(&g, "cbPlot_3")->isEnabled());
+    QVERIFY(!g.trace(5)->visible() && g.trace(4)->visible());
+    QCOMPARE(in<QListWidget>(&g, "lstChannel")->count(), 4);
+
+    // Ten points, one a second: the channel 1 voltage rises by 0.5 V a point.
+    host.scale = 0;
+    buffer.beginRebuild();
+    for (int i = 0; i < 10; ++i)
+        buffer.add(row(i, QString::number(1 + 0.5 * i), QStringLiteral("0.2")));
+    buffer.endRebuild();
+    g.ReDraw();
+    QCOMPARE(stats(g).mid(2), QStringList({"Samples: 10", "CH1 Max:5.5V 0.2A", "CH1 Min:1V 0.2A",
+                                           "CH2 Max:5.5V 0.2A", "CH2 Min:1V 0.2A"}));
+    QCOMPARE(stats(g).first(), QStringLiteral("Total Time:0:0:9"));
+
+    // Coordinates: the first checked trace's cursor, in the middle of the axis.
+    in<QCheckBox>(&g, "cbPlot_0")->click();
+    g.GraphMode_Change(frmGraphicRecord::CursorCoordinates);
+    QVERIFY(in<QWidget>(&g, "FrameCursor")->isVisible());
+    QCOMPARE(in<QListWidget>(&g, "lstChannel")->currentRow(), 1);
+    QVERIFY(g.cursor(2)->visible() && !g.cursor(1)->visible());
+    QCOMPARE(in<QLabel>(&g, "XPosition")->text(), QStringLiteral("00:00:09"));  // on the trace's last point
+    g.lstChannel_Click(0);
+    QVERIFY(in<QCheckBox>(&g, "cbPlot_0")->isChecked() && g.trace(1)->visible() && !g.cursor(2)->visible());
+    g.moveCursor(1, 3);
+    QCOMPARE(in<QLabel>(&g, "XPosition")->text() + QLatin1Char('|') + in<QLabel>(&g, "YPosition")->text(),
+             QStringLiteral("00:00:03|2.5"));
+    QVERIFY(in<QLabel>(&g, "PeriodVal")->text().isEmpty());
+
+    // Measurement: the same period and amplitude with the cursors either way round.
+    g.GraphMode_Change(frmGraphicRecord::CursorMeasurements);
+    QVERIFY(g.cursor(frmGraphicRecord::MeasureCursor)->visible());
+    QStringList measured;
+    for (auto [a, b] : {std::pair{2.0, 8.0}, std::pair{8.0, 2.0}}) {
+        g.moveCursor(1, a);
+        g.moveCursor(frmGraphicRecord::MeasureCursor, b);
+        measured << in<QLabel>(&g, "PeriodVal")->text() + QLatin1Char('|') + in<QLabel>(&g, "AmplitudeVal")->text();
+    }
+    QCOMPARE(measured, QStringList({"00:00:06|3", "00:00:06|3"}));
+    // Zoom and pan leave the cursors; a double click brings back the chosen view.
+    g.GraphMode_Change(frmGraphicRecord::Pan);
+    QVERIFY(!in<QWidget>(&g, "FrameCursor")->isVisible() && !g.cursor(1)->visible());
+    g.plot()->xAxis->setRange(100, 200);
+    QTest::mouseDClick(g.plot(), Qt::LeftButton, {}, g.plot()->rect().center());
+    QCOMPARE(g.plot()->xAxis->range().upper, 300.0);
+
+    // A clear keeps the extremes of the buffer but counts no points.
+    g.ClearGraph();
+    QCOMPARE(stats(g).mid(0, 4), QStringList({"Total Time:0d 0:0:0", "Time Slice: 1sec", "Samples: 0",
+                                             "CH1 Max:5.5V 0.2A"}));
+}
+
+// CSV of one-, two- and four-channel windows read back as RFC 4180, readings with a decimal
+// comma in their columns; the graph printed to PDF.
+void TestGraph::exportAndPrint()
+{
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    LoneHost host;
+    // Readings stored with decimal commas, exported under a decimal-comma locale.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    for (int channels : {1, 2, 4}) {
+        SampleBuffer buffer;
+        buffer.setChannelCount(channels);
+        frmGraphicRecord g(buffer, store, host, channels);
+        prompter.clear();
+        g.cmdExport_Click();
+        QCOMPARE(prompter.messageTexts(), QStringList{"Please Record or Load existing data first!"});
+        buffer.beginRebuild();
+        for (int i = 0; i < 3; ++i)
+            buffer.add(row(i, QStringLiteral("12,5"), QStringLiteral("1\"5")));
+        buffer.endRebuild();
+        g.ReDraw();
+        const QString path = dir.filePath(QStringLiteral("out%1.csv").arg(channels));
+        prompter.fileNames = {path};
+        g.cmdExport_Click();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5);  // header, three rows, nothing after the last CR LF
+        QVERIFY(lines.last().isEmpty());
+        const int fields = channels == 2 ? 6 : 10;
+        QCOMPARE(csvFields(lines[0]).size(), fields);
+        QCOMPARE(csvFields(lines[0]).mid(0, 4), QStringList({"No.", "Time", "Ch1 V", "Ch1 A"}));
+        const QStringList second = csvFields(lines[2]);
+        QCOMPARE(second.size(), fields);
+        QCOMPARE(second.mid(0, 4), QStringList({"1", "2026/03/05 10:00:01", "12,5", "1\"5"}));
+        QCOMPARE(g.trace(1)->data()->at(0)->value, 12.5);
+    }
+
+    QLocale::setDefault(QLocale::c());
+    SampleBuffer buffer;
+    buffer.add(row(0, QStringLiteral("5"), QStringLiteral("1")));
+    frmGraphicRecord g(buffer, store, host, 4);
+    g.ReDraw();
+    const QColor before = g.trace(1)->pen().color();
+    const QString pdf = dir.filePath(QStringLiteral("graph.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        QVERIFY(g.printTo(writer));
+    }
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.read(4) == "%PDF" && f.size() > 2000);
+    QCOMPARE(g.trace(1)->pen().color(), before);  // the screen colours come back
+    // A device that cannot be painted on is a failure, not silence.
+    QPdfWriter broken(dir.filePath(QStringLiteral("missing/graph.pdf")));
+    QVERIFY(!g.printTo(broken));
+}
+
+QTEST_MAIN(TestGraph)
+#include "tst_graph.moc"
