@@ -1,8 +1,8 @@
 #include "link/CommTasker.h"
 
 #include "common/Clock.h"
-#include "common/NumberFormat.h"
 #include "common/Prompter.h"
+#include "link/Answers.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
 
@@ -464,15 +464,11 @@ bool CommTasker::deliverQuad(QObject *target, const Task &task)
 {
     // A reading of the four-channel supply ("12.345V") arrives formatted as "##0.000";
     // anything else is left out.
-    const QString answer = task.response.trimmed();
     const QLatin1Char unit(task.xOutString.startsWith(QLatin1Char('V'), Qt::CaseInsensitive)
                                ? 'V'
                                : 'A');
-    if (answer.size() <= 3 || answer.size() >= 10 || !answer.contains(unit, Qt::CaseInsensitive))
-        return false;
-    return assignProperty(target, QStringLiteral("Text"),
-                          NumberFormat::formatForWire(NumberFormat::leadingNumber(answer),
-                                                      QStringLiteral("##0.000")));
+    const std::optional<QString> reading = Answers::quadReading(task.response, unit);
+    return reading && assignProperty(target, QStringLiteral("Text"), *reading);
 }
 
 // ---- Response assembly ----

@@ -4,6 +4,7 @@
 #include "common/Prompter.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
+#include "link/Answers.h"
 #include "link/CommTasker.h"
 #include "panels/NumEdit.h"
 #include "panels/PanelHost.h"
@@ -35,11 +36,6 @@ QString indexed(const char *name, int i)
 }
 
 // A query answer without surrounding blanks and line ends.
-QString answerText(const QString &text)
-{
-    return text.trimmed();
-}
-
 // A coupling option that does not select itself when clicked: the main window's mode action
 // selects the option of the mode it applied.
 class ModeOption : public QRadioButton
@@ -481,36 +477,22 @@ void ChannelPanel::QuerySetValues()
 namespace {
 
 // "1", "2", " 1" → on; "0" → off; a word answer "ON"/"OFF" is understood too.
-bool answerIsOn(const QString &text)
-{
-    const QString t = answerText(text);
-    if (NumberFormat::startsWithNumber(t))
-        return NumberFormat::leadingNumber(t) != 0;
-    return t.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 void ChannelPanel::SetupOutputOnOff(const QString &answer)
 {
-    host().DoOutput(answerIsOn(answer));
+    host().DoOutput(Answers::isOn(answer));
 }
 
 void ChannelPanel::SetupAutoRun(const QString &answer)
 {
-    host().DoAutoRun(answerIsOn(answer));
+    host().DoAutoRun(Answers::isOn(answer));
 }
 
 void ChannelPanel::SetupOutputMode(const QString &answer)
 {
-    const QString t = answerText(answer);
     host().SetMenuOutputModeAllUnchecked();
-    if (t == QLatin1String("0"))
-        host().mnuIndep_Click();
-    else if (t == QLatin1String("2"))
-        host().mnuParallel_Click();
-    else
-        host().mnuTrack_Click();
+    runModeAction(Answers::trackingMode(answer));
 }
 
 void ChannelPanel::runModeAction(Commands::Coupling mode)
@@ -644,13 +626,10 @@ void ChannelPanel::onReadoutChanged(int i, bool voltage)
         return;
     }
     TextBox *t = voltage ? c.txtVoltage : c.txtCurrent;
-    QString s = answerText(t->text());
-    if (s.endsWith(voltage ? QLatin1Char('V') : QLatin1Char('A')))
-        s.chop(1);
     // The editors of channel 1 show whether the local number format uses a decimal comma.
     NumEdit *probe = voltage ? m_ch[0].numVoltage : m_ch[0].numCurrent;
-    if (probe->displayedText().contains(QLatin1Char(',')))
-        s.replace(QLatin1Char('.'), QLatin1Char(','));
+    const QString s = Answers::readout(t->text(), voltage ? QLatin1Char('V') : QLatin1Char('A'),
+                                       probe->displayedText().contains(QLatin1Char(',')));
     if (s != t->text())
         t->setText(s);
 }
@@ -680,7 +659,7 @@ void ChannelPanel::onSetPointReadBack(int i, Quantity q)
     TextBox *slot = q == Quantity::Voltage ? c.txtSetVolt
         : q == Quantity::Current           ? c.txtSetCurr
                                            : c.txtOVP;
-    const QString s = answerText(slot->text());
+    const QString s = Answers::text(slot->text());
     if (s.isEmpty())
         return;
     // The supply answers with a decimal point and maybe a unit letter; an answer that is not
@@ -693,7 +672,7 @@ void ChannelPanel::onSetPointReadBack(int i, Quantity q)
 void ChannelPanel::onOcpReadBack(int i)
 {
     const Channel &c = m_ch[i];
-    c.tbnOCP->setChecked(answerText(c.txtOCP->text()) == QLatin1String("1"));
+    c.tbnOCP->setChecked(Answers::text(c.txtOCP->text()) == QLatin1String("1"));
 }
 
 QString ChannelPanel::wireValue(double value) const
@@ -726,38 +705,25 @@ void ChannelPanel::onOcpClicked(int i)
 
 void ChannelPanel::onStatusChanged()
 {
-    QString s = m_txtStatus->text();
+    const QString s = m_txtStatus->text();
     if (s.isEmpty())
         return;
-    s.remove(QLatin1Char(' '));
-    const QString mode = s.mid(2, 2);
-    const QString out = s.mid(5, 1);
-
-    QRadioButton *option = nullptr;
-    Commands::Coupling coupling = Commands::CouplingIndependent;
-    if (mode == QLatin1String("01")) {
-        option = m_optIndep;
-    } else if (mode == QLatin1String("11")) {
-        option = m_optTrack;
-        coupling = Commands::CouplingTrack;
-    } else if (mode == QLatin1String("10")) {
-        option = m_optParal;
-        coupling = Commands::CouplingParallel;
-    }
+    const Answers::StatusWord word = Answers::statusWord(s);
     bool modeChanged = false;
-    if (option) {
-        modeChanged = !option->isChecked();
-        runModeAction(coupling);
+    if (word.coupling) {
+        const QRadioButton *option = *word.coupling == Commands::CouplingTrack ? m_optTrack
+            : *word.coupling == Commands::CouplingParallel                     ? m_optParal
+                                                                               : m_optIndep;
+        if (option) {
+            modeChanged = !option->isChecked();
+            runModeAction(*word.coupling);
+        }
     }
 
     // The toggle follows the supply; the main window's output action brings its menus and
     // the polling in line.
-    if (m_tbnOutput) {
-        if (out == QLatin1String("0") && m_tbnOutput->isChecked())
-            host().DoOutput(false);
-        else if (out == QLatin1String("1") && !m_tbnOutput->isChecked())
-            host().DoOutput(true);
-    }
+    if (m_tbnOutput && word.output && *word.output != m_tbnOutput->isChecked())
+        host().DoOutput(*word.output);
 
     if (modeChanged)
         QuerySetValues();
@@ -766,8 +732,8 @@ void ChannelPanel::onStatusChanged()
 void ChannelPanel::onErrorChanged()
 {
     const QString text = m_txtError->text();
-    // An empty field is a cleared slot, not an answer; "0,..." is the empty error queue.
-    if (text.isEmpty() || text.startsWith(QLatin1String("0,")))
+    // An empty field is a cleared slot, not an answer.
+    if (!Answers::isError(text))
         return;
     host().DoOutput(false);
     // Delivered by the engine: the message is shown once this step has returned.

@@ -2,6 +2,7 @@
 
 #include "common/NumberFormat.h"
 #include "common/Prompter.h"
+#include "link/Answers.h"
 #include "panels/NumEdit.h"
 #include "panels/PanelHost.h"
 #include "panels/PanelStyle.h"
@@ -136,12 +137,12 @@ void frmLayout2::runModeAction(Coupling mode)
 
 void frmLayout2::onSetsAnswered()
 {
-    const QString answer = m_txtSets->text().trimmed();
-    if (!NumberFormat::startsWithNumber(answer))
+    const std::optional<int> number = Answers::seriesParallelNumber(m_txtSets->text());
+    if (!number)
         return;
     for (QRadioButton *opt : {m_optIndep, m_optParal, m_optTrack})
         opt->setEnabled(true);
-    const int x = int(NumberFormat::leadingNumber(answer));
+    const int x = *number;
     switch (x) {
     case 0: m_optIndep->setChecked(true); break;
     case 1:
