@@ -3,6 +3,7 @@
 #include "common/Prompter.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
+#include "link/transport/BoundedInput.h"
 #include "link/transport/SerialTransport.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/VirtualGpibBus.h"
@@ -274,6 +275,20 @@ private slots:
 
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.deliver(Commands::measVolt(1)), QStringList(QStringLiteral("0.000V")));
+    }
+
+    // Only whole lines leave the receive buffer, so a line dropped for its length leaves no
+    // piece of itself to be joined to the next answer (found by fuzzing: "12.3" + "45V").
+    void overLongLineAcrossReadsLeavesNoPiece()
+    {
+        BoundedInput input;
+        input.append("12.3", 4);
+        QCOMPARE(input.take(), QByteArray());
+        QVERIFY(input.hasPartialLine());
+        const QByteArray rest = QByteArray(5000, 'x') + "\n45V\n";
+        QCOMPARE(input.append(rest.constData(), rest.size()), 1);
+        QCOMPARE(input.take(), QByteArray("45V\n"));
+        QVERIFY(!input.hasPartialLine());
     }
 
     void pulledLinkReachesTimeoutHandler_data()

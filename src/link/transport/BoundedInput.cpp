@@ -67,10 +67,15 @@ void BoundedInput::trimToLimit()
 
 QByteArray BoundedInput::take()
 {
-    QByteArray out;
-    out.swap(m_data);
+    QByteArray lines;
+    if (m_lineStart == m_data.size()) {
+        lines.swap(m_data);
+    } else {
+        lines = m_data.left(m_lineStart);
+        m_data.remove(0, m_lineStart);
+    }
     m_lineStart = 0;
-    return out;
+    return lines;
 }
 
 void BoundedInput::clear()

@@ -5,7 +5,8 @@
 // The receive buffer of a line-oriented link, bounded whatever the other end sends: a line
 // longer than MaxLineBytes is dropped whole (up to and with its terminator), and when the
 // buffer would grow past MaxBufferBytes its oldest complete lines give way, as only the
-// newest answer is ever used.
+// newest answer is ever used. Only whole lines are handed out: the line still arriving stays
+// here, so a line dropped for its length never leaves a piece of itself with the reader.
 class BoundedInput
 {
 public:
@@ -14,8 +15,11 @@ public:
 
     // Appends received bytes; returns how many over-long lines began being dropped.
     int append(const char *data, qsizetype size);
-    // Everything kept so far; empties the buffer (a line being dropped stays dropped).
+    // Every complete line kept so far, each with its terminator; the line still arriving
+    // stays (and a line being dropped stays dropped).
     QByteArray take();
+    // True while a line has begun arriving and is not complete yet.
+    bool hasPartialLine() const { return m_data.size() > m_lineStart; }
     void clear();
     qsizetype size() const { return m_data.size(); }
 

@@ -7,11 +7,6 @@ namespace {
 constexpr char Terminator = '\n';
 constexpr qint64 ReadChunkBytes = 16 * 1024;
 
-bool endsWithTerminator(const QString &text)
-{
-    return text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
-}
-
 } // namespace
 
 SerialTransport::SerialTransport(QObject *parent)
@@ -127,21 +122,21 @@ void SerialTransport::cancelQuery()
 
 void SerialTransport::onReadTimer()
 {
+    // Whole lines only: a line still arriving stays in the input until its terminator.
     const QString text = m_partial + takeInput();
+    const bool arriving = m_input.hasPartialLine();
     switch (m_step) {
     case Step::Idle:
         return;
     case Step::FirstRead:
-        if (text.isEmpty()) {
+        if (text.isEmpty() && !arriving) {
             m_step = Step::Retry;
             m_readTimer.start(RetryWaitMs);
             return;
         }
         [[fallthrough]];
     case Step::Retry:
-        if (text.isEmpty())
-            return finishQuery(QString());
-        if (!endsWithTerminator(text)) {
+        if (arriving) {
             m_partial = text;
             m_step = Step::Rest;
             m_readTimer.start(ContinueWaitMs);
@@ -149,7 +144,7 @@ void SerialTransport::onReadTimer()
         }
         return finishQuery(text);
     case Step::Rest:
-        return finishQuery(endsWithTerminator(text) ? text : QString());
+        return finishQuery(arriving ? QString() : text);
     }
 }
 
