@@ -1,10 +1,13 @@
 #include "common/NumberFormat.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace NumberFormat {
 
 namespace {
+
+constexpr int MaxDecimals = 9;
 
 struct Pattern {
     int minIntegerDigits = 0;
@@ -27,6 +30,9 @@ Pattern parsePattern(const QString &pattern)
             ++p.maxDecimals;
         }
     }
+    // Patterns also come from the machine-type table; a double has no digits past these.
+    p.maxDecimals = std::min(p.maxDecimals, MaxDecimals);
+    p.minDecimals = std::min(p.minDecimals, MaxDecimals);
     return p;
 }
 
@@ -35,8 +41,9 @@ QString roundedDigits(double magnitude, int decimals)
 {
     // Nudge by a relative epsilon so that 0.0005 (stored as 0.000499999...) rounds up,
     // as the instrument software users know does.
+    // Near the largest double the nudge would overflow; such a value needs none.
     const double nudged = magnitude + magnitude * 1e-12;
-    return QString::number(nudged, 'f', decimals);
+    return QString::number(std::isfinite(nudged) ? nudged : magnitude, 'f', decimals);
 }
 
 } // namespace
@@ -84,6 +91,12 @@ QString format(double value, const QString &pattern, const QLocale &locale)
 
 namespace {
 
+// ASCII digits only: a digit of another script is no number to the conversion that follows.
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
 // Length of the leading number in `text` starting at `from`, 0 when there is none.
 qsizetype numberLength(const QString &text, qsizetype from, QChar decimalPoint)
 {
@@ -92,13 +105,13 @@ qsizetype numberLength(const QString &text, qsizetype from, QChar decimalPoint)
     if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
         ++i;
     qsizetype digits = 0;
-    while (i < n && text[i].isDigit()) {
+    while (i < n && isDigit(text[i])) {
         ++i;
         ++digits;
     }
     if (i < n && text[i] == decimalPoint) {
         ++i;
-        while (i < n && text[i].isDigit()) {
+        while (i < n && isDigit(text[i])) {
             ++i;
             ++digits;
         }
@@ -109,8 +122,8 @@ qsizetype numberLength(const QString &text, qsizetype from, QChar decimalPoint)
         qsizetype j = i + 1;
         if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
             ++j;
-        if (j < n && text[j].isDigit()) {
-            while (j < n && text[j].isDigit())
+        if (j < n && isDigit(text[j])) {
+            while (j < n && isDigit(text[j]))
                 ++j;
             i = j;
         }

@@ -29,6 +29,10 @@ private slots:
         }
         QCOMPARE(format(123456.5, QStringLiteral("###0.###"), QLocale(QLocale::German)), QStringLiteral("123456,5"));
         QCOMPARE(formatForWire(qQNaN(), QStringLiteral("0.000")), QStringLiteral("0"));
+        // Found by fuzzing: the largest doubles came out as "inf", and a damaged pattern of
+        // thousands of '#' made a readout as long.
+        QVERIFY(formatForWire(-std::numeric_limits<double>::max(), QStringLiteral("0")).startsWith(u"-17976931"));
+        QCOMPARE(formatForWire(0.5, QStringLiteral("0.") + QString(5000, u'0')), QStringLiteral("0.500000000"));
     }
 
     // The default locale decides the separator of numbers, never the form of time stamps.
@@ -54,6 +58,8 @@ private slots:
         QCOMPARE(leadingNumber(QStringLiteral("1,5V"), QLatin1Char(',')), 1.5);
         QVERIFY(NumberFormat::startsWithNumber(QStringLiteral(" 3V")));
         QVERIFY(!NumberFormat::startsWithNumber(QStringLiteral(".")));
+        // Digits of other scripts are no number for the conversion either.
+        QVERIFY(!NumberFormat::startsWithNumber(QStringLiteral("\u0663V")));
     }
 };
 
