@@ -80,13 +80,24 @@ QString clockText(double seconds)
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-QColor colorFromText(const QString &text)
+std::optional<int> colorValue(const QString &text)
 {
     bool ok = false;
     const qint64 v = text.trimmed().toLongLong(&ok);
     if (!ok || v < 0 || v > 0xFFFFFF)
-        return QColor();
-    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
+        return std::nullopt;
+    return int(v);
+}
+
+QColor colorFromValue(int value)
+{
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+QColor colorFromText(const QString &text)
+{
+    const std::optional<int> v = colorValue(text);
+    return v ? colorFromValue(*v) : QColor();
 }
 
 } // namespace GraphScale

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The graph window's fixed choices: the time-length list by slice and the X axis each entry
 // sets, the Y-range lists, and the texts of elapsed times.
 namespace GraphScale {
@@ -31,5 +33,8 @@ QString elapsedText(qint64 seconds);
 QString clockText(double seconds);
 // A colour given as the decimal text of 0x00BBGGRR; invalid when blank or not a number.
 QColor colorFromText(const QString &text);
+// The same as the stored number 0..0xFFFFFF (red in the low byte); nullopt for anything else.
+std::optional<int> colorValue(const QString &text);
+QColor colorFromValue(int value);
 
 } // namespace GraphScale

@@ -1,6 +1,7 @@
 #include "datalog/dlgRecordLength.h"
 
 #include "common/Prompter.h"
+#include "datalog/GraphScales.h"
 #include "datalog/RecordScale.h"
 #include "settings/SettingsStore.h"
 
@@ -54,24 +55,9 @@ QComboBox *numberList(QWidget *parent, const QString &name, int count, int step 
     return box;
 }
 
-QColor fromValue(int v)
-{
-    return QColor(v & 0xff, (v >> 8) & 0xff, (v >> 16) & 0xff);
-}
-
 int toValue(const QColor &c)
 {
     return c.red() | (c.green() << 8) | (c.blue() << 16);
-}
-
-// A stored colour: decimal text of 0..0xFFFFFF; nullopt for anything else.
-std::optional<int> parseColor(const QString &text)
-{
-    bool ok = false;
-    const qlonglong v = text.trimmed().toLongLong(&ok);
-    if (!ok || v < 0 || v > 0xFFFFFF)
-        return std::nullopt;
-    return int(v);
 }
 
 bool isNumeric(const QString &text)
@@ -224,7 +210,7 @@ bool dlgRecordLength::Execute()
     for (int c = 0; c < 4; ++c) {
         QString &stored = ChColor[size_t(c)];
         // An empty or unreadable colour takes the swatch's.
-        const std::optional<int> value = parseColor(stored);
+        const std::optional<int> value = GraphScale::colorValue(stored);
         if (!value)
             stored = QString::number(m_swatchColor[size_t(c)]);
         showColor(c, value.value_or(m_swatchColor[size_t(c)]));
@@ -264,7 +250,7 @@ void dlgRecordLength::showColor(int channel, int value)
     m_swatchColor[size_t(channel)] = value;
     m_colorText[size_t(channel)]->setText(QString::number(value));
     QPalette p = m_swatch[size_t(channel)]->palette();
-    p.setColor(QPalette::Window, fromValue(value));
+    p.setColor(QPalette::Window, GraphScale::colorFromValue(value));
     m_swatch[size_t(channel)]->setPalette(p);
 }
 
@@ -273,7 +259,7 @@ void dlgRecordLength::chooseColor(int channel)
     if (channel < 0 || channel >= 4 || m_choosing)
         return;
     m_choosing = true;
-    const QColor preset = fromValue(m_swatchColor[size_t(channel)]);
+    const QColor preset = GraphScale::colorFromValue(m_swatchColor[size_t(channel)]);
     const QColor chosen = Prompter::current().chooseColor(preset).value_or(preset);
     m_choosing = false;
     showColor(channel, toValue(chosen));
