@@ -436,12 +436,31 @@ bool RecordStore::forEachBufferSample(const std::function<bool(const SampleRow &
     return forEachBufferSampleView([&visit](const SampleView &view) { return visit(view.toRow()); }, reason);
 }
 
-// Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
-// and a string of every cell, which takes longer than the whole read.
 bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
                                           const std::optional<QString> &reason)
 {
     m_error = {};
+    // A loaded record nothing has changed yet is read where it is saved.
+    return forEachSampleView(m_bufferRecord, reason, visit);
+}
+
+bool RecordStore::forEachRecordSampleView(const QString &recNo,
+                                          const std::function<bool(const SampleView &)> &visit)
+{
+    m_error = {};
+    if (recNo.trimmed().isEmpty()) {
+        setError(QStringLiteral("A record needs a number."));
+        return false;
+    }
+    return forEachSampleView(recNo.trimmed(), std::nullopt, visit);
+}
+
+// Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
+// and a string of every cell, which takes longer than the whole read. An empty `recNo` reads
+// datatemp, any other the saved record's samples.
+bool RecordStore::forEachSampleView(const QString &recNo, const std::optional<QString> &reason,
+                                    const std::function<bool(const SampleView &)> &visit)
+{
     if (!isOpen()) {
         setError(NotOpen);
         return false;
@@ -453,8 +472,7 @@ bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleV
         setError(QStringLiteral("The record database has no SQLite connection."));
         return false;
     }
-    // A loaded record nothing has changed yet is read where it is saved.
-    const bool saved = !m_bufferRecord.isEmpty();
+    const bool saved = !recNo.isEmpty();
     QStringList where;
     if (saved)
         where << QStringLiteral("recno = ?");
@@ -473,10 +491,10 @@ bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleV
     if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
         return fail();
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
-    const QByteArray recNo = m_bufferRecord.toUtf8();
+    const QByteArray number = recNo.toUtf8();
     const QByteArray code = reason ? reason->toUtf8() : QByteArray();
     int parameter = 0;
-    for (const QByteArray *value : {saved ? &recNo : nullptr, reason ? &code : nullptr}) {
+    for (const QByteArray *value : {saved ? &number : nullptr, reason ? &code : nullptr}) {
         if (value && sqlite3_bind_text(statement, ++parameter, value->constData(), int(value->size()),
                                        SQLITE_STATIC) != SQLITE_OK)
             return fail();
@@ -501,6 +519,32 @@ bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleV
         if (!visit(view))
             return true;
     }
+}
+
+bool RecordStore::replaceBuffer(const std::function<bool(const SampleSink &)> &fill)
+{
+    m_error = {};
+    const QString cols = sampleColumns();
+    const QString placeholders =
+        QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
+    const bool ok = runInTransaction([&] {
+        if (!exec(QStringLiteral("DELETE FROM datatemp")))
+            return false;
+        QSqlQuery insert(db());
+        if (!insert.prepare(QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)").arg(cols, placeholders))) {
+            setError(insert.lastError());
+            return false;
+        }
+        return fill([&](const SampleRow &row) {
+            const QVariantList values = sampleValues(row);
+            for (int i = 0; i < values.size(); ++i)
+                insert.bindValue(i, values.at(i));
+            return exec(insert);
+        });
+    });
+    if (ok)
+        m_bufferRecord.clear();
+    return ok;
 }
 
 std::optional<QList<SampleRow>> RecordStore::bufferSamples(const std::optional<QString> &reason)
@@ -600,6 +644,26 @@ bool RecordStore::saveRecord(const RecordInfo &record)
     return runInTransaction([this, &record] {
         return insertRecordRow(record) && copyBufferToRecord(record.recNo);
     });
+}
+
+bool RecordStore::saveNewRecord(RecordInfo &record)
+{
+    m_error = {};
+    if (!materialize())
+        return false;
+    QString number;
+    const bool saved = runInTransaction([this, &record, &number] {
+        const std::optional<QString> next = nextRecordNumber();
+        if (!next)
+            return false;
+        number = *next;
+        RecordInfo numbered = record;
+        numbered.recNo = number;
+        return insertRecordRow(numbered) && copyBufferToRecord(number);
+    });
+    if (saved)
+        record.recNo = number;
+    return saved;
 }
 
 bool RecordStore::replaceRecord(const RecordInfo &record)

@@ -68,6 +68,18 @@ struct RecordInfo {
     QString sUnit = QStringLiteral("A");
     QString recStyle;   // sampling-scale position of the record setup, decimal
     QString showStyle;  // x-axis length position of the graph window, decimal
+    // Where the record was made: the bench computer's host name and the supply's machine
+    // type. Kept by the lab server; empty for records of this computer's store.
+    QString hostName;
+    QString machineType;
+
+    // The record lists' last column: "host (type)", "host" or "" when neither is known.
+    QString bench() const
+    {
+        if (machineType.isEmpty())
+            return hostName;
+        return hostName.isEmpty() ? machineType : hostName + QStringLiteral(" (") + machineType + QLatin1Char(')');
+    }
 };
 
 // Largest and smallest reading of one channel over the sample buffer, each the stored text of
@@ -84,6 +96,9 @@ struct ChannelExtremes {
 struct StoreError {
     QString number;
     QString description;
+    // The store's server could not be reached (or went away during the operation): nothing
+    // was changed, and the operation may be tried again or elsewhere.
+    bool unreachable = false;
 
     bool isSet() const { return !number.isEmpty() || !description.isEmpty(); }
 };
