@@ -176,6 +176,15 @@ std::optional<QSqlQuery> ServerRecordStore::run(const QString &sql, const QVaria
         return std::nullopt;
     QSqlQuery q(m_conn->db());
     q.setForwardOnly(true);
+    // A statement without values runs as it is: the server prepares only queries and
+    // changes of rows, not commands such as LOCK.
+    if (values.isEmpty()) {
+        if (!q.exec(sql)) {
+            setError(q.lastError());
+            return std::nullopt;
+        }
+        return q;
+    }
     if (!q.prepare(sql)) {
         setError(q.lastError());
         return std::nullopt;
@@ -234,9 +243,13 @@ std::optional<QString> ServerRecordStore::nextNumber()
 
 bool ServerRecordStore::insertRecordRow(const RecordInfo &r)
 {
+    QVariantList values;
+    // Text that was never set is stored as empty text, not as NULL.
+    for (const QString &text : {r.recNo.trimmed(), r.startTime, r.endTime, r.comment, r.pUnit, r.sUnit,
+                                r.recStyle, r.showStyle, m_hostName, r.machineType})
+        values << (text.isNull() ? QStringLiteral("") : text);
     return run(QStringLiteral("INSERT INTO datamain (%1) VALUES (?,?,?,?,?,?,?,?,?,?)").arg(ServerSchema::recordColumns()),
-               {r.recNo.trimmed(), r.startTime, r.endTime, r.comment, r.pUnit, r.sUnit, r.recStyle,
-                r.showStyle, m_hostName, r.machineType})
+               values)
         .has_value();
 }
 

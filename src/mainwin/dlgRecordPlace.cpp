@@ -22,6 +22,7 @@ dlgRecordPlace::dlgRecordPlace(QWidget *parent, Tester tester)
     setWindowTitle(QStringLiteral("Place of Saved Records"));
 
     auto *placeBox = new QGroupBox(QStringLiteral("Save, list and load records on"), this);
+    placeBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     optThisComputer = new QRadioButton(RecordPlaceSettings::placeName(RecordPlaceSettings::Place::ThisComputer), placeBox);
     optThisComputer->setObjectName(QStringLiteral("optThisComputer"));
     optLabServer = new QRadioButton(RecordPlaceSettings::placeName(RecordPlaceSettings::Place::LabServer), placeBox);
@@ -35,6 +36,7 @@ dlgRecordPlace::dlgRecordPlace(QWidget *parent, Tester tester)
     placeLayout->addWidget(recordingNote);
 
     m_serverFields = new QGroupBox(QStringLiteral("Lab server (PostgreSQL)"), this);
+    m_serverFields->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     txtHost = new QLineEdit(m_serverFields);
     txtHost->setObjectName(QStringLiteral("txtHost"));
     txtHost->setPlaceholderText(QStringLiteral("localhost"));
@@ -67,6 +69,7 @@ dlgRecordPlace::dlgRecordPlace(QWidget *parent, Tester tester)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(placeBox);
     layout->addWidget(m_serverFields);
+    layout->addStretch();
     layout->addWidget(buttons);
     setMinimumWidth(420);
 
