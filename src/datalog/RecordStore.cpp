@@ -455,23 +455,36 @@ bool RecordStore::forEachRecordSampleView(const QString &recNo,
     return forEachSampleView(recNo.trimmed(), std::nullopt, visit);
 }
 
+sqlite3 *RecordStore::rawHandle()
+{
+    if (!isOpen()) {
+        setError(NotOpen);
+        return nullptr;
+    }
+    const QVariant handle = db().driver()->handle();
+    sqlite3 *raw = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+        ? *static_cast<sqlite3 *const *>(handle.constData()) : nullptr;
+    if (!raw)
+        setError(QStringLiteral("The record database has no SQLite connection."));
+    return raw;
+}
+
+bool RecordStore::rawFailure(sqlite3 *raw)
+{
+    m_error.number = QString::number(sqlite3_extended_errcode(raw));
+    m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
+    return false;
+}
+
 // Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
 // and a string of every cell, which takes longer than the whole read. An empty `recNo` reads
 // datatemp, any other the saved record's samples.
 bool RecordStore::forEachSampleView(const QString &recNo, const std::optional<QString> &reason,
                                     const std::function<bool(const SampleView &)> &visit)
 {
-    if (!isOpen()) {
-        setError(NotOpen);
+    sqlite3 *raw = rawHandle();
+    if (!raw)
         return false;
-    }
-    const QVariant handle = db().driver()->handle();
-    sqlite3 *raw = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-        ? *static_cast<sqlite3 *const *>(handle.constData()) : nullptr;
-    if (!raw) {
-        setError(QStringLiteral("The record database has no SQLite connection."));
-        return false;
-    }
     const bool saved = !recNo.isEmpty();
     QStringList where;
     if (saved)
@@ -483,11 +496,7 @@ bool RecordStore::forEachSampleView(const QString &recNo, const std::optional<QS
                                     where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND ")))
                                .toUtf8();
     sqlite3_stmt *statement = nullptr;
-    auto fail = [this, raw] {
-        m_error.number = QString::number(sqlite3_extended_errcode(raw));
-        m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
-        return false;
-    };
+    auto fail = [this, raw] { return rawFailure(raw); };
     if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
         return fail();
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
@@ -527,19 +536,33 @@ bool RecordStore::replaceBuffer(const std::function<bool(const SampleSink &)> &f
     const QString cols = sampleColumns();
     const QString placeholders =
         QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
+    // Written through SQLite itself, as the buffer is read: a long record loads in a
+    // fraction of the time QtSql's values take.
+    sqlite3 *raw = rawHandle();
+    if (!raw)
+        return false;
     const bool ok = runInTransaction([&] {
         if (!exec(QStringLiteral("DELETE FROM datatemp")))
             return false;
-        QSqlQuery insert(db());
-        if (!insert.prepare(QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)").arg(cols, placeholders))) {
-            setError(insert.lastError());
-            return false;
-        }
-        return fill([&](const SampleRow &row) {
-            const QVariantList values = sampleValues(row);
-            for (int i = 0; i < values.size(); ++i)
-                insert.bindValue(i, values.at(i));
-            return exec(insert);
+        const QByteArray sql = QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)").arg(cols, placeholders).toUtf8();
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+            return rawFailure(raw);
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
+        auto text = [statement](int parameter, QByteArrayView value) {
+            return sqlite3_bind_text(statement, parameter, value.data() ? value.data() : "", int(value.size()),
+                                     SQLITE_STATIC) == SQLITE_OK;
+        };
+        return fill([&](const SampleView &row) {
+            bool bound = sqlite3_bind_int64(statement, 1, row.seqNo) == SQLITE_OK;
+            for (int i = 0; i < SampleView::Texts; ++i)
+                bound = bound && text(2 + i, row.texts[size_t(i)]);
+            bound = bound && text(15, row.comment) && sqlite3_bind_int64(statement, 16, row.timeTick) == SQLITE_OK
+                && sqlite3_bind_int64(statement, 17, row.diffLastTime) == SQLITE_OK;
+            if (!bound || sqlite3_step(statement) != SQLITE_DONE)
+                return rawFailure(raw);
+            sqlite3_reset(statement);
+            return true;
         });
     });
     if (ok)

@@ -16,6 +16,7 @@
 class QSqlDatabase;
 class QSqlQuery;
 class SqlConnection;
+struct sqlite3;
 
 // The outcome of opening the record database at start-up.
 struct StoreOpenResult {
@@ -84,7 +85,7 @@ public:
     bool forEachRecordSampleView(const QString &recNo, const std::function<bool(const SampleView &)> &visit);
     // The buffer becomes the rows `fill` hands to its sink, in one transaction: when `fill`
     // or a write fails the buffer keeps what it held.
-    using SampleSink = std::function<bool(const SampleRow &)>;
+    using SampleSink = std::function<bool(const SampleView &)>;
     bool replaceBuffer(const std::function<bool(const SampleSink &)> &fill);
     std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
     // Channel 1..4's extremes over the whole buffer: readings compared as numbers (a decimal
@@ -141,6 +142,8 @@ private:
     void setError(const QSqlError &error);
     void setError(const QString &description);
     bool copyBufferToRecord(const QString &recNo);
+    sqlite3 *rawHandle();
+    bool rawFailure(sqlite3 *raw);
     bool forEachSampleView(const QString &recNo, const std::optional<QString> &reason,
                            const std::function<bool(const SampleView &)> &visit);
     bool insertRecordRow(const RecordInfo &record);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -57,6 +58,41 @@ inline SampleRow SampleView::toRow() const
     row.diffLastTime = diffLastTime;
     return row;
 }
+
+// A sample row's texts as UTF-8, for a reader of SampleViews.
+struct SampleBytes {
+    explicit SampleBytes(const SampleRow &row)
+        : recTime(row.recTime.toUtf8()), comment(row.comment.toUtf8()), seqNo(row.seqNo),
+          timeTick(row.timeTick), diffLastTime(row.diffLastTime)
+    {
+        for (size_t c = 0; c < 4; ++c) {
+            readings[3 * c] = row.channels[c].voltage.toUtf8();
+            readings[3 * c + 1] = row.channels[c].current.toUtf8();
+            readings[3 * c + 2] = row.channels[c].reason.toUtf8();
+        }
+    }
+
+    // Valid while this object lives.
+    SampleView view() const
+    {
+        SampleView v;
+        v.seqNo = seqNo;
+        v.timeTick = timeTick;
+        v.diffLastTime = diffLastTime;
+        v.texts[0] = recTime;
+        for (size_t i = 0; i < readings.size(); ++i)
+            v.texts[i + 1] = readings[i];
+        v.comment = comment;
+        return v;
+    }
+
+    QByteArray recTime;
+    std::array<QByteArray, SampleView::Texts - 1> readings;
+    QByteArray comment;
+    qint64 seqNo;
+    qint64 timeTick;
+    qint64 diffLastTime;
+};
 
 // One saved record (`datamain`).
 struct RecordInfo {

@@ -5,16 +5,17 @@
 #include "datalog/SqlConnection.h"
 #include "datalog/StoreSchema.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSysInfo>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
 
 namespace {
 
 const QString Driver = QStringLiteral("QPSQL");
-
-// Rows per insert statement while a record's samples are written: one round trip per
-// thousand samples, well below the server's limit of parameters per statement.
-constexpr int RowsPerInsert = 1000;
 
 // A numeric record number as a number, for the highest number and the list's order.
 const QString NumericRecNo = QStringLiteral("(CASE WHEN RecNo ~ '^[0-9]{1,18}$' THEN RecNo::bigint END)");
@@ -56,35 +57,35 @@ RecordInfo recordFrom(const QSqlQuery &q)
     return r;
 }
 
-SampleRow sampleFrom(const QSqlQuery &q)
+// COPY's text format: a backslash, tab, line feed or carriage return in a value is escaped.
+void appendCopyText(QByteArray &out, QByteArrayView text)
 {
-    SampleRow row;
-    row.seqNo = q.value(0).toLongLong();
-    row.recTime = q.value(1).toString();
-    for (int c = 0; c < 4; ++c) {
-        row.channels[size_t(c)] = {q.value(2 + 3 * c).toString(), q.value(3 + 3 * c).toString(),
-                                   q.value(4 + 3 * c).toString()};
+    const char *p = text.data();
+    const auto special = [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; };
+    if (std::none_of(text.begin(), text.end(), special)) {
+        out.append(text);
+        return;
     }
-    row.comment = q.value(14).toString();
-    row.timeTick = q.value(15).toLongLong();
-    row.diffLastTime = q.value(16).toLongLong();
-    return row;
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        switch (p[i]) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += p[i]; break;
+        }
+    }
 }
 
-void appendValues(QVariantList &values, const QString &recNo, const SampleRow &row)
+// The error of a libpq call on the connection QtSql opened, in QtSql's terms.
+QSqlError pgError(PGconn *conn, const PGresult *result)
 {
-    values << recNo << row.seqNo << row.recTime;
-    for (const ChannelReading &ch : row.channels)
-        values << ch.voltage << ch.current << ch.reason;
-    values << row.comment << row.timeTick << row.diffLastTime;
-}
-
-QString sampleInsert(int rows)
-{
-    const QString one = QStringLiteral("(?,1,") + QStringList(17, QStringLiteral("?")).join(QLatin1Char(','))
-        + QLatin1Char(')');
-    return QStringLiteral("INSERT INTO datadetail (recno,SeqWindow,%1) VALUES %2")
-        .arg(StoreSchema::columnList(QStringLiteral("datatemp")), QStringList(rows, one).join(QLatin1Char(',')));
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    QString text = QString::fromUtf8(result ? PQresultErrorMessage(result) : "").trimmed();
+    if (text.isEmpty())
+        text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    const auto type = PQstatus(conn) == CONNECTION_BAD ? QSqlError::ConnectionError : QSqlError::StatementError;
+    return QSqlError(QString(), text, type, state ? QString::fromLatin1(state) : QString());
 }
 
 } // namespace
@@ -253,63 +254,93 @@ bool ServerRecordStore::insertRecordRow(const RecordInfo &r)
         .has_value();
 }
 
+PGconn *ServerRecordStore::pg()
+{
+    const QVariant handle = m_conn ? m_conn->db().driver()->handle() : QVariant();
+    // Qt names the type by its struct: "pg_conn*" (PGconn* in libpq's words).
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0))
+        return *static_cast<PGconn *const *>(handle.constData());
+    setError(QStringLiteral("The lab server connection has no PostgreSQL handle."));
+    return nullptr;
+}
+
+// The samples go in through COPY, one stream per record: writing them as statements takes
+// several times as long. The texts are COPY's data, not SQL: nothing in them is run.
 bool ServerRecordStore::insertSamples(const QString &recNo, const SampleSource &source)
 {
-    std::optional<QSqlQuery> full;
-    QVariantList values;
-    int rows = 0;
-    auto flush = [&](bool whole) {
-        QSqlQuery *insert = nullptr;
-        std::optional<QSqlQuery> partial;
-        if (whole) {
-            if (!full) {
-                full.emplace(m_conn->db());
-                if (!full->prepare(sampleInsert(RowsPerInsert))) {
-                    setError(full->lastError());
-                    return false;
-                }
-            }
-            insert = &*full;
-        } else {
-            partial.emplace(m_conn->db());
-            if (!partial->prepare(sampleInsert(rows))) {
-                setError(partial->lastError());
-                return false;
-            }
-            insert = &*partial;
-        }
-        for (int i = 0; i < values.size(); ++i)
-            insert->bindValue(i, values.at(i));
-        if (!insert->exec()) {
-            setError(insert->lastError());
-            return false;
-        }
-        values.clear();
-        rows = 0;
-        return true;
-    };
-    bool written = true;
-    const bool read = source([&](const SampleRow &row) {
-        appendValues(values, recNo, row);
-        if (++rows == RowsPerInsert)
-            written = flush(true);
-        return written;
-    });
-    if (!written)
+    PGconn *conn = pg();
+    if (!conn)
         return false;
+    const QByteArray sql = QStringLiteral("COPY datadetail (recno,SeqWindow,%1) FROM STDIN")
+                               .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
+    if (!startCopy(conn, sql))
+        return false;
+    QByteArray number;
+    appendCopyText(number, recNo.toUtf8());
+    number += "\t1\t";
+    QByteArray chunk;
+    constexpr qsizetype ChunkBytes = 1 << 20;
+    chunk.reserve(ChunkBytes + 4096);
+    bool sent = true;
+    auto send = [&] {
+        sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
+        chunk.clear();
+        return sent;
+    };
+    const bool read = source([&](const SampleView &v) {
+        chunk += number;
+        chunk += QByteArray::number(v.seqNo);
+        for (const QByteArrayView &text : v.texts) {
+            chunk += '\t';
+            appendCopyText(chunk, text);
+        }
+        chunk += '\t';
+        appendCopyText(chunk, v.comment);
+        chunk += '\t' + QByteArray::number(v.timeTick) + '\t' + QByteArray::number(v.diffLastTime) + '\n';
+        return chunk.size() < ChunkBytes || send();
+    });
+    if (read && sent && !chunk.isEmpty())
+        send();
+    const std::optional<QSqlError> failure = finishCopy(conn, read, sent);
     if (!read) {
-        const StoreError local = m_local.lastError();
-        setError(QStringLiteral("The samples of this computer cannot be read: ") + local.description);
+        setError(QStringLiteral("The samples of this computer cannot be read: ") + m_local.lastError().description);
         return false;
     }
-    return rows == 0 || flush(false);
+    if (failure)
+        setError(*failure);
+    return !failure;
 }
 
 ServerRecordStore::SampleSource ServerRecordStore::bufferSource()
 {
-    return [this](const std::function<bool(const SampleRow &)> &sink) {
-        return m_local.forEachBufferSampleView([&sink](const SampleView &view) { return sink(view.toRow()); });
+    return [this](const std::function<bool(const SampleView &)> &sink) {
+        return m_local.forEachBufferSampleView(sink);
     };
+}
+
+bool ServerRecordStore::startCopy(PGconn *conn, const QByteArray &sql)
+{
+    const PgResult result(PQexec(conn, sql.constData()), &PQclear);
+    if (PQresultStatus(result.get()) == PGRES_COPY_IN)
+        return true;
+    setError(pgError(conn, result.get()));
+    return false;
+}
+
+// Ends the stream (aborted when the samples could not be read) and reads the server's
+// verdict: the error of a stream that failed, nothing when all samples were taken.
+std::optional<QSqlError> ServerRecordStore::finishCopy(PGconn *conn, bool read, bool sent)
+{
+    PQputCopyEnd(conn, read ? nullptr : "the samples of the bench could not be read");
+    std::optional<QSqlError> failure;
+    while (PGresult *raw = PQgetResult(conn)) {
+        const PgResult result(raw, &PQclear);
+        if (PQresultStatus(raw) != PGRES_COMMAND_OK && !failure)
+            failure = pgError(conn, raw);
+    }
+    if (!failure && (!sent || PQstatus(conn) == CONNECTION_BAD))
+        failure = pgError(conn, nullptr);
+    return failure;
 }
 
 bool ServerRecordStore::saveNewRecord(RecordInfo &record)
@@ -358,8 +389,9 @@ bool ServerRecordStore::replaceRecord(const RecordInfo &record)
             if (!exists->next() && !insertRecordRow(again))
                 return false;
         }
-        return run(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo})
-            && insertSamples(recNo, bufferSource());
+        if (!run(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo}))
+            return false;
+        return insertSamples(recNo, bufferSource());
     });
 }
 
@@ -377,30 +409,41 @@ SavedRecords::LoadResult ServerRecordStore::loadRecord(const QString &recNo, Rec
 {
     const std::optional<RecordInfo> found = findRecord(recNo);
     if (!found)
-        return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
-    bool serverFailed = false;
-    const bool loaded = m_local.replaceBuffer([&](const RecordStore::SampleSink &sink) {
-        auto q = run(QStringLiteral("SELECT %1 FROM datadetail WHERE recno = ? ORDER BY SeqNo")
-                         .arg(StoreSchema::columnList(QStringLiteral("datatemp"))),
-                     {found->recNo});
-        if (!q) {
-            serverFailed = true;
-            return false;
-        }
-        while (q->next()) {
-            if (!sink(sampleFrom(*q)))
+            return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
+    PGconn *conn = pg();
+    if (!conn)
+        return LoadResult::Failed;
+    // Read whole from the server first, so this computer's store is not held while the
+    // network answers; the number goes as a parameter.
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM datadetail WHERE recno = $1 ORDER BY SeqNo")
+                               .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
+    const QByteArray number = found->recNo.toUtf8();
+    const char *parameters[] = {number.constData()};
+    const PgResult rows(PQexecParams(conn, sql.constData(), 1, nullptr, parameters, nullptr, nullptr, 0), &PQclear);
+    if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK) {
+        setError(pgError(conn, rows.get()));
+        return LoadResult::Failed;
+    }
+    const bool loaded = m_local.replaceBuffer([&rows](const RecordStore::SampleSink &sink) {
+        PGresult *r = rows.get();
+        auto text = [r](int row, int column) {
+            return QByteArrayView(PQgetvalue(r, row, column), PQgetlength(r, row, column));
+        };
+        SampleView view;
+        for (int row = 0, n = PQntuples(r); row < n; ++row) {
+            view.seqNo = text(row, 0).toLongLong();
+            for (int i = 0; i < SampleView::Texts; ++i)
+                view.texts[size_t(i)] = text(row, 1 + i);
+            view.comment = text(row, 14);
+            view.timeTick = text(row, 15).toLongLong();
+            view.diffLastTime = text(row, 16).toLongLong();
+            if (!sink(view))
                 return false;
-        }
-        if (q->lastError().isValid()) {
-            setError(q->lastError());
-            serverFailed = true;
-            return false;
         }
         return true;
     });
     if (!loaded) {
-        if (!serverFailed)
-            m_error = m_local.lastError();
+        m_error = m_local.lastError();
         return LoadResult::Failed;
     }
     if (record)
@@ -458,14 +501,14 @@ ServerRecordStore::CopyResult ServerRecordStore::copyLocalRecord(const RecordInf
             copy.recNo = earlier->value(0).toString();
             return true;
         }
+        earlier.reset();  // finished before the samples' stream starts on the connection
         const std::optional<QString> next = nextNumber();
         if (!next)
             return false;
         copy.recNo = *next;
         return insertRecordRow(copy)
-            && insertSamples(copy.recNo, [&](const std::function<bool(const SampleRow &)> &sink) {
-                   return m_local.forEachRecordSampleView(source.recNo,
-                                                          [&sink](const SampleView &view) { return sink(view.toRow()); });
+            && insertSamples(copy.recNo, [&](const std::function<bool(const SampleView &)> &sink) {
+                   return m_local.forEachRecordSampleView(source.recNo, sink);
                });
     });
     if (!done)

@@ -11,6 +11,8 @@
 class QSqlQuery;
 class RecordStore;
 class SqlConnection;
+struct pg_conn;
+struct pg_result;
 
 // Saved records on the lab's PostgreSQL server, shared by every bench. The sample buffer
 // stays in this computer's store (`local`): a save reads it, a load fills it.
@@ -53,7 +55,8 @@ public:
     static QString copiedDescription(const RecordInfo &source, const QString &hostName);
 
 private:
-    using SampleSource = std::function<bool(const std::function<bool(const SampleRow &)> &)>;
+    using SampleSource = std::function<bool(const std::function<bool(const SampleView &)> &)>;
+    using PgResult = std::unique_ptr<pg_result, void (*)(pg_result *)>;
 
     bool inTransaction(const std::function<bool()> &statements);
     std::optional<QSqlQuery> run(const QString &sql, const QVariantList &values = {});
@@ -62,6 +65,9 @@ private:
     bool insertRecordRow(const RecordInfo &record);
     bool insertSamples(const QString &recNo, const SampleSource &source);
     SampleSource bufferSource();
+    pg_conn *pg();
+    bool startCopy(pg_conn *conn, const QByteArray &sql);
+    std::optional<QSqlError> finishCopy(pg_conn *conn, bool read, bool sent);
     void setError(const QSqlError &error);
     void setError(const QString &description);
 

@@ -49,7 +49,7 @@ struct LocalStore {
     {
         return store.replaceBuffer([&](const RecordStore::SampleSink &sink) {
             for (int i = 0; i < samples; ++i) {
-                if (!sink(sample(i, volts)))
+                if (!sink(SampleBytes(sample(i, volts)).view()))
                     return false;
             }
             return true;
