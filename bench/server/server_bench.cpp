@@ -5,6 +5,7 @@
 #include "datalog/ServerRecordStore.h"
 #include "datalog/SqlConnection.h"
 #include "support/TestPostgres.h"
+#include "StoreBenchSupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -22,41 +23,6 @@ namespace {
 constexpr int BufferRows = 100000;
 constexpr int ListedRecords = 10000;
 
-SampleRow makeSample(qint64 seq)
-{
-    SampleRow row;
-    row.seqNo = seq;
-    row.recTime = QDateTime(QDate(2026, 3, 5), QTime(0, 0)).addSecs(seq).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    for (int c = 0; c < 4; ++c) {
-        row.channels[c].voltage = QString::number(5.0 * (c + 1) + (seq % 1000) / 1000.0, 'f', 3);
-        row.channels[c].current = QString::number(0.1 * (c + 1) + (seq % 97) / 1000.0, 'f', 3);
-        row.channels[c].reason = QString::number(c + 1);
-    }
-    row.timeTick = seq;
-    row.diffLastTime = seq ? 1 : 0;
-    return row;
-}
-
-// Median time in ms of `runs` calls of `step`; false from `step` aborts.
-std::function<QString()> failureText;
-
-double median(int runs, const std::function<bool(int)> &step)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!step(i)) {
-            std::fprintf(stderr, "step %d failed\n", i);
-            if (failureText)
-                std::fprintf(stderr, "%s\n", qPrintable(failureText()));
-            return -1;
-        }
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -73,7 +39,7 @@ int main(int argc, char **argv)
     const auto fillStart = std::chrono::steady_clock::now();
     const bool filled = local.open(dir.path()).ok() && local.replaceBuffer([](const RecordStore::SampleSink &sink) {
         for (int i = 0; i < BufferRows; ++i) {
-            if (!sink(SampleBytes(makeSample(i)).view()))
+            if (!sink(SampleBytes(benchSample(i)).view()))
                 return false;
         }
         return true;
@@ -83,7 +49,7 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("fill this computer's buffer:         %9.1f ms\n",
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fillStart).count());
+                benchMsSince(fillStart));
     RecordPlaceSettings where;
     where.place = RecordPlaceSettings::Place::LabServer;
     where.host = pg.host();
@@ -95,26 +61,26 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(server.lastError().description));
         return 1;
     }
-    failureText = [&server] { return server.lastError().description; };
+    const auto failureText = [&server] { return server.lastError().description; };
     std::printf("lab server (PostgreSQL, local socket), %d samples in the buffer\n", BufferRows);
 
-    const double save = median(3, [&](int) {
+    const double save = benchMedian(3, [&](int) {
         RecordInfo r;
         r.comment = QStringLiteral("bench");
         return server.saveNewRecord(r);
-    });
+    }, failureText);
     std::printf("save the buffer as a new record:     %9.1f ms median of 3\n", save);
-    const double replace = median(3, [&](int) {
+    const double replace = benchMedian(3, [&](int) {
         RecordInfo r;
         r.recNo = QStringLiteral("1");
         r.comment = QStringLiteral("replaced");
         return server.replaceRecord(r);
-    });
+    }, failureText);
     std::printf("replace a record with the buffer:    %9.1f ms median of 3\n", replace);
-    const double load = median(3, [&](int i) {
+    const double load = benchMedian(3, [&](int i) {
         return server.loadRecord(QString::number(i + 1)) == SavedRecords::LoadResult::Loaded
             && local.bufferCount().value_or(0) == BufferRows;
-    });
+    }, failureText);
     std::printf("load a record into the buffer:       %9.1f ms median of 3\n", load);
 
     {
@@ -129,10 +95,10 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    const double list = median(5, [&](int) {
+    const double list = benchMedian(5, [&](int) {
         const auto records = server.savedRecords();
         return records && records->size() == ListedRecords;
-    });
+    }, failureText);
     std::printf("list %d saved records:            %9.1f ms median of 5\n", ListedRecords, list);
     return 0;
 }

@@ -751,13 +751,10 @@ std::optional<QList<RecordInfo>> RecordStore::savedRecords()
                         .arg(columns(QStringLiteral("datamain"))));
     if (!q)
         return std::nullopt;
-    QList<RecordInfo> list;
-    while (q->next())
-        list.append(recordFrom(*q));
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return std::nullopt;
-    }
+    QSqlError error;
+    auto list = collectRows<RecordInfo>(*q, &recordFrom, &error);
+    if (!list)
+        setError(error);
     return list;
 }
 
@@ -799,12 +796,11 @@ std::optional<QList<MachineTypeRow>> RecordStore::machineTypes()
     auto q = select(QStringLiteral("SELECT %1 FROM data1 ORDER BY rowid").arg(columns(QStringLiteral("data1"))));
     if (!q)
         return std::nullopt;
-    QList<MachineTypeRow> rows;
-    while (q->next())
-        rows.append(StoreSchema::fromFields(fieldsFrom(*q)));
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return std::nullopt;
-    }
+    QSqlError error;
+    auto rows = collectRows<MachineTypeRow>(*q, [](const QSqlQuery &row) {
+        return StoreSchema::fromFields(fieldsFrom(row));
+    }, &error);
+    if (!rows)
+        setError(error);
     return rows;
 }

@@ -116,6 +116,12 @@ struct RecordInfo {
             return hostName;
         return hostName.isEmpty() ? machineType : hostName + QStringLiteral(" (") + machineType + QLatin1Char(')');
     }
+    // A record list's line followed by a blank and bench(), when that is known.
+    QString withBench(const QString &line) const
+    {
+        const QString where = bench();
+        return where.isEmpty() ? line : line + QLatin1Char(' ') + where;
+    }
 };
 
 // Largest and smallest reading of one channel over the sample buffer, each the stored text of

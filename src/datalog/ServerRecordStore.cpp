@@ -458,13 +458,10 @@ std::optional<QList<RecordInfo>> ServerRecordStore::savedRecords()
                      .arg(ServerSchema::recordColumns(), NumericRecNo));
     if (!q)
         return std::nullopt;
-    QList<RecordInfo> list;
-    while (q->next())
-        list.append(recordFrom(*q));
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return std::nullopt;
-    }
+    QSqlError error;
+    auto list = collectRows<RecordInfo>(*q, &recordFrom, &error);
+    if (!list)
+        setError(error);
     return list;
 }
 

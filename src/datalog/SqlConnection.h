@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QList>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
+
+#include <optional>
 
 // One named QtSql connection, removed from Qt's registry when destroyed: to an SQLite file,
 // or through another driver to a database server. Every instance gets a name of its own, so
@@ -37,6 +41,21 @@ private:
     QString m_name;
     QSqlDatabase m_db;
 };
+
+// Every row of the executed query `q`, each made by `make`; nullopt with *error when reading
+// failed part-way.
+template <typename Row, typename Make>
+std::optional<QList<Row>> collectRows(QSqlQuery &q, Make make, QSqlError *error)
+{
+    QList<Row> rows;
+    while (q.next())
+        rows.append(make(q));
+    if (q.lastError().isValid()) {
+        *error = q.lastError();
+        return std::nullopt;
+    }
+    return rows;
+}
 
 // Primary SQLite result code of a failed statement or open (the low byte of the native code).
 int sqliteCode(const QSqlError &error);

@@ -234,10 +234,8 @@ std::optional<QString> frmDataTable::filterCode(int position)
 
 QString frmDataTable::listLine(const RecordInfo &record)
 {
-    const QString line = fixed(record.recNo, 6) + fixed(record.startTime, 14) + QLatin1Char(' ')
-        + fixed(record.comment, 25);
-    const QString bench = record.bench();
-    return bench.isEmpty() ? line : line + QLatin1Char(' ') + bench;
+    return record.withBench(fixed(record.recNo, 6) + fixed(record.startTime, 14) + QLatin1Char(' ')
+                            + fixed(record.comment, 25));
 }
 
 SavedRecords &frmDataTable::records()

@@ -726,10 +726,8 @@ void frmGraphicRecord::cmdPrint_Click()
 
 QString frmGraphicRecord::listLine(const RecordInfo &record)
 {
-    const QString line = fixed(record.recNo, 6) + fixed(record.startTime, 22) + QLatin1Char(' ')
-        + fixed(record.endTime, 25);
-    const QString bench = record.bench();
-    return bench.isEmpty() ? line : line + QLatin1Char(' ') + bench;
+    return record.withBench(fixed(record.recNo, 6) + fixed(record.startTime, 22) + QLatin1Char(' ')
+                            + fixed(record.endTime, 25));
 }
 
 SavedRecords &frmGraphicRecord::records()
