@@ -72,6 +72,7 @@ dlgRecordPlace::dlgRecordPlace(QWidget *parent, Tester tester)
     layout->addStretch();
     layout->addWidget(buttons);
     setMinimumWidth(420);
+    adjustSize();
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
