@@ -6,7 +6,9 @@
 
 #include "common/Prompter.h"
 #include "mainwin/MDIForm1.h"
+#include "datalog/RecordMigration.h"
 #include "datalog/RecordStore.h"
+#include "datalog/ServerRecordStore.h"
 #include "mainwin/StoreMachineTypes.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/VirtualSupply.h"
@@ -35,6 +37,12 @@ const QCommandLineOption connectOption(
     QStringLiteral("connect"),
     QStringLiteral("Reconnect at start-up with the remembered interface and type."));
 
+const QCommandLineOption copyToServerOption(
+    QStringLiteral("copy-records-to-server"),
+    QStringLiteral("Copy every saved record of this computer to the lab server set in the "
+                   "Record Place dialog (new numbers; the old number is kept in the "
+                   "description), then exit. Records copied before are skipped."));
+
 void describe(QCoreApplication &app, QCommandLineParser &parser)
 {
     app.setApplicationName(QStringLiteral("zep"));
@@ -45,19 +53,44 @@ void describe(QCoreApplication &app, QCommandLineParser &parser)
     parser.addVersionOption();
     parser.addOption(simulateOption);
     parser.addOption(connectOption);
+    parser.addOption(copyToServerOption);
 }
 
-// Help and version are plain text: they need no display, so they are answered before the
-// window system is touched.
+// Help, version and the copy of records to the server are plain text: they need no display,
+// so they are answered before the window system is touched.
 bool asksForTextOnly(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "-h" || a == "-?" || a == "--help" || a == "--help-all" || a == "-v"
-            || a == "--version")
+            || a == "--version" || a == "--copy-records-to-server")
             return true;
     }
     return false;
+}
+
+// The records of this computer's store go to the lab server, one progress line each.
+int copyRecordsToServer()
+{
+    RecordStore local;
+    const StoreOpenResult opened = local.open();
+    if (!opened.ok()) {
+        std::fprintf(stderr, "zep: %s\n", qPrintable(opened.message));
+        return 1;
+    }
+    const RecordPlaceSettings where = RecordPlaceSettings::read();
+    std::printf("Copying the saved records of %s to %s\n", qPrintable(local.filePath()),
+                qPrintable(where.serverName()));
+    ServerRecordStore server(where, local);
+    const RecordMigration result = RecordMigration::run(local, server, [](const QString &line) {
+        std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+    });
+    std::printf("%d records: %d copied, %d already on the server, %d failed\n", result.total,
+                result.copied, result.alreadyThere, result.failed);
+    if (!result.error.isEmpty())
+        std::fprintf(stderr, "zep: %s\n", qPrintable(result.error));
+    return result.complete() ? 0 : 1;
 }
 
 } // namespace
@@ -68,7 +101,9 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         QCommandLineParser parser;
         describe(app, parser);
-        parser.process(withSimulateDefault(QCoreApplication::arguments()));  // prints, exits
+        parser.process(withSimulateDefault(QCoreApplication::arguments()));  // help, version: prints, exits
+        if (parser.isSet(copyToServerOption))
+            return copyRecordsToServer();
         return 0;
     }
 

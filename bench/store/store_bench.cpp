@@ -4,6 +4,7 @@
 #include "datalog/RecordStore.h"
 #include "datalog/SqlConnection.h"
 #include "datalog/StoreSchema.h"
+#include "StoreBenchSupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -20,21 +21,6 @@ namespace {
 
 constexpr int BufferRows = 100000;
 
-SampleRow makeSample(qint64 seq)
-{
-    SampleRow row;
-    row.seqNo = seq;
-    row.recTime = QDateTime(QDate(2026, 3, 5), QTime(0, 0)).addSecs(seq).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    for (int c = 0; c < 4; ++c) {
-        row.channels[c].voltage = QString::number(5.0 * (c + 1) + (seq % 1000) / 1000.0, 'f', 3);
-        row.channels[c].current = QString::number(0.1 * (c + 1) + (seq % 97) / 1000.0, 'f', 3);
-        row.channels[c].reason = QString::number(c + 1);
-    }
-    row.timeTick = seq;
-    row.diffLastTime = seq ? 1 : 0;
-    return row;
-}
-
 // Fills the buffer in one transaction of its own: 100,000 single appends, each synced to
 // disk, would take minutes and say nothing more than the append figure below.
 bool fillBuffer(const QString &file, int rows)
@@ -48,7 +34,7 @@ bool fillBuffer(const QString &file, int rows)
     q.prepare(QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)")
                   .arg(cols, QStringList(17, QStringLiteral("?")).join(QLatin1Char(','))));
     for (int i = 0; i < rows; ++i) {
-        const SampleRow s = makeSample(i);
+        const SampleRow s = benchSample(i);
         q.addBindValue(s.seqNo);
         q.addBindValue(s.recTime);
         for (const ChannelReading &ch : s.channels)
@@ -60,27 +46,6 @@ bool fillBuffer(const QString &file, int rows)
             return false;
     }
     return t.commit();
-}
-
-double msSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Median time in ms of `runs` calls of `step`; false from `step` aborts.
-double median(int runs, const std::function<bool(int)> &step)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!step(i)) {
-            std::fprintf(stderr, "step %d failed\n", i);
-            return -1;
-        }
-        times.push_back(msSince(start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 } // namespace
@@ -97,8 +62,8 @@ int main(int argc, char **argv)
     }
     std::printf("record store, %d samples in the buffer (%s)\n", BufferRows, qPrintable(dir.path()));
 
-    const double append = median(201, [&](int i) {
-        return store.appendSample(makeSample(BufferRows + i));
+    const double append = benchMedian(201, [&](int i) {
+        return store.appendSample(benchSample(BufferRows + i));
     });
     std::printf("append one sample (committed):     %9.3f ms median of 201\n", append);
     // Back to exactly 100,000 rows.
@@ -108,32 +73,32 @@ int main(int argc, char **argv)
         QSqlQuery(conn.db()).exec(QStringLiteral("DELETE FROM datatemp WHERE SeqNo >= %1").arg(BufferRows));
     }
 
-    const double save = median(5, [&](int i) {
+    const double save = benchMedian(5, [&](int i) {
         RecordInfo r;
         r.recNo = QString::number(i + 1);
         return store.saveRecord(r);
     });
     std::printf("save buffer as a record:           %9.3f ms median of 5\n", save);
-    const double replace = median(5, [&](int) {
+    const double replace = benchMedian(5, [&](int) {
         RecordInfo r;
         r.recNo = QStringLiteral("1");
         return store.replaceRecord(r);
     });
     std::printf("replace a record with the buffer:  %9.3f ms median of 5\n", replace);
-    const double load = median(5, [&](int i) {
+    const double load = benchMedian(5, [&](int i) {
         return store.loadRecord(QString::number(i + 1)) == RecordStore::LoadResult::Loaded;
     });
     std::printf("load a record into the buffer:     %9.3f ms median of 5\n", load);
-    const double read = median(5, [&](int) {
+    const double read = benchMedian(5, [&](int) {
         const auto rows = store.bufferSamples();
         return rows && rows->size() == BufferRows;
     });
     std::printf("read the whole buffer:             %9.3f ms median of 5\n", read);
     for (int channel = 1; channel <= 4; ++channel) {
-        const double stats = median(5, [&](int) { return store.channelExtremes(channel).has_value(); });
+        const double stats = benchMedian(5, [&](int) { return store.channelExtremes(channel).has_value(); });
         std::printf("max/min of channel %d:              %9.3f ms median of 5\n", channel, stats);
     }
-    const double allStats = median(5, [&](int) {
+    const double allStats = benchMedian(5, [&](int) {
         for (int channel = 1; channel <= 4; ++channel) {
             if (!store.channelExtremes(channel))
                 return false;
@@ -141,11 +106,11 @@ int main(int argc, char **argv)
         return true;
     });
     std::printf("max/min of all four channels:      %9.3f ms median of 5\n", allStats);
-    const double next = median(5, [&](int) { return store.nextRecordNumber().has_value(); });
+    const double next = benchMedian(5, [&](int) { return store.nextRecordNumber().has_value(); });
     std::printf("next record number (5 records):    %9.3f ms median of 5\n", next);
 
     const QString folder = dir.path();
-    const double reopen = median(3, [&](int) {
+    const double reopen = benchMedian(3, [&](int) {
         store.close();
         return store.open(folder).status == StoreOpenResult::Status::Opened;
     });

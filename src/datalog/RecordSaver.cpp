@@ -2,6 +2,7 @@
 
 #include "common/Prompter.h"
 #include "datalog/RecordStore.h"
+#include "datalog/StoreMessages.h"
 
 #include <utility>
 
@@ -21,22 +22,44 @@ RecordSaver::Texts RecordSaver::Texts::graphicRecord()
             QStringLiteral("GraphicRecord: ")};
 }
 
-RecordSaver::RecordSaver(RecordStore &store, Texts texts) : m_store(store), m_texts(std::move(texts)) {}
+RecordSaver::RecordSaver(RecordStore &store, Texts texts) : RecordSaver(store, store, std::move(texts)) {}
 
-RecordSaver::Outcome RecordSaver::fail()
+RecordSaver::RecordSaver(SavedRecords &place, RecordStore &local, Texts texts)
+    : m_place(place), m_local(local), m_texts(std::move(texts))
 {
-    const StoreError error = m_store.lastError();
-    Prompter::current().message(m_texts.errorPrefix + QStringLiteral("System Error caused by ")
-                                    + error.number + QLatin1Char(':') + error.description,
-                                QString(), Prompter::Severity::Critical);
+}
+
+QString RecordSaver::saveHereQuestion(const QString &why)
+{
+    return why + QStringLiteral("\n\nThe recording is kept as it is. Save it as a new record on "
+                                "this computer instead?");
+}
+
+RecordSaver::Outcome RecordSaver::fail(const SavedRecords &where)
+{
+    Prompter::current().message(storeFailureText(m_texts.errorPrefix, where.lastError()), QString(),
+                                Prompter::Severity::Critical);
     return Outcome::Failed;
+}
+
+// The record gets a number of this computer's store. The window shows no number afterwards:
+// a later save must not replace a record of that number on the server.
+RecordSaver::Outcome RecordSaver::offerThisComputer(RecordInfo record, Form &form)
+{
+    if (!Prompter::current().question(saveHereQuestion(m_place.lastError().description)))
+        return Outcome::Declined;
+    if (!m_local.saveNewRecord(record))
+        return fail(m_local);
+    form.recNo.clear();
+    Prompter::current().message(QStringLiteral("The record was saved on this computer as record %1.").arg(record.recNo));
+    return Outcome::SavedHere;
 }
 
 RecordSaver::Outcome RecordSaver::save(Form &form)
 {
-    const std::optional<qint64> count = m_store.bufferCount();
+    const std::optional<qint64> count = m_local.bufferCount();
     if (!count)
-        return fail();
+        return fail(m_local);
     if (*count == 0) {
         Prompter::current().message(m_texts.emptyBuffer);
         return Outcome::EmptyBuffer;
@@ -48,22 +71,23 @@ RecordSaver::Outcome RecordSaver::save(Form &form)
     record.comment = form.description;
     record.recStyle = QString::number(form.recScale);
     record.showStyle = QString::number(form.xLengthPosition);
+    record.machineType = form.machineType;
+    const bool elsewhere = &m_place != static_cast<SavedRecords *>(&m_local);
 
     if (!form.recNo.trimmed().isEmpty()) {
         if (!Prompter::current().question(m_texts.replaceQuestion))
             return Outcome::Declined;
         record.recNo = form.recNo.trimmed();
-        return m_store.replaceRecord(record) ? Outcome::Replaced : fail();
+        if (m_place.replaceRecord(record))
+            return Outcome::Replaced;
+        return elsewhere && m_place.lastError().unreachable ? offerThisComputer(record, form) : fail(m_place);
     }
 
     if (!Prompter::current().question(m_texts.saveQuestion))
         return Outcome::Declined;
-    const std::optional<QString> number = m_store.nextRecordNumber();
-    if (!number)
-        return fail();
-    record.recNo = *number;
-    if (!m_store.saveRecord(record))
-        return fail();
-    form.recNo = *number;
-    return Outcome::Saved;
+    if (m_place.saveNewRecord(record)) {
+        form.recNo = record.recNo;
+        return Outcome::Saved;
+    }
+    return elsewhere && m_place.lastError().unreachable ? offerThisComputer(record, form) : fail(m_place);
 }

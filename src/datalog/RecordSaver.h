@@ -1,12 +1,19 @@
 #pragma once
 
+#include "datalog/RecordTypes.h"
+
 #include <QString>
 
 class RecordStore;
+class SavedRecords;
 
 // The rule by which the table window and the graph window save the sample buffer: refuse an
 // empty buffer; replace the shown record after asking; otherwise ask, take the next record
 // number and save a new record. Messages and questions go through the prompter.
+//
+// Records go to `place` (this computer's store or the lab server); the buffer is `local`'s.
+// When the lab server cannot be reached the buffer stays as it is and the user is offered to
+// save the record on this computer instead.
 class RecordSaver
 {
 public:
@@ -30,18 +37,25 @@ public:
         QString description;
         int recScale = 0;
         int xLengthPosition = 0;
+        QString machineType;  // of the supply the samples came from, kept by the lab server
     };
 
-    enum class Outcome { Saved, Replaced, EmptyBuffer, Declined, Failed };
+    // SavedHere: the server was away and the record was saved on this computer instead.
+    enum class Outcome { Saved, Replaced, SavedHere, EmptyBuffer, Declined, Failed };
 
     RecordSaver(RecordStore &store, Texts texts);
+    RecordSaver(SavedRecords &place, RecordStore &local, Texts texts);
+
+    static QString saveHereQuestion(const QString &why);
 
     // Runs the rule. After a new save, form.recNo holds the new number.
     Outcome save(Form &form);
 
 private:
-    Outcome fail();
+    Outcome fail(const SavedRecords &where);
+    Outcome offerThisComputer(RecordInfo record, Form &form);
 
-    RecordStore &m_store;
+    SavedRecords &m_place;
+    RecordStore &m_local;
     Texts m_texts;
 };

@@ -436,25 +436,56 @@ bool RecordStore::forEachBufferSample(const std::function<bool(const SampleRow &
     return forEachBufferSampleView([&visit](const SampleView &view) { return visit(view.toRow()); }, reason);
 }
 
-// Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
-// and a string of every cell, which takes longer than the whole read.
 bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
                                           const std::optional<QString> &reason)
 {
     m_error = {};
+    // A loaded record nothing has changed yet is read where it is saved.
+    return forEachSampleView(m_bufferRecord, reason, visit);
+}
+
+bool RecordStore::forEachRecordSampleView(const QString &recNo,
+                                          const std::function<bool(const SampleView &)> &visit)
+{
+    m_error = {};
+    if (recNo.trimmed().isEmpty()) {
+        setError(QStringLiteral("A record needs a number."));
+        return false;
+    }
+    return forEachSampleView(recNo.trimmed(), std::nullopt, visit);
+}
+
+sqlite3 *RecordStore::rawHandle()
+{
     if (!isOpen()) {
         setError(NotOpen);
-        return false;
+        return nullptr;
     }
     const QVariant handle = db().driver()->handle();
     sqlite3 *raw = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
         ? *static_cast<sqlite3 *const *>(handle.constData()) : nullptr;
-    if (!raw) {
+    if (!raw)
         setError(QStringLiteral("The record database has no SQLite connection."));
+    return raw;
+}
+
+bool RecordStore::rawFailure(sqlite3 *raw)
+{
+    m_error.number = QString::number(sqlite3_extended_errcode(raw));
+    m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
+    return false;
+}
+
+// Reads through SQLite itself (the handle of the driver's connection): QtSql makes a variant
+// and a string of every cell, which takes longer than the whole read. An empty `recNo` reads
+// datatemp, any other the saved record's samples.
+bool RecordStore::forEachSampleView(const QString &recNo, const std::optional<QString> &reason,
+                                    const std::function<bool(const SampleView &)> &visit)
+{
+    sqlite3 *raw = rawHandle();
+    if (!raw)
         return false;
-    }
-    // A loaded record nothing has changed yet is read where it is saved.
-    const bool saved = !m_bufferRecord.isEmpty();
+    const bool saved = !recNo.isEmpty();
     QStringList where;
     if (saved)
         where << QStringLiteral("recno = ?");
@@ -465,18 +496,14 @@ bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleV
                                     where.isEmpty() ? QString() : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND ")))
                                .toUtf8();
     sqlite3_stmt *statement = nullptr;
-    auto fail = [this, raw] {
-        m_error.number = QString::number(sqlite3_extended_errcode(raw));
-        m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
-        return false;
-    };
+    auto fail = [this, raw] { return rawFailure(raw); };
     if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
         return fail();
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
-    const QByteArray recNo = m_bufferRecord.toUtf8();
+    const QByteArray number = recNo.toUtf8();
     const QByteArray code = reason ? reason->toUtf8() : QByteArray();
     int parameter = 0;
-    for (const QByteArray *value : {saved ? &recNo : nullptr, reason ? &code : nullptr}) {
+    for (const QByteArray *value : {saved ? &number : nullptr, reason ? &code : nullptr}) {
         if (value && sqlite3_bind_text(statement, ++parameter, value->constData(), int(value->size()),
                                        SQLITE_STATIC) != SQLITE_OK)
             return fail();
@@ -501,6 +528,46 @@ bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleV
         if (!visit(view))
             return true;
     }
+}
+
+bool RecordStore::replaceBuffer(const std::function<bool(const SampleSink &)> &fill)
+{
+    m_error = {};
+    const QString cols = sampleColumns();
+    const QString placeholders =
+        QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
+    // Written through SQLite itself, as the buffer is read: a long record loads in a
+    // fraction of the time QtSql's values take.
+    sqlite3 *raw = rawHandle();
+    if (!raw)
+        return false;
+    const bool ok = runInTransaction([&] {
+        if (!exec(QStringLiteral("DELETE FROM datatemp")))
+            return false;
+        const QByteArray sql = QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)").arg(cols, placeholders).toUtf8();
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(raw, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+            return rawFailure(raw);
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owner(statement, &sqlite3_finalize);
+        auto text = [statement](int parameter, QByteArrayView value) {
+            return sqlite3_bind_text(statement, parameter, value.data() ? value.data() : "", int(value.size()),
+                                     SQLITE_STATIC) == SQLITE_OK;
+        };
+        return fill([&](const SampleView &row) {
+            bool bound = sqlite3_bind_int64(statement, 1, row.seqNo) == SQLITE_OK;
+            for (int i = 0; i < SampleView::Texts; ++i)
+                bound = bound && text(2 + i, row.texts[size_t(i)]);
+            bound = bound && text(15, row.comment) && sqlite3_bind_int64(statement, 16, row.timeTick) == SQLITE_OK
+                && sqlite3_bind_int64(statement, 17, row.diffLastTime) == SQLITE_OK;
+            if (!bound || sqlite3_step(statement) != SQLITE_DONE)
+                return rawFailure(raw);
+            sqlite3_reset(statement);
+            return true;
+        });
+    });
+    if (ok)
+        m_bufferRecord.clear();
+    return ok;
 }
 
 std::optional<QList<SampleRow>> RecordStore::bufferSamples(const std::optional<QString> &reason)
@@ -602,6 +669,26 @@ bool RecordStore::saveRecord(const RecordInfo &record)
     });
 }
 
+bool RecordStore::saveNewRecord(RecordInfo &record)
+{
+    m_error = {};
+    if (!materialize())
+        return false;
+    QString number;
+    const bool saved = runInTransaction([this, &record, &number] {
+        const std::optional<QString> next = nextRecordNumber();
+        if (!next)
+            return false;
+        number = *next;
+        RecordInfo numbered = record;
+        numbered.recNo = number;
+        return insertRecordRow(numbered) && copyBufferToRecord(number);
+    });
+    if (saved)
+        record.recNo = number;
+    return saved;
+}
+
 bool RecordStore::replaceRecord(const RecordInfo &record)
 {
     m_error = {};
@@ -664,13 +751,10 @@ std::optional<QList<RecordInfo>> RecordStore::savedRecords()
                         .arg(columns(QStringLiteral("datamain"))));
     if (!q)
         return std::nullopt;
-    QList<RecordInfo> list;
-    while (q->next())
-        list.append(recordFrom(*q));
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return std::nullopt;
-    }
+    QSqlError error;
+    auto list = collectRows<RecordInfo>(*q, &recordFrom, &error);
+    if (!list)
+        setError(error);
     return list;
 }
 
@@ -712,12 +796,11 @@ std::optional<QList<MachineTypeRow>> RecordStore::machineTypes()
     auto q = select(QStringLiteral("SELECT %1 FROM data1 ORDER BY rowid").arg(columns(QStringLiteral("data1"))));
     if (!q)
         return std::nullopt;
-    QList<MachineTypeRow> rows;
-    while (q->next())
-        rows.append(StoreSchema::fromFields(fieldsFrom(*q)));
-    if (q->lastError().isValid()) {
-        setError(q->lastError());
-        return std::nullopt;
-    }
+    QSqlError error;
+    auto rows = collectRows<MachineTypeRow>(*q, [](const QSqlQuery &row) {
+        return StoreSchema::fromFields(fieldsFrom(row));
+    }, &error);
+    if (!rows)
+        setError(error);
     return rows;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datalog/RecordTypes.h"
+#include "datalog/SavedRecords.h"
 #include "resources/Catalogue.h"
 
 #include <QList>
@@ -15,6 +16,7 @@
 class QSqlDatabase;
 class QSqlQuery;
 class SqlConnection;
+struct sqlite3;
 
 // The outcome of opening the record database at start-up.
 struct StoreOpenResult {
@@ -40,11 +42,11 @@ struct StoreOpenResult {
 // one operation run in one transaction: a failure leaves the tables as they were. Each
 // sample append is committed when it returns. Failed operations return false (or nullopt)
 // and leave the reason in lastError().
-class RecordStore
+class RecordStore : public SavedRecords
 {
 public:
     RecordStore();
-    ~RecordStore();
+    ~RecordStore() override;
     RecordStore(const RecordStore &) = delete;
     RecordStore &operator=(const RecordStore &) = delete;
 
@@ -63,7 +65,7 @@ public:
     void close();
     QString filePath() const;
 
-    StoreError lastError() const { return m_error; }
+    StoreError lastError() const override { return m_error; }
 
     // --- sample buffer (datatemp) ---
     bool clearBuffer();                                             // operation 1
@@ -79,6 +81,12 @@ public:
     // The same without a string object per cell, for filling the in-memory buffer.
     bool forEachBufferSampleView(const std::function<bool(const SampleView &)> &visit,
                                  const std::optional<QString> &reason = std::nullopt);
+    // The samples of saved record `recNo` in SeqNo order, read the same way.
+    bool forEachRecordSampleView(const QString &recNo, const std::function<bool(const SampleView &)> &visit);
+    // The buffer becomes the rows `fill` hands to its sink, in one transaction: when `fill`
+    // or a write fails the buffer keeps what it held.
+    using SampleSink = std::function<bool(const SampleView &)>;
+    bool replaceBuffer(const std::function<bool(const SampleSink &)> &fill);
     std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
     // Channel 1..4's extremes over the whole buffer: readings compared as numbers (a decimal
     // comma counts as a point), each result the stored text of that reading. A scan; the
@@ -92,20 +100,18 @@ public:
     std::optional<QString> nextRecordNumber();                      // operation 5
     // Operation 6: `record` (its number from nextRecordNumber()) with the buffer's samples.
     bool saveRecord(const RecordInfo &record);
-    // Operation 7: the record's description becomes `record.comment` and its samples the
-    // buffer's. A record that no longer exists is saved anew from `record`.
-    bool replaceRecord(const RecordInfo &record);
-    // The saved record `recNo`; nullopt when there is none, or on failure (lastError() set).
-    std::optional<RecordInfo> findRecord(const QString &recNo);
-    // Operation 8: the buffer becomes the samples of record `recNo`. A missing record (or a
-    // failure) leaves the buffer untouched. The samples are read from the record itself until
-    // an operation changes the buffer; then they are copied into datatemp first.
-    enum class LoadResult { Loaded, NotFound, Failed };
-    LoadResult loadRecord(const QString &recNo, RecordInfo *record = nullptr);
-    // Operation 9: every saved record, highest number first (numbers compared as numbers).
-    std::optional<QList<RecordInfo>> savedRecords();
-    // Operation 10: the record and its samples.
-    bool deleteRecord(const QString &recNo);
+    // Operations 5 and 6 in one transaction.
+    bool saveNewRecord(RecordInfo &record) override;
+    // Operation 7.
+    bool replaceRecord(const RecordInfo &record) override;
+    std::optional<RecordInfo> findRecord(const QString &recNo) override;
+    // Operation 8. The samples are read from the record itself until an operation changes
+    // the buffer; then they are copied into datatemp first.
+    LoadResult loadRecord(const QString &recNo, RecordInfo *record = nullptr) override;
+    // Operation 9.
+    std::optional<QList<RecordInfo>> savedRecords() override;
+    // Operation 10.
+    bool deleteRecord(const QString &recNo) override;
 
     // --- machine types (data1) ---
     // Every row in table order.
@@ -136,6 +142,10 @@ private:
     void setError(const QSqlError &error);
     void setError(const QString &description);
     bool copyBufferToRecord(const QString &recNo);
+    sqlite3 *rawHandle();
+    bool rawFailure(sqlite3 *raw);
+    bool forEachSampleView(const QString &recNo, const std::optional<QString> &reason,
+                           const std::function<bool(const SampleView &)> &visit);
     bool insertRecordRow(const RecordInfo &record);
     bool runInTransaction(const std::function<bool()> &statements);
     bool materialize();

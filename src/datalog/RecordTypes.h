@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -58,6 +59,41 @@ inline SampleRow SampleView::toRow() const
     return row;
 }
 
+// A sample row's texts as UTF-8, for a reader of SampleViews.
+struct SampleBytes {
+    explicit SampleBytes(const SampleRow &row)
+        : recTime(row.recTime.toUtf8()), comment(row.comment.toUtf8()), seqNo(row.seqNo),
+          timeTick(row.timeTick), diffLastTime(row.diffLastTime)
+    {
+        for (size_t c = 0; c < 4; ++c) {
+            readings[3 * c] = row.channels[c].voltage.toUtf8();
+            readings[3 * c + 1] = row.channels[c].current.toUtf8();
+            readings[3 * c + 2] = row.channels[c].reason.toUtf8();
+        }
+    }
+
+    // Valid while this object lives.
+    SampleView view() const
+    {
+        SampleView v;
+        v.seqNo = seqNo;
+        v.timeTick = timeTick;
+        v.diffLastTime = diffLastTime;
+        v.texts[0] = recTime;
+        for (size_t i = 0; i < readings.size(); ++i)
+            v.texts[i + 1] = readings[i];
+        v.comment = comment;
+        return v;
+    }
+
+    QByteArray recTime;
+    std::array<QByteArray, SampleView::Texts - 1> readings;
+    QByteArray comment;
+    qint64 seqNo;
+    qint64 timeTick;
+    qint64 diffLastTime;
+};
+
 // One saved record (`datamain`).
 struct RecordInfo {
     QString recNo;      // decimal digits
@@ -68,6 +104,24 @@ struct RecordInfo {
     QString sUnit = QStringLiteral("A");
     QString recStyle;   // sampling-scale position of the record setup, decimal
     QString showStyle;  // x-axis length position of the graph window, decimal
+    // Where the record was made: the bench computer's host name and the supply's machine
+    // type. Kept by the lab server; empty for records of this computer's store.
+    QString hostName;
+    QString machineType;
+
+    // The record lists' last column: "host (type)", "host" or "" when neither is known.
+    QString bench() const
+    {
+        if (machineType.isEmpty())
+            return hostName;
+        return hostName.isEmpty() ? machineType : hostName + QStringLiteral(" (") + machineType + QLatin1Char(')');
+    }
+    // A record list's line followed by a blank and bench(), when that is known.
+    QString withBench(const QString &line) const
+    {
+        const QString where = bench();
+        return where.isEmpty() ? line : line + QLatin1Char(' ') + where;
+    }
 };
 
 // Largest and smallest reading of one channel over the sample buffer, each the stored text of
@@ -84,6 +138,9 @@ struct ChannelExtremes {
 struct StoreError {
     QString number;
     QString description;
+    // The store's server could not be reached (or went away during the operation): nothing
+    // was changed, and the operation may be tried again or elsewhere.
+    bool unreachable = false;
 
     bool isSet() const { return !number.isEmpty() || !description.isEmpty(); }
 };

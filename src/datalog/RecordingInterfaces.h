@@ -12,6 +12,8 @@ public:
     virtual ~RecordingHost() = default;
     virtual int MainFormState() const = 0;  // 3 = identified and running
     virtual FrontPanel *OperatorForm() const = 0;
+    // The identified supply's machine type, kept with a record saved on the lab server.
+    virtual QString MachineType() const { return QString(); }
 };
 
 // What the recording engine and the table window tell the graph window. The graph reads the

@@ -69,22 +69,7 @@ void SampleBuffer::endRebuild()
 
 void SampleBuffer::store(const SampleRow &row)
 {
-    std::array<QByteArray, TextCells> utf8;
-    utf8[0] = row.recTime.toUtf8();
-    for (int c = 0; c < MaxChannels; ++c) {
-        utf8[size_t(1 + 3 * c)] = row.channels[size_t(c)].voltage.toUtf8();
-        utf8[size_t(2 + 3 * c)] = row.channels[size_t(c)].current.toUtf8();
-        utf8[size_t(3 + 3 * c)] = row.channels[size_t(c)].reason.toUtf8();
-    }
-    const QByteArray comment = row.comment.toUtf8();
-    SampleView view;
-    view.seqNo = row.seqNo;
-    view.timeTick = row.timeTick;
-    view.diffLastTime = row.diffLastTime;
-    for (int i = 0; i < TextCells; ++i)
-        view.texts[size_t(i)] = utf8[size_t(i)];
-    view.comment = comment;
-    store(view);
+    store(SampleBytes(row).view());
 }
 
 void SampleBuffer::store(const SampleView &view)

@@ -5,7 +5,8 @@ SavedRecordModel::SavedRecordModel(QObject *parent) : QAbstractTableModel(parent
 const QStringList &SavedRecordModel::captions()
 {
     static const QStringList list{QStringLiteral("編號"), QStringLiteral("開始時間"),
-                                  QStringLiteral("結束時間"), QStringLiteral("註  解")};
+                                  QStringLiteral("結束時間"), QStringLiteral("註  解"),
+                                  QStringLiteral("Bench")};
     return list;
 }
 
@@ -36,6 +37,7 @@ QVariant SavedRecordModel::data(const QModelIndex &index, int role) const
     case 1: return r.startTime;
     case 2: return r.endTime;
     case 3: return r.comment;
+    case 4: return r.bench();
     default: return QVariant();
     }
 }

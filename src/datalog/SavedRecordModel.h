@@ -6,15 +6,16 @@
 #include <QList>
 #include <QStringList>
 
-// The list of saved records as a table of four columns (number, start time, end time,
-// comment) under the record list's captions, for the load and delete lists.
+// The list of saved records as a table of five columns (number, start time, end time,
+// comment, and the bench a lab server's record came from) under the record list's captions,
+// for the load and delete lists.
 class SavedRecordModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     explicit SavedRecordModel(QObject *parent = nullptr);
 
-    // "編號", "開始時間", "結束時間", "註  解" (two blanks in the last).
+    // "編號", "開始時間", "結束時間", "註  解" (two blanks), "Bench".
     static const QStringList &captions();
 
     void setRecords(const QList<RecordInfo> &records);

@@ -19,6 +19,18 @@ SqlConnection::SqlConnection(const QString &filePath, const QString &options)
     m_db.setConnectOptions(options);
 }
 
+SqlConnection::SqlConnection(const Server &server)
+    : m_name(QStringLiteral("zep-store-%1").arg(++connectionCounter))
+{
+    m_db = QSqlDatabase::addDatabase(server.driver, m_name);
+    m_db.setHostName(server.host);
+    if (server.port > 0)
+        m_db.setPort(server.port);
+    m_db.setDatabaseName(server.database);
+    m_db.setUserName(server.user);
+    m_db.setConnectOptions(server.options);
+}
+
 SqlConnection::~SqlConnection()
 {
     m_db.close();

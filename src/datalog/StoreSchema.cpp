@@ -172,6 +172,18 @@ QString columnList(const QString &table)
     return QString();
 }
 
+QList<Column> columnTypes(const QString &table)
+{
+    QList<Column> out;
+    for (const Table &t : tables()) {
+        if (t.name.compare(table, Qt::CaseInsensitive) == 0) {
+            for (const auto &[name, type] : t.columns)
+                out.append({QString::fromLatin1(name), QString::fromLatin1(type)});
+        }
+    }
+    return out;
+}
+
 QString numericReading(const QString &column)
 {
     return QStringLiteral("CAST(REPLACE(%1, ',', '.') AS REAL)").arg(column);

@@ -28,6 +28,14 @@ QStringList tableNames();
 // Column list of a table, joined with ","; empty for an unknown table.
 QString columnList(const QString &table);
 
+// Name and SQL type (INTEGER, REAL or TEXT) of each column of a table, in table order;
+// empty for an unknown table.
+struct Column {
+    QString name;
+    QString type;
+};
+QList<Column> columnTypes(const QString &table);
+
 // The name of data-window table n ("DataWindow" + n).
 QString dataWindowTable(int n);
 // True when `name` is a data-window table (any letter case), with its number in *n.

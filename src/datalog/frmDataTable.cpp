@@ -2,8 +2,10 @@
 
 #include "common/Prompter.h"
 #include "datalog/GridPrinter.h"
+#include "datalog/RecordPlace.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordStore.h"
+#include "datalog/StoreMessages.h"
 #include "datalog/RecordingInterfaces.h"
 
 #include <QCheckBox>
@@ -85,7 +87,7 @@ private:
 } // namespace
 
 frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlIdx, QWidget *parent)
-    : QWidget(parent), m_store(store), m_engine(store, m_buffer, host, this)
+    : QWidget(parent), m_store(store), m_host(host), m_engine(store, m_buffer, host, this)
 {
     setObjectName(QStringLiteral("frmDataTable"));
     setWindowTitle(QStringLiteral("Data Table"));
@@ -232,8 +234,15 @@ std::optional<QString> frmDataTable::filterCode(int position)
 
 QString frmDataTable::listLine(const RecordInfo &record)
 {
-    return fixed(record.recNo, 6) + fixed(record.startTime, 14) + QLatin1Char(' ')
-        + fixed(record.comment, 25);
+    return record.withBench(fixed(record.recNo, 6) + fixed(record.startTime, 14) + QLatin1Char(' ')
+                            + fixed(record.comment, 25));
+}
+
+SavedRecords &frmDataTable::records()
+{
+    if (m_place)
+        return m_place->current();
+    return m_store;
 }
 
 QList<int> frmDataTable::columnWidthsTwips() const
@@ -360,11 +369,12 @@ void frmDataTable::showList(bool on)
 
 void frmDataTable::cmdLoadRecord_Click()
 {
-    const auto records = m_store.savedRecords();
+    SavedRecords &place = this->records();
+    const auto records = place.savedRecords();
     if (!records) {
-        const StoreError e = m_store.lastError();
-        Prompter::current().message(e.number + QLatin1Char(':') + e.description, QString(),
-                                    Prompter::Severity::Critical);
+        const StoreError e = place.lastError();
+        Prompter::current().message(e.unreachable ? e.description : e.number + QLatin1Char(':') + e.description,
+                                    QString(), Prompter::Severity::Critical);
         return;
     }
     m_list->clear();
@@ -388,13 +398,14 @@ std::optional<RecordInfo> frmDataTable::loadRecord(const QString &recNo)
     // A recording would go on into the loaded record's samples.
     m_engine.EndRecordData();
     RecordInfo record;
-    switch (m_store.loadRecord(recNo, &record)) {
-    case RecordStore::LoadResult::NotFound:
+    SavedRecords &place = records();
+    switch (place.loadRecord(recNo, &record)) {
+    case SavedRecords::LoadResult::NotFound:
         return std::nullopt;
-    case RecordStore::LoadResult::Failed:
-        storeFailed();
+    case SavedRecords::LoadResult::Failed:
+        storeFailed(place.lastError());
         return std::nullopt;
-    case RecordStore::LoadResult::Loaded:
+    case SavedRecords::LoadResult::Loaded:
         break;
     }
     m_recno->setText(record.recNo.trimmed());
@@ -417,10 +428,12 @@ void frmDataTable::cmdSave_Click()
 
 void frmDataTable::saveRecord(const RecordSaver::Texts &texts)
 {
-    RecordSaver saver(m_store, texts);
+    RecordSaver saver(records(), m_store, texts);
     RecordSaver::Form form{m_recno->text(), m_startTime->text(), m_endTime->text(), m_desc->text(),
-                           m_engine.scale(), m_graph ? m_graph->xLengthPosition() : 0};
-    if (saver.save(form) == RecordSaver::Outcome::Saved)
+                           m_engine.scale(), m_graph ? m_graph->xLengthPosition() : 0,
+                           m_host.MachineType()};
+    const RecordSaver::Outcome outcome = saver.save(form);
+    if (outcome == RecordSaver::Outcome::Saved || outcome == RecordSaver::Outcome::SavedHere)
         m_recno->setText(form.recNo);
 }
 
@@ -470,10 +483,13 @@ void frmDataTable::cmdProcCancel_Click()
 
 void frmDataTable::storeFailed()
 {
-    const StoreError e = m_store.lastError();
-    Prompter::current().message(QStringLiteral("DataTable: System Error caused by ") + e.number
-                                    + QLatin1Char(':') + e.description,
-                                QString(), Prompter::Severity::Critical);
+    storeFailed(m_store.lastError());
+}
+
+void frmDataTable::storeFailed(const StoreError &error)
+{
+    Prompter::current().message(storeFailureText(QStringLiteral("DataTable: "), error), QString(),
+                                Prompter::Severity::Critical);
 }
 
 // ---------------------------------------------------------------- printing

@@ -17,7 +17,9 @@ class QPagedPaintDevice;
 class QPushButton;
 class QStackedWidget;
 class QTableView;
+class RecordPlace;
 class RecordStore;
+class SavedRecords;
 class RecordingGraph;
 class RecordingHost;
 
@@ -46,6 +48,9 @@ public:
     SampleBuffer &buffer() { return m_buffer; }
     RecordingEngine &engine() { return m_engine; }
     void setGraph(RecordingGraph *graph);
+    // Where records are saved, listed and loaded; without one, the store of this computer.
+    void setRecordPlace(RecordPlace *place) { m_place = place; }
+    SavedRecords &records();
 
     // --- the recording (see RecordingEngine)
     void RecordPeriod(int d, int h, int m, int s, int iScale, int iOpmode);
@@ -76,7 +81,8 @@ public:
     bool printTo(QPagedPaintDevice &device);
 
     // A saved record's line in the record list: the number padded or cut to 6 characters,
-    // the start time to 14, one blank, the description to 25.
+    // the start time to 14, one blank, the description to 25; then, for a record of the lab
+    // server, a blank and the bench it came from.
     static QString listLine(const RecordInfo &record);
     // The six filter entries and the condition code each selects (none: all rows).
     static const QStringList &filterEntries();
@@ -89,12 +95,15 @@ private:
     void rebuildFromStore();
     void resetView();
     void storeFailed();
+    void storeFailed(const StoreError &error);
     void showList(bool on);
     void followRecording(int row);
     QList<int> columnWidthsTwips() const;
     void applyColumnWidths();
 
     RecordStore &m_store;
+    RecordingHost &m_host;
+    RecordPlace *m_place = nullptr;
     SampleBuffer m_buffer;
     RecordingEngine m_engine;
     RecordingGraph *m_graph = nullptr;

@@ -3,10 +3,12 @@
 #include "common/Prompter.h"
 #include "datalog/CsvExport.h"
 #include "datalog/GraphScales.h"
+#include "datalog/RecordPlace.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
 #include "datalog/SampleBuffer.h"
+#include "datalog/StoreMessages.h"
 #include "datalog/frmDataTable.h"
 #include "panels/FrontPanel.h"
 #include "settings/SettingsStore.h"
@@ -724,7 +726,15 @@ void frmGraphicRecord::cmdPrint_Click()
 
 QString frmGraphicRecord::listLine(const RecordInfo &record)
 {
-    return fixed(record.recNo, 6) + fixed(record.startTime, 22) + QLatin1Char(' ') + fixed(record.endTime, 25);
+    return record.withBench(fixed(record.recNo, 6) + fixed(record.startTime, 22) + QLatin1Char(' ')
+                            + fixed(record.endTime, 25));
+}
+
+SavedRecords &frmGraphicRecord::records()
+{
+    if (m_place)
+        return m_place->current();
+    return m_store;
 }
 
 void frmGraphicRecord::cmdSave_Click()
@@ -735,9 +745,9 @@ void frmGraphicRecord::cmdSave_Click()
 
 void frmGraphicRecord::fillRecordList(QListWidget *list)
 {
-    const auto records = m_store.savedRecords();
+    const auto records = this->records().savedRecords();
     if (!records) {
-        storeFailed();
+        storeFailed(this->records().lastError());
         return;
     }
     list->clear();
@@ -766,10 +776,11 @@ void frmGraphicRecord::List1_Click(int listRow)
     if (!table)
         return;
     // The scale first: the redraw of the load draws with the record's slice.
-    const std::optional<RecordInfo> found = m_store.findRecord(recNo);
+    SavedRecords &place = records();
+    const std::optional<RecordInfo> found = place.findRecord(recNo);
     if (!found) {
-        if (m_store.lastError().isSet())
-            storeFailed();
+        if (place.lastError().isSet())
+            storeFailed(place.lastError());
         return;
     }
     m_host.setRecordScale(int(SampleBuffer::readingValue(found->recStyle)));
@@ -791,25 +802,24 @@ void frmGraphicRecord::List2_Click(int listRow)
         return;
     const QString recNo = m_list2->item(listRow)->text().left(6).trimmed();
     showList(m_plot);
-    const std::optional<RecordInfo> found = m_store.findRecord(recNo);
+    SavedRecords &place = records();
+    const std::optional<RecordInfo> found = place.findRecord(recNo);
     if (!found) {
-        if (m_store.lastError().isSet())
-            storeFailed();
+        if (place.lastError().isSet())
+            storeFailed(place.lastError());
         return;
     }
     if (!Prompter::current().question(QStringLiteral("Do you want to delete Record of [Rec No: ") + found->recNo
                                       + QStringLiteral(" Start Time:") + found->startTime + QLatin1Char(']')))
         return;
-    if (!m_store.deleteRecord(recNo)) {
-        storeFailed();
+    if (!place.deleteRecord(recNo)) {
+        storeFailed(place.lastError());
         return;
     }
     ClearGraph();
 }
 
-void frmGraphicRecord::storeFailed()
+void frmGraphicRecord::storeFailed(const StoreError &error)
 {
-    const StoreError e = m_store.lastError();
-    Prompter::current().message(QStringLiteral("GraphicRecord: System Error caused by ") + e.number
-                                + QLatin1Char(':') + e.description);
+    Prompter::current().message(storeFailureText(QStringLiteral("GraphicRecord: "), error));
 }

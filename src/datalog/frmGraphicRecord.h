@@ -8,6 +8,8 @@
 #include <array>
 
 class GraphHost;
+class RecordPlace;
+class SavedRecords;
 class QCPGraph;
 class QCPItemTracer;
 class QCheckBox;
@@ -83,7 +85,11 @@ public:
     void cmdDel_Click();
     void List2_Click(int listRow);
 
-    // A record list line: number in 6 characters, start time in 22, a blank, end time in 25.
+    // Where records are listed, loaded and deleted; without one, the store of this computer.
+    void setRecordPlace(RecordPlace *place) { m_place = place; }
+
+    // A record list line: number in 6 characters, start time in 22, a blank, end time in 25;
+    // then, for a record of the lab server, a blank and the bench it came from.
     static QString listLine(const RecordInfo &record);
 
 protected:
@@ -101,13 +107,15 @@ private:
     int selectedTrace() const;
     void fillRecordList(QListWidget *list);
     void showList(QWidget *front);
-    void storeFailed();
+    void storeFailed(const StoreError &error);
+    SavedRecords &records();
     void plotPressed(QMouseEvent *event);
     void plotMoved(QMouseEvent *event);
     void resetView();
 
     SampleBuffer &m_buffer;
     RecordStore &m_store;
+    RecordPlace *m_place = nullptr;
     GraphHost &m_host;
     int m_channels = 1;
     int m_slice = 1;

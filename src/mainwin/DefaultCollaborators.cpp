@@ -1,5 +1,6 @@
 #include "mainwin/DefaultCollaborators.h"
 
+#include "datalog/RecordPlace.h"
 #include "datalog/RecordStore.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
@@ -181,6 +182,8 @@ void complete(MDIForm1::Collaborators &c, QWidget *owner)
         c.records = std::make_shared<RecordStore>();
         c.records->open();
     }
+    if (!c.place)
+        c.place = std::make_shared<RecordPlace>(*c.records);
 }
 
 } // namespace DefaultCollaborators

@@ -142,6 +142,9 @@ void MDIForm1::createMenus()
     auto separator = [](QMenu *m, const QString &name) { m->addSeparator()->setObjectName(name); };
 
     QMenu *file = menu("mnuFile", "&File");
+    connect(addItem(file, "mnuRecordPlace", "Record &Place..."), &QAction::triggered, this,
+            &MDIForm1::mnuRecordPlace_Click);
+    separator(file, "mnuDummyFile");
     connect(addItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu *iface = menu("mnuInterface", "&Interface");
@@ -462,6 +465,7 @@ bool MDIForm1::SetupLayout()
 void MDIForm1::NewTable1(int n)
 {
     auto *table = new frmDataTable(*m_c.records, *this, n);
+    table->setRecordPlace(m_c.place.get());
     m_channelIndex = n;
     m_table = table;
     addChild(table)->hide();
@@ -473,6 +477,7 @@ void MDIForm1::NewWave1(int n)
     if (!m_table)
         return;
     auto *wave = new frmGraphicRecord(m_table->buffer(), *m_c.records, *this, n + 1);
+    wave->setRecordPlace(m_c.place.get());
     m_wave = wave;
     attachGraph(wave);
     addChild(wave)->hide();

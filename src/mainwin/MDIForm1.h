@@ -31,7 +31,9 @@ class QToolBar;
 class dlgQueryInitial;
 class dlgWaitRsp;
 class frmAbout;
+class RecordPlace;
 class RecordStore;
+class dlgRecordPlace;
 class frmDebug;
 
 // The program's main window: menus, toolbar and status bar; connects to the supply,
@@ -51,6 +53,8 @@ public:
         std::unique_ptr<ActionDialogs> dialogs;
         // The record database of the table window (and the graph window).
         std::shared_ptr<RecordStore> records;
+        // Where records are saved, listed and loaded: `records` or the lab server.
+        std::shared_ptr<RecordPlace> place;
     };
 
     static constexpr int QueryIntervalMs = 166;
@@ -136,6 +140,9 @@ public:
     int recordScale() const override;
     void setRecordScale(int position) override;
     void mnuRecordSave_Click();
+    // File menu: the place of saved records.
+    void mnuRecordPlace_Click();
+    dlgRecordPlace *recordPlaceDialog() const { return m_recordPlace; }
     void mnuRecordLoad_Click();
     // At start-up: samples an unsaved recording left in the buffer are shown in a table
     // window, and the status bar says how many.
@@ -246,6 +253,7 @@ private:
     dlgWaitRsp *m_waitRsp = nullptr;
     frmAbout *m_about = nullptr;
     dlgRecordLength *m_recordLength = nullptr;
+    dlgRecordPlace *m_recordPlace = nullptr;  // made on first use, a child of the window
     QPointer<frmDebug> m_debug;
 
     QString m_commType;

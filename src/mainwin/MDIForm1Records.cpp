@@ -3,10 +3,12 @@
 #include "mainwin/MDIForm1.h"
 
 #include "common/Prompter.h"
+#include "datalog/RecordPlace.h"
 #include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
 #include "datalog/frmDataTable.h"
 #include "mainwin/MachineTypeSource.h"
+#include "mainwin/dlgRecordPlace.h"
 #include "settings/SettingsStore.h"
 
 #include <QAction>
@@ -45,6 +47,17 @@ void MDIForm1::mnuRecordSave_Click()
 {
     if (m_table)
         m_table->cmdSave_Click();
+}
+
+void MDIForm1::mnuRecordPlace_Click()
+{
+    if (!m_recordPlace)
+        m_recordPlace = new dlgRecordPlace(this);
+    if (m_recordPlace->Execute() && m_c.place) {
+        m_c.place->reload();
+        ReportStatus(QStringLiteral("Records are saved on: %1")
+                         .arg(RecordPlaceSettings::placeName(m_c.place->settings().place)), 5000);
+    }
 }
 
 void MDIForm1::mnuRecordLoad_Click()

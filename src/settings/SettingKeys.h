@@ -45,4 +45,13 @@ inline constexpr SettingKey WaitingTime{"RECORDPERIOD", "WaitingTime", ""};
 inline constexpr SettingKey RoundTime{"RECORDPERIOD", "RoundTime", ""};
 inline constexpr SettingKey WriterTime{"RECORDPERIOD", "WriterTime", ""};
 
+// Where saved records are kept: "Local" (this computer) or "Server" (the lab server), and how
+// to reach the server. The password is never kept here: the server's client library reads
+// ~/.pgpass or a service file itself.
+inline constexpr SettingKey RecordPlace{"RecordPlace", "Place", "Local"};
+inline constexpr SettingKey ServerHost{"RecordPlace", "Host", ""};
+inline constexpr SettingKey ServerPort{"RecordPlace", "Port", "5432"};
+inline constexpr SettingKey ServerDatabase{"RecordPlace", "Database", "zep"};
+inline constexpr SettingKey ServerUser{"RecordPlace", "User", ""};
+
 } // namespace SettingKeys
