@@ -3,6 +3,8 @@
 #include "common/Prompter.h"
 #include "datalog/GridPrinter.h"
 #include "datalog/RecordPlace.h"
+#include "datalog/RecordList.h"
+#include "datalog/RecordListItem.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordStore.h"
 #include "datalog/StoreMessages.h"
@@ -53,11 +55,6 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
     return b;
-}
-
-QString fixed(const QString &text, int width)
-{
-    return text.leftJustified(width, QLatin1Char(' '), true);
 }
 
 // Paints a grid cell as its background, then its text on one line, cut at the right with
@@ -232,12 +229,6 @@ std::optional<QString> frmDataTable::filterCode(int position)
     return std::nullopt;
 }
 
-QString frmDataTable::listLine(const RecordInfo &record)
-{
-    return record.withBench(fixed(record.recNo, 6) + fixed(record.startTime, 14) + QLatin1Char(' ')
-                            + fixed(record.comment, 25));
-}
-
 SavedRecords &frmDataTable::records()
 {
     if (m_place)
@@ -379,7 +370,7 @@ void frmDataTable::cmdLoadRecord_Click()
     }
     m_list->clear();
     for (const RecordInfo &r : *records)
-        m_list->addItem(listLine(r));
+        m_list->addItem(recordItem(RecordList::tableLine(r), r.recNo));
     showList(true);
 }
 
@@ -388,7 +379,7 @@ void frmDataTable::List1_Click(int listRow)
     // A double click activates the entry its first click has already loaded.
     if (m_stack->currentWidget() != m_list || listRow < 0 || listRow >= m_list->count())
         return;
-    const QString recNo = m_list->item(listRow)->text().left(6).trimmed();
+    const QString recNo = m_list->item(listRow)->data(Qt::UserRole).toString();
     showList(false);
     loadRecord(recNo);
 }

@@ -80,10 +80,6 @@ public:
     // Prints the grid on `device` below the top margin, or below a graph with "Show style".
     bool printTo(QPagedPaintDevice &device);
 
-    // A saved record's line in the record list: the number padded or cut to 6 characters,
-    // the start time to 14, one blank, the description to 25; then, for a record of the lab
-    // server, a blank and the bench it came from.
-    static QString listLine(const RecordInfo &record);
     // The six filter entries and the condition code each selects (none: all rows).
     static const QStringList &filterEntries();
     static std::optional<QString> filterCode(int position);

@@ -3,6 +3,8 @@
 #include "common/Prompter.h"
 #include "datalog/CsvExport.h"
 #include "datalog/GraphScales.h"
+#include "datalog/RecordList.h"
+#include "datalog/RecordListItem.h"
 #include "datalog/RecordPlace.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordScale.h"
@@ -64,11 +66,6 @@ QLabel *readout(QWidget *parent, const char *name)
     l->setObjectName(QString::fromLatin1(name));
     l->setMinimumWidth(70);
     return l;
-}
-
-QString fixed(const QString &text, int width)
-{
-    return text.leftJustified(width, QLatin1Char(' '), true);
 }
 
 // The time ticker of a label format of the time-length table.
@@ -724,12 +721,6 @@ void frmGraphicRecord::cmdPrint_Click()
 
 // ---------------------------------------------------------------- records
 
-QString frmGraphicRecord::listLine(const RecordInfo &record)
-{
-    return record.withBench(fixed(record.recNo, 6) + fixed(record.startTime, 22) + QLatin1Char(' ')
-                            + fixed(record.endTime, 25));
-}
-
 SavedRecords &frmGraphicRecord::records()
 {
     if (m_place)
@@ -752,7 +743,7 @@ void frmGraphicRecord::fillRecordList(QListWidget *list)
     }
     list->clear();
     for (const RecordInfo &r : *records)
-        list->addItem(listLine(r));
+        list->addItem(recordItem(RecordList::graphLine(r), r.recNo));
     showList(list);
 }
 
@@ -770,7 +761,7 @@ void frmGraphicRecord::List1_Click(int listRow)
 {
     if (m_stack->currentWidget() != m_list1 || listRow < 0 || listRow >= m_list1->count())
         return;
-    const QString recNo = m_list1->item(listRow)->text().left(6).trimmed();
+    const QString recNo = m_list1->item(listRow)->data(Qt::UserRole).toString();
     showList(m_plot);
     frmDataTable *table = m_host.tableDataForm1();
     if (!table)
@@ -783,10 +774,10 @@ void frmGraphicRecord::List1_Click(int listRow)
             storeFailed(place.lastError());
         return;
     }
-    m_host.setRecordScale(int(SampleBuffer::readingValue(found->recStyle)));
+    m_host.setRecordScale(RecordList::position(found->recStyle));
     if (!table->loadRecord(recNo))
         return;
-    const int position = int(SampleBuffer::readingValue(found->showStyle));
+    const int position = RecordList::position(found->showStyle);
     if (position >= 0 && position < m_xLength->count())
         m_xLength->setCurrentIndex(position);
 }
@@ -800,7 +791,7 @@ void frmGraphicRecord::List2_Click(int listRow)
 {
     if (m_stack->currentWidget() != m_list2 || listRow < 0 || listRow >= m_list2->count())
         return;
-    const QString recNo = m_list2->item(listRow)->text().left(6).trimmed();
+    const QString recNo = m_list2->item(listRow)->data(Qt::UserRole).toString();
     showList(m_plot);
     SavedRecords &place = records();
     const std::optional<RecordInfo> found = place.findRecord(recNo);

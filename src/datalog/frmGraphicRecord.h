@@ -88,9 +88,6 @@ public:
     // Where records are listed, loaded and deleted; without one, the store of this computer.
     void setRecordPlace(RecordPlace *place) { m_place = place; }
 
-    // A record list line: number in 6 characters, start time in 22, a blank, end time in 25;
-    // then, for a record of the lab server, a blank and the bench it came from.
-    static QString listLine(const RecordInfo &record);
 
 protected:
     void showEvent(QShowEvent *event) override;

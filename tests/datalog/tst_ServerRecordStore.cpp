@@ -5,13 +5,13 @@
 #include "support/TestPostgres.h"
 
 #include "common/Prompter.h"
+#include "datalog/RecordList.h"
 #include "datalog/RecordMigration.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordStore.h"
 #include "datalog/ServerRecordStore.h"
 #include "datalog/ServerSchema.h"
 #include "datalog/SqlConnection.h"
-#include "datalog/frmDataTable.h"
 #include "mainwin/dlgRecordPlace.h"
 #include "settings/RecordPlaceSettings.h"
 #include "settings/SettingsStore.h"
@@ -228,7 +228,7 @@ void TestServerRecordStore::roundTripKeepsQuotesAndNonAscii()
     QCOMPARE(StoreTest::describe(r), QStringLiteral("1|2026/03/05 10:00:00|2026/03/05 10:05:00|%1|V|A|2|3").arg(nasty));
     const QString where = QSysInfo::machineHostName() + QStringLiteral(" (XPP-3202)");
     QCOMPARE(r.bench(), where);
-    QVERIFY(frmDataTable::listLine(r).endsWith(QLatin1Char(' ') + where));
+    QVERIFY(RecordList::tableLine(r).endsWith(QLatin1Char(' ') + where));
 
     // Loaded into the other bench's buffer: every sample as saved.
     RecordInfo loaded;
