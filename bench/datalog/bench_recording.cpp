@@ -3,6 +3,7 @@
 // filter rebuild, the memory the buffer takes, and start-up to the window with a million
 // stored samples. Run offscreen: QT_QPA_PLATFORM=offscreen bench_recording
 #include "MainwinRig.h"
+#include "StoreBenchSupport.h"
 
 #include "common/Clock.h"
 #include "datalog/RecordStore.h"
@@ -27,18 +28,13 @@ namespace {
 
 constexpr int Samples = 100000;
 
+// The store benchmarks' sample, every channel with condition code "0" (what the filter
+// rebuild selects).
 SampleRow makeSample(qint64 seq)
 {
-    SampleRow row;
-    row.seqNo = seq;
-    row.recTime = QDateTime(QDate(2026, 3, 5), QTime(0, 0)).addSecs(seq).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    for (int c = 0; c < 4; ++c) {
-        row.channels[size_t(c)].voltage = QString::number(5.0 * (c + 1) + double(seq % 1000) / 1000.0, 'f', 3);
-        row.channels[size_t(c)].current = QString::number(0.1 * (c + 1) + double(seq % 97) / 1000.0, 'f', 3);
-        row.channels[size_t(c)].reason = QStringLiteral("0");
-    }
-    row.timeTick = seq;
-    row.diffLastTime = seq ? 1 : 0;
+    SampleRow row = benchSample(seq);
+    for (ChannelReading &c : row.channels)
+        c.reason = QStringLiteral("0");
     return row;
 }
 
