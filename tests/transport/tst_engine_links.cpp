@@ -4,6 +4,7 @@
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "link/transport/BoundedInput.h"
+#include "link/transport/PortLock.h"
 #include "link/transport/SerialTransport.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/VirtualGpibBus.h"
@@ -11,7 +12,11 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -289,6 +294,76 @@ private slots:
         QCOMPARE(input.append(rest.constData(), rest.size()), 1);
         QCOMPARE(input.take(), QByteArray("45V\n"));
         QVERIFY(!input.hasPartialLine());
+    }
+
+    // A port whose lock another process holds names that process, a lock its dead owner
+    // left behind is called stale with the command that removes it, and neither is taken
+    // for a missing right to the device.
+    void lockedPortNamesItsHolder()
+    {
+        QCOMPARE(PortLock::fileName(QStringLiteral("ttyUSB0")), QStringLiteral("LCK..ttyUSB0"));
+        QCOMPARE(PortLock::fileName(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("LCK..ttyUSB0"));
+        QCOMPARE(PortLock::fileName(QStringLiteral("/dev/pts/3")), QStringLiteral("LCK..pts_3"));
+        QCOMPARE(PortLock::fileName(QStringLiteral("/tmp/a/link")), QStringLiteral("LCK.._tmp_a_link"));
+
+        QTemporaryDir locks;
+        const QString port = QStringLiteral("ttyUSB9");
+        auto writeLock = [&](qint64 pid, const QString &program, const QString &host) {
+            QFile f(locks.filePath(PortLock::fileName(port)));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QStringLiteral("%1\n%2\n%3\n").arg(pid).arg(program, host).toUtf8());
+        };
+        const QString lockFile = locks.filePath(PortLock::fileName(port));
+        QCOMPARE(PortLock::find(port, {locks.path()}).state, PortLock::State::None);
+
+        QProcess sleeper;  // a live process: the system's name for it is shown
+        sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(sleeper.waitForStarted());
+        writeLock(sleeper.processId(), QStringLiteral("zep"), QSysInfo::machineHostName());
+        QCOMPARE(PortLock::find(port, {locks.path()}).describe(),
+                 QStringLiteral("The port is in use by process %1, sleep.").arg(sleeper.processId()));
+        sleeper.kill();
+        QVERIFY(sleeper.waitForFinished());
+
+        QProcess gone;
+        gone.start(QStringLiteral("true"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        writeLock(deadPid, QStringLiteral("zep"), QString());
+        const PortLock stale = PortLock::find(port, {locks.path()});
+        QCOMPARE(stale.state, PortLock::State::Stale);
+        QCOMPARE(stale.describe(),
+                 QStringLiteral("The port is locked by a stale lock file, %1, left by process %2, zep, "
+                                "which is no longer running. Remove it with: rm %1").arg(lockFile).arg(deadPid));
+        // Another host's lock cannot be judged from here: it is named as held there.
+        writeLock(deadPid, QStringLiteral("zep"), QStringLiteral("bench-7"));
+        QVERIFY(PortLock::find(port, {locks.path()}).describe().contains(QStringLiteral("on host bench-7")));
+
+        // The real port: a link whose lock this process holds, as another zep would.
+        QTemporaryDir dir;
+        auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-3202"));
+        sim::PtySupplyServer server(*supply);
+        QVERIFY(server.start(dir.filePath(QStringLiteral("link"))));
+        QString folder;
+        for (const QString &f : PortLock::systemFolders()) {
+            if (QFileInfo(f).isWritable()) {
+                folder = f;
+                break;
+            }
+        }
+        if (folder.isEmpty())
+            QSKIP("no writable lock folder on this machine");
+        QLockFile held(folder + QLatin1Char('/') + PortLock::fileName(server.portName()));
+        QVERIFY(held.tryLock(0));
+        SerialTransport serial;
+        QVERIFY(!serial.open(server.portName(), 115200));
+        QVERIFY2(serial.errorString().contains(
+                     QStringLiteral("in use by process %1").arg(QCoreApplication::applicationPid())),
+                 qPrintable(serial.errorString()));
+        QVERIFY2(!serial.errorString().contains(QStringLiteral("dialout")), qPrintable(serial.errorString()));
+        held.unlock();
+        QVERIFY2(serial.open(server.portName(), 115200), qPrintable(serial.errorString()));
     }
 
     void pulledLinkReachesTimeoutHandler_data()

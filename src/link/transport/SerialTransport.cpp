@@ -1,6 +1,11 @@
 #include "link/transport/SerialTransport.h"
 
 #include "link/Commands.h"
+#include "link/transport/PortLock.h"
+
+#include <QFile>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -35,17 +40,34 @@ bool SerialTransport::open(const QString &portName, int baudRate)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = QStringLiteral("Cannot open %1: %2").arg(portName, m_port.errorString());
-        // The usual reason on Debian: serial devices belong to the group dialout.
-        if (m_port.error() == QSerialPort::PermissionError)
-            m_error += QStringLiteral("\nTo use serial ports, add your user to the group "
-                                      "\"dialout\" (sudo adduser $USER dialout) and log in again.");
+        m_error = openFailure(portName);
         return false;
     }
     m_error.clear();
     m_linesSent = 0;
     send(Commands::remote());
     return m_port.isOpen();
+}
+
+QString SerialTransport::openFailure(const QString &portName) const
+{
+    QString text = QStringLiteral("Cannot open %1: %2").arg(portName, m_port.errorString());
+    if (m_port.error() == QSerialPort::DeviceNotFoundError)
+        return text;
+    // A lock file names who holds the port; QSerialPort reports a lock it cannot take or
+    // remove as a permission error, which is not the user's missing right to the device.
+    const PortLock lock = PortLock::find(portName);
+    if (lock.state != PortLock::State::None)
+        return text + QLatin1Char('\n') + lock.describe();
+    if (m_port.error() != QSerialPort::PermissionError)
+        return text;
+    const QString device = portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1Char('.'))
+        ? portName : QStringLiteral("/dev/") + portName;
+    // The usual reason on Debian: serial devices belong to the group dialout.
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        text += QStringLiteral("\nTo use serial ports, add your user to the group "
+                               "\"dialout\" (sudo adduser $USER dialout) and log in again.");
+    return text;
 }
 
 void SerialTransport::close()

@@ -53,6 +53,9 @@ public:
     QSerialPort &port() { return m_port; }
 
 private:
+    // Why the port did not open, with who holds its lock or what right is missing.
+    QString openFailure(const QString &portName) const;
+
     enum class Step { Idle, FirstRead, Retry, Rest };
 
     void send(const QString &line);
