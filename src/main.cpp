@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "common/Prompter.h"
+#include "common/TerminationSignals.h"
 #include "mainwin/MDIForm1.h"
 #include "datalog/RecordMigration.h"
 #include "datalog/RecordStore.h"
@@ -115,6 +118,7 @@ int main(int argc, char **argv)
     const QCommandLineOption &simulate = simulateOption;
 
     std::unique_ptr<sim::VirtualSupply> supply;
+    std::unique_ptr<QTemporaryDir> simulatedLinkDir;  // outlives the server and its link
     std::unique_ptr<sim::PtySupplyServer> server;
     if (parser.isSet(simulate)) {
         const QString type = parser.value(simulate);
@@ -124,7 +128,11 @@ int main(int argc, char **argv)
             return 2;
         }
         server = std::make_unique<sim::PtySupplyServer>(*supply);
-        if (!server->start()) {
+        // A link of this run's own, so a lock another program left on a pseudo-terminal's
+        // number cannot stand in the way.
+        simulatedLinkDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zep-XXXXXX"));
+        if (!simulatedLinkDir->isValid()
+            || !server->start(simulatedLinkDir->filePath(QStringLiteral("virtual-supply")))) {
             std::fprintf(stderr, "zep: cannot start the virtual supply: %s\n",
                          qPrintable(server->errorString()));
             return 1;
@@ -166,7 +174,17 @@ int main(int argc, char **argv)
     }
     if (parser.isSet(connectOption) && !parser.isSet(simulate))
         QTimer::singleShot(0, &w, &MDIForm1::OnOffLine_Click);
+    // kill, Ctrl+C, a closed terminal or a logout: every event loop (a dialog's too) is left
+    // first, then the window closes as Quit closes it.
+    bool endedBySignal = false;
+    QObject::connect(TerminationSignals::install(), &TerminationSignals::received, &app,
+                     [&endedBySignal] {
+                         endedBySignal = true;
+                         QCoreApplication::quit();
+                     });
     const int rc = app.exec();
+    if (endedBySignal)
+        w.close();
     if (server)
         server->stop();
     return rc;

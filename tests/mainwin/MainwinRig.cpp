@@ -32,7 +32,7 @@ SimSupply::SimSupply(const sim::SupplyModel &model) : supply(std::make_unique<si
 {
     server = std::make_unique<sim::PtySupplyServer>(*supply);
     server->setWireTimeEmulation(false);
-    QVERIFY2(server->start(), qPrintable(server->errorString()));
+    QVERIFY2(server->start(linkDir.filePath(QStringLiteral("supply"))), qPrintable(server->errorString()));
 }
 
 SimSupply::~SimSupply()

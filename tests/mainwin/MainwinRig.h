@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
@@ -50,6 +51,9 @@ public:
     int lineCount() const { return int(supply->receivedLines().size()); }
     QStringList linesSince(int from) const { return supply->receivedLines().mid(from); }
 
+    // The link has a path of its own, so a lock left on a pseudo-terminal's number by some
+    // other program's run cannot fail a test.
+    QTemporaryDir linkDir;
     std::unique_ptr<sim::VirtualSupply> supply;
     std::unique_ptr<sim::PtySupplyServer> server;
 };

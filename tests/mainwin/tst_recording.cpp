@@ -432,9 +432,11 @@ void TestRecording::failedCommitStopsAndKeepsTheSamples()
 // grid lower, below where a graph goes, so it takes at least as many pages.
 void TestRecording::printsTheRowsToPdf()
 {
-    auto pages = [this](bool showStyle) {
+    QTemporaryDir pdfDir;
+    QVERIFY(pdfDir.isValid());
+    auto pages = [this, &pdfDir](bool showStyle) {
         in<QCheckBox>(&table(), "chkShowStyle")->setChecked(showStyle);
-        const QString file = QDir(QDir::tempPath()).filePath(QStringLiteral("zep-table-%1.pdf").arg(showStyle));
+        const QString file = pdfDir.filePath(QStringLiteral("table-%1.pdf").arg(showStyle));
         {
             QPdfWriter pdf(file);
             pdf.setResolution(300);
