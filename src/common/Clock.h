@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <optional>
 
 // The program's notion of "now". Everything that measures elapsed time (engine time-outs,
 // identification deadlines, recording ticks) asks the installed clock, so tests can swap in
@@ -40,18 +41,27 @@ public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(12, 0)))
         : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
-    qint64 monotonicMs() const override { return m_monotonicMs; }
+    // The steady clock goes on from the system's at its first reading, so installing this
+    // clock while a wait started on the system's is under way does not make it look overdue
+    // (or run backwards), however long the machine has been up.
+    qint64 monotonicMs() const override
+    {
+        if (!m_monotonicBaseMs)
+            m_monotonicBaseMs = SystemClock().monotonicMs();
+        return *m_monotonicBaseMs + m_advancedMs;
+    }
     // Sets the wall time only: the steady clock does not jump with it.
     void setNow(const QDateTime &t) { m_now = t; }
     void advanceMs(qint64 ms)
     {
         m_now = m_now.addMSecs(ms);
-        m_monotonicMs += ms;
+        m_advancedMs += ms;
     }
 
 private:
     QDateTime m_now;
-    qint64 m_monotonicMs = 1000000;
+    mutable std::optional<qint64> m_monotonicBaseMs;
+    qint64 m_advancedMs = 0;
 };
 
 // Installs a clock for the lifetime of the guard (tests).

@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
@@ -627,7 +628,11 @@ void frmGraphicRecord::cmdPeriod_Click()
 {
     if (lIdx > 0)
         Prompter::current().message(QStringLiteral("If you change record scale, system will reset display "));
+    // A time-out while Record Setup is open resets the link and closes this window.
+    const QPointer<frmGraphicRecord> alive(this);
     m_host.mnuRecordPeriod_Click();
+    if (!alive)
+        return;
     // The plot stays only when the slice it was drawn with is the new scale's.
     const int scale = m_host.recordScale();
     if (scale >= 4 || RecordScale::secondsPerPoint(scale) != m_slice)

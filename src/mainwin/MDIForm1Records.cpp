@@ -23,6 +23,9 @@ void MDIForm1::mnuRecordPeriod_Click()
 {
     if (!m_table || !m_recordLength->Execute())
         return;
+    // A time-out while the dialog was open resets the link and closes the table window.
+    if (!m_table)
+        return;
     const dlgRecordLength &d = *m_recordLength;
     m_table->RecordPeriod(d.Days, d.Hours, d.Miniutes, d.Seconds, d.RecScale, d.RecPointStyle);
 }

@@ -91,6 +91,37 @@ private slots:
         QVERIFY(shownBoxes().isEmpty());
     }
 
+    // The link is reset (a time-out after a pulled cable) while Record Setup is open, from the
+    // Record menu and from the graph's Period button: OK afterwards touches no window the
+    // reset closed.
+    void resetUnderRecordSetup()
+    {
+        InstalledPrompter prompter;
+        SimSupply sim(QStringLiteral("XPP-3202"));
+        auto w = makeWindow(true);
+        for (bool fromGraph : {false, true}) {
+            QVERIFY(connectTo(*w, sim));
+            QTRY_VERIFY_WITH_TIMEOUT(w->tableDataForm1(), 20000);
+            QPointer<frmGraphicRecord> graph;
+            if (fromGraph) {
+                w->menuItem("mnuWave")->trigger();
+                graph = w->waveForm1();
+                QVERIFY(graph);
+            }
+            onNextDialog(QStringLiteral("dlgRecordLength"), [&w](QDialog *dlg) {
+                w->OperationTimeout();
+                pressButton(dlg, "OKButton");
+            });
+            if (graph)
+                graph->cmdPeriod_Click();
+            else
+                w->menuItem("mnuRecordPeriod")->trigger();
+            QCOMPARE(w->MainFormState(), 0);
+            QVERIFY(!w->tableDataForm1());
+            QTRY_VERIFY(!graph);
+        }
+    }
+
     // The supply stops answering while polled: one message, however long it lasts; the
     // output can still be switched off; after 20 s of silence the link is reset as for a
     // pulled cable. Answering again, it is reconnected by the on-line button.
