@@ -73,7 +73,7 @@ bool TestPostgres::start(QString *why, bool durable)
 {
     if (binDir().isEmpty()) {
         *why = QStringLiteral("The PostgreSQL server programs (initdb, pg_ctl) are not installed under "
-                              "/usr/lib/postgresql/*/bin: install the package \"postgresql\" "
+                              "/usr/lib/postgresql/*/bin: install the package \"postgresql-15\" "
                               "(scripts/zep test does).");
         return false;
     }
