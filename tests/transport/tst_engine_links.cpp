@@ -4,12 +4,14 @@
 #include "link/CommTasker.h"
 #include "link/Commands.h"
 #include "link/transport/BoundedInput.h"
+#include "link/transport/LinuxGpibBoard.h"
 #include "link/transport/PortLock.h"
 #include "link/transport/SerialTransport.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/VirtualGpibBus.h"
 #include "sim/VirtualSupply.h"
 #include "support/TestEnvironment.h"
+#include "gpib_standin.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +21,9 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -41,7 +46,41 @@ public:
     int timeouts = 0;
 };
 
-// The engine on one link to one virtual supply.
+// A virtual supply behind the stand-in GPIB library: what is written goes to the supply, its
+// answer (with the line end the supplies send) waits for the next read.
+struct StandinDevice {
+    explicit StandinDevice(std::shared_ptr<sim::VirtualSupply> s) : supply(std::move(s)) {}
+
+    static void write(void *context, const char *data, long size)
+    {
+        auto *self = static_cast<StandinDevice *>(context);
+        const std::optional<QString> answer = self->supply->handleLine(QString::fromLatin1(data, size));
+        self->answer = answer ? std::optional<QByteArray>((*answer + QLatin1Char('\n')).toLatin1()) : std::nullopt;
+    }
+    static long read(void *context, char *buffer, long size)
+    {
+        auto *self = static_cast<StandinDevice *>(context);
+        if (!self->answer)
+            return -1;
+        const long n = std::min<long>(size, self->answer->size());
+        std::memcpy(buffer, self->answer->constData(), size_t(n));
+        self->answer.reset();
+        return n;
+    }
+
+    std::shared_ptr<sim::VirtualSupply> supply;
+    std::optional<QByteArray> answer;
+};
+
+// The stand-in library as the program loads it, and its hook for attaching devices.
+ZepGpibStandinAttach standinAttach()
+{
+    void *handle = dlopen(GPIB_STANDIN, RTLD_NOW | RTLD_LOCAL);
+    return handle ? reinterpret_cast<ZepGpibStandinAttach>(dlsym(handle, "zepGpibStandinAttach")) : nullptr;
+}
+
+// The engine on one link to one virtual supply: "RS232" on a pseudo-terminal, "GPIB" on the
+// virtual bus, "GPIB library" through the stand-in GPIB library loaded with dlopen.
 struct LinkRig {
     LinkRig(const QString &link, const QString &type, int baud = 115200)
         : supply(sim::VirtualSupply::create(type))
@@ -52,6 +91,18 @@ struct LinkRig {
             ok = server->start(dir.filePath(QStringLiteral("link")))
                  && serial.open(server->portName(), baud);
             engine.setSerialIo(&serial);
+        } else if (link == QLatin1String("GPIB library")) {
+            engine.CommType = QStringLiteral("GPIB");
+            standin = std::make_unique<StandinDevice>(supply);
+            const ZepGpibStandinDevice device{standin.get(), &StandinDevice::write, &StandinDevice::read};
+            attach = standinAttach();
+            if (attach)
+                attach(GpibBoardNo, GpibAddress, &device);
+            libraryBoard = std::make_unique<LinuxGpibBoard>(nullptr, QStringLiteral(GPIB_STANDIN));
+            libraryBoard->setBoard(GpibBoardNo);
+            libraryBoard->setPrimaryAddress(GpibAddress);
+            ok = attach && libraryBoard->configure();
+            engine.setGpibBoard(libraryBoard.get());
         } else {
             sim::VirtualGpibBus::instance().attach(GpibBoardNo, GpibAddress, supply);
             gpib.setBoard(GpibBoardNo);
@@ -61,7 +112,13 @@ struct LinkRig {
         }
         Commands::InitCommands(Commands::dialectFor(type));
     }
-    ~LinkRig() { sim::VirtualGpibBus::instance().clear(); }
+    ~LinkRig()
+    {
+        sim::VirtualGpibBus::instance().clear();
+        libraryBoard.reset();  // its worker thread ends before the device goes
+        if (attach)
+            attach(GpibBoardNo, GpibAddress, nullptr);
+    }
 
     bool query(const QString &line, Sink &sink)
     {
@@ -84,6 +141,9 @@ struct LinkRig {
     std::unique_ptr<sim::PtySupplyServer> server;
     SerialTransport serial;
     sim::VirtualGpibBoard gpib;
+    std::unique_ptr<StandinDevice> standin;
+    ZepGpibStandinAttach attach = nullptr;
+    std::unique_ptr<LinuxGpibBoard> libraryBoard;
     CommTasker engine;
     bool ok = false;
 };
@@ -178,6 +238,10 @@ private slots:
         for (const char *link : {"RS232", "GPIB"})
             for (const char *type : {"XPP-3202", "XPP-1501", "SPP-KRX20", "ZEP-2303"})
                 QTest::addRow("%s %s", link, type) << QString::fromLatin1(link) << QString::fromLatin1(type);
+        // As on a machine with a GPIB board: its library loaded with dlopen, called on the
+        // board's worker thread.
+        QTest::addRow("GPIB library XPP-3202") << QStringLiteral("GPIB library") << QStringLiteral("XPP-3202");
+        QTest::addRow("GPIB library ZEP-2303") << QStringLiteral("GPIB library") << QStringLiteral("ZEP-2303");
     }
 
     // Identification, a few settings and one polling cycle of every channel: each answer

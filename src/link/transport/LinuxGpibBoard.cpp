@@ -17,8 +17,9 @@ LinuxGpibBoard::~LinuxGpibBoard()
     if (!m_worker)
         return;
     if (m_device >= 0)
-        QMetaObject::invokeMethod(m_worker, "closeDevice", Qt::QueuedConnection, Q_ARG(int, m_device));
-    QMetaObject::invokeMethod(m_worker, "deleteLater", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker, ud = m_device] { worker->closeDevice(ud); },
+                                  Qt::QueuedConnection);
+    m_worker->deleteLater();  // on its own thread, after the calls queued before
     m_thread.quit();
     m_thread.wait();  // after any call in progress has returned (at most its time-out)
 }
@@ -45,9 +46,12 @@ bool LinuxGpibBoard::configure()
         return false;
     }
     int ud = -1;
-    QMetaObject::invokeMethod(m_worker, "openDevice", Qt::BlockingQueuedConnection,
-                              Q_RETURN_ARG(int, ud), Q_ARG(int, board()),
-                              Q_ARG(int, primaryAddress()), Q_ARG(int, m_device));
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, b = board(), pad = primaryAddress(), previous = m_device] {
+            return worker->openDevice(b, pad, previous);
+        },
+        Qt::BlockingQueuedConnection, &ud);
     m_device = ud;
     if (ud < 0) {
         setErrorString(QStringLiteral("Cannot open GPIB%1 address %2: %3")
@@ -64,9 +68,12 @@ bool LinuxGpibBoard::write(const QString &message)
         setErrorString(QStringLiteral("GPIB board not configured"));
         return false;
     }
-    return QMetaObject::invokeMethod(m_worker, "write", Qt::QueuedConnection, Q_ARG(int, m_device),
-                                     Q_ARG(QByteArray, message.toLatin1()),
-                                     Q_ARG(quint64, m_generation));
+    return QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, ud = m_device, data = message.toLatin1(), generation = m_generation] {
+            worker->write(ud, data, generation);
+        },
+        Qt::QueuedConnection);
 }
 
 void LinuxGpibBoard::read()
@@ -78,15 +85,17 @@ void LinuxGpibBoard::read()
         }, Qt::QueuedConnection);
         return;
     }
-    QMetaObject::invokeMethod(m_worker, "read", Qt::QueuedConnection, Q_ARG(int, m_device),
-                              Q_ARG(quint64, m_generation));
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, ud = m_device, generation = m_generation] { worker->read(ud, generation); },
+        Qt::QueuedConnection);
 }
 
 void LinuxGpibBoard::reset()
 {
     ++m_generation;  // outcomes of earlier calls are dropped
     if (m_device >= 0)
-        QMetaObject::invokeMethod(m_worker, "clear", Qt::QueuedConnection, Q_ARG(int, m_device));
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker, ud = m_device] { worker->clear(ud); },
+                                  Qt::QueuedConnection);
 }
 
 void LinuxGpibBoard::onWriteDone(quint64 generation, bool ok, const QString &text)
