@@ -114,8 +114,12 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     auto w = windowOn(store);
     StoreStartup startup(*w, store);
     QSignalSpy finished(&startup, &StoreStartup::finished);
+    // The window's first frame does not wait for the check.
+    bool pendingAtFirstFrame = false;
+    connect(&startup, &StoreStartup::firstFrame, this, [&] { pendingAtFirstFrame = store->checkPending(); });
     startup.start();
     QVERIFY(finished.wait(60000));
+    QVERIFY(pendingAtFirstFrame && !store->checkPending());
     frmDataTable *table = w->tableDataForm1();
     QVERIFY(table && table->isVisible());
     // Every sample reported is there; at most the one in flight was committed unreported.
