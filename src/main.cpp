@@ -13,6 +13,7 @@
 #include "datalog/RecordStore.h"
 #include "datalog/ServerRecordStore.h"
 #include "mainwin/StoreMachineTypes.h"
+#include "mainwin/StoreStartup.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/VirtualSupply.h"
 
@@ -76,7 +77,11 @@ bool asksForTextOnly(int argc, char **argv)
 int copyRecordsToServer()
 {
     RecordStore local;
-    const StoreOpenResult opened = local.open();
+    StoreOpenResult opened = local.open();
+    // The copy only reads this computer's records: a running program may hold them.
+    if (opened.status == StoreOpenResult::Status::HeldElsewhere)
+        opened = local.open(RecordStore::defaultFolder(), RecordStore::IntegrityCheck::Now,
+                            RecordStore::Access::ReadOnly);
     if (!opened.ok()) {
         std::fprintf(stderr, "zep: %s\n", qPrintable(opened.message));
         return 1;
@@ -140,33 +145,17 @@ int main(int argc, char **argv)
     }
     MDIForm1::Collaborators collaborators;
     // The record database holds the machine-type table; without it the program cannot run.
-    // The check of every page grows with the store, so it runs once the window shows.
-    auto store = std::make_shared<RecordStore>();
-    const StoreOpenResult opened = store->open(RecordStore::defaultFolder(), RecordStore::IntegrityCheck::Later);
-    if (!opened.ok()) {
-        Prompter::current().message(opened.message, QString(), Prompter::Severity::Critical);
+    // It is claimed for this program (or opened read-only); the check of every page grows
+    // with the store, so it runs in the background once the window shows.
+    const std::shared_ptr<RecordStore> store = StoreStartup::openStore(RecordStore::defaultFolder());
+    if (!store)
         return 1;
-    }
-    if (!opened.message.isEmpty())
-        Prompter::current().message(opened.message, QString(), Prompter::Severity::Warning);
     collaborators.machineTypes = std::make_shared<StoreMachineTypes>(*store);
     collaborators.records = store;
     MDIForm1 w(std::move(collaborators));
     w.show();
-    QTimer::singleShot(0, &w, [&w, store] {
-        const StoreOpenResult checked = store->verify();
-        if (!checked.message.isEmpty())
-            Prompter::current().message(checked.message, QString(),
-                                        checked.ok() ? Prompter::Severity::Warning
-                                                     : Prompter::Severity::Critical);
-        if (!checked.ok()) {
-            QApplication::exit(1);
-            return;
-        }
-        if (checked.status == StoreOpenResult::Status::Repaired)
-            w.SetupMenuMachineTypes();
-        w.recoverUnsavedRecording();
-    });
+    StoreStartup startup(w, store);
+    startup.start();
     if (server) {
         const QString port = server->portName();
         w.offerSerialPort(port);

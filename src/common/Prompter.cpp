@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSet>
 
 namespace {
@@ -71,6 +72,24 @@ bool QtPrompter::question(const QString &text, const QString &title)
         == QMessageBox::Yes;
 }
 
+Prompter::Choice QtPrompter::saveDiscardCancel(const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Question, titleOr(title), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    // The desktop's theme may word Discard otherwise; the question speaks of these three.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("Discard"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return Choice::Save;
+    case QMessageBox::Discard: return Choice::Discard;
+    default: return Choice::Cancel;
+    }
+}
+
 std::optional<QColor> QtPrompter::chooseColor(const QColor &initial)
 {
     const QColor c = QColorDialog::getColor(initial, QApplication::activeWindow());
@@ -98,6 +117,12 @@ bool ScriptedPrompter::question(const QString &text, const QString &title)
 {
     questions.append({text, title});
     return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
+}
+
+Prompter::Choice ScriptedPrompter::saveDiscardCancel(const QString &text, const QString &title)
+{
+    questions.append({text, title});
+    return choices.isEmpty() ? defaultChoice : choices.takeFirst();
 }
 
 std::optional<QColor> ScriptedPrompter::chooseColor(const QColor &)

@@ -28,6 +28,9 @@ public:
                         Severity severity = Severity::Warning) = 0;
     // A Yes/No question; true means Yes.
     virtual bool question(const QString &text, const QString &title = QString()) = 0;
+    // A question with the buttons Save, Discard and Cancel (before something unsaved goes).
+    enum class Choice { Save, Discard, Cancel };
+    virtual Choice saveDiscardCancel(const QString &text, const QString &title = QString()) = 0;
     // A colour chooser; nullopt when cancelled.
     virtual std::optional<QColor> chooseColor(const QColor &initial) = 0;
     // A save-file chooser; empty when cancelled.
@@ -44,6 +47,7 @@ public:
     void message(const QString &text, const QString &title, Severity severity) override;
     void notify(const QString &text, const QString &title, Severity severity) override;
     bool question(const QString &text, const QString &title) override;
+    Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
 };
@@ -60,13 +64,16 @@ public:
     void message(const QString &text, const QString &title, Severity severity) override;
     void notify(const QString &text, const QString &title, Severity severity) override;
     bool question(const QString &text, const QString &title) override;
+    Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
 
     QList<Shown> messages;                // both kinds, in order
-    QList<Shown> questions;
+    QList<Shown> questions;               // Yes/No and Save/Discard/Cancel, in order
     QList<bool> answers;                  // consumed front first
     bool defaultAnswer = false;
+    QList<Choice> choices;                // consumed front first; none left: defaultChoice
+    Choice defaultChoice = Choice::Cancel;
     QList<std::optional<QColor>> colors;  // consumed front first; empty list = cancelled
     QStringList fileNames;                // consumed front first; empty list = cancelled
 

@@ -55,8 +55,12 @@ RecordSaver::Outcome RecordSaver::offerThisComputer(RecordInfo record, Form &for
     return Outcome::SavedHere;
 }
 
-RecordSaver::Outcome RecordSaver::save(Form &form)
+RecordSaver::Outcome RecordSaver::save(Form &form, bool confirmed)
 {
+    if (const std::optional<QString> why = m_local.writeRefusal()) {
+        Prompter::current().message(*why);
+        return Outcome::Failed;
+    }
     const std::optional<qint64> count = m_local.bufferCount();
     if (!count)
         return fail(m_local);
@@ -78,14 +82,19 @@ RecordSaver::Outcome RecordSaver::save(Form &form)
         if (!Prompter::current().question(m_texts.replaceQuestion))
             return Outcome::Declined;
         record.recNo = form.recNo.trimmed();
-        if (m_place.replaceRecord(record))
+        if (m_place.replaceRecord(record)) {
+            if (elsewhere)
+                m_local.markBufferSaved(record.recNo);
             return Outcome::Replaced;
+        }
         return elsewhere && m_place.lastError().unreachable ? offerThisComputer(record, form) : fail(m_place);
     }
 
-    if (!Prompter::current().question(m_texts.saveQuestion))
+    if (!confirmed && !Prompter::current().question(m_texts.saveQuestion))
         return Outcome::Declined;
     if (m_place.saveNewRecord(record)) {
+        if (elsewhere)
+            m_local.markBufferSaved(record.recNo);
         form.recNo = record.recNo;
         return Outcome::Saved;
     }

@@ -48,8 +48,10 @@ public:
 
     static QString saveHereQuestion(const QString &why);
 
-    // Runs the rule. After a new save, form.recNo holds the new number.
-    Outcome save(Form &form);
+    // Runs the rule. After a new save, form.recNo holds the new number. With `confirmed` the
+    // user has asked for the save already, and the save question is not asked again. A store
+    // that takes no writes now (read-only, still being checked) refuses with its reason.
+    Outcome save(Form &form, bool confirmed = false);
 
 private:
     Outcome fail(const SavedRecords &where);

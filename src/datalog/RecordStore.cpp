@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "datalog/SqlConnection.h"
+#include "datalog/StoreMessages.h"
 #include "datalog/StoreRepair.h"
 #include "datalog/StoreSchema.h"
 #include "settings/SettingsStore.h"
@@ -12,6 +13,11 @@
 #include <QSqlQuery>
 
 #include <sqlite3.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -96,9 +102,41 @@ bool RecordStore::isOpen() const
     return m_conn != nullptr;
 }
 
-void RecordStore::close()
+void RecordStore::disconnect()
 {
     m_conn.reset();
+}
+
+void RecordStore::close()
+{
+    disconnect();
+    m_claim.reset();
+    m_checkPending = false;
+    m_readOnly = false;
+    m_bufferSaved = false;
+    m_bufferRecord.clear();
+}
+
+std::optional<QString> RecordStore::writeRefusal() const
+{
+    if (m_readOnly)
+        return QStringLiteral("The record database is open read-only: another zep (%1) holds it. "
+                              "Records can be looked at here, but not recorded, saved, cleared or "
+                              "deleted.").arg(m_holder.describe());
+    if (m_checkPending)
+        return QStringLiteral("The record database is still being checked after the start of the "
+                              "program. Recording, saving and clearing are possible once the check "
+                              "has finished, in a few seconds.");
+    return std::nullopt;
+}
+
+bool RecordStore::writable()
+{
+    const std::optional<QString> why = writeRefusal();
+    if (!why)
+        return true;
+    setError(*why);
+    return false;
 }
 
 StoreOpenResult RecordStore::cannotFind() const
@@ -119,8 +157,15 @@ StoreOpenResult RecordStore::cannotOpen() const
     const QFileInfo info(file);
     // "Cannot find" only where the file is truly missing: telling the user to copy a file
     // over one that is there would overwrite the records in it.
-    if (!info.isFile())
+    if (!info.isFile()) {
+        const QByteArray where = QFile::encodeName(folder);
+        if (QFileInfo(folder).isDir() && ::access(where.constData(), W_OK) != 0) {
+            return {StoreOpenResult::Status::CannotOpen,
+                    QStringLiteral("The record database [%1] cannot be created in the folder [%2]: %3.")
+                        .arg(file, folder, systemReason(errno))};
+        }
         return cannotFind();
+    }
     QString message;
     switch (m_cause) {
     case Cause::Foreign:
@@ -150,20 +195,65 @@ StoreOpenResult RecordStore::cannotOpen() const
     return {StoreOpenResult::Status::CannotOpen, message};
 }
 
-StoreOpenResult RecordStore::open(const QString &folder, IntegrityCheck check)
+StoreOpenResult RecordStore::open(const QString &folder, IntegrityCheck check, Access access)
 {
     close();
     m_error = {};
     m_folder = folder;
-    if (!QDir().mkpath(folder))
-        return cannotFind();
+    m_holder = {};
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
+    if (ec || !QFileInfo(folder).isDir()) {
+        const QString reason = ec ? QString::fromLocal8Bit(ec.message().c_str()) : systemReason(ENOTDIR);
+        return {StoreOpenResult::Status::CannotOpen,
+                QStringLiteral("The data folder [%1] cannot be created: %2.\nGive your user the right "
+                               "to create it, or name another folder in ZEP_DATA_DIR.")
+                    .arg(QDir::cleanPath(folder), reason)};
+    }
+
+    if (access == Access::ReadOnly) {
+        m_readOnly = true;
+        m_holder = StoreClaim::readHolder(StoreClaim::lockPath(filePath()));
+        if (attach(false) == Attach::Ok)
+            return {StoreOpenResult::Status::Opened, QString()};
+        disconnect();
+        StoreOpenResult result = cannotOpen();
+        m_readOnly = false;
+        return result;
+    }
+
+    m_claim = std::make_unique<StoreClaim>();
+    switch (m_claim->claim(filePath())) {
+    case StoreClaim::Result::Claimed:
+        break;
+    case StoreClaim::Result::HeldElsewhere: {
+        StoreOpenResult held{StoreOpenResult::Status::HeldElsewhere,
+                             QStringLiteral("The record database [%1] is in use by another zep (%2).")
+                                 .arg(QDir::cleanPath(filePath()), m_claim->holder().describe())};
+        held.holder = m_claim->holder();
+        m_claim.reset();
+        return held;
+    }
+    case StoreClaim::Result::Failed: {
+        const QString why = m_claim->error();
+        m_claim.reset();
+        return {StoreOpenResult::Status::CannotOpen,
+                QStringLiteral("The record database [%1] cannot be claimed for this program: its "
+                               "lock file [%2] cannot be made (%3).")
+                    .arg(QDir::cleanPath(filePath()), StoreClaim::lockPath(QDir::cleanPath(filePath())), why)};
+    }
+    }
 
     const Attach attached = attach(check == IntegrityCheck::Now);
-    if (attached == Attach::Ok)
+    if (attached == Attach::Ok) {
+        m_checkPending = check == IntegrityCheck::Later;
         return {StoreOpenResult::Status::Opened, QString()};
-    close();
-    if (attached == Attach::Failed)
+    }
+    disconnect();
+    if (attached == Attach::Failed) {
+        m_claim.reset();
         return cannotOpen();
+    }
     return repairAndReopen();
 }
 
@@ -171,12 +261,27 @@ StoreOpenResult RecordStore::verify()
 {
     if (!isOpen())
         return cannotFind();
-    const Attach checked = quickCheck();
-    if (checked == Attach::Ok)
+    if (m_readOnly)
+        return {StoreOpenResult::Status::Opened, QString()};  // the holder checks it
+    return applyCheck(StoreCheck::run(filePath()));
+}
+
+StoreOpenResult RecordStore::applyCheck(const StoreCheck::Outcome &outcome)
+{
+    if (!isOpen())
+        return cannotFind();
+    if (m_readOnly)
         return {StoreOpenResult::Status::Opened, QString()};
-    close();
-    if (checked == Attach::Failed)
+    const Attach result = checked(outcome);
+    if (result == Attach::Ok) {
+        m_checkPending = false;
+        return {StoreOpenResult::Status::Opened, QString()};
+    }
+    disconnect();
+    if (result == Attach::Failed) {
+        m_claim.reset();
         return cannotOpen();
+    }
     return repairAndReopen();
 }
 
@@ -184,16 +289,19 @@ StoreOpenResult RecordStore::repairAndReopen()
 {
     QString why;
     QString backup;
+    StoreRepair::Salvage salvage;
+    m_checkPending = false;
+    m_bufferRecord.clear();
     const QDate today = Clock::current().now().date();
-    if (StoreRepair::repair(m_folder, today, &backup, &why)) {
+    if (StoreRepair::repair(m_folder, today, &backup, &why, &salvage)) {
         if (attach(true) == Attach::Ok) {
             return {StoreOpenResult::Status::Repaired,
-                    QStringLiteral("The record database [%1] was damaged and has been repaired. "
-                                   "The damaged file is kept as [%2].").arg(filePath(), backup)};
+                    storeRepairedText(QDir::cleanPath(filePath()), QDir::cleanPath(backup), salvage)};
         }
-        close();
+        disconnect();
         why = QStringLiteral("The rebuilt file cannot be opened either.");
     }
+    m_claim.reset();
     StoreOpenResult result;
     result.status = StoreOpenResult::Status::RepairFailed;
     result.message = QStringLiteral("The record database [%1] is damaged and could not be repaired. %2")
@@ -256,33 +364,49 @@ bool RecordStore::foreignTables()
     return false;
 }
 
-RecordStore::Attach RecordStore::quickCheck()
+// The structural check of every table and index page (StoreCheck); the full integrity_check
+// also compares every index entry with its row and takes about six times as long.
+RecordStore::Attach RecordStore::checked(const StoreCheck::Outcome &outcome)
 {
-    // The structural check of every table and index page; the full integrity_check also
-    // compares every index entry with its row and takes about six times as long.
-    QSqlQuery check(db());
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
-        return classify(check.lastError());
-    if (!check.next() || check.value(0).toString() != QLatin1String("ok")) {
-        setError(QStringLiteral("Integrity check failed: %1").arg(check.value(0).toString()));
+    switch (outcome.kind) {
+    case StoreCheck::Outcome::Kind::Ok:
+        return Attach::Ok;
+    case StoreCheck::Outcome::Kind::Damaged:
+        m_error.number = outcome.number;
+        m_error.description = outcome.description;
         return Attach::Damaged;
+    case StoreCheck::Outcome::Kind::Failed:
+        break;
     }
-    return Attach::Ok;
+    m_error.number = outcome.number;
+    m_error.description = outcome.description;
+    m_cause = causeOf(QSqlError(QString(), outcome.description, QSqlError::ConnectionError, outcome.number));
+    return Attach::Failed;
 }
 
 RecordStore::Attach RecordStore::attach(bool check)
 {
     m_cause = Cause::Other;
-    m_conn = std::make_unique<SqlConnection>(filePath(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    m_bufferSaved = false;
+    const QString options = m_readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                       : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000");
+    m_conn = std::make_unique<SqlConnection>(filePath(), options);
     if (!m_conn->open())
         return classify(m_conn->lastError());
     if (check) {
-        const Attach checked = quickCheck();
-        if (checked != Attach::Ok)
-            return checked;
+        const Attach result = checked(StoreCheck::run(filePath()));
+        if (result != Attach::Ok)
+            return result;
     }
     if (foreignTables())
         return Attach::Failed;
+    if (m_readOnly) {
+        // Reading alone; whatever the holder writes meanwhile is seen at the next read.
+        QSqlQuery probe(db());
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM data1")))
+            return classify(probe.lastError());
+        return Attach::Ok;
+    }
     // Write-ahead log: a sample is committed when its insert returns, and a process killed in
     // the middle of a write leaves the file consistent. FULL syncs the log at every commit, so
     // a sample also survives a power cut; at one sample a second the few milliseconds of the
@@ -300,6 +424,10 @@ RecordStore::Attach RecordStore::attach(bool check)
         return classify(error);
     if (!transaction.commit())
         return classify(db().lastError());
+    QSqlQuery saved(db());
+    if (!saved.exec(QStringLiteral("SELECT count(*) FROM datatempsaved")) || !saved.next())
+        return classify(saved.lastError());
+    m_bufferSaved = saved.value(0).toLongLong() > 0;
     return Attach::Ok;
 }
 
@@ -374,36 +502,74 @@ bool RecordStore::runInTransaction(const std::function<bool()> &statements)
 
 // --- sample buffer ---
 
+// Inside a transaction of the caller.
+bool RecordStore::setBufferSaved(const QString &recNo)
+{
+    return exec(QStringLiteral("DELETE FROM datatempsaved"))
+        && exec(QStringLiteral("INSERT INTO datatempsaved (RecNo) VALUES (?)"), {recNo.trimmed()});
+}
+
 bool RecordStore::materialize()
 {
     if (m_bufferRecord.isEmpty())
         return true;
+    if (!writable())
+        return false;
     const QString cols = sampleColumns();
     const bool ok = runInTransaction([&] {
         return exec(QStringLiteral("DELETE FROM datatemp"))
             && exec(QStringLiteral("INSERT INTO datatemp (%1) SELECT %1 FROM datadetail "
                                    "WHERE recno = ? ORDER BY SeqNo").arg(cols),
-                    {m_bufferRecord});
+                    {m_bufferRecord})
+            && setBufferSaved(m_bufferRecord);
     });
-    if (ok)
+    if (ok) {
         m_bufferRecord.clear();
+        m_bufferSaved = true;
+    }
     return ok;
 }
 
 bool RecordStore::clearBuffer()
 {
     m_error = {};
-    if (!exec(QStringLiteral("DELETE FROM datatemp")))
+    if (!writable() || !exec(QStringLiteral("DELETE FROM datatemp")))
         return false;
     m_bufferRecord.clear();
+    return true;
+}
+
+std::optional<qint64> RecordStore::unsavedCount()
+{
+    m_error = {};
+    if (m_readOnly || !m_bufferRecord.isEmpty() || m_bufferSaved)
+        return isOpen() ? std::optional<qint64>(0) : std::nullopt;
+    return bufferCount();
+}
+
+bool RecordStore::markBufferSaved(const QString &recNo)
+{
+    m_error = {};
+    // A loaded record's samples are saved already.
+    if (!m_bufferRecord.isEmpty())
+        return true;
+    if (!writable() || !runInTransaction([&] { return setBufferSaved(recNo); }))
+        return false;
+    m_bufferSaved = true;
     return true;
 }
 
 bool RecordStore::appendSample(const SampleRow &row)
 {
     m_error = {};
-    if (!materialize())
+    if (!writable() || !materialize())
         return false;
+    // The first sample after a save starts samples that are saved nowhere.
+    if (m_bufferSaved) {
+        if (!exec(QStringLiteral("DELETE FROM datatempsaved")))
+            return false;
+        m_bufferSaved = false;
+    }
     const QString cols = sampleColumns();
     const QString placeholders =
         QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
@@ -414,7 +580,7 @@ bool RecordStore::appendSample(const SampleRow &row)
 bool RecordStore::updateComment(qint64 seqNo, const QString &comment)
 {
     m_error = {};
-    if (!materialize())
+    if (!writable() || !materialize())
         return false;
     return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE SeqNo = ?"), {comment, seqNo});
 }
@@ -538,11 +704,15 @@ bool RecordStore::replaceBuffer(const std::function<bool(const SampleSink &)> &f
         QStringList(int(StoreSchema::sampleColumns().size()), QStringLiteral("?")).join(QLatin1Char(','));
     // Written through SQLite itself, as the buffer is read: a long record loads in a
     // fraction of the time QtSql's values take.
+    if (!writable())
+        return false;
     sqlite3 *raw = rawHandle();
     if (!raw)
         return false;
+    // The samples come from a saved record.
     const bool ok = runInTransaction([&] {
-        if (!exec(QStringLiteral("DELETE FROM datatemp")))
+        if (!exec(QStringLiteral("DELETE FROM datatemp")) || !exec(QStringLiteral("DELETE FROM datatempsaved"))
+            || !exec(QStringLiteral("INSERT INTO datatempsaved (RecNo) VALUES ('')")))
             return false;
         const QByteArray sql = QStringLiteral("INSERT INTO datatemp (%1) VALUES (%2)").arg(cols, placeholders).toUtf8();
         sqlite3_stmt *statement = nullptr;
@@ -565,8 +735,10 @@ bool RecordStore::replaceBuffer(const std::function<bool(const SampleSink &)> &f
             return true;
         });
     });
-    if (ok)
+    if (ok) {
         m_bufferRecord.clear();
+        m_bufferSaved = true;
+    }
     return ok;
 }
 
@@ -610,7 +782,7 @@ bool RecordStore::moveBufferToWindow(int n)
         setError(QStringLiteral("There is no data window %1.").arg(n));
         return false;
     }
-    if (!materialize())
+    if (!writable() || !materialize())
         return false;
     return runInTransaction([this, n] {
         QSqlError error;
@@ -662,17 +834,20 @@ bool RecordStore::saveRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
-    if (!materialize())
+    if (!writable() || !materialize())
         return false;
-    return runInTransaction([this, &record] {
-        return insertRecordRow(record) && copyBufferToRecord(record.recNo);
+    const bool saved = runInTransaction([this, &record] {
+        return insertRecordRow(record) && copyBufferToRecord(record.recNo) && setBufferSaved(record.recNo);
     });
+    if (saved)
+        m_bufferSaved = true;
+    return saved;
 }
 
 bool RecordStore::saveNewRecord(RecordInfo &record)
 {
     m_error = {};
-    if (!materialize())
+    if (!writable() || !materialize())
         return false;
     QString number;
     const bool saved = runInTransaction([this, &record, &number] {
@@ -682,10 +857,12 @@ bool RecordStore::saveNewRecord(RecordInfo &record)
         number = *next;
         RecordInfo numbered = record;
         numbered.recNo = number;
-        return insertRecordRow(numbered) && copyBufferToRecord(number);
+        return insertRecordRow(numbered) && copyBufferToRecord(number) && setBufferSaved(number);
     });
-    if (saved)
+    if (saved) {
         record.recNo = number;
+        m_bufferSaved = true;
+    }
     return saved;
 }
 
@@ -697,11 +874,13 @@ bool RecordStore::replaceRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
+    if (!writable())
+        return false;
     // The buffer still is that record's saved samples: only the description changes.
     const bool samplesSaved = m_bufferRecord == recNo;
     if (!samplesSaved && !materialize())
         return false;
-    return runInTransaction([this, &record, &recNo, samplesSaved] {
+    const bool replaced = runInTransaction([this, &record, &recNo, samplesSaved] {
         QSqlQuery update(db());
         update.prepare(QStringLiteral("UPDATE datamain SET Comment = ? WHERE RecNo = ?"));
         update.addBindValue(record.comment);
@@ -713,8 +892,11 @@ bool RecordStore::replaceRecord(const RecordInfo &record)
         if (samplesSaved)
             return true;
         return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo})
-            && copyBufferToRecord(recNo);
+            && copyBufferToRecord(recNo) && setBufferSaved(recNo);
     });
+    if (replaced && !samplesSaved)
+        m_bufferSaved = true;
+    return replaced;
 }
 
 std::optional<RecordInfo> RecordStore::findRecord(const QString &recNo)
@@ -735,8 +917,8 @@ RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo
         return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
     // The samples are copied into datatemp only when something changes them: a long record
     // loads without writing it a second time, and datatemp keeps holding only samples that
-    // are saved nowhere else.
-    if (!exec(QStringLiteral("DELETE FROM datatemp")))
+    // are saved nowhere else. Read-only, the record is read where it is saved.
+    if (!m_readOnly && (!writable() || !exec(QStringLiteral("DELETE FROM datatemp"))))
         return LoadResult::Failed;
     m_bufferRecord = found->recNo.trimmed();
     if (record)
@@ -761,7 +943,7 @@ std::optional<QList<RecordInfo>> RecordStore::savedRecords()
 bool RecordStore::deleteRecord(const QString &recNo)
 {
     m_error = {};
-    if (m_bufferRecord == recNo.trimmed() && !materialize())
+    if (!writable() || (m_bufferRecord == recNo.trimmed() && !materialize()))
         return false;
     return runInTransaction([this, &recNo] {
         return exec(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo.trimmed()})

@@ -2,6 +2,8 @@
 
 #include "datalog/RecordTypes.h"
 #include "datalog/SavedRecords.h"
+#include "datalog/StoreCheck.h"
+#include "datalog/StoreClaim.h"
 #include "resources/Catalogue.h"
 
 #include <QList>
@@ -25,18 +27,24 @@ struct StoreOpenResult {
         Repaired,      // was damaged; a dated backup was made and the readable content restored
         CannotOpen,    // folder or file cannot be created or opened: `message`, then stop
         RepairFailed,  // damaged and the repair failed: `message`, then stop
+        HeldElsewhere, // another program holds the store (`holder`); it may be opened read-only
     };
+    StoreOpenResult() = default;
+    StoreOpenResult(Status s, const QString &text) : status(s), message(text) {}
+
     Status status = Status::CannotOpen;
-    // What to tell the user: why the program cannot go on, or, after a repair, where the
-    // damaged file was kept. Empty after a plain open.
+    // What to tell the user: why the program cannot go on, or, after a repair, how much was
+    // recovered and where the damaged file was kept. Empty after a plain open.
     QString message;
+    StoreClaim::Holder holder;
 
     bool ok() const { return status == Status::Opened || status == Status::Repaired; }
 };
 
 // The record database `mtype.db`: the machine-type table `data1`, the sample buffer
 // `datatemp`, the saved records `datamain` with their samples `datadetail`, and the auxiliary
-// tables. One instance holds one connection for the whole run.
+// tables. One instance holds one connection for the whole run, and claims the store for its
+// program (StoreClaim): a second program on the same store may only open it read-only.
 //
 // Every value is bound as a parameter, so text is stored exactly as typed. The statements of
 // one operation run in one transaction: a failure leaves the tables as they were. Each
@@ -56,12 +64,26 @@ public:
     // Opens (creating on first run, repairing when damaged) `mtype.db` in `folder`: schema
     // and shipped machine types are added where missing; saved records are kept. With
     // IntegrityCheck::Later the check of every page, which grows with the store, is left to
-    // verify(), so that the program's window can show first.
+    // verify() or applyCheck(), so that the program's window can show first; until then
+    // nothing is written (see writeRefusal()).
+    // Access::Claim takes the store for this program, or gives HeldElsewhere when another
+    // holds it; Access::ReadOnly reads a store another program holds, and writes nothing.
     enum class IntegrityCheck { Now, Later };
-    StoreOpenResult open(const QString &folder = defaultFolder(), IntegrityCheck check = IntegrityCheck::Now);
-    // The integrity check put off by open(): a damaged store is repaired as open() would.
+    enum class Access { Claim, ReadOnly };
+    StoreOpenResult open(const QString &folder = defaultFolder(), IntegrityCheck check = IntegrityCheck::Now,
+                         Access access = Access::Claim);
+    // The integrity check put off by open(), run here: a damaged store is repaired as open()
+    // would.
     StoreOpenResult verify();
+    // The same with the outcome of a check run elsewhere (StoreCheck in a worker thread).
+    StoreOpenResult applyCheck(const StoreCheck::Outcome &outcome);
+    bool checkPending() const { return m_checkPending; }
+    bool isReadOnly() const { return m_readOnly; }
+    // Why nothing may be written now (read-only, or the check has not finished), in words for
+    // the user; nullopt when writing is allowed. Writes refused for it fail with this text.
+    std::optional<QString> writeRefusal() const;
     bool isOpen() const;
+    // Closes the connection and lets the store's claim go.
     void close();
     QString filePath() const;
 
@@ -74,6 +96,11 @@ public:
     // stamp: two samples share a time stamp when a tick was late.
     bool updateComment(qint64 seqNo, const QString &comment);
     std::optional<qint64> bufferCount();                            // operation 4
+    // Samples recorded into the buffer and not saved as a record since (they survive a
+    // restart); 0 for a loaded record and in read-only.
+    std::optional<qint64> unsavedCount();
+    // The buffer's samples were saved as a record elsewhere (the lab server).
+    bool markBufferSaved(const QString &recNo);
     // Operation 11: the buffer in SeqNo order; with `reason`, only the rows whose channel-1
     // condition code equals it. `visit` returns false to stop early.
     bool forEachBufferSample(const std::function<bool(const SampleRow &)> &visit,
@@ -83,8 +110,8 @@ public:
                                  const std::optional<QString> &reason = std::nullopt);
     // The samples of saved record `recNo` in SeqNo order, read the same way.
     bool forEachRecordSampleView(const QString &recNo, const std::function<bool(const SampleView &)> &visit);
-    // The buffer becomes the rows `fill` hands to its sink, in one transaction: when `fill`
-    // or a write fails the buffer keeps what it held.
+    // The buffer becomes the rows `fill` hands to its sink (a saved record's samples), in one
+    // transaction: when `fill` or a write fails the buffer keeps what it held.
     using SampleSink = std::function<bool(const SampleView &)>;
     bool replaceBuffer(const std::function<bool(const SampleSink &)> &fill);
     std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
@@ -127,13 +154,16 @@ private:
     // Why a store that is there cannot be used.
     enum class Cause { Other, NoPermission, Locked, DiskFull, Foreign };
     Attach attach(bool check);
-    Attach quickCheck();
+    Attach checked(const StoreCheck::Outcome &outcome);
     bool foreignTables();
     Attach classify(const QSqlError &error);
     Cause causeOf(const QSqlError &error) const;
     StoreOpenResult cannotFind() const;
     StoreOpenResult cannotOpen() const;
     StoreOpenResult repairAndReopen();
+    void disconnect();
+    bool writable();
+    bool setBufferSaved(const QString &recNo);
 
     QSqlDatabase &db();
     bool exec(QSqlQuery &query);
@@ -152,6 +182,12 @@ private:
 
     QString m_folder;
     std::unique_ptr<SqlConnection> m_conn;
+    std::unique_ptr<StoreClaim> m_claim;
+    StoreClaim::Holder m_holder;  // who holds the store when it is open read-only
+    bool m_readOnly = false;
+    bool m_checkPending = false;
+    // datatemp's samples are saved as a record (a row in datatempsaved).
+    bool m_bufferSaved = false;
     StoreError m_error;
     Cause m_cause = Cause::Other;
     // A loaded record whose samples the buffer holds but datatemp does not yet (they are

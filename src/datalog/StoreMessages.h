@@ -8,3 +8,15 @@
 // by " + number + ":" + description, or, when the lab server could not be reached, that
 // alone in plain words.
 QString storeFailureText(const QString &prefix, const StoreError &error);
+
+namespace StoreRepair {
+struct Salvage;
+}
+
+// What the user is told after the store `file` was found damaged and rebuilt, its damaged
+// file kept as `backup`: how many samples were recovered, of how many when the damaged file
+// could still count them, and plainly when none were.
+QString storeRepairedText(const QString &file, const QString &backup, const StoreRepair::Salvage &salvage);
+
+// The reason of a failed system call, as the system words it ("Permission denied").
+QString systemReason(int error);

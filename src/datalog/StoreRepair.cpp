@@ -121,6 +121,8 @@ public:
     {
     }
 
+    qint64 copied() const { return m_copied; }
+
     // Only a failure to write the target counts as an error.
     bool run(QString *error)
     {
@@ -208,6 +210,7 @@ private:
                 *error = m_write.lastError().text();
                 return Outcome::WriteFailed;
             }
+            m_copied += m_write.numRowsAffected();
         }
         return rows->isEmpty() ? Outcome::Empty : Outcome::Copied;
     }
@@ -218,11 +221,25 @@ private:
     QString m_columns;
     int m_count;
     QSqlQuery m_write;
+    qint64 m_copied = 0;
 };
 
-bool copyTable(QSqlDatabase &source, QSqlDatabase &target, const QString &table, QString *error)
+bool isSampleTable(const QString &table)
 {
-    return TableCopy(source, target, table).run(error);
+    return table == QLatin1String("datadetail") || table == QLatin1String("datatemp");
+}
+
+// The samples the damaged file says it holds; nullopt when a count cannot be read.
+std::optional<qint64> countSamples(QSqlDatabase &source)
+{
+    qint64 total = 0;
+    for (const char *table : {"datadetail", "datatemp"}) {
+        QSqlQuery q(source);
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM %1 NOT INDEXED").arg(QLatin1String(table))) || !q.next())
+            return std::nullopt;
+        total += q.value(0).toLongLong();
+    }
+    return total;
 }
 
 // Samples whose record row was lost get a record row again, so they can still be loaded.
@@ -261,8 +278,9 @@ QString rebuiltFileName()
     return QStringLiteral("mtypenew.db");
 }
 
-bool rebuild(const QString &sourcePath, const QString &targetPath, QString *error)
+bool rebuild(const QString &sourcePath, const QString &targetPath, QString *error, Salvage *salvage)
 {
+    Salvage kept;
     SqlConnection target(targetPath);
     QSqlError sqlError;
     if (!target.open() || !StoreSchema::create(target.db(), &sqlError)) {
@@ -270,8 +288,12 @@ bool rebuild(const QString &sourcePath, const QString &targetPath, QString *erro
         return false;
     }
     SqlConnection source(sourcePath);
-    if (!source.open())
+    if (!source.open()) {
+        if (salvage)
+            *salvage = kept;
         return true;  // nothing readable: the rebuilt file keeps the bare schema
+    }
+    kept.samplesBefore = countSamples(source.db());
 
     Transaction transaction(target.db());
     QStringList tables = StoreSchema::tableNames();
@@ -283,8 +305,11 @@ bool rebuild(const QString &sourcePath, const QString &targetPath, QString *erro
             *error = sqlError.text();
             return false;
         }
-        if (!copyTable(source.db(), target.db(), table, error))
+        TableCopy copy(source.db(), target.db(), table);
+        if (!copy.run(error))
             return false;
+        if (isSampleTable(table))
+            kept.samples += copy.copied();
     }
     if (!recoverOrphanSamples(target.db(), error))
         return false;
@@ -292,10 +317,12 @@ bool rebuild(const QString &sourcePath, const QString &targetPath, QString *erro
         *error = target.lastError().text();
         return false;
     }
+    if (salvage)
+        *salvage = kept;
     return true;
 }
 
-bool repair(const QString &folder, const QDate &today, QString *backupPath, QString *error)
+bool repair(const QString &folder, const QDate &today, QString *backupPath, QString *error, Salvage *salvage)
 {
     const QDir dir(folder);
     const QString db = dir.filePath(StoreSchema::fileName());
@@ -309,7 +336,12 @@ bool repair(const QString &folder, const QDate &today, QString *backupPath, QStr
         return false;
     }
     const QString kept = QStringLiteral(" The damaged file is kept as [%1].").arg(backup);
-    if (!removeWithSidecars(fresh, &why) || !rebuild(db, fresh, &why) || !replaceWith(db, fresh, &why)) {
+    const bool done = removeWithSidecars(fresh, &why) && rebuild(db, fresh, &why, salvage)
+        && replaceWith(db, fresh, &why);
+    // The rebuilt copy has served its purpose either way: the backup keeps the damaged file.
+    QString ignored;
+    removeWithSidecars(fresh, &ignored);
+    if (!done) {
         *error = QStringLiteral("The repair failed: %1.").arg(why) + kept;
         return false;
     }

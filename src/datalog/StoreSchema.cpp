@@ -90,6 +90,9 @@ const QList<Table> &tables()
         {QStringLiteral("datacopy"), withRecordKey("RecNo"),
          {QStringLiteral("CREATE INDEX IF NOT EXISTS datacopy_recno ON datacopy (RecNo, SeqNo)")}},
         {QStringLiteral("datawindow1"), sampleDefs(), {}},
+        // The number of the record the samples of datatemp were saved as; no row while they
+        // are saved nowhere else.
+        {QStringLiteral("datatempsaved"), {{"RecNo", "TEXT"}}, {}},
     };
     return list;
 }

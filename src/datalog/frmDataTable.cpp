@@ -278,8 +278,43 @@ void frmDataTable::RecordPeriod(int d, int h, int m, int s, int iScale, int iOpm
 
 bool frmDataTable::BeginRecordData()
 {
+    // Refused before anything is asked or emptied: nothing may be written yet, or here.
+    if (const std::optional<QString> why = m_store.writeRefusal()) {
+        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+        return false;
+    }
+    if (!mayDiscardUnsaved())
+        return false;
     resetView();
     return m_engine.BeginRecordData();
+}
+
+bool frmDataTable::mayDiscardUnsaved()
+{
+    const std::optional<qint64> unsaved = m_store.unsavedCount();
+    if (!unsaved) {
+        storeFailed();
+        return false;
+    }
+    if (*unsaved == 0)
+        return true;
+    const QString text = QStringLiteral("%1 unsaved samples will be deleted. Save them first?").arg(*unsaved);
+    switch (Prompter::current().saveDiscardCancel(text)) {
+    case Prompter::Choice::Discard:
+        return true;
+    case Prompter::Choice::Cancel:
+        return false;
+    case Prompter::Choice::Save:
+        break;
+    }
+    switch (saveRecord(RecordSaver::Texts::dataTable(), true)) {
+    case RecordSaver::Outcome::Saved:
+    case RecordSaver::Outcome::Replaced:
+    case RecordSaver::Outcome::SavedHere:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void frmDataTable::EndRecordData(int idx)
@@ -384,8 +419,17 @@ void frmDataTable::List1_Click(int listRow)
     loadRecord(recNo);
 }
 
-std::optional<RecordInfo> frmDataTable::loadRecord(const QString &recNo)
+std::optional<RecordInfo> frmDataTable::loadRecord(const QString &recNo, bool discardConfirmed)
 {
+    // Read-only, a load only reads; otherwise it empties the buffer first.
+    if (!m_store.isReadOnly()) {
+        if (const std::optional<QString> why = m_store.writeRefusal()) {
+            Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+            return std::nullopt;
+        }
+    }
+    if (!discardConfirmed && !mayDiscardUnsaved())
+        return std::nullopt;
     // A recording would go on into the loaded record's samples.
     m_engine.EndRecordData();
     RecordInfo record;
@@ -417,26 +461,37 @@ void frmDataTable::cmdSave_Click()
     saveRecord(RecordSaver::Texts::dataTable());
 }
 
-void frmDataTable::saveRecord(const RecordSaver::Texts &texts)
+RecordSaver::Outcome frmDataTable::saveRecord(const RecordSaver::Texts &texts, bool confirmed)
 {
     RecordSaver saver(records(), m_store, texts);
     RecordSaver::Form form{m_recno->text(), m_startTime->text(), m_endTime->text(), m_desc->text(),
                            m_engine.scale(), m_graph ? m_graph->xLengthPosition() : 0,
                            m_host.MachineType()};
-    const RecordSaver::Outcome outcome = saver.save(form);
+    const RecordSaver::Outcome outcome = saver.save(form, confirmed);
     if (outcome == RecordSaver::Outcome::Saved || outcome == RecordSaver::Outcome::SavedHere)
         m_recno->setText(form.recNo);
+    return outcome;
 }
 
 void frmDataTable::cmdClear_Click()
 {
+    if (const std::optional<QString> why = m_store.writeRefusal()) {
+        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+        return;
+    }
     const std::optional<qint64> count = m_store.bufferCount();
-    if (!count) {
+    const std::optional<qint64> unsaved = m_store.unsavedCount();
+    if (!count || !unsaved) {
         storeFailed();
         return;
     }
-    if (*count > 0 && !Prompter::current().question(QStringLiteral("Do you want to clear all of data records?")))
+    // Samples saved nowhere get the question with Save; saved ones the plain one.
+    if (*unsaved > 0) {
+        if (!mayDiscardUnsaved())
+            return;
+    } else if (*count > 0 && !Prompter::current().question(QStringLiteral("Do you want to clear all of data records?"))) {
         return;
+    }
     ClearData();
 }
 
@@ -455,6 +510,10 @@ void frmDataTable::openComment(int row)
 void frmDataTable::cmdProcOK_Click()
 {
     m_commentPanel->hide();
+    if (const std::optional<QString> why = m_store.writeRefusal()) {
+        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+        return;
+    }
     const int row = m_commentRow;
     if (row < 0 || row >= m_buffer.size())
         return;

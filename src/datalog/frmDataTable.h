@@ -68,10 +68,18 @@ public:
     void cmdLoadRecord_Click();        // list the saved records over the grid
     void List1_Click(int listRow);     // load the listed record
     void cmdSave_Click();              // save or replace the buffer as a record
-    // Loads saved record `recNo` into the buffer and the form; nullopt when it is not there.
-    std::optional<RecordInfo> loadRecord(const QString &recNo);
-    // Saves or replaces the buffer as a record, with the questions of the asking window.
-    void saveRecord(const RecordSaver::Texts &texts);
+    // Loads saved record `recNo` into the buffer and the form; nullopt when it is not there,
+    // or when the user kept unsaved samples the load would delete (asked unless
+    // `discardConfirmed`).
+    std::optional<RecordInfo> loadRecord(const QString &recNo, bool discardConfirmed = false);
+    // Saves or replaces the buffer as a record, with the questions of the asking window;
+    // `confirmed` skips the save question.
+    RecordSaver::Outcome saveRecord(const RecordSaver::Texts &texts, bool confirmed = false);
+    // Before samples that are saved nowhere are deleted: "N unsaved samples will be deleted.
+    // Save them first?" Save runs the ordinary save. True when the caller may go on (nothing
+    // unsaved, Discard, or saved); false for Cancel or a save that did not happen. For user
+    // actions only.
+    bool mayDiscardUnsaved();
     void cmdClear_Click();             // clear the buffer, asking when it holds samples
     void openComment(int row);         // the comment editor for grid row `row`
     void cmdProcOK_Click();

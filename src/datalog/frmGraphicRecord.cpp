@@ -779,8 +779,11 @@ void frmGraphicRecord::List1_Click(int listRow)
             storeFailed(place.lastError());
         return;
     }
+    // Asked before the record's scale is taken over.
+    if (!table->mayDiscardUnsaved())
+        return;
     m_host.setRecordScale(RecordList::position(found->recStyle));
-    if (!table->loadRecord(recNo))
+    if (!table->loadRecord(recNo, true))
         return;
     const int position = RecordList::position(found->showStyle);
     if (position >= 0 && position < m_xLength->count())
@@ -789,6 +792,10 @@ void frmGraphicRecord::List1_Click(int listRow)
 
 void frmGraphicRecord::cmdDel_Click()
 {
+    if (const std::optional<QString> why = m_store.writeRefusal()) {
+        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+        return;
+    }
     fillRecordList(m_list2);
 }
 

@@ -623,6 +623,11 @@ void MDIForm1::InitialValuesDone(bool cancelled)
         CheckOutput();
         m_panel->AfterQueryInitialValuesBeforeShow();
         showOnly(m_panel);
+        // Samples recovered at start stay in front until they are seen.
+        if (m_showRecovered && m_table) {
+            m_showRecovered = false;
+            showOnly(m_table);
+        }
         break;
     case AfterInitialValues::ResumeAfterRecall:
         ResumeAfterRecall();

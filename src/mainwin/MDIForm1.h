@@ -144,8 +144,9 @@ public:
     void mnuRecordPlace_Click();
     dlgRecordPlace *recordPlaceDialog() const { return m_recordPlace; }
     void mnuRecordLoad_Click();
-    // At start-up: samples an unsaved recording left in the buffer are shown in a table
-    // window, and the status bar says how many.
+    // At start-up: samples an unsaved recording left in the buffer are shown in the table
+    // window (also once a supply connected meanwhile is up), and a message that stays until
+    // read says how many. Runs under a timer: asks nothing.
     void recoverUnsavedRecording();
 
     // --- RecordSetupTimers
@@ -277,4 +278,6 @@ private:
     bool m_inOutput = false;
     bool m_inAutoRun = false;
     bool m_inMode = false;  // the RS232 dialog's caption for the next connect
+    // Recovered samples are shown in front of the panel of the next connection.
+    bool m_showRecovered = false;
 };

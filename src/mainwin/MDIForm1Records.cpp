@@ -89,17 +89,26 @@ void MDIForm1::setWriterTimerOn(bool on)
 
 void MDIForm1::recoverUnsavedRecording()
 {
-    const std::optional<qint64> count = m_c.records->bufferCount();
-    if (!count || *count == 0 || m_table)
+    const std::optional<qint64> count = m_c.records->unsavedCount();
+    if (!count || *count == 0)
         return;
-    // The columns of the supply last identified; all four when it is not known.
-    const auto row = m_c.machineTypes->find(SettingsStore::read(SettingKeys::MType));
-    const int channels = row ? channelCountOfLayout(row->layout) : 0;
-    NewTable1((channels > 0 ? channels : 4) - 1);
+    if (m_table) {
+        // Made by a connection while the store was being checked: shows what it holds now.
+        m_table->CmbSample_Click();
+    } else {
+        // The columns of the supply last identified; all four when it is not known.
+        const auto row = m_c.machineTypes->find(SettingsStore::read(SettingKeys::MType));
+        const int channels = row ? channelCountOfLayout(row->layout) : 0;
+        NewTable1((channels > 0 ? channels : 4) - 1);
+    }
     showOnly(m_table);
-    ReportStatus(QStringLiteral("%1 samples of a recording that was not saved were recovered; "
-                                "save them or clear them in the table window.").arg(*count),
-                 RecoveredStatusMs);
+    // A connection under way replaces the table window with its own, and shows its panel:
+    // the samples come to the front again then.
+    m_showRecovered = m_mainFormState != 3;
+    const QString text = QStringLiteral("%1 samples of a recording that was not saved were recovered; "
+                                        "save them or clear them in the table window.").arg(*count);
+    ReportStatus(text, RecoveredStatusMs);
+    Prompter::current().notify(text, QString(), Prompter::Severity::Information);
 }
 
 void MDIForm1::mnuControl_Click()

@@ -4,13 +4,19 @@
 #include "common/Clock.h"
 #include "datalog/RecordStore.h"
 #include "datalog/SqlConnection.h"
+#include "datalog/StoreCheck.h"
 #include "resources/Catalogue.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using StoreTest::sample;
 
@@ -23,15 +29,34 @@ class TestStoreStartup : public QObject
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
     void olderStoreGetsMissingMachineTypesAndKeepsRecords();
-    void unusableLocationSaysSystemCannotFind();
+    void folderThatCannotBeMadeSaysWhy();
     void fileThatIsNoDatabaseIsRepairedOrKept();
     void damagedIndexIsRepairedWithEveryRecord();
     void damagedPagesCostOnlyTheirOwnSamples();
+    void repairThatKeptNothingSaysSo();
     void fileThatIsThereIsNeverReportedMissing();
 
 private:
     static QByteArray garbage() { return QByteArray("this is not a database\n").repeated(400); }
+    // A store of `samples` samples in saved record 1, closed.
+    static QString storeWithSavedSamples(const QTemporaryDir &dir, int samples);
 };
+
+QString TestStoreStartup::storeWithSavedSamples(const QTemporaryDir &dir, int samples)
+{
+    const QString file = dir.filePath(QStringLiteral("mtype.db"));
+    RecordStore store;
+    // In one statement: one append each would sync every sample.
+    const bool ok = store.open(dir.path()).ok()
+        && StoreTest::exec(file, QStringLiteral(
+               "WITH RECURSIVE n(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM n WHERE x < %1) "
+               "INSERT INTO datatemp SELECT x, '2026/03/05 10:00:00', x, '0.5', '0', x * 2, '0.6', '0', "
+               "x * 3, '0.7', '0', x * 4, '0.8', '0', '', x, 1 FROM n").arg(samples - 1))
+        && store.saveRecord(StoreTest::record(QStringLiteral("1"), QStringLiteral("long run")))
+        && store.clearBuffer();
+    store.close();
+    return ok && StoreTest::exec(file, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) ? file : QString();
+}
 
 void TestStoreStartup::olderStoreGetsMissingMachineTypesAndKeepsRecords()
 {
@@ -75,7 +100,9 @@ void TestStoreStartup::olderStoreGetsMissingMachineTypesAndKeepsRecords()
     QCOMPARE(store.nextRecordNumber(), std::optional<QString>(QStringLiteral("8")));
 }
 
-void TestStoreStartup::unusableLocationSaysSystemCannotFind()
+// A data folder that cannot be made is named with the system's reason; nobody is told to
+// copy a file into a folder that cannot exist.
+void TestStoreStartup::folderThatCannotBeMadeSaysWhy()
 {
     QTemporaryDir dir;
     QVERIFY(StoreTest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder"));
@@ -83,9 +110,24 @@ void TestStoreStartup::unusableLocationSaysSystemCannotFind()
     RecordStore store;
     StoreOpenResult result = store.open(folder);
     QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
-    QCOMPARE(result.message, QStringLiteral("System cannot find [%1/mtype.db].\n Please copy mtype.db to [%1/] directory.")
-                                 .arg(folder));
+    QVERIFY2(result.message.startsWith(QStringLiteral("The data folder [%1] cannot be created: Not a directory.").arg(folder)),
+             qPrintable(result.message));
     QVERIFY(!store.isOpen() && !store.bufferCount());
+
+    // A parent folder without write permission (the superuser may write anywhere).
+    if (::geteuid() != 0) {
+        const QString parent = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(parent) && ::chmod(QFile::encodeName(parent).constData(), 0555) == 0);
+        result = store.open(parent + QStringLiteral("/ZEP-1-0"));
+        QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
+        QVERIFY2(result.message.startsWith(QStringLiteral("The data folder [%1/ZEP-1-0] cannot be created: Permission denied.")
+                                               .arg(parent)), qPrintable(result.message));
+        // A folder that is there but takes no new file.
+        result = store.open(parent);
+        QVERIFY2(result.message.contains(QStringLiteral("cannot be claimed")) && result.message.contains(QStringLiteral("Permission denied")),
+                 qPrintable(result.message));
+        ::chmod(QFile::encodeName(parent).constData(), 0755);
+    }
 
     // A file that cannot be opened for another reason than damage is not "repaired".
     QTemporaryDir other;
@@ -93,7 +135,7 @@ void TestStoreStartup::unusableLocationSaysSystemCannotFind()
     result = store.open(other.path());
     QCOMPARE(result.status, StoreOpenResult::Status::CannotOpen);
     QVERIFY(result.message.startsWith(QStringLiteral("System cannot find [")));
-    QCOMPARE(QDir(other.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(other.path()).entryList({QStringLiteral("mtype2*")}, QDir::Files), QStringList());
 }
 
 void TestStoreStartup::fileThatIsNoDatabaseIsRepairedOrKept()
@@ -117,6 +159,7 @@ void TestStoreStartup::fileThatIsNoDatabaseIsRepairedOrKept()
     QVERIFY2(result.message.contains(second), qPrintable(result.message));
     QCOMPARE(StoreTest::readFile(backup), QByteArray("earlier backup of today"));
     QCOMPARE(StoreTest::readFile(second), garbage());
+    QVERIFY(!QFile::exists(d.filePath(QStringLiteral("mtypenew.db"))));
     QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
     QVERIFY(store.appendSample(sample(0)) && store.saveRecord(StoreTest::record(QStringLiteral("1"))));
 }
@@ -151,9 +194,18 @@ void TestStoreStartup::damagedIndexIsRepairedWithEveryRecord()
     FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
     ScopedClock scoped(clock);
     RecordStore store;
-    // At start-up the window shows before the check of every page; the check then repairs.
+    // At start-up the window shows before the check of every page; the check, in a worker
+    // thread, then finds the damage and the store is repaired before anything is written.
     QCOMPARE(store.open(dir.path(), RecordStore::IntegrityCheck::Later).status, StoreOpenResult::Status::Opened);
-    QCOMPARE(store.verify().status, StoreOpenResult::Status::Repaired);
+    QVERIFY(!store.appendSample(sample(0)) && !store.clearBuffer() && !store.saveRecord(StoreTest::record(QStringLiteral("3"))));
+    QCOMPARE(store.lastError().description, *store.writeRefusal());
+    StoreCheck check;
+    QSignalSpy done(&check, &StoreCheck::finished);
+    check.start(store.filePath());
+    QVERIFY(done.wait(60000));
+    const StoreOpenResult repaired = store.applyCheck(done.at(0).at(0).value<StoreCheck::Outcome>());
+    QCOMPARE(repaired.status, StoreOpenResult::Status::Repaired);
+    QVERIFY2(repaired.message.contains(QStringLiteral("600 of 600 samples were recovered")), qPrintable(repaired.message));
     QCOMPARE(StoreTest::readFile(d.filePath(QStringLiteral("mtype20261231.db"))), bytes);
     QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     for (const char *n : {"1", "2"}) {
@@ -199,14 +251,53 @@ void TestStoreStartup::damagedPagesCostOnlyTheirOwnSamples()
     QVERIFY(StoreTest::writeFile(file, bytes));
 
     RecordStore store;
-    QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Repaired);
+    const StoreOpenResult result = store.open(dir.path());
+    QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
     QCOMPARE(store.loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
     const QList<SampleRow> kept = store.bufferSamples().value_or(QList<SampleRow>());
+    QVERIFY2(result.message.contains(QStringLiteral("repaired: %1 ").arg(kept.size()))
+                 && result.message.contains(QStringLiteral("samples were recovered"))
+                 && result.message.contains(d.filePath(QStringLiteral("mtype"))),
+             qPrintable(result.message));
+    QVERIFY(!QFile::exists(d.filePath(QStringLiteral("mtypenew.db"))));
     // Four leaf pages hold well under 200 samples; the last samples are there too.
     QVERIFY2(kept.size() > 9800 && kept.size() < 10000, qPrintable(QString::number(kept.size())));
     for (const SampleRow &row : kept)
         QCOMPARE(row, written.at(int(row.seqNo)));
     QCOMPARE(kept.first().seqNo + kept.last().seqNo, 9999);
+}
+
+// A first page overwritten, or a file of random bytes: nothing can be read, and the user is
+// told so, with where the damaged file is kept, instead of "repaired".
+void TestStoreStartup::repairThatKeptNothingSaysSo()
+{
+    FakeClock clock(QDateTime(QDate(2026, 7, 1), QTime(8, 0)));
+    ScopedClock scoped(clock);
+    for (const bool random : {false, true}) {
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        const QString file = random ? d.filePath(QStringLiteral("mtype.db")) : storeWithSavedSamples(dir, 10000);
+        QVERIFY(!file.isEmpty());
+        QByteArray bytes = random ? QByteArray(64 * 1024, '\0') : StoreTest::readFile(file);
+        if (random) {
+            for (char &b : bytes)
+                b = char(QRandomGenerator::global()->bounded(256));
+        } else {
+            bytes.replace(0, 4096, QByteArray(4096, '\x5A'));
+        }
+        QVERIFY(StoreTest::writeFile(file, bytes));
+
+        RecordStore store;
+        const StoreOpenResult result = store.open(dir.path());
+        QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
+        const QString backup = d.filePath(QStringLiteral("mtype20260701.db"));
+        QCOMPARE(result.message, QStringLiteral("The record database [%1] was damaged and no samples could be "
+                                                "recovered: the program goes on with an empty record database. "
+                                                "The damaged file is kept as [%2].").arg(file, backup));
+        QCOMPARE(StoreTest::readFile(backup), bytes);
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("mtypenew.db"))));
+        QCOMPARE(store.savedRecords().value_or(QList<RecordInfo>()).size(), 0);
+    }
 }
 
 // A store that is there but cannot be used is explained, not called missing: the advice

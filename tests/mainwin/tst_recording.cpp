@@ -88,7 +88,7 @@ private:
     {
         QStringList out;
         RecordStore probe;
-        probe.open(RecordStore::defaultFolder());
+        probe.open(RecordStore::defaultFolder(), RecordStore::IntegrityCheck::Now, RecordStore::Access::ReadOnly);
         // Read through a second store, as a later start of the program would.
         for (const SampleRow &row : probe.bufferSamples().value_or(QList<SampleRow>())) {
             if (sql == QLatin1String("reasons"))
@@ -119,7 +119,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(readout("txtCurrent", 0)->text(), QStringLiteral("1.250"), 10000);
     }
 
-    void init() { prompter.clear(); }
+    void init()
+    {
+        prompter.clear();
+        // Each case starts recordings over the samples of the one before.
+        prompter.defaultChoice = Prompter::Choice::Discard;
+    }
 
     void cleanupTestCase()
     {
