@@ -737,7 +737,7 @@ void ChannelPanel::onErrorChanged()
         return;
     host().DoOutput(false);
     // Delivered by the engine: the message is shown once this step has returned.
-    Prompter::current().notify(QStringLiteral("Error detected: '") + text + QLatin1Char('\''));
+    Prompter::current().notify(QStringLiteral("Error detected: '") + Answers::quoted(text) + QLatin1Char('\''));
 }
 
 void ChannelPanel::reportAboveMaximum(Quantity q, int i)

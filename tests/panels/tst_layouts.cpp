@@ -280,27 +280,39 @@ private slots:
 
     // The SCPI panels poll the error queue (layout 1 in the step its dialect has no status
     // word for): an error answer switches the output off and is shown once the engine's step
-    // is done.
+    // is done, on one line of printable text whatever bytes the supply sent.
     void errorAnswerSwitchesOutputOff_data()
     {
         QTest::addColumn<QString>("type");
-        QTest::newRow("layout 1") << "XPP-3202";
-        QTest::newRow("layout 2") << "SPP-KRX20";
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("layout 1") << "XPP-3202" << "Data out of range"
+                                  << "Error detected: '-222,\"Data out of range\"'";
+        QTest::newRow("layout 2") << "SPP-KRX20" << "Data out of range"
+                                  << "Error detected: '-222,\"Data out of range\"'";
+        QTest::newRow("control bytes")
+            << "SPP-KRX20" << QString::fromLatin1("\x07\x1b[2J\xff\x01\\x")
+            << "Error detected: '-222,\"\\x07\\x1B[2J\\xFF\\x01\\\\x\"'";
+        QTest::newRow("long answer")
+            << "XPP-3202" << QString(300, QLatin1Char('A'))
+            << "Error detected: '-222,\"" + QString(71, QLatin1Char('A')) + "...'";
     }
 
     void errorAnswerSwitchesOutputOff()
     {
         QFETCH(QString, type);
+        QFETCH(QString, error);
+        QFETCH(QString, shown);
         SimSupply sim(type);
         auto w = makeWindow(true);
         QVERIFY(connectTo(*w, sim));
         w->DoOutput(true);
         QTRY_VERIFY(sim.supply->outputOn());
         const int mark = sim.lineCount();
-        sim.supply->pushError(-222, QStringLiteral("Data out of range"));
+        sim.supply->pushError(-222, error);
         QTRY_VERIFY_WITH_TIMEOUT(!sim.supply->outputOn(), 10000);
         QVERIFY(commands(sim.linesSince(mark)).contains(":OUTP:STAT 0"));
-        QCOMPARE(prompter.messageTexts(), QStringList{"Error detected: '-222,\"Data out of range\"'"});
+        QCOMPARE(prompter.messageTexts(), QStringList{shown});
         QVERIFY(!w->OperatorForm()->tbnOutput()->isChecked() && !w->QueryTimer.isActive());
     }
 
