@@ -5,6 +5,9 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QEventLoop>
+#include <QTimer>
 #include <QSet>
 
 namespace {
@@ -82,6 +85,46 @@ std::optional<QColor> QtPrompter::chooseColor(const QColor &initial)
 QString QtPrompter::saveFileName(const QString &caption, const QString &dir, const QString &filter)
 {
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, dir, filter);
+}
+
+void Prompter::waitFor(const QString &, BackgroundWork &work)
+{
+    while (!work.wait(100)) {
+    }
+}
+
+void QtPrompter::waitFor(const QString &text, BackgroundWork &work)
+{
+    // Quick work ends before a box would flicker up.
+    if (work.wait(250))
+        return;
+    QProgressDialog dialog(text, QStringLiteral("Cancel"), 0, 0, QApplication::activeWindow());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    QEventLoop loop;
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] {
+        work.cancel();
+        dialog.setLabelText(QStringLiteral("Cancelling..."));
+        dialog.show();  // stays until the work has stopped
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (work.wait(0))
+            loop.quit();
+    });
+    poll.start(50);
+    dialog.show();
+    loop.exec();
+}
+
+void ScriptedPrompter::waitFor(const QString &text, BackgroundWork &work)
+{
+    waits << text;
+    if (cancelWaits)
+        work.cancel();
+    Prompter::waitFor(text, work);
 }
 
 void ScriptedPrompter::message(const QString &text, const QString &title, Severity)

@@ -8,6 +8,17 @@
 
 class QWidget;
 
+// Work running on another thread that its caller waits for and the user may cancel.
+class BackgroundWork
+{
+public:
+    virtual ~BackgroundWork() = default;
+    // Waits up to `ms` milliseconds; true once the work has finished.
+    virtual bool wait(int ms) = 0;
+    // Asks the work to stop soon; it still finishes (with a failure) before wait() says so.
+    virtual void cancel() = 0;
+};
+
 // Every message box, question and chooser of the program goes through the installed prompter,
 // so that tests can read what the user would have been told and answer questions.
 class Prompter
@@ -32,6 +43,9 @@ public:
     virtual std::optional<QColor> chooseColor(const QColor &initial) = 0;
     // A save-file chooser; empty when cancelled.
     virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
+    // Returns once `work` has finished, showing `text` with a Cancel button meanwhile while
+    // the windows keep working. For user actions only. Here: waits without showing anything.
+    virtual void waitFor(const QString &text, BackgroundWork &work);
 
     static Prompter &current();
     // Installs `prompter` (not owned); nullptr puts the Qt dialogs back.
@@ -46,6 +60,7 @@ public:
     bool question(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    void waitFor(const QString &text, BackgroundWork &work) override;
 };
 
 // Records everything shown and answers from scripts; unanswered questions get `defaultAnswer`.
@@ -62,6 +77,7 @@ public:
     bool question(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    void waitFor(const QString &text, BackgroundWork &work) override;
 
     QList<Shown> messages;                // both kinds, in order
     QList<Shown> questions;
@@ -69,6 +85,8 @@ public:
     bool defaultAnswer = false;
     QList<std::optional<QColor>> colors;  // consumed front first; empty list = cancelled
     QStringList fileNames;                // consumed front first; empty list = cancelled
+    QStringList waits;                    // texts of the waits shown
+    bool cancelWaits = false;             // the user presses Cancel as soon as a wait shows
 
     QStringList messageTexts() const;
     void clear();

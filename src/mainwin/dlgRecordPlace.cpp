@@ -16,7 +16,9 @@
 #include <utility>
 
 dlgRecordPlace::dlgRecordPlace(QWidget *parent, Tester tester)
-    : QDialog(parent), m_tester(tester ? std::move(tester) : Tester(&ServerRecordStore::probe))
+    : QDialog(parent), m_tester(tester ? std::move(tester) : Tester([](const RecordPlaceSettings &where) {
+          return ServerRecordStore::probe(where, true);
+      }))
 {
     setObjectName(QStringLiteral("dlgRecordPlace"));
     setWindowTitle(QStringLiteral("Place of Saved Records"));

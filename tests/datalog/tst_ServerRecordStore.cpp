@@ -17,6 +17,9 @@
 #include "settings/SettingsStore.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -99,6 +102,7 @@ private slots:
     void concurrentSavesGetDistinctNumbers();
     void roundTripKeepsQuotesAndNonAscii();
     void serverGoneDuringSaveLosesNothing();
+    void frozenServerStopsTheSaveAndKeepsNothing();
     void unansweredServerAndDamagedSettings();
     void olderServerIsUpgraded();
     void copyOfLocalRecordsRunsOnce();
@@ -323,6 +327,82 @@ void TestServerRecordStore::serverGoneDuringSaveLosesNothing()
     QVERIFY2(server.saveNewRecord(record), qPrintable(server.lastError().description));
     QCOMPARE(record.recNo, QStringLiteral("1"));
     QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datadetail")), QStringList{QString::number(Samples)});
+}
+
+// A prompter whose waits run the event loop, as the progress box does, and whose user presses
+// Cancel once the loop has run a while.
+class CancellingPrompter : public ScriptedPrompter
+{
+public:
+    int ticks = 0;
+    void waitFor(const QString &text, BackgroundWork &work) override
+    {
+        waits << text;
+        QEventLoop loop;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (++ticks == 20)
+                work.cancel();
+            if (work.wait(0))
+                loop.quit();
+        });
+        tick.start(10);
+        loop.exec();
+    }
+};
+
+void TestServerRecordStore::frozenServerStopsTheSaveAndKeepsNothing()
+{
+    LocalStore bench;
+    QVERIFY(bench.open() && bench.fill(500));
+    const QList<SampleRow> buffer = bench.buffer();
+    ServerRecordStore server(m_where, bench.store);
+    RecordInfo first = describedRecord(QStringLiteral("before"));
+    QVERIFY2(server.saveNewRecord(first), qPrintable(server.lastError().description));
+
+    // The server hangs with the store's connection open: nothing answers any more.
+    QVERIFY(m_pg.freeze(true));
+    auto thaw = qScopeGuard([this] { m_pg.freeze(false); });
+    QElapsedTimer timer;
+    timer.start();
+    RecordInfo frozen = describedRecord(QStringLiteral("frozen"));
+    QVERIFY(!server.saveNewRecord(frozen));
+    const qint64 took = timer.elapsed();
+    QVERIFY(server.lastError().unreachable);
+    QVERIFY2(server.lastError().description.contains(
+                 QStringLiteral("did not answer for %1 seconds").arg(ServerRecordStore::AnswerTimeoutSeconds)),
+             qPrintable(server.lastError().description));
+    // Bounded by the answer time-out (and a connect time-out), not by the server.
+    QVERIFY2(took < (ServerRecordStore::AnswerTimeoutSeconds + ServerRecordStore::ConnectTimeoutSeconds + 10) * 1000,
+             qPrintable(QString::number(took)));
+
+    // From a window: the wait keeps the event loop running, Cancel stops the save, and the
+    // record is offered to this computer instead.
+    CancellingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    prompter.answers = {true, true};
+    server.setProgressShown(true);
+    RecordSaver saver(server, bench.store, RecordSaver::Texts::dataTable());
+    RecordSaver::Form form{QString(), frozen.startTime, frozen.endTime, QStringLiteral("kept here"), 2, 3,
+                           QStringLiteral("XPP-3202")};
+    QCOMPARE(saver.save(form), RecordSaver::Outcome::SavedHere);
+    QVERIFY(prompter.ticks >= 20);
+    QCOMPARE(prompter.waits.size(), 1);
+    QVERIFY2(prompter.waits.first().startsWith(QStringLiteral("Saving the record on the lab server")),
+             qPrintable(prompter.waits.first()));
+    QCOMPARE(prompter.questions.size(), 2);
+    QVERIFY2(prompter.questions.at(1).text.contains(QStringLiteral("was cancelled; nothing was changed there")),
+             qPrintable(prompter.questions.at(1).text));
+    QCOMPARE(bench.store.findRecord(QStringLiteral("1"))->comment, QStringLiteral("kept here"));
+    QCOMPARE(bench.buffer(), buffer);
+
+    // Running again: neither stopped save left anything, and the same store saves anew.
+    QVERIFY(m_pg.freeze(false));
+    QCOMPARE(column(QStringLiteral("SELECT string_agg(Comment, ',') FROM datamain")), QStringList{QStringLiteral("before")});
+    QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datadetail")), QStringList{QStringLiteral("500")});
+    server.setProgressShown(false);
+    QVERIFY2(server.saveNewRecord(frozen), qPrintable(server.lastError().description));
+    QCOMPARE(frozen.recNo, QStringLiteral("2"));
 }
 
 void TestServerRecordStore::unansweredServerAndDamagedSettings()
