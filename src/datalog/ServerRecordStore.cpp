@@ -58,6 +58,47 @@ bool connectionLost(const QSqlError &error)
             || text.contains(QLatin1String("could not receive data"), Qt::CaseInsensitive));
 }
 
+// The user name the server was asked for: the settings' or, when empty, the login name the
+// client library takes.
+QString userOf(const RecordPlaceSettings &where)
+{
+    if (!where.user.isEmpty())
+        return where.user;
+    const QString login = qEnvironmentVariable("PGUSER");
+    return login.isEmpty() ? qEnvironmentVariable("USER") : login;
+}
+
+} // namespace
+
+// A server that answered but would not let the user in says what to fix: the password is
+// looked up in ~/.pgpass, never in the settings. Empty for every other failure.
+QString ServerRecordStore::refusal(const QSqlError &error) const
+{
+    const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).simplified();
+    const QString server = m_where.serverName();
+    const QString user = userOf(m_where);
+    const QString where = QStringLiteral("~/.pgpass (a line host:port:database:user:password, readable "
+                                         "by you alone); the program never keeps the password in its "
+                                         "settings.");
+    if (text.contains(QLatin1String("no password supplied"))) {
+        return QStringLiteral("The lab server %1 asks for the password of user %2, and ~/.pgpass holds "
+                              "none for it. Put it in %3").arg(server, user, where);
+    }
+    if (text.contains(QLatin1String("password authentication failed"))) {
+        return QStringLiteral("The lab server %1 did not accept the password of user %2. Correct it in %3")
+            .arg(server, user, where);
+    }
+    if (text.contains(QLatin1String("authentication failed")) || text.contains(QLatin1String("no pg_hba.conf entry"))
+        || (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist")))) {
+        return QStringLiteral("The lab server %1 does not let user %2 in (%3). Ask its administrator for "
+                              "access, or choose another user under File > Record Place.")
+            .arg(server, user, text);
+    }
+    return QString();
+}
+
+namespace {
+
 RecordInfo recordFrom(const QSqlQuery &q)
 {
     RecordInfo r;
@@ -293,6 +334,9 @@ bool ServerRecordStore::connectHere()
         Driver, m_where.host, m_where.port, m_where.database, m_where.user, connectOptions()});
     if (!m_conn->open()) {
         setError(m_conn->lastError());
+        if (const QString refused = refusal(m_conn->lastError()); !refused.isEmpty())
+            m_error.description = refused;
+        // Nothing was changed: the record may still be saved elsewhere.
         m_error.unreachable = true;
         disconnectHere();
         return false;

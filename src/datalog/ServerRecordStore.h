@@ -109,6 +109,7 @@ private:
     std::optional<QSqlError> finishCopy(pg_conn *conn, bool read, bool sent);
     void setError(const QSqlError &error);
     void setError(const QString &description);
+    QString refusal(const QSqlError &error) const;
 
     RecordPlaceSettings m_where;
     RecordStore &m_local;

@@ -104,6 +104,7 @@ private slots:
     void serverGoneDuringSaveLosesNothing();
     void frozenServerStopsTheSaveAndKeepsNothing();
     void unansweredServerAndDamagedSettings();
+    void passwordProblemsSayWhatToFix();
     void olderServerIsUpgraded();
     void copyOfLocalRecordsRunsOnce();
     void placeDialogTestsTheConnection();
@@ -432,6 +433,73 @@ void TestServerRecordStore::unansweredServerAndDamagedSettings()
     QCOMPARE(damaged.port, RecordPlaceSettings::DefaultPort);
     QCOMPARE(damaged.database, QStringLiteral("zep"));
     QVERIFY(!StoreTest::readFile(SettingsStore::filePath()).toLower().contains("password"));
+}
+
+void TestServerRecordStore::passwordProblemsSayWhatToFix()
+{
+    // A user that logs in with a password only; the rest keep logging in without one.
+    column(QStringLiteral("CREATE ROLE guarded LOGIN PASSWORD 'right horse'"));
+    column(QStringLiteral("ALTER DATABASE %1 OWNER TO guarded").arg(m_where.database));
+    column(QStringLiteral("ALTER SCHEMA public OWNER TO guarded"));
+    QFile hba(m_pg.host() + QStringLiteral("/data/pg_hba.conf"));
+    QVERIFY(hba.open(QIODevice::ReadOnly));
+    const QByteArray rules = hba.readAll();
+    hba.close();
+    QVERIFY(hba.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    hba.write("local all guarded scram-sha-256\n" + rules);
+    hba.close();
+    column(QStringLiteral("SELECT pg_reload_conf()"));
+
+    QTemporaryDir home;
+    const QString pgpass = home.filePath(QStringLiteral("pgpass"));
+    qputenv("PGPASSFILE", QFile::encodeName(pgpass));
+    auto unset = qScopeGuard([] { qunsetenv("PGPASSFILE"); });
+    RecordPlaceSettings where = m_where;
+    where.user = QStringLiteral("guarded");
+    const auto writePassword = [&](const char *password) {
+        QFile f(pgpass);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QStringLiteral("*:*:*:guarded:%1\n").arg(QLatin1String(password)).toUtf8());
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    };
+
+    // No entry for the user: the server is there, the password is missing.
+    std::optional<StoreError> failed;
+    QTRY_VERIFY_WITH_TIMEOUT((failed = ServerRecordStore::probe(where))
+                                 && failed->description.contains(QStringLiteral("asks for the password")),
+                             10000);
+    QVERIFY2(failed->description.startsWith(QStringLiteral("The lab server guarded@%1").arg(m_where.host))
+                 && failed->description.contains(QStringLiteral("~/.pgpass"))
+                 && !failed->description.contains(QStringLiteral("cannot be reached")),
+             qPrintable(failed->description));
+
+    // A wrong password: said so, and where to correct it.
+    writePassword("wrong horse");
+    failed = ServerRecordStore::probe(where);
+    QVERIFY(failed);
+    QVERIFY2(failed->description.contains(QStringLiteral("did not accept the password of user guarded"))
+                 && failed->description.contains(QStringLiteral("~/.pgpass"))
+                 && !failed->description.contains(QStringLiteral("cannot be reached")),
+             qPrintable(failed->description));
+
+    // The save from a window says the same and still offers this computer.
+    LocalStore bench;
+    QVERIFY(bench.open() && bench.fill(3));
+    ServerRecordStore server(where, bench.store);
+    ScriptedPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    prompter.answers = {true, false};
+    RecordSaver saver(server, bench.store, RecordSaver::Texts::dataTable());
+    RecordSaver::Form form{QString(), QString(), QString(), QStringLiteral("guarded"), 0, 0, QString()};
+    QCOMPARE(saver.save(form), RecordSaver::Outcome::Declined);
+    QCOMPARE(prompter.questions.size(), 2);
+    QVERIFY2(prompter.questions.at(1).text.startsWith(failed->description),
+             qPrintable(prompter.questions.at(1).text));
+
+    writePassword("right horse");
+    failed = ServerRecordStore::probe(where);
+    QVERIFY2(!failed, qPrintable(failed ? failed->description : QString()));
 }
 
 void TestServerRecordStore::olderServerIsUpgraded()
