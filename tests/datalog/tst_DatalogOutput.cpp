@@ -1,15 +1,43 @@
-// What leaves the program from the data windows and their helpers: printed tables.
+// What leaves the program from the data windows and their helpers: printed tables, CSV
+// files and their names, and the words for a disk that refuses a write.
+#include "StoreTestSupport.h"
 #include "support/TestEnvironment.h"
 
+#include "common/Prompter.h"
+#include "datalog/CsvExport.h"
 #include "datalog/GridPrinter.h"
+#include "datalog/RecordSaver.h"
+#include "datalog/RecordStore.h"
+#include "datalog/SampleBuffer.h"
+#include "datalog/StoreMessages.h"
 
+#include <QApplication>
+#include <QBuffer>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
+#include <unistd.h>
+
+namespace {
+
+bool runTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
 
 class TestDatalogOutput : public QObject
 {
@@ -50,6 +78,64 @@ private slots:
             QVERIFY(metrics.horizontalAdvance(shown) <= width);
         }
         QCOMPARE(GridPrinter::fitText(QStringLiteral("12.500"), metrics, width), QStringLiteral("12.500"));
+    }
+
+    // A full disk on Save and a folder that turns read-only while recording are told in words
+    // naming the folder, not as the database's code.
+    void diskProblemsInWords()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to mount a small disk and make a folder immutable");
+        ScriptedPrompter prompter;
+        ScopedPrompter scoped(prompter);
+
+        // A small disk of its own, filled up once a recording is in the buffer.
+        QTemporaryDir dir;
+        const QString disk = dir.filePath(QStringLiteral("disk"));
+        QVERIFY(QDir().mkpath(disk));
+        if (!runTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                               QStringLiteral("size=16m"), QStringLiteral("tmpfs"), disk}))
+            QSKIP("cannot mount a small disk here");
+        auto unmount = qScopeGuard([&] { runTool(QStringLiteral("umount"), {QStringLiteral("-l"), disk}); });
+        {
+            RecordStore store;
+            QVERIFY(store.open(disk).ok());
+            for (int i = 0; i < 300; ++i)
+                QVERIFY2(store.appendSample(StoreTest::sample(i)), qPrintable(store.lastError().description));
+            QFile filler(disk + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(64 * 1024, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            filler.close();
+            prompter.answers = {true};
+            RecordSaver saver(store, RecordSaver::Texts::dataTable());
+            RecordSaver::Form form{QString(), QString(), QString(), QStringLiteral("full"), 0, 0, QString()};
+            QCOMPARE(saver.save(form), RecordSaver::Outcome::Failed);
+            QCOMPARE(prompter.messageTexts().last(),
+                     QStringLiteral("DataTable: There is no space left on the disk holding the folder [%1]. "
+                                    "Free some space on it, then try again.").arg(disk));
+        }
+
+        // A folder made immutable in the middle of a recording.
+        QTemporaryDir other;
+        RecordStore store;
+        QVERIFY(store.open(other.path()).ok());
+        QVERIFY(store.appendSample(StoreTest::sample(0)));
+        // The folder, the database and its log; the shared-memory file stays as it is (the
+        // library has it mapped, and a write to an immutable mapping ends the process).
+        QStringList locked{other.path()};
+        for (const QString &f : QDir(other.path()).entryList(QDir::Files)) {
+            if (!f.endsWith(QLatin1String("-shm")))
+                locked << other.filePath(f);
+        }
+        QVERIFY(runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("+i")} + locked));
+        auto unlock = qScopeGuard([&] { runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("-i")} + locked); });
+        QVERIFY(!store.appendSample(StoreTest::sample(1)));
+        QCOMPARE(storeFailureText(QStringLiteral("DataTable: "), store.lastError()),
+                 QStringLiteral("DataTable: There is no permission to write the folder [%1] or the record "
+                                "database in it. Give your user write access to both, then try again.")
+                     .arg(other.path()));
     }
 };
 
