@@ -80,6 +80,31 @@ private slots:
         QCOMPARE(GridPrinter::fitText(QStringLiteral("12.500"), metrics, width), QStringLiteral("12.500"));
     }
 
+    // Stored values of any length reach the CSV file whole, quoted where they must be.
+    void longValuesExportWhole()
+    {
+        SampleBuffer buffer;
+        buffer.setChannelCount(1);
+        SampleRow row = StoreTest::sample(0);
+        const QString longReading = QString(100000, QLatin1Char('7'));
+        const QString longQuoted = QStringLiteral("\"x,") + QString(6000, QLatin1Char('y'));
+        row.channels[0].voltage = longReading;
+        row.channels[0].current = longQuoted;
+        QVERIFY(buffer.append(row));
+        QVERIFY(buffer.append(StoreTest::sample(1)));
+        QCOMPARE(buffer.voltage(0, 0), longReading);
+        QCOMPARE(buffer.row(0), row);
+
+        QBuffer out;
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY(CsvExport::write(buffer, 1, out));
+        const QList<QByteArray> lines = out.data().split('\n');
+        QVERIFY(lines.size() >= 3);
+        const QByteArray quoted = "\"\"\"x," + QByteArray(6000, 'y') + "\"";
+        QVERIFY(lines.at(1).startsWith("0," + row.recTime.toUtf8() + ',' + longReading.toUtf8() + ',' + quoted + ','));
+        QVERIFY(lines.at(2).startsWith("1," + StoreTest::sample(1).recTime.toUtf8() + ",12.000,"));
+    }
+
     // A full disk on Save and a folder that turns read-only while recording are told in words
     // naming the folder, not as the database's code.
     void diskProblemsInWords()
