@@ -37,6 +37,25 @@ bool runTool(const QString &program, const QStringList &args)
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+// Types `typed` into the next file dialog and presses Save.
+void typeIntoNextFileDialog(const QString &typed)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, typed] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            poll->deleteLater();
+            poll->stop();
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+            static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+            return;
+        }
+    });
+    poll->start(20);
+}
+
 } // namespace
 
 class TestDatalogOutput : public QObject
@@ -103,6 +122,32 @@ private slots:
         const QByteArray quoted = "\"\"\"x," + QByteArray(6000, 'y') + "\"";
         QVERIFY(lines.at(1).startsWith("0," + row.recTime.toUtf8() + ',' + longReading.toUtf8() + ',' + quoted + ','));
         QVERIFY(lines.at(2).startsWith("1," + StoreTest::sample(1).recTime.toUtf8() + ",12.000,"));
+    }
+
+    // A typed export name with quotes is written where it says: a name wholly in quotes is
+    // that name, any other quote is part of the name; never the dialog's folder instead.
+    void quotedFileNamesGoWhereTyped()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QtPrompter prompter;
+        const QList<std::pair<QString, QString>> cases{
+            {out + QStringLiteral("/\"c'd ü€ 測試.csv\""), out + QStringLiteral("/c'd ü€ 測試.csv")},
+            {QStringLiteral("c\"d ü€ 測試.csv"), dir.path() + QStringLiteral("/c\"d ü€ 測試.csv")},
+            {QStringLiteral("out/plain.csv"), out + QStringLiteral("/plain.csv")},
+        };
+        for (const auto &[typed, expected] : cases) {
+            typeIntoNextFileDialog(typed);
+            const QString chosen = prompter.saveFileName(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"));
+            QCOMPARE(chosen, expected);
+            QSaveFile file(chosen);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            SampleBuffer empty;
+            QVERIFY(CsvExport::write(empty, 1, file) && file.commit());
+            QVERIFY(QFileInfo::exists(expected));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("c\"d ü€ 測試.csv")});
     }
 
     // A full disk on Save and a folder that turns read-only while recording are told in words
