@@ -7,6 +7,7 @@
 
 #include "panels/ChannelPanel.h"
 #include "panels/NumEdit.h"
+#include "panels/TextBox.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout4.h"
 #include "settings/SettingsStore.h"
@@ -470,6 +471,28 @@ private slots:
         QVERIFY(!panel.optIndep()->isEnabled() && !panel.optParal()->isEnabled());
         sets->setProperty("Text", QStringLiteral("0"));
         QVERIFY(panel.optIndep()->isChecked() && panel.optTrack()->isEnabled() && w->iSet() == 0);
+
+        // A reading with more digits than its readout holds never loses its leading ones: fewer
+        // decimals, exponent form with what fits, "OVER" past any number; the recording still
+        // gets the reading whole, and an ordinary one shows as sent.
+        auto *readout = panel.findChild<TextBox *>("txtVoltage_0");
+        QVERIFY(readout);
+        const auto shownWhole = [readout] {
+            return readout->readoutMetrics().horizontalAdvance(readout->text()) <= readout->textRoom();
+        };
+        readout->setProperty("Text", QStringLiteral("12345678901234567890V"));
+        QVERIFY2(readout->text().startsWith(QLatin1Char('1')) && readout->text().endsWith(QStringLiteral("E+19")),
+                 qPrintable(readout->text()));
+        QVERIFY(shownWhole());
+        QCOMPARE(panel.voltageText(0), QStringLiteral("12345678901234567890"));
+        readout->setProperty("Text", QStringLiteral("12.34567890123456V"));
+        QVERIFY2(readout->text().startsWith(QStringLiteral("12.3")) && shownWhole(), qPrintable(readout->text()));
+        QCOMPARE(panel.voltageText(0), QStringLiteral("12.34567890123456"));
+        readout->setProperty("Text", QString(400, QLatin1Char('9')) + QStringLiteral("V"));
+        QCOMPARE(readout->text(), QStringLiteral("OVER"));
+        readout->setProperty("Text", QStringLiteral("12.345V"));
+        QCOMPARE(readout->text(), QStringLiteral("12.345"));
+        QCOMPARE(panel.voltageText(0), QStringLiteral("12.345"));
     }
 
     // On a decimal-comma system every layout hands the engine a decimal point: a GPIB link
