@@ -12,7 +12,10 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
 #include <sys/socket.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <chrono>
@@ -227,11 +230,14 @@ auto ServerRecordStore::onWorker(const QString &what, Body body) -> decltype(bod
         };
     }
     m_taskReady.notify_all();
-    if (m_progressShown)
+    if (m_progressShown) {
         Prompter::current().waitFor(what, job);
-    else
-        while (!job.wait(200)) {
-        }
+        // A wait that ended early (the program quitting under it) stops the work.
+        if (!job.wait(0))
+            job.cancel();
+    }
+    while (!job.wait(200)) {
+    }
     const int aborted = m_abort;
     if (aborted != NotAborted && m_error.isSet()) {
         // The connection was closed under the operation: the server rolls it back.
@@ -547,6 +553,24 @@ bool ServerRecordStore::insertSamples(const QString &recNo, const QByteArray &ro
     return !failure;
 }
 
+// The result of the query just sent on `conn`, noting each part of the answer as it arrives
+// (a long result is no stalled server). Null when the connection failed meanwhile.
+PGresult *ServerRecordStore::awaitResult(PGconn *conn)
+{
+    while (PQisBusy(conn)) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = ::poll(&socket, 1, 1000);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                break;
+            noteAnswer();
+        }
+    }
+    return PQgetResult(conn);
+}
+
 ServerRecordStore::SampleSource ServerRecordStore::bufferSource()
 {
     return [this](const std::function<bool(const SampleView &)> &sink) {
@@ -661,21 +685,32 @@ SavedRecords::LoadResult ServerRecordStore::loadRecord(const QString &recNo, Rec
     std::optional<RecordInfo> found;
     const PgResult rows = onWorker(
         QStringLiteral("Loading record %1 from the lab server %2...").arg(recNo.trimmed(), m_where.serverName()), [&] {
-            PgResult none(nullptr, &PQclear);
-            found = findHere(recNo);
-            PGconn *conn = found ? pg() : nullptr;
-            if (!conn)
-                return none;
-            const QByteArray sql = QStringLiteral("SELECT %1 FROM datadetail WHERE recno = $1 ORDER BY SeqNo")
-                                       .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
-            const QByteArray number = found->recNo.toUtf8();
-            const char *parameters[] = {number.constData()};
-            PgResult result(PQexecParams(conn, sql.constData(), 1, nullptr, parameters, nullptr, nullptr, 0), &PQclear);
-            noteAnswer();
-            if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
-                setError(pgError(conn, result.get()));
-                return none;
-            }
+            PgResult result(nullptr, &PQclear);
+            transactionHere([&] {
+                found = findHere(recNo);
+                PGconn *conn = found ? pg() : nullptr;
+                // A long record may rightly take longer than a statement may; the rows that
+                // keep arriving count as answers.
+                if (!conn || !run(QStringLiteral("SET LOCAL statement_timeout = 0")))
+                    return false;
+                const QByteArray sql = QStringLiteral("SELECT %1 FROM datadetail WHERE recno = $1 ORDER BY SeqNo")
+                                           .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
+                const QByteArray number = found->recNo.toUtf8();
+                const char *parameters[] = {number.constData()};
+                if (!PQsendQueryParams(conn, sql.constData(), 1, nullptr, parameters, nullptr, nullptr, 0)) {
+                    setError(pgError(conn, nullptr));
+                    return false;
+                }
+                result.reset(awaitResult(conn));
+                while (PGresult *rest = PQgetResult(conn))
+                    PQclear(rest);
+                if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+                    setError(pgError(conn, result.get()));
+                    result.reset();
+                    return false;
+                }
+                return true;
+            });
             return result;
         });
     if (!rows)

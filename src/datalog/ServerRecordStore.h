@@ -105,6 +105,7 @@ private:
     bool insertSamples(const QString &recNo, const QByteArray &rows);
     SampleSource bufferSource();
     pg_conn *pg();
+    pg_result *awaitResult(pg_conn *conn);
     bool startCopy(pg_conn *conn, const QByteArray &sql);
     std::optional<QSqlError> finishCopy(pg_conn *conn, bool read, bool sent);
     void setError(const QSqlError &error);

@@ -377,12 +377,19 @@ void TestServerRecordStore::frozenServerStopsTheSaveAndKeepsNothing()
     QVERIFY2(took < (ServerRecordStore::AnswerTimeoutSeconds + ServerRecordStore::ConnectTimeoutSeconds + 10) * 1000,
              qPrintable(QString::number(took)));
 
-    // From a window: the wait keeps the event loop running, Cancel stops the save, and the
-    // record is offered to this computer instead.
+    // From a window: the wait keeps the event loop running and Cancel stops it. A load
+    // leaves the buffer as it was; a save offers this computer instead.
     CancellingPrompter prompter;
     ScopedPrompter scoped(prompter);
-    prompter.answers = {true, true};
     server.setProgressShown(true);
+    QCOMPARE(server.loadRecord(first.recNo), SavedRecords::LoadResult::Failed);
+    QVERIFY2(server.lastError().description.contains(QStringLiteral("was cancelled")),
+             qPrintable(server.lastError().description));
+    QCOMPARE(bench.buffer(), buffer);
+    prompter.clear();
+    prompter.waits.clear();
+    prompter.ticks = 0;
+    prompter.answers = {true, true};
     RecordSaver saver(server, bench.store, RecordSaver::Texts::dataTable());
     RecordSaver::Form form{QString(), frozen.startTime, frozen.endTime, QStringLiteral("kept here"), 2, 3,
                            QStringLiteral("XPP-3202")};
