@@ -18,12 +18,13 @@ QString diskProblem(const StoreError &error, const QString &folder, const QStrin
     bool numeric = false;
     const int code = error.number.toInt(&numeric) & 0xff;  // SQLite's primary result code
     const QString words = error.description;
-    const bool full = (numeric && code == 13) || words.contains(QLatin1String("disk is full"), Qt::CaseInsensitive);
+    // A failed commit comes without a code: then SQLite's words tell.
+    const bool full = numeric ? code == 13 : words.contains(QLatin1String("disk is full"), Qt::CaseInsensitive);
     // I/O error, read-only, no permission, cannot open (the journal beside the file).
-    const bool writeFailed = (numeric && (code == 10 || code == 8 || code == 3 || code == 14))
-        || words.contains(QLatin1String("disk I/O error"), Qt::CaseInsensitive)
-        || words.contains(QLatin1String("readonly"), Qt::CaseInsensitive)
-        || words.contains(QLatin1String("unable to open"), Qt::CaseInsensitive);
+    const bool writeFailed = numeric ? (code == 10 || code == 8 || code == 3 || code == 14)
+                                     : (words.contains(QLatin1String("disk I/O error"), Qt::CaseInsensitive)
+                                        || words.contains(QLatin1String("readonly"), Qt::CaseInsensitive)
+                                        || words.contains(QLatin1String("unable to open"), Qt::CaseInsensitive));
     if (!full && !writeFailed)
         return QString();
     const QString where = QDir::toNativeSeparators(QDir::cleanPath(folder));
