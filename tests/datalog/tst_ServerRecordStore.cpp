@@ -16,7 +16,9 @@
 #include "settings/RecordPlaceSettings.h"
 #include "settings/SettingsStore.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QEventLoop>
 #include <QScopeGuard>
 #include <QTimer>
@@ -377,18 +379,34 @@ void TestServerRecordStore::frozenServerStopsTheSaveAndKeepsNothing()
     QVERIFY2(took < (ServerRecordStore::AnswerTimeoutSeconds + ServerRecordStore::ConnectTimeoutSeconds + 10) * 1000,
              qPrintable(QString::number(took)));
 
-    // From a window: the wait keeps the event loop running and Cancel stops it. A load
-    // leaves the buffer as it was; a save offers this computer instead.
+    // From a window: a progress box whose Cancel button stops the work; a load leaves the
+    // buffer as it was.
+    server.setProgressShown(true);
+    {
+        QtPrompter boxes;
+        ScopedPrompter real(boxes);
+        QString shown;
+        QTimer press;
+        QObject::connect(&press, &QTimer::timeout, &press, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QProgressDialog *>(w);
+                if (box && box->isVisible() && shown.isEmpty()) {
+                    shown = box->labelText();
+                    box->findChild<QPushButton *>()->click();
+                }
+            }
+        });
+        press.start(20);
+        QCOMPARE(server.loadRecord(first.recNo), SavedRecords::LoadResult::Failed);
+        QVERIFY2(shown.startsWith(QStringLiteral("Loading record 1 from the lab server")), qPrintable(shown));
+        QVERIFY2(server.lastError().description.contains(QStringLiteral("was cancelled")),
+                 qPrintable(server.lastError().description));
+        QCOMPARE(bench.buffer(), buffer);
+    }
+
+    // The wait keeps the event loop running; cancelled, a save offers this computer instead.
     CancellingPrompter prompter;
     ScopedPrompter scoped(prompter);
-    server.setProgressShown(true);
-    QCOMPARE(server.loadRecord(first.recNo), SavedRecords::LoadResult::Failed);
-    QVERIFY2(server.lastError().description.contains(QStringLiteral("was cancelled")),
-             qPrintable(server.lastError().description));
-    QCOMPARE(bench.buffer(), buffer);
-    prompter.clear();
-    prompter.waits.clear();
-    prompter.ticks = 0;
     prompter.answers = {true, true};
     RecordSaver saver(server, bench.store, RecordSaver::Texts::dataTable());
     RecordSaver::Form form{QString(), frozen.startTime, frozen.endTime, QStringLiteral("kept here"), 2, 3,
