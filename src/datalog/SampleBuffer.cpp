@@ -271,8 +271,13 @@ QVariant SampleBuffer::data(const QModelIndex &index, int role) const
         && index.column() <= HighlightLast;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return cellText(index.row(), index.column());
+    case Qt::EditRole: {
+        // A grid cell shows the start of a long value: laying out a megabyte of text on every
+        // repaint would stall the window. The value itself stays whole (row(), export).
+        constexpr qsizetype MaxShown = 4096;
+        const QString text = cellText(index.row(), index.column());
+        return text.size() > MaxShown ? QVariant(text.left(MaxShown - 1) + QChar(0x2026)) : QVariant(text);
+    }
     case Qt::ForegroundRole:
         if (index.column() == 0)
             return QVariant();
