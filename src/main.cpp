@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "common/Prompter.h"
 #include "common/TerminationSignals.h"
@@ -15,6 +16,7 @@
 #include "mainwin/StoreMachineTypes.h"
 #include "mainwin/StoreStartup.h"
 #include "sim/PtySupplyServer.h"
+#include "sim/SupplyModel.h"
 #include "sim/VirtualSupply.h"
 
 namespace {
@@ -73,6 +75,32 @@ bool asksForTextOnly(int argc, char **argv)
     return false;
 }
 
+// The command line is checked before the window system starts, so that a mistyped option or
+// type is answered with a message even where no display can be opened. The exit code when it
+// is refused, or nullopt when the program may go on.
+std::optional<int> refusedCommandLine(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({simulateOption, connectOption, copyToServerOption});
+    if (!parser.parse(withSimulateDefault(args))) {
+        std::fprintf(stderr, "zep: %s\nRun 'zep --help' for the options.\n",
+                     qPrintable(parser.errorText()));
+        return 1;
+    }
+    if (parser.isSet(simulateOption) && !sim::modelForType(parser.value(simulateOption))) {
+        std::fprintf(stderr, "zep: no virtual supply of type %s; known types: %s\n",
+                     qPrintable(parser.value(simulateOption)),
+                     qPrintable(sim::supplyTypes().join(QStringLiteral(", "))));
+        return 2;
+    }
+    return std::nullopt;
+}
+
 // The records of this computer's store go to the lab server, one progress line each.
 int copyRecordsToServer()
 {
@@ -105,6 +133,8 @@ int copyRecordsToServer()
 
 int main(int argc, char **argv)
 {
+    if (const std::optional<int> refused = refusedCommandLine(argc, argv))
+        return *refused;
     if (asksForTextOnly(argc, argv)) {
         QCoreApplication app(argc, argv);
         QCommandLineParser parser;

@@ -155,6 +155,26 @@ double leadingNumber(const QString &text, QChar decimalPoint)
     return ok && std::isfinite(v) ? v : 0.0;
 }
 
+QString exponentForm(const QString &text, int significant, QChar decimalPoint)
+{
+    const qsizetype start = skipBlanks(text);
+    const QStringView number = QStringView(text).mid(start, numberLength(text, start, decimalPoint));
+    const double v = leadingNumber(text, decimalPoint);
+    // A number past the range of a double reads as 0: there is no exponent form to show.
+    if (v == 0) {
+        for (const QChar c : number) {
+            if (c == QLatin1Char('e') || c == QLatin1Char('E'))
+                break;
+            if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
+                return QString();
+        }
+    }
+    QString e = QString::number(v, 'E', std::max(significant, 1) - 1);
+    if (decimalPoint != QLatin1Char('.'))
+        e.replace(QLatin1Char('.'), decimalPoint);
+    return e;
+}
+
 bool startsWithNumber(const QString &text, QChar decimalPoint)
 {
     return numberLength(text, skipBlanks(text), decimalPoint) > 0;

@@ -24,6 +24,11 @@ double leadingNumber(const QString &text, QChar decimalPoint = QLatin1Char('.'))
 // True when `text` starts with a number in the sense of leadingNumber().
 bool startsWithNumber(const QString &text, QChar decimalPoint = QLatin1Char('.'));
 
+// The number `text` starts with in exponent form with `significant` digits ("1.235E+19"),
+// `decimalPoint` as separator both ways: for a readout too narrow for all of its digits.
+// Empty when the number is beyond the range of a double.
+QString exponentForm(const QString &text, int significant, QChar decimalPoint = QLatin1Char('.'));
+
 // "YYYY/MM/DD HH:MM:SS", the time-stamp form of the record database.
 QString timeStamp(const QDateTime &t);
 QDateTime parseTimeStamp(const QString &text);

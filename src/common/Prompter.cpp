@@ -2,10 +2,16 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QEventLoop>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QSet>
 
 namespace {
@@ -100,7 +106,74 @@ std::optional<QColor> QtPrompter::chooseColor(const QColor &initial)
 
 QString QtPrompter::saveFileName(const QString &caption, const QString &dir, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, dir, filter);
+    QFileDialog dialog(QApplication::activeWindow(), caption, dir, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    // Qt's own dialog reads quotes in the typed name as a list of names ("a" "b") and keeps
+    // only a quoted part, in the dialog's folder: the file is put where the name typed says.
+    // A last part wholly in quotes is a quoted name; any other quote belongs to the name.
+    const auto *typed = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QString name = typed ? typed->text() : QString();
+    if (!name.contains(QLatin1Char('"')))
+        return dialog.selectedFiles().constFirst();
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    const QString last = name.mid(slash + 1);
+    if (last.size() > 2 && last.startsWith(QLatin1Char('"')) && last.endsWith(QLatin1Char('"'))
+        && last.count(QLatin1Char('"')) == 2)
+        name = name.left(slash + 1) + last.mid(1, last.size() - 2);
+    if (name.startsWith(QLatin1String("~/")))
+        name = QDir::homePath() + name.mid(1);
+    const QString path = QDir(dialog.directory().absolutePath()).absoluteFilePath(name);
+    if (QFileInfo(path).isDir()) {
+        message(QStringLiteral("%1 is a folder; choose a file name.").arg(path), QString(), Severity::Warning);
+        return QString();
+    }
+    if (QFileInfo::exists(path)
+        && !question(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path), caption))
+        return QString();
+    return path;
+}
+
+void Prompter::waitFor(const QString &, BackgroundWork &work)
+{
+    while (!work.wait(100)) {
+    }
+}
+
+void QtPrompter::waitFor(const QString &text, BackgroundWork &work)
+{
+    // Quick work ends before a box would flicker up.
+    if (work.wait(250))
+        return;
+    QProgressDialog dialog(text, QStringLiteral("Cancel"), 0, 0, QApplication::activeWindow());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    QEventLoop loop;
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] {
+        work.cancel();
+        dialog.setLabelText(QStringLiteral("Cancelling..."));
+        dialog.show();  // stays until the work has stopped
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (work.wait(0))
+            loop.quit();
+    });
+    poll.start(50);
+    dialog.show();
+    loop.exec();
+}
+
+void ScriptedPrompter::waitFor(const QString &text, BackgroundWork &work)
+{
+    waits << text;
+    if (cancelWaits)
+        work.cancel();
+    Prompter::waitFor(text, work);
 }
 
 void ScriptedPrompter::message(const QString &text, const QString &title, Severity)

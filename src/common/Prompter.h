@@ -8,6 +8,17 @@
 
 class QWidget;
 
+// Work running on another thread that its caller waits for and the user may cancel.
+class BackgroundWork
+{
+public:
+    virtual ~BackgroundWork() = default;
+    // Waits up to `ms` milliseconds; true once the work has finished.
+    virtual bool wait(int ms) = 0;
+    // Asks the work to stop soon; it still finishes (with a failure) before wait() says so.
+    virtual void cancel() = 0;
+};
+
 // Every message box, question and chooser of the program goes through the installed prompter,
 // so that tests can read what the user would have been told and answer questions.
 class Prompter
@@ -35,6 +46,9 @@ public:
     virtual std::optional<QColor> chooseColor(const QColor &initial) = 0;
     // A save-file chooser; empty when cancelled.
     virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
+    // Returns once `work` has finished, showing `text` with a Cancel button meanwhile while
+    // the windows keep working. For user actions only. Here: waits without showing anything.
+    virtual void waitFor(const QString &text, BackgroundWork &work);
 
     static Prompter &current();
     // Installs `prompter` (not owned); nullptr puts the Qt dialogs back.
@@ -50,6 +64,7 @@ public:
     Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    void waitFor(const QString &text, BackgroundWork &work) override;
 };
 
 // Records everything shown and answers from scripts; unanswered questions get `defaultAnswer`.
@@ -67,6 +82,7 @@ public:
     Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    void waitFor(const QString &text, BackgroundWork &work) override;
 
     QList<Shown> messages;                // both kinds, in order
     QList<Shown> questions;               // Yes/No and Save/Discard/Cancel, in order
@@ -76,6 +92,8 @@ public:
     Choice defaultChoice = Choice::Cancel;
     QList<std::optional<QColor>> colors;  // consumed front first; empty list = cancelled
     QStringList fileNames;                // consumed front first; empty list = cancelled
+    QStringList waits;                    // texts of the waits shown
+    bool cancelWaits = false;             // the user presses Cancel as soon as a wait shows
 
     QStringList messageTexts() const;
     void clear();

@@ -13,6 +13,14 @@ GridPrinter::GridPrinter(const QAbstractItemModel &model, QList<int> columnWidth
 {
 }
 
+QString GridPrinter::fitText(const QString &text, const QFontMetrics &metrics, int width)
+{
+    if (text.size() <= MaxMeasuredChars && metrics.horizontalAdvance(text) <= width)
+        return text;
+    const QString head = text.left(MaxMeasuredChars);
+    return metrics.elidedText(head, Qt::ElideRight, std::max(width, 0));
+}
+
 bool GridPrinter::print(QPagedPaintDevice &device, int xminTwips, int yminTwips) const
 {
     QPainter painter;
@@ -34,9 +42,7 @@ bool GridPrinter::print(QPagedPaintDevice &device, int xminTwips, int yminTwips)
         painter.drawLine(left, y, right, y);
         for (int c = 0; c < columns; ++c) {
             const int w = px(m_widths.at(c));
-            const QString text = fitText(textOf(c), [&](const QString &t) {
-                return metrics.horizontalAdvance(t) <= w - 2 * margin;
-            });
+            const QString text = fitText(textOf(c), metrics, w - 2 * margin);
             painter.drawText(QRect(x + margin, y + margin, w - 2 * margin, metrics.height()),
                              Qt::AlignLeft | Qt::AlignVCenter, text);
             painter.drawLine(x, y, x, y + rowHeight);

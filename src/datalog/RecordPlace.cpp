@@ -17,8 +17,11 @@ void RecordPlace::reload()
     if (!m_server || !(fresh == m_settings))
         m_server.reset();
     m_settings = fresh;
-    if (onServer() && !m_server)
+    if (onServer() && !m_server) {
         m_server = std::make_unique<ServerRecordStore>(m_settings, m_local);
+        // The windows use it from user actions: they stay usable while the server works.
+        m_server->setProgressShown(true);
+    }
 }
 
 SavedRecords &RecordPlace::current()

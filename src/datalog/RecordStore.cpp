@@ -1,4 +1,5 @@
 #include "datalog/RecordStore.h"
+#include "datalog/StoreMessages.h"
 
 #include "common/Clock.h"
 #include "datalog/SqlConnection.h"
@@ -440,12 +441,14 @@ void RecordStore::setError(const QSqlError &error)
 {
     m_error.number = error.nativeErrorCode();
     m_error.description = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    m_error.cause = diskProblem(m_error, m_folder, filePath());
 }
 
 void RecordStore::setError(const QString &description)
 {
     m_error.number = QStringLiteral("0");
     m_error.description = description;
+    m_error.cause.clear();
 }
 
 bool RecordStore::exec(QSqlQuery &query)
@@ -639,6 +642,7 @@ bool RecordStore::rawFailure(sqlite3 *raw)
 {
     m_error.number = QString::number(sqlite3_extended_errcode(raw));
     m_error.description = QString::fromUtf8(sqlite3_errmsg(raw));
+    m_error.cause = diskProblem(m_error, m_folder, filePath());
     return false;
 }
 

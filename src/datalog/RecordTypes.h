@@ -141,6 +141,9 @@ struct StoreError {
     // The store's server could not be reached (or went away during the operation): nothing
     // was changed, and the operation may be tried again or elsewhere.
     bool unreachable = false;
+    // The cause in words when it is the disk's or the folder's (no space left, no permission
+    // to write); shown instead of the number and the database's own words.
+    QString cause;
 
     bool isSet() const { return !number.isEmpty() || !description.isEmpty(); }
 };

@@ -207,8 +207,11 @@ bool RecordingEngine::storeSample(double tickSeconds)
 
     if (!m_store.appendSample(row)) {
         const StoreError error = m_store.lastError();
-        emit failed(QStringLiteral("The sample could not be stored (%1: %2); the recording has stopped.")
-                        .arg(error.number, error.description));
+        emit failed(error.cause.isEmpty()
+                        ? QStringLiteral("The sample could not be stored (%1: %2); the recording has stopped.")
+                              .arg(error.number, error.description)
+                        : QStringLiteral("The sample could not be stored; the recording has stopped. %1")
+                              .arg(error.cause));
         finish();
         return false;
     }

@@ -57,6 +57,7 @@ void SampleBuffer::beginRebuild()
     beginResetModel();
     m_heads.clear();
     m_text.clear();
+    m_apart.clear();
     m_comments.clear();
     m_highlighted = -1;
     resetTracking();
@@ -74,16 +75,26 @@ void SampleBuffer::store(const SampleRow &row)
 
 void SampleBuffer::store(const SampleView &view)
 {
-    Head head{view.seqNo, qint32(view.timeTick), qint32(view.diffLastTime), quint32(m_text.size()), {}};
-    // A cell longer than its share of a row's 64 kB is cut (no reading comes near).
-    constexpr qsizetype CellLimit = std::numeric_limits<quint16>::max() / TextCells;
-    for (int cell = 0; cell < TextCells; ++cell) {
-        const QByteArrayView text = view.texts[size_t(cell)].first(std::min(view.texts[size_t(cell)].size(), CellLimit));
-        m_text.insert(m_text.end(), text.begin(), text.end());
-        head.ends[size_t(cell)] = quint16(m_text.size() - head.textStart);
+    Head head{view.seqNo, qint32(view.timeTick), qint32(view.diffLastTime), quint32(m_text.size()), {}, false};
+    const int i = size();
+    qsizetype length = 0;
+    for (const QByteArrayView &text : view.texts)
+        length += text.size();
+    if (length > std::numeric_limits<quint16>::max()) {
+        // Too long for the arena's 16-bit offsets (no reading comes near): kept whole, apart.
+        std::array<QByteArray, TextCells> texts;
+        for (int cell = 0; cell < TextCells; ++cell)
+            texts[size_t(cell)] = view.texts[size_t(cell)].toByteArray();
+        m_apart.insert(i, std::move(texts));
+        head.apart = true;
+    } else {
+        for (int cell = 0; cell < TextCells; ++cell) {
+            const QByteArrayView text = view.texts[size_t(cell)];
+            m_text.insert(m_text.end(), text.begin(), text.end());
+            head.ends[size_t(cell)] = quint16(m_text.size() - head.textStart);
+        }
     }
     m_heads.push_back(head);
-    const int i = size() - 1;
     if (!view.comment.isEmpty())
         m_comments.insert(i, QString::fromUtf8(view.comment));
     track(i);
@@ -94,6 +105,10 @@ QByteArrayView SampleBuffer::bytes(int i, int cell) const
     if (i < 0 || i >= size() || cell < 0 || cell >= TextCells)
         return {};
     const Head &h = m_heads[size_t(i)];
+    if (h.apart) {
+        const auto texts = m_apart.constFind(i);
+        return texts == m_apart.cend() ? QByteArrayView() : QByteArrayView((*texts)[size_t(cell)]);
+    }
     const quint32 begin = h.textStart + (cell == 0 ? 0 : h.ends[size_t(cell - 1)]);
     const quint32 end = h.textStart + h.ends[size_t(cell)];
     return QByteArrayView(m_text.data() + begin, qsizetype(end - begin));
@@ -256,8 +271,13 @@ QVariant SampleBuffer::data(const QModelIndex &index, int role) const
         && index.column() <= HighlightLast;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return cellText(index.row(), index.column());
+    case Qt::EditRole: {
+        // A grid cell shows the start of a long value: laying out a megabyte of text on every
+        // repaint would stall the window. The value itself stays whole (row(), export).
+        constexpr qsizetype MaxShown = 4096;
+        const QString text = cellText(index.row(), index.column());
+        return text.size() > MaxShown ? QVariant(text.left(MaxShown - 1) + QChar(0x2026)) : QVariant(text);
+    }
     case Qt::ForegroundRole:
         if (index.column() == 0)
             return QVariant();

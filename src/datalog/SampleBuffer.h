@@ -91,6 +91,7 @@ private:
         qint32 diffLastTime;
         quint32 textStart;
         std::array<quint16, TextCells> ends;  // end of each cell, from textStart
+        bool apart;                           // the texts are in m_apart instead
     };
     // Where a channel's extreme reading is: its value and row.
     struct Extreme {
@@ -113,6 +114,7 @@ private:
     std::optional<QString> m_filter;
     std::vector<Head> m_heads;
     std::vector<char> m_text;  // UTF-8
+    QHash<int, std::array<QByteArray, TextCells>> m_apart;  // rows too long for the arena
     QHash<int, QString> m_comments;
     std::array<ChannelRange, MaxChannels> m_ranges;
     int m_highlighted = -1;

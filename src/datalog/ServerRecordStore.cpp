@@ -4,6 +4,7 @@
 #include "datalog/ServerSchema.h"
 #include "datalog/SqlConnection.h"
 #include "datalog/StoreSchema.h"
+#include "common/Prompter.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -11,7 +12,13 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -30,6 +37,13 @@ QString connectOptions()
         .arg(ServerRecordStore::ConnectTimeoutSeconds);
 }
 
+qint64 monotonicMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // Errors after which the connection is gone: it could not be made, it broke (class 08), or
 // the server is shutting down or restarting (class 57P).
 bool connectionLost(const QSqlError &error)
@@ -46,6 +60,47 @@ bool connectionLost(const QSqlError &error)
             || text.contains(QLatin1String("could not send data"), Qt::CaseInsensitive)
             || text.contains(QLatin1String("could not receive data"), Qt::CaseInsensitive));
 }
+
+// The user name the server was asked for: the settings' or, when empty, the login name the
+// client library takes.
+QString userOf(const RecordPlaceSettings &where)
+{
+    if (!where.user.isEmpty())
+        return where.user;
+    const QString login = qEnvironmentVariable("PGUSER");
+    return login.isEmpty() ? qEnvironmentVariable("USER") : login;
+}
+
+} // namespace
+
+// A server that answered but would not let the user in says what to fix: the password is
+// looked up in ~/.pgpass, never in the settings. Empty for every other failure.
+QString ServerRecordStore::refusal(const QSqlError &error) const
+{
+    const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).simplified();
+    const QString server = m_where.serverName();
+    const QString user = userOf(m_where);
+    const QString where = QStringLiteral("~/.pgpass (a line host:port:database:user:password, readable "
+                                         "by you alone); the program never keeps the password in its "
+                                         "settings.");
+    if (text.contains(QLatin1String("no password supplied"))) {
+        return QStringLiteral("The lab server %1 asks for the password of user %2, and ~/.pgpass holds "
+                              "none for it. Put it in %3").arg(server, user, where);
+    }
+    if (text.contains(QLatin1String("password authentication failed"))) {
+        return QStringLiteral("The lab server %1 did not accept the password of user %2. Correct it in %3")
+            .arg(server, user, where);
+    }
+    if (text.contains(QLatin1String("authentication failed")) || text.contains(QLatin1String("no pg_hba.conf entry"))
+        || (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist")))) {
+        return QStringLiteral("The lab server %1 does not let user %2 in (%3). Ask its administrator for "
+                              "access, or choose another user under File > Record Place.")
+            .arg(server, user, text);
+    }
+    return QString();
+}
+
+namespace {
 
 RecordInfo recordFrom(const QSqlQuery &q)
 {
@@ -90,12 +145,136 @@ QSqlError pgError(PGconn *conn, const PGresult *result)
 
 } // namespace
 
+// One operation on the store's thread, as its caller waits for it.
+class ServerRecordStore::Job : public BackgroundWork
+{
+public:
+    explicit Job(ServerRecordStore &store) : m_store(store) {}
+
+    bool wait(int ms) override
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_done.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_finished; }))
+            return true;
+        lock.unlock();
+        m_store.checkAnswerTimeout();
+        return false;
+    }
+    void cancel() override { m_store.abortOperation(Cancelled); }
+    void finish()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+    }
+
+private:
+    ServerRecordStore &m_store;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+};
+
 ServerRecordStore::ServerRecordStore(const RecordPlaceSettings &where, RecordStore &local)
-    : m_where(where), m_local(local), m_hostName(QSysInfo::machineHostName())
+    : m_where(where), m_local(local), m_hostName(QSysInfo::machineHostName()),
+      m_thread([this] { workerLoop(); })
 {
 }
 
-ServerRecordStore::~ServerRecordStore() = default;
+ServerRecordStore::~ServerRecordStore()
+{
+    // The connection belongs to the store's thread and is closed there.
+    m_progressShown = false;
+    onWorker(QString(), [this] {
+        disconnectHere();
+        return true;
+    });
+    {
+        std::lock_guard lock(m_taskMutex);
+        m_stopping = true;
+    }
+    m_taskReady.notify_all();
+    m_thread.join();
+}
+
+void ServerRecordStore::workerLoop()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(m_taskMutex);
+            m_taskReady.wait(lock, [this] { return bool(m_task) || m_stopping; });
+            if (!m_task)
+                return;
+            task = std::exchange(m_task, nullptr);
+        }
+        task();
+    }
+}
+
+template<class Body>
+auto ServerRecordStore::onWorker(const QString &what, Body body) -> decltype(body())
+{
+    using Result = decltype(body());
+    std::optional<Result> result;
+    Job job(*this);
+    m_abort = NotAborted;
+    noteAnswer();
+    {
+        std::lock_guard lock(m_taskMutex);
+        m_task = [&] {
+            result.emplace(body());
+            job.finish();
+        };
+    }
+    m_taskReady.notify_all();
+    if (m_progressShown) {
+        Prompter::current().waitFor(what, job);
+        // A wait that ended early (the program quitting under it) stops the work.
+        if (!job.wait(0))
+            job.cancel();
+    }
+    while (!job.wait(200)) {
+    }
+    const int aborted = m_abort;
+    if (aborted != NotAborted && m_error.isSet()) {
+        // The connection was closed under the operation: the server rolls it back.
+        m_broken = true;
+        m_error.number = QStringLiteral("0");
+        m_error.unreachable = true;
+        m_error.description = aborted == Cancelled
+            ? QStringLiteral("The work on the lab server %1 was cancelled; nothing was changed there.")
+                  .arg(m_where.serverName())
+            : QStringLiteral("The lab server %1 did not answer for %2 seconds; the work was stopped "
+                             "and nothing was changed there.")
+                  .arg(m_where.serverName())
+                  .arg(AnswerTimeoutSeconds);
+    }
+    return std::move(*result);
+}
+
+void ServerRecordStore::noteAnswer()
+{
+    m_lastAnswerMs = monotonicMs();
+}
+
+void ServerRecordStore::checkAnswerTimeout()
+{
+    if (m_abort == NotAborted && monotonicMs() - m_lastAnswerMs > AnswerTimeoutSeconds * 1000)
+        abortOperation(TimedOut);
+}
+
+// Shutting the socket down ends whatever the store's thread waits for on it at once.
+void ServerRecordStore::abortOperation(Abort why)
+{
+    int none = NotAborted;
+    m_abort.compare_exchange_strong(none, why);
+    std::lock_guard lock(m_socketMutex);
+    if (m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
+}
 
 void ServerRecordStore::setError(const QSqlError &error)
 {
@@ -121,17 +300,36 @@ void ServerRecordStore::setError(const QString &description)
 
 void ServerRecordStore::disconnect()
 {
+    onWorker(QString(), [this] {
+        disconnectHere();
+        return true;
+    });
+}
+
+bool ServerRecordStore::connect()
+{
+    m_error = {};
+    return onWorker(QStringLiteral("Connecting to the lab server %1...").arg(m_where.serverName()),
+                    [this] { return connectHere(); });
+}
+
+void ServerRecordStore::disconnectHere()
+{
+    {
+        std::lock_guard lock(m_socketMutex);
+        m_socket = -1;
+    }
     m_conn.reset();
     m_broken = false;
 }
 
-bool ServerRecordStore::connect()
+bool ServerRecordStore::connectHere()
 {
     if (m_conn && m_conn->isOpen() && !m_broken)
         return true;
     if (m_inTransaction)
         return false;  // the transaction went with the connection; its error is set
-    disconnect();
+    disconnectHere();
     if (!QSqlDatabase::isDriverAvailable(Driver)) {
         setError(QStringLiteral("The lab server cannot be used: Qt's PostgreSQL driver (package "
                                 "libqt6sql6-psql) is not installed."));
@@ -142,30 +340,44 @@ bool ServerRecordStore::connect()
         Driver, m_where.host, m_where.port, m_where.database, m_where.user, connectOptions()});
     if (!m_conn->open()) {
         setError(m_conn->lastError());
+        if (const QString refused = refusal(m_conn->lastError()); !refused.isEmpty())
+            m_error.description = refused;
+        // Nothing was changed: the record may still be saved elsewhere.
         m_error.unreachable = true;
-        disconnect();
+        disconnectHere();
         return false;
+    }
+    noteAnswer();
+    if (PGconn *conn = pg()) {
+        std::lock_guard lock(m_socketMutex);
+        m_socket = PQsocket(conn);
+        if (m_abort != NotAborted && m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
     }
     QSqlError error;
     QSqlQuery settings(m_conn->db());
-    // Another bench's save holds the table lock for as long as its samples take to write.
-    if (!settings.exec(QStringLiteral("SET lock_timeout = '15s'"))) {
+    // Another bench's save holds the table lock for as long as its samples take to write;
+    // a server that works but is stuck ends the statement itself.
+    if (!settings.exec(QStringLiteral("SET lock_timeout = '%1s'").arg(LockTimeoutSeconds))
+        || !settings.exec(QStringLiteral("SET statement_timeout = '%1s'").arg(StatementTimeoutSeconds))) {
         setError(settings.lastError());
-        disconnect();
+        disconnectHere();
         return false;
     }
     if (!ServerSchema::upgrade(m_conn->db(), &error)) {
         setError(error);
-        disconnect();
+        disconnectHere();
         return false;
     }
+    noteAnswer();
     return true;
 }
 
-std::optional<StoreError> ServerRecordStore::probe(const RecordPlaceSettings &where)
+std::optional<StoreError> ServerRecordStore::probe(const RecordPlaceSettings &where, bool showProgress)
 {
     RecordStore noBuffer;
     ServerRecordStore server(where, noBuffer);
+    server.setProgressShown(showProgress);
     if (server.connect())
         return std::nullopt;
     return server.lastError();
@@ -173,8 +385,14 @@ std::optional<StoreError> ServerRecordStore::probe(const RecordPlaceSettings &wh
 
 std::optional<QSqlQuery> ServerRecordStore::run(const QString &sql, const QVariantList &values)
 {
-    if (!connect())
+    if (!connectHere())
         return std::nullopt;
+    noteAnswer();
+    // After the previous statement's answer, so that it is not counted as this one's wait.
+    struct Answered {
+        ServerRecordStore *store;
+        ~Answered() { store->noteAnswer(); }
+    } answered{this};
     QSqlQuery q(m_conn->db());
     q.setForwardOnly(true);
     // A statement without values runs as it is: the server prepares only queries and
@@ -199,12 +417,17 @@ std::optional<QSqlQuery> ServerRecordStore::run(const QString &sql, const QVaria
     return q;
 }
 
-bool ServerRecordStore::inTransaction(const std::function<bool()> &statements)
+bool ServerRecordStore::inTransaction(const QString &what, const std::function<bool()> &statements)
+{
+    return onWorker(what, [&] { return transactionHere(statements); });
+}
+
+bool ServerRecordStore::transactionHere(const std::function<bool()> &statements)
 {
     // A connection the server dropped while idle shows only when used: begin once more on a
     // new one. Nothing has been sent yet, so this cannot save anything twice.
     for (int attempt = 0;; ++attempt) {
-        if (!connect())
+        if (!connectHere())
             return false;
         if (m_conn->db().transaction())
             break;
@@ -264,12 +487,36 @@ PGconn *ServerRecordStore::pg()
     return nullptr;
 }
 
+std::optional<QByteArray> ServerRecordStore::copyRows(const SampleSource &source)
+{
+    QByteArray rows;
+    const bool read = source([&](const SampleView &v) {
+        rows += QByteArray::number(v.seqNo);
+        for (const QByteArrayView &text : v.texts) {
+            rows += '\t';
+            appendCopyText(rows, text);
+        }
+        rows += '\t';
+        appendCopyText(rows, v.comment);
+        rows += '\t' + QByteArray::number(v.timeTick) + '\t' + QByteArray::number(v.diffLastTime) + '\n';
+        return true;
+    });
+    if (!read) {
+        setError(QStringLiteral("The samples of this computer cannot be read: ") + m_local.lastError().description);
+        return std::nullopt;
+    }
+    return rows;
+}
+
 // The samples go in through COPY, one stream per record: writing them as statements takes
 // several times as long. The texts are COPY's data, not SQL: nothing in them is run.
-bool ServerRecordStore::insertSamples(const QString &recNo, const SampleSource &source)
+bool ServerRecordStore::insertSamples(const QString &recNo, const QByteArray &rows)
 {
     PGconn *conn = pg();
     if (!conn)
+        return false;
+    // The stream may rightly run long; a stalled one is stopped by the answer time-out.
+    if (!run(QStringLiteral("SET LOCAL statement_timeout = 0")))
         return false;
     const QByteArray sql = QStringLiteral("COPY datadetail (recno,SeqWindow,%1) FROM STDIN")
                                .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
@@ -285,30 +532,43 @@ bool ServerRecordStore::insertSamples(const QString &recNo, const SampleSource &
     auto send = [&] {
         sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
         chunk.clear();
+        noteAnswer();
         return sent;
     };
-    const bool read = source([&](const SampleView &v) {
+    for (qsizetype from = 0; from < rows.size() && sent;) {
+        qsizetype end = rows.indexOf('\n', from);
+        end = end < 0 ? rows.size() : end + 1;
         chunk += number;
-        chunk += QByteArray::number(v.seqNo);
-        for (const QByteArrayView &text : v.texts) {
-            chunk += '\t';
-            appendCopyText(chunk, text);
-        }
-        chunk += '\t';
-        appendCopyText(chunk, v.comment);
-        chunk += '\t' + QByteArray::number(v.timeTick) + '\t' + QByteArray::number(v.diffLastTime) + '\n';
-        return chunk.size() < ChunkBytes || send();
-    });
-    if (read && sent && !chunk.isEmpty())
-        send();
-    const std::optional<QSqlError> failure = finishCopy(conn, read, sent);
-    if (!read) {
-        setError(QStringLiteral("The samples of this computer cannot be read: ") + m_local.lastError().description);
-        return false;
+        chunk += QByteArrayView(rows).sliced(from, end - from);
+        from = end;
+        if (chunk.size() >= ChunkBytes)
+            send();
     }
+    if (sent && !chunk.isEmpty())
+        send();
+    const std::optional<QSqlError> failure = finishCopy(conn, true, sent);
+    noteAnswer();
     if (failure)
         setError(*failure);
     return !failure;
+}
+
+// The result of the query just sent on `conn`, noting each part of the answer as it arrives
+// (a long result is no stalled server). Null when the connection failed meanwhile.
+PGresult *ServerRecordStore::awaitResult(PGconn *conn)
+{
+    while (PQisBusy(conn)) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = ::poll(&socket, 1, 1000);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                break;
+            noteAnswer();
+        }
+    }
+    return PQgetResult(conn);
 }
 
 ServerRecordStore::SampleSource ServerRecordStore::bufferSource()
@@ -346,8 +606,11 @@ std::optional<QSqlError> ServerRecordStore::finishCopy(PGconn *conn, bool read, 
 bool ServerRecordStore::saveNewRecord(RecordInfo &record)
 {
     m_error = {};
+    const std::optional<QByteArray> rows = copyRows(bufferSource());
+    if (!rows)
+        return false;
     QString number;
-    const bool saved = inTransaction([&] {
+    const bool saved = inTransaction(QStringLiteral("Saving the record on the lab server %1...").arg(m_where.serverName()), [&] {
         if (!lockRecords())
             return false;
         const std::optional<QString> next = nextNumber();
@@ -356,7 +619,7 @@ bool ServerRecordStore::saveNewRecord(RecordInfo &record)
         number = *next;
         RecordInfo numbered = record;
         numbered.recNo = number;
-        return insertRecordRow(numbered) && insertSamples(number, bufferSource());
+        return insertRecordRow(numbered) && insertSamples(number, *rows);
     });
     if (saved) {
         record.recNo = number;
@@ -373,7 +636,10 @@ bool ServerRecordStore::replaceRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
-    return inTransaction([&] {
+    const std::optional<QByteArray> rows = copyRows(bufferSource());
+    if (!rows)
+        return false;
+    return inTransaction(QStringLiteral("Saving record %1 on the lab server %2...").arg(recNo, m_where.serverName()), [&] {
         auto update = run(QStringLiteral("UPDATE datamain SET Comment = ? WHERE RecNo = ?"), {record.comment, recNo});
         if (!update)
             return false;
@@ -391,13 +657,19 @@ bool ServerRecordStore::replaceRecord(const RecordInfo &record)
         }
         if (!run(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo}))
             return false;
-        return insertSamples(recNo, bufferSource());
+        return insertSamples(recNo, *rows);
     });
 }
 
 std::optional<RecordInfo> ServerRecordStore::findRecord(const QString &recNo)
 {
     m_error = {};
+    return onWorker(QStringLiteral("Looking for record %1 on the lab server %2...").arg(recNo.trimmed(), m_where.serverName()),
+                    [&] { return findHere(recNo); });
+}
+
+std::optional<RecordInfo> ServerRecordStore::findHere(const QString &recNo)
+{
     auto q = run(QStringLiteral("SELECT %1 FROM datamain WHERE RecNo = ? LIMIT 1").arg(ServerSchema::recordColumns()),
                  {recNo.trimmed()});
     if (!q || !q->next())
@@ -407,23 +679,42 @@ std::optional<RecordInfo> ServerRecordStore::findRecord(const QString &recNo)
 
 SavedRecords::LoadResult ServerRecordStore::loadRecord(const QString &recNo, RecordInfo *record)
 {
-    const std::optional<RecordInfo> found = findRecord(recNo);
-    if (!found)
-            return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
-    PGconn *conn = pg();
-    if (!conn)
-        return LoadResult::Failed;
+    m_error = {};
     // Read whole from the server first, so this computer's store is not held while the
     // network answers; the number goes as a parameter.
-    const QByteArray sql = QStringLiteral("SELECT %1 FROM datadetail WHERE recno = $1 ORDER BY SeqNo")
-                               .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
-    const QByteArray number = found->recNo.toUtf8();
-    const char *parameters[] = {number.constData()};
-    const PgResult rows(PQexecParams(conn, sql.constData(), 1, nullptr, parameters, nullptr, nullptr, 0), &PQclear);
-    if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK) {
-        setError(pgError(conn, rows.get()));
-        return LoadResult::Failed;
-    }
+    std::optional<RecordInfo> found;
+    const PgResult rows = onWorker(
+        QStringLiteral("Loading record %1 from the lab server %2...").arg(recNo.trimmed(), m_where.serverName()), [&] {
+            PgResult result(nullptr, &PQclear);
+            transactionHere([&] {
+                found = findHere(recNo);
+                PGconn *conn = found ? pg() : nullptr;
+                // A long record may rightly take longer than a statement may; the rows that
+                // keep arriving count as answers.
+                if (!conn || !run(QStringLiteral("SET LOCAL statement_timeout = 0")))
+                    return false;
+                const QByteArray sql = QStringLiteral("SELECT %1 FROM datadetail WHERE recno = $1 ORDER BY SeqNo")
+                                           .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
+                const QByteArray number = found->recNo.toUtf8();
+                const char *parameters[] = {number.constData()};
+                if (!PQsendQueryParams(conn, sql.constData(), 1, nullptr, parameters, nullptr, nullptr, 0)) {
+                    setError(pgError(conn, nullptr));
+                    return false;
+                }
+                result.reset(awaitResult(conn));
+                while (PGresult *rest = PQgetResult(conn))
+                    PQclear(rest);
+                if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+                    setError(pgError(conn, result.get()));
+                    result.reset();
+                    return false;
+                }
+                return true;
+            });
+            return result;
+        });
+    if (!rows)
+        return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
     const bool loaded = m_local.replaceBuffer([&rows](const RecordStore::SampleSink &sink) {
         PGresult *r = rows.get();
         auto text = [r](int row, int column) {
@@ -454,21 +745,24 @@ SavedRecords::LoadResult ServerRecordStore::loadRecord(const QString &recNo, Rec
 std::optional<QList<RecordInfo>> ServerRecordStore::savedRecords()
 {
     m_error = {};
-    auto q = run(QStringLiteral("SELECT %1 FROM datamain ORDER BY %2 DESC NULLS LAST, RecNo DESC")
-                     .arg(ServerSchema::recordColumns(), NumericRecNo));
-    if (!q)
-        return std::nullopt;
-    QSqlError error;
-    auto list = collectRows<RecordInfo>(*q, &recordFrom, &error);
-    if (!list)
-        setError(error);
-    return list;
+    return onWorker(QStringLiteral("Reading the records of the lab server %1...").arg(m_where.serverName()),
+                    [this]() -> std::optional<QList<RecordInfo>> {
+        auto q = run(QStringLiteral("SELECT %1 FROM datamain ORDER BY %2 DESC NULLS LAST, RecNo DESC")
+                         .arg(ServerSchema::recordColumns(), NumericRecNo));
+        if (!q)
+            return std::nullopt;
+        QSqlError error;
+        auto list = collectRows<RecordInfo>(*q, &recordFrom, &error);
+        if (!list)
+            setError(error);
+        return list;
+    });
 }
 
 bool ServerRecordStore::deleteRecord(const QString &recNo)
 {
     m_error = {};
-    return inTransaction([&] {
+    return inTransaction(QStringLiteral("Deleting record %1 on the lab server %2...").arg(recNo.trimmed(), m_where.serverName()), [&] {
         return run(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo.trimmed()})
             && run(QStringLiteral("DELETE FROM datamain WHERE RecNo = ?"), {recNo.trimmed()});
     });
@@ -485,8 +779,13 @@ ServerRecordStore::CopyResult ServerRecordStore::copyLocalRecord(const RecordInf
     m_error = {};
     RecordInfo copy = source;
     copy.comment = copiedDescription(source, m_hostName);
+    const std::optional<QByteArray> rows = copyRows([&](const std::function<bool(const SampleView &)> &sink) {
+        return m_local.forEachRecordSampleView(source.recNo, sink);
+    });
+    if (!rows)
+        return CopyResult::Failed;
     bool already = false;
-    const bool done = inTransaction([&] {
+    const bool done = inTransaction(QStringLiteral("Copying record %1 to the lab server %2...").arg(source.recNo, m_where.serverName()), [&] {
         if (!lockRecords())
             return false;
         auto earlier = run(QStringLiteral("SELECT RecNo FROM datamain WHERE HostName = ? AND StartTime = ? AND Comment = ?"),
@@ -503,10 +802,7 @@ ServerRecordStore::CopyResult ServerRecordStore::copyLocalRecord(const RecordInf
         if (!next)
             return false;
         copy.recNo = *next;
-        return insertRecordRow(copy)
-            && insertSamples(copy.recNo, [&](const std::function<bool(const SampleView &)> &sink) {
-                   return m_local.forEachRecordSampleView(source.recNo, sink);
-               });
+        return insertRecordRow(copy) && insertSamples(copy.recNo, *rows);
     });
     if (!done)
         return CopyResult::Failed;

@@ -5,8 +5,8 @@
 #include <QString>
 
 // What a window tells the user about a failed store operation: `prefix` + "System Error caused
-// by " + number + ":" + description, or, when the lab server could not be reached, that
-// alone in plain words.
+// by " + number + ":" + description; `prefix` + the cause when the disk or the folder is to
+// blame; or, when the lab server could not be reached, that alone in plain words.
 QString storeFailureText(const QString &prefix, const StoreError &error);
 
 namespace StoreRepair {
@@ -20,3 +20,8 @@ QString storeRepairedText(const QString &file, const QString &backup, const Stor
 
 // The reason of a failed system call, as the system words it ("Permission denied").
 QString systemReason(int error);
+
+// Why writing the record database `file` in `folder` failed, in words, when the disk or the
+// folder is the cause: no space left on the disk, or no permission to write the folder (or
+// the file). Empty when neither is. `error` is the database's error (SQLite's code and words).
+QString diskProblem(const StoreError &error, const QString &folder, const QString &file);

@@ -399,7 +399,9 @@ void frmDataTable::cmdLoadRecord_Click()
     const auto records = place.savedRecords();
     if (!records) {
         const StoreError e = place.lastError();
-        Prompter::current().message(e.unreachable ? e.description : e.number + QLatin1Char(':') + e.description,
+        Prompter::current().message(e.unreachable            ? e.description
+                                        : !e.cause.isEmpty() ? e.cause
+                                                             : e.number + QLatin1Char(':') + e.description,
                                     QString(), Prompter::Severity::Critical);
         return;
     }

@@ -456,10 +456,14 @@ void frmGraphicRecord::refreshStatistics()
     m_stats->addItem(QStringLiteral("Time Slice: %1sec").arg(m_slice));
     // The number of points drawn.
     m_stats->addItem(QStringLiteral("Samples: %1").arg(lIdx));
+    // A stored reading may be any length; the list shows the start of it.
+    const auto shown = [](const QString &reading) {
+        return reading.size() > 40 ? reading.left(39) + QChar(0x2026) : reading;
+    };
     for (int c = 0; c < m_channels; ++c) {
         const ChannelExtremes e = m_buffer.extremes(c);
-        m_stats->addItem(QStringLiteral("CH%1 Max:%2V %3A").arg(c + 1).arg(e.maxV, e.maxA));
-        m_stats->addItem(QStringLiteral("CH%1 Min:%2V %3A").arg(c + 1).arg(e.minV, e.minA));
+        m_stats->addItem(QStringLiteral("CH%1 Max:%2V %3A").arg(c + 1).arg(shown(e.maxV), shown(e.maxA)));
+        m_stats->addItem(QStringLiteral("CH%1 Min:%2V %3A").arg(c + 1).arg(shown(e.minV), shown(e.minA)));
     }
 }
 

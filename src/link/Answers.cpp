@@ -52,6 +52,35 @@ bool isError(const QString &answer)
     return !answer.isEmpty() && !answer.startsWith(QLatin1String("0,"));
 }
 
+QString quoted(const QString &answer, int maxChars)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const QString t = text(answer);
+    QString out;
+    qsizetype fitsWithMark = 0;  // length of the whole escapes that leave room for "..."
+    for (const QChar c : t) {
+        const char16_t u = c.unicode();
+        if (u == u'\\') {
+            out += QLatin1String("\\\\");
+        } else if (u >= 0x20 && u < 0x7F) {
+            out += c;
+        } else if (u < 0x100) {
+            out += QLatin1String("\\x");
+            out += QLatin1Char(hex[u >> 4]);
+            out += QLatin1Char(hex[u & 0xF]);
+        } else {
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+        }
+        if (out.size() > maxChars) {
+            out.truncate(fitsWithMark);
+            return out + QLatin1String("...");
+        }
+        if (out.size() <= maxChars - 3)
+            fitsWithMark = out.size();
+    }
+    return out;
+}
+
 std::optional<int> seriesParallelNumber(const QString &answer)
 {
     const QString t = text(answer);

@@ -32,6 +32,11 @@ StatusWord statusWord(const QString &answer);
 // queue).
 bool isError(const QString &answer);
 
+// An answer as a message quotes it: blanks and line ends around it removed, every byte that
+// is not printable ASCII written as "\xNN" (a backslash as "\\"), and at most
+// `maxChars` characters, cut with "..." so it stays on one line.
+QString quoted(const QString &answer, int maxChars = 80);
+
 // The series/parallel number of "SYST:CONF:MSL?": the whole number the answer starts with;
 // nullopt when it starts with no number or one outside 0..99.
 std::optional<int> seriesParallelNumber(const QString &answer);

@@ -2,7 +2,6 @@
 
 #include "datalog/ServerRecordStore.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -16,7 +15,9 @@
 #include <utility>
 
 dlgRecordPlace::dlgRecordPlace(QWidget *parent, Tester tester)
-    : QDialog(parent), m_tester(tester ? std::move(tester) : Tester(&ServerRecordStore::probe))
+    : QDialog(parent), m_tester(tester ? std::move(tester) : Tester([](const RecordPlaceSettings &where) {
+          return ServerRecordStore::probe(where, true);
+      }))
 {
     setObjectName(QStringLiteral("dlgRecordPlace"));
     setWindowTitle(QStringLiteral("Place of Saved Records"));
@@ -122,10 +123,9 @@ void dlgRecordPlace::cmdTest_Click()
 {
     lblTestResult->setText(QStringLiteral("Connecting..."));
     lblTestResult->repaint();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The connection is tried behind a progress box that can be cancelled.
     const RecordPlaceSettings s = chosen();
     const std::optional<StoreError> failed = m_tester(s);
-    QApplication::restoreOverrideCursor();
     lblTestResult->setText(failed ? failed->description
                                   : QStringLiteral("Connected to %1; the record tables are ready.").arg(s.serverName()));
 }

@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 // Task kinds of the engine as the panels use them.
@@ -595,12 +597,12 @@ QAbstractButton *ChannelPanel::optTrack() const { return m_optTrack; }
 
 QString ChannelPanel::voltageText(int i) const
 {
-    return i >= 0 && i < channelCount() ? m_ch[i].txtVoltage->text() : QString();
+    return i >= 0 && i < channelCount() ? m_ch[i].voltageReading : QString();
 }
 
 QString ChannelPanel::currentText(int i) const
 {
-    return i >= 0 && i < channelCount() ? m_ch[i].txtCurrent->text() : QString();
+    return i >= 0 && i < channelCount() ? m_ch[i].currentReading : QString();
 }
 
 double ChannelPanel::voltageMaximum(int i) const
@@ -626,12 +628,48 @@ void ChannelPanel::onReadoutChanged(int i, bool voltage)
         return;
     }
     TextBox *t = voltage ? c.txtVoltage : c.txtCurrent;
+    QString &reading = voltage ? c.voltageReading : c.currentReading;
+    QString &shown = voltage ? c.voltageShown : c.currentShown;
+    if (!shown.isNull() && t->text() == shown)
+        return;  // the shortened form of the reading just taken
     // The editors of channel 1 show whether the local number format uses a decimal comma.
     NumEdit *probe = voltage ? m_ch[0].numVoltage : m_ch[0].numCurrent;
-    const QString s = Answers::readout(t->text(), voltage ? QLatin1Char('V') : QLatin1Char('A'),
-                                       probe->displayedText().contains(QLatin1Char(',')));
-    if (s != t->text())
-        t->setText(s);
+    const bool comma = probe->displayedText().contains(QLatin1Char(','));
+    reading = Answers::readout(t->text(), voltage ? QLatin1Char('V') : QLatin1Char('A'), comma);
+    const QString fitted = fitReadout(*t, reading, comma ? QLatin1Char(',') : QLatin1Char('.'));
+    shown = fitted == reading ? QString() : fitted;
+    if (fitted != t->text())
+        t->setText(fitted);
+}
+
+// A line edit too narrow for its text shows the end of it: a reading with more digits than
+// the readout holds would lose its leading ones. It is shown with fewer decimals, or in
+// exponent form with the digits that fit, or as "OVER" when not even that fits or it is no
+// number. The reading itself is kept whole for the recording.
+QString ChannelPanel::fitReadout(const TextBox &t, const QString &reading, QChar decimalPoint)
+{
+    const QFontMetrics metrics = t.readoutMetrics();
+    const int room = t.textRoom();
+    const auto fits = [&](const QString &text) { return metrics.horizontalAdvance(text) <= room; };
+    if (fits(reading))
+        return reading;
+    // A number past the range of a double has no shorter form.
+    if (NumberFormat::startsWithNumber(reading, decimalPoint)
+        && !NumberFormat::exponentForm(reading, 1, decimalPoint).isEmpty()) {
+        const double value = NumberFormat::leadingNumber(reading, decimalPoint);
+        for (int decimals = 3; decimals >= 0 && std::abs(value) < 1e15; --decimals) {
+            QString fixed = QString::number(value, 'f', decimals);
+            fixed.replace(QLatin1Char('.'), decimalPoint);
+            if (fits(fixed))
+                return fixed;
+        }
+        for (int digits = 6; digits >= 1; --digits) {
+            const QString e = NumberFormat::exponentForm(reading, digits, decimalPoint);
+            if (!e.isEmpty() && fits(e))
+                return e;
+        }
+    }
+    return QStringLiteral("OVER");
 }
 
 NumEdit *ChannelPanel::editor(Quantity q, int i) const
@@ -737,7 +775,7 @@ void ChannelPanel::onErrorChanged()
         return;
     host().DoOutput(false);
     // Delivered by the engine: the message is shown once this step has returned.
-    Prompter::current().notify(QStringLiteral("Error detected: '") + text + QLatin1Char('\''));
+    Prompter::current().notify(QStringLiteral("Error detected: '") + Answers::quoted(text) + QLatin1Char('\''));
 }
 
 void ChannelPanel::reportAboveMaximum(Quantity q, int i)

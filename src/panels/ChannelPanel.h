@@ -84,6 +84,10 @@ protected:
         TextBox *txtSetCurr = nullptr;
         TextBox *txtOVP = nullptr;
         TextBox *txtOCP = nullptr;
+        // The readings as answered (the readouts may show them shortened to fit) and the
+        // shortened text each readout was last given.
+        QString voltageReading, currentReading;
+        QString voltageShown, currentShown;
     };
     // One step of the polling cycle: the query-table entry (read when queued, so that it is
     // the identified dialect's) and the field the answer goes to.
@@ -181,6 +185,7 @@ private:
     void registerControl(QWidget *w) { m_controls.append(w); }
 
     void onReadoutChanged(int i, bool voltage);
+    static QString fitReadout(const TextBox &t, const QString &reading, QChar decimalPoint);
     void onSetPointReadBack(int i, Quantity q);
     void onOcpReadBack(int i);
     void onEditorChanged(Quantity q, int i, double value, double previous);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 // A text field whose text the task engine assigns by the property name "Text" (answers of
 // queries are delivered that way). Visible ones are readouts; hidden ones are response slots.
@@ -17,6 +19,23 @@ public:
     {
         setText(text);
         emit delivered();
+    }
+
+    // The font its text is drawn in (its style sheet's, once polished) and the width in
+    // pixels the text has inside the frame, padding and margins.
+    QFontMetrics readoutMetrics() const
+    {
+        ensurePolished();
+        return fontMetrics();
+    }
+    int textRoom() const
+    {
+        ensurePolished();
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+        constexpr int LineEditMargin = 2;  // QLineEdit keeps this much free on either side
+        return contents.width() - textMargins().left() - textMargins().right() - 2 * LineEditMargin;
     }
 
 signals:

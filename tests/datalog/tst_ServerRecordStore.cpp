@@ -16,7 +16,11 @@
 #include "settings/RecordPlaceSettings.h"
 #include "settings/SettingsStore.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -99,7 +103,9 @@ private slots:
     void concurrentSavesGetDistinctNumbers();
     void roundTripKeepsQuotesAndNonAscii();
     void serverGoneDuringSaveLosesNothing();
+    void frozenServerStopsTheSaveAndKeepsNothing();
     void unansweredServerAndDamagedSettings();
+    void passwordProblemsSayWhatToFix();
     void olderServerIsUpgraded();
     void copyOfLocalRecordsRunsOnce();
     void placeDialogTestsTheConnection();
@@ -325,6 +331,81 @@ void TestServerRecordStore::serverGoneDuringSaveLosesNothing()
     QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datadetail")), QStringList{QString::number(Samples)});
 }
 
+void TestServerRecordStore::frozenServerStopsTheSaveAndKeepsNothing()
+{
+    LocalStore bench;
+    QVERIFY(bench.open() && bench.fill(500));
+    const QList<SampleRow> buffer = bench.buffer();
+    ServerRecordStore server(m_where, bench.store);
+    RecordInfo first = describedRecord(QStringLiteral("before"));
+    QVERIFY2(server.saveNewRecord(first), qPrintable(server.lastError().description));
+
+    // The server hangs with the store's connection open: nothing answers any more.
+    QVERIFY(m_pg.freeze(true));
+    auto thaw = qScopeGuard([this] { m_pg.freeze(false); });
+    QElapsedTimer timer;
+    timer.start();
+    RecordInfo frozen = describedRecord(QStringLiteral("frozen"));
+    QVERIFY(!server.saveNewRecord(frozen));
+    const qint64 took = timer.elapsed();
+    QVERIFY(server.lastError().unreachable);
+    QVERIFY2(server.lastError().description.contains(
+                 QStringLiteral("did not answer for %1 seconds").arg(ServerRecordStore::AnswerTimeoutSeconds)),
+             qPrintable(server.lastError().description));
+    // Bounded by the answer time-out (and a connect time-out), not by the server.
+    QVERIFY2(took < (ServerRecordStore::AnswerTimeoutSeconds + ServerRecordStore::ConnectTimeoutSeconds + 10) * 1000,
+             qPrintable(QString::number(took)));
+
+    // From a window: a progress box whose Cancel button stops the work; a load leaves the
+    // buffer as it was.
+    server.setProgressShown(true);
+    {
+        QtPrompter boxes;
+        ScopedPrompter real(boxes);
+        QString shown;
+        QTimer press;
+        QObject::connect(&press, &QTimer::timeout, &press, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QProgressDialog *>(w);
+                if (box && box->isVisible() && shown.isEmpty()) {
+                    shown = box->labelText();
+                    box->findChild<QPushButton *>()->click();
+                }
+            }
+        });
+        press.start(20);
+        QCOMPARE(server.loadRecord(first.recNo), SavedRecords::LoadResult::Failed);
+        QVERIFY2(shown.startsWith(QStringLiteral("Loading record 1 from the lab server")), qPrintable(shown));
+        QVERIFY2(server.lastError().description.contains(QStringLiteral("was cancelled")),
+                 qPrintable(server.lastError().description));
+        QCOMPARE(bench.buffer(), buffer);
+    }
+
+    // A cancelled save offers this computer instead.
+    ScriptedPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    prompter.cancelWaits = true;
+    prompter.answers = {true, true};
+    RecordSaver saver(server, bench.store, RecordSaver::Texts::dataTable());
+    RecordSaver::Form form{QString(), frozen.startTime, frozen.endTime, QStringLiteral("kept here"), 2, 3,
+                           QStringLiteral("XPP-3202")};
+    QCOMPARE(saver.save(form), RecordSaver::Outcome::SavedHere);
+    QVERIFY(prompter.waits.value(0).startsWith(QStringLiteral("Saving the record on the lab server")));
+    QCOMPARE(prompter.questions.size(), 2);
+    QVERIFY2(prompter.questions.at(1).text.contains(QStringLiteral("was cancelled; nothing was changed there")),
+             qPrintable(prompter.questions.at(1).text));
+    QCOMPARE(bench.store.findRecord(QStringLiteral("1"))->comment, QStringLiteral("kept here"));
+    QCOMPARE(bench.buffer(), buffer);
+
+    // Running again: neither stopped save left anything, and the same store saves anew.
+    QVERIFY(m_pg.freeze(false));
+    QCOMPARE(column(QStringLiteral("SELECT string_agg(Comment, ',') FROM datamain")), QStringList{QStringLiteral("before")});
+    QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datadetail")), QStringList{QStringLiteral("500")});
+    server.setProgressShown(false);
+    QVERIFY2(server.saveNewRecord(frozen), qPrintable(server.lastError().description));
+    QCOMPARE(frozen.recNo, QStringLiteral("2"));
+}
+
 void TestServerRecordStore::unansweredServerAndDamagedSettings()
 {
     // A server that takes the connection but never answers: given up after the time-out.
@@ -352,6 +433,73 @@ void TestServerRecordStore::unansweredServerAndDamagedSettings()
     QCOMPARE(damaged.port, RecordPlaceSettings::DefaultPort);
     QCOMPARE(damaged.database, QStringLiteral("zep"));
     QVERIFY(!StoreTest::readFile(SettingsStore::filePath()).toLower().contains("password"));
+}
+
+void TestServerRecordStore::passwordProblemsSayWhatToFix()
+{
+    // A user that logs in with a password only; the rest keep logging in without one.
+    column(QStringLiteral("CREATE ROLE guarded LOGIN PASSWORD 'right horse'"));
+    column(QStringLiteral("ALTER DATABASE %1 OWNER TO guarded").arg(m_where.database));
+    column(QStringLiteral("ALTER SCHEMA public OWNER TO guarded"));
+    QFile hba(m_pg.host() + QStringLiteral("/data/pg_hba.conf"));
+    QVERIFY(hba.open(QIODevice::ReadOnly));
+    const QByteArray rules = hba.readAll();
+    hba.close();
+    QVERIFY(hba.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    hba.write("local all guarded scram-sha-256\n" + rules);
+    hba.close();
+    column(QStringLiteral("SELECT pg_reload_conf()"));
+
+    QTemporaryDir home;
+    const QString pgpass = home.filePath(QStringLiteral("pgpass"));
+    qputenv("PGPASSFILE", QFile::encodeName(pgpass));
+    auto unset = qScopeGuard([] { qunsetenv("PGPASSFILE"); });
+    RecordPlaceSettings where = m_where;
+    where.user = QStringLiteral("guarded");
+    const auto writePassword = [&](const char *password) {
+        QFile f(pgpass);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QStringLiteral("*:*:*:guarded:%1\n").arg(QLatin1String(password)).toUtf8());
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    };
+
+    // No entry for the user: the server is there, the password is missing.
+    std::optional<StoreError> failed;
+    QTRY_VERIFY_WITH_TIMEOUT((failed = ServerRecordStore::probe(where))
+                                 && failed->description.contains(QStringLiteral("asks for the password")),
+                             10000);
+    QVERIFY2(failed->description.startsWith(QStringLiteral("The lab server guarded@%1").arg(m_where.host))
+                 && failed->description.contains(QStringLiteral("~/.pgpass"))
+                 && !failed->description.contains(QStringLiteral("cannot be reached")),
+             qPrintable(failed->description));
+
+    // A wrong password: said so, and where to correct it.
+    writePassword("wrong horse");
+    failed = ServerRecordStore::probe(where);
+    QVERIFY(failed);
+    QVERIFY2(failed->description.contains(QStringLiteral("did not accept the password of user guarded"))
+                 && failed->description.contains(QStringLiteral("~/.pgpass"))
+                 && !failed->description.contains(QStringLiteral("cannot be reached")),
+             qPrintable(failed->description));
+
+    // The save from a window says the same and still offers this computer.
+    LocalStore bench;
+    QVERIFY(bench.open() && bench.fill(3));
+    ServerRecordStore server(where, bench.store);
+    ScriptedPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    prompter.answers = {true, false};
+    RecordSaver saver(server, bench.store, RecordSaver::Texts::dataTable());
+    RecordSaver::Form form{QString(), QString(), QString(), QStringLiteral("guarded"), 0, 0, QString()};
+    QCOMPARE(saver.save(form), RecordSaver::Outcome::Declined);
+    QCOMPARE(prompter.questions.size(), 2);
+    QVERIFY2(prompter.questions.at(1).text.startsWith(failed->description),
+             qPrintable(prompter.questions.at(1).text));
+
+    writePassword("right horse");
+    failed = ServerRecordStore::probe(where);
+    QVERIFY2(!failed, qPrintable(failed ? failed->description : QString()));
 }
 
 void TestServerRecordStore::olderServerIsUpgraded()

@@ -32,8 +32,9 @@ class TestCommandLine : public QObject
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
 
-    // Help lists the options and the version is the project's, both without a display; a type the virtual supply
-    // does not know is refused by name with exit code 2.
+    // Help lists the options and the version is the project's; an unknown option is refused
+    // with the usage exit code and a type the virtual supply does not know with exit code 2 and
+    // the types it knows. None of these needs a display.
     void helpVersionAndRefusedType()
     {
         const Run help = run({"--help"}, true);
@@ -43,9 +44,17 @@ private slots:
         const Run version = run({"--version"}, true);
         QCOMPARE(version.code, 0);
         QVERIFY2(version.out.contains(QStringLiteral(ZEP_VERSION)), qPrintable(version.out));
-        const Run refused = run({"--simulate=NO-SUCH-1"});
-        QCOMPARE(refused.code, 2);
-        QVERIFY2(refused.err.contains("NO-SUCH-1"), qPrintable(refused.err));
+        for (bool headless : {false, true}) {
+            const Run unknown = run({"--bogus"}, headless);
+            QCOMPARE(unknown.code, 1);
+            QVERIFY2(unknown.err.contains("Unknown option 'bogus'") && unknown.err.contains("--help"),
+                     qPrintable(unknown.err));
+            const Run refused = run({"--simulate=NO-SUCH-1"}, headless);
+            QCOMPARE(refused.code, 2);
+            QVERIFY2(refused.err.contains("NO-SUCH-1") && refused.err.contains("XPP-3202")
+                         && refused.err.contains("ZEP-4303"),
+                     qPrintable(refused.err));
+        }
     }
 };
 

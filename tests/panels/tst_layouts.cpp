@@ -7,6 +7,7 @@
 
 #include "panels/ChannelPanel.h"
 #include "panels/NumEdit.h"
+#include "panels/TextBox.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout4.h"
 #include "settings/SettingsStore.h"
@@ -280,27 +281,39 @@ private slots:
 
     // The SCPI panels poll the error queue (layout 1 in the step its dialect has no status
     // word for): an error answer switches the output off and is shown once the engine's step
-    // is done.
+    // is done, on one line of printable text whatever bytes the supply sent.
     void errorAnswerSwitchesOutputOff_data()
     {
         QTest::addColumn<QString>("type");
-        QTest::newRow("layout 1") << "XPP-3202";
-        QTest::newRow("layout 2") << "SPP-KRX20";
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("layout 1") << "XPP-3202" << "Data out of range"
+                                  << "Error detected: '-222,\"Data out of range\"'";
+        QTest::newRow("layout 2") << "SPP-KRX20" << "Data out of range"
+                                  << "Error detected: '-222,\"Data out of range\"'";
+        QTest::newRow("control bytes")
+            << "SPP-KRX20" << QString::fromLatin1("\x07\x1b[2J\xff\x01\\x")
+            << "Error detected: '-222,\"\\x07\\x1B[2J\\xFF\\x01\\\\x\"'";
+        QTest::newRow("long answer")
+            << "XPP-3202" << QString(300, QLatin1Char('A'))
+            << "Error detected: '-222,\"" + QString(71, QLatin1Char('A')) + "...'";
     }
 
     void errorAnswerSwitchesOutputOff()
     {
         QFETCH(QString, type);
+        QFETCH(QString, error);
+        QFETCH(QString, shown);
         SimSupply sim(type);
         auto w = makeWindow(true);
         QVERIFY(connectTo(*w, sim));
         w->DoOutput(true);
         QTRY_VERIFY(sim.supply->outputOn());
         const int mark = sim.lineCount();
-        sim.supply->pushError(-222, QStringLiteral("Data out of range"));
+        sim.supply->pushError(-222, error);
         QTRY_VERIFY_WITH_TIMEOUT(!sim.supply->outputOn(), 10000);
         QVERIFY(commands(sim.linesSince(mark)).contains(":OUTP:STAT 0"));
-        QCOMPARE(prompter.messageTexts(), QStringList{"Error detected: '-222,\"Data out of range\"'"});
+        QCOMPARE(prompter.messageTexts(), QStringList{shown});
         QVERIFY(!w->OperatorForm()->tbnOutput()->isChecked() && !w->QueryTimer.isActive());
     }
 
@@ -458,6 +471,28 @@ private slots:
         QVERIFY(!panel.optIndep()->isEnabled() && !panel.optParal()->isEnabled());
         sets->setProperty("Text", QStringLiteral("0"));
         QVERIFY(panel.optIndep()->isChecked() && panel.optTrack()->isEnabled() && w->iSet() == 0);
+
+        // A reading with more digits than its readout holds never loses its leading ones: fewer
+        // decimals, exponent form with what fits, "OVER" past any number; the recording still
+        // gets the reading whole, and an ordinary one shows as sent.
+        auto *readout = panel.findChild<TextBox *>("txtVoltage_0");
+        QVERIFY(readout);
+        const auto shownWhole = [readout] {
+            return readout->readoutMetrics().horizontalAdvance(readout->text()) <= readout->textRoom();
+        };
+        readout->setProperty("Text", QStringLiteral("12345678901234567890V"));
+        QVERIFY2(readout->text().startsWith(QLatin1Char('1')) && readout->text().endsWith(QStringLiteral("E+19")),
+                 qPrintable(readout->text()));
+        QVERIFY(shownWhole());
+        QCOMPARE(panel.voltageText(0), QStringLiteral("12345678901234567890"));
+        readout->setProperty("Text", QStringLiteral("12.34567890123456V"));
+        QVERIFY2(readout->text().startsWith(QStringLiteral("12.3")) && shownWhole(), qPrintable(readout->text()));
+        QCOMPARE(panel.voltageText(0), QStringLiteral("12.34567890123456"));
+        readout->setProperty("Text", QString(400, QLatin1Char('9')) + QStringLiteral("V"));
+        QCOMPARE(readout->text(), QStringLiteral("OVER"));
+        readout->setProperty("Text", QStringLiteral("12.345V"));
+        QCOMPARE(readout->text(), QStringLiteral("12.345"));
+        QCOMPARE(panel.voltageText(0), QStringLiteral("12.345"));
     }
 
     // On a decimal-comma system every layout hands the engine a decimal point: a GPIB link

@@ -142,6 +142,30 @@ bool TestPostgres::kill()
     return ::kill(pid_t(pid), 0) != 0;
 }
 
+bool TestPostgres::freeze(bool frozen)
+{
+    const qint64 pid = serverPid();
+    if (pid <= 0)
+        return false;
+    const int signal = frozen ? SIGSTOP : SIGCONT;
+    // The backends are children of the server's first process.
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const qint64 child = entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // "pid (name) state ppid ...": the name may hold blanks, so read after its ')'.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            ::kill(pid_t(child), signal);
+    }
+    return ::kill(pid_t(pid), signal) == 0;
+}
+
 bool TestPostgres::stop()
 {
     if (!m_initialised)

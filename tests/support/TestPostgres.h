@@ -29,6 +29,9 @@ public:
     bool kill();
     bool stop();
     bool isRunning() const;
+    // Stops (SIGSTOP) or resumes (SIGCONT) the server and every process of it, as a server
+    // that hangs would be: connections stay open and nothing answers.
+    bool freeze(bool frozen);
 
     // Where clients connect: the socket folder as host, the port, the cluster's superuser.
     QString host() const { return m_dir ? m_dir->path() : QString(); }

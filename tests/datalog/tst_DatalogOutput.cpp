@@ -1,0 +1,216 @@
+// What leaves the program from the data windows and their helpers: printed tables, CSV
+// files and their names, and the words for a disk that refuses a write.
+#include "StoreTestSupport.h"
+#include "support/TestEnvironment.h"
+
+#include "common/Prompter.h"
+#include "datalog/CsvExport.h"
+#include "datalog/GridPrinter.h"
+#include "datalog/RecordSaver.h"
+#include "datalog/RecordStore.h"
+#include "datalog/SampleBuffer.h"
+#include "datalog/StoreMessages.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+bool runTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Types `typed` into the next file dialog and presses Save.
+void typeIntoNextFileDialog(const QString &typed)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, typed] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            poll->deleteLater();
+            poll->stop();
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+            static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+            return;
+        }
+    });
+    poll->start(20);
+}
+
+} // namespace
+
+class TestDatalogOutput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnvironment::isolateUserFolders(); }
+
+    // A cell holding a long comment or a megabyte-long stored value prints at once: the page
+    // shows the start of it, elided, and short cells whole.
+    void longCellsPrintElided()
+    {
+        const QString comment(32765, QLatin1Char('c'));
+        const QString value = QString(1 << 20, QLatin1Char('v'));
+        QStandardItemModel model(3, 2);
+        model.setHorizontalHeaderLabels({QStringLiteral("No."), QStringLiteral("Comment")});
+        model.setData(model.index(0, 0), QStringLiteral("1"));
+        model.setData(model.index(0, 1), comment);
+        model.setData(model.index(1, 0), QStringLiteral("2"));
+        model.setData(model.index(1, 1), value);
+        model.setData(model.index(2, 1), QStringLiteral("short"));
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("table.pdf"));
+        {
+            QPdfWriter pdf(file);
+            GridPrinter printer(model, {900, 2400}, QFont());
+            QVERIFY(printer.print(pdf, 390, 720));
+        }
+        QVERIFY(QFileInfo(file).size() > 0);
+
+        const QFontMetrics metrics{QFont()};
+        const int width = 300;
+        for (const QString &text : {comment, value}) {
+            const QString shown = GridPrinter::fitText(text, metrics, width);
+            QVERIFY(shown.endsWith(QChar(0x2026)));
+            QVERIFY(shown.size() > 1 && text.startsWith(shown.chopped(1)));
+            QVERIFY(metrics.horizontalAdvance(shown) <= width);
+        }
+        QCOMPARE(GridPrinter::fitText(QStringLiteral("12.500"), metrics, width), QStringLiteral("12.500"));
+    }
+
+    // Stored values of any length reach the CSV file whole, quoted where they must be.
+    void longValuesExportWhole()
+    {
+        SampleBuffer buffer;
+        buffer.setChannelCount(1);
+        SampleRow row = StoreTest::sample(0);
+        const QString longReading = QString(100000, QLatin1Char('7'));
+        const QString longQuoted = QStringLiteral("\"x,") + QString(6000, QLatin1Char('y'));
+        row.channels[0].voltage = longReading;
+        row.channels[0].current = longQuoted;
+        QVERIFY(buffer.append(row));
+        QVERIFY(buffer.append(StoreTest::sample(1)));
+        QCOMPARE(buffer.voltage(0, 0), longReading);
+        QCOMPARE(buffer.row(0), row);
+        // The grid shows its start only, so that drawing it stays quick.
+        const QString shown = buffer.index(0, 2).data().toString();
+        QVERIFY(shown.size() < 5000 && shown.endsWith(QChar(0x2026)) && longReading.startsWith(shown.chopped(1)));
+
+        QBuffer out;
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY(CsvExport::write(buffer, 1, out));
+        const QList<QByteArray> lines = out.data().split('\n');
+        QVERIFY(lines.size() >= 3);
+        const QByteArray quoted = "\"\"\"x," + QByteArray(6000, 'y') + "\"";
+        QVERIFY(lines.at(1).startsWith("0," + row.recTime.toUtf8() + ',' + longReading.toUtf8() + ',' + quoted + ','));
+        QVERIFY(lines.at(2).startsWith("1," + StoreTest::sample(1).recTime.toUtf8() + ",12.000,"));
+    }
+
+    // A typed export name with quotes is written where it says: a name wholly in quotes is
+    // that name, any other quote is part of the name; never the dialog's folder instead.
+    void quotedFileNamesGoWhereTyped()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QtPrompter prompter;
+        const QList<std::pair<QString, QString>> cases{
+            {out + QStringLiteral("/\"c'd ü€ 測試.csv\""), out + QStringLiteral("/c'd ü€ 測試.csv")},
+            {QStringLiteral("c\"d ü€ 測試.csv"), dir.path() + QStringLiteral("/c\"d ü€ 測試.csv")},
+            {QStringLiteral("out/plain.csv"), out + QStringLiteral("/plain.csv")},
+        };
+        for (const auto &[typed, expected] : cases) {
+            typeIntoNextFileDialog(typed);
+            const QString chosen = prompter.saveFileName(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"));
+            QCOMPARE(chosen, expected);
+            QSaveFile file(chosen);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            SampleBuffer empty;
+            QVERIFY(CsvExport::write(empty, 1, file) && file.commit());
+            QVERIFY(QFileInfo::exists(expected));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("c\"d ü€ 測試.csv")});
+    }
+
+    // A full disk on Save and a folder that turns read-only while recording are told in words
+    // naming the folder, not as the database's code.
+    void diskProblemsInWords()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to mount a small disk and make a folder immutable");
+        ScriptedPrompter prompter;
+        ScopedPrompter scoped(prompter);
+
+        // A small disk of its own, filled up once a recording is in the buffer.
+        QTemporaryDir dir;
+        const QString disk = dir.filePath(QStringLiteral("disk"));
+        QVERIFY(QDir().mkpath(disk));
+        if (!runTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                               QStringLiteral("size=16m"), QStringLiteral("tmpfs"), disk}))
+            QSKIP("cannot mount a small disk here");
+        auto unmount = qScopeGuard([&] { runTool(QStringLiteral("umount"), {QStringLiteral("-l"), disk}); });
+        {
+            RecordStore store;
+            QVERIFY(store.open(disk).ok());
+            for (int i = 0; i < 300; ++i)
+                QVERIFY2(store.appendSample(StoreTest::sample(i)), qPrintable(store.lastError().description));
+            QFile filler(disk + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(64 * 1024, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            filler.close();
+            prompter.answers = {true};
+            RecordSaver saver(store, RecordSaver::Texts::dataTable());
+            RecordSaver::Form form{QString(), QString(), QString(), QStringLiteral("full"), 0, 0, QString()};
+            QCOMPARE(saver.save(form), RecordSaver::Outcome::Failed);
+            QCOMPARE(prompter.messageTexts().last(),
+                     QStringLiteral("DataTable: There is no space left on the disk holding the folder [%1]. "
+                                    "Free some space on it, then try again.").arg(disk));
+        }
+
+        // A folder made immutable in the middle of a recording.
+        QTemporaryDir other;
+        RecordStore store;
+        QVERIFY(store.open(other.path()).ok());
+        QVERIFY(store.appendSample(StoreTest::sample(0)));
+        // The folder, the database and its log; the shared-memory file stays as it is (the
+        // library has it mapped, and a write to an immutable mapping ends the process).
+        QStringList locked{other.path()};
+        for (const QString &f : QDir(other.path()).entryList(QDir::Files)) {
+            if (!f.endsWith(QLatin1String("-shm")))
+                locked << other.filePath(f);
+        }
+        QVERIFY(runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("+i")} + locked));
+        auto unlock = qScopeGuard([&] { runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("-i")} + locked); });
+        QVERIFY(!store.appendSample(StoreTest::sample(1)));
+        QCOMPARE(storeFailureText(QStringLiteral("DataTable: "), store.lastError()),
+                 QStringLiteral("DataTable: There is no permission to write the folder [%1] or the record "
+                                "database in it. Give your user write access to both, then try again.")
+                     .arg(other.path()));
+    }
+};
+
+QTEST_MAIN(TestDatalogOutput)
+#include "tst_DatalogOutput.moc"
