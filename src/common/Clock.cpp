@@ -4,7 +4,7 @@
 
 namespace {
 SystemClock systemClock;
-Clock *installed = nullptr;
+Clock *installedClock = nullptr;
 }
 
 qint64 SystemClock::monotonicMs() const
@@ -28,10 +28,10 @@ double Clock::elapsedSeconds(double earlier, double later)
 
 Clock &Clock::current()
 {
-    return installed ? *installed : systemClock;
+    return installedClock ? *installedClock : systemClock;
 }
 
 void Clock::install(Clock *clock)
 {
-    installed = clock;
+    installedClock = clock;
 }

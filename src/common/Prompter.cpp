@@ -16,7 +16,7 @@
 
 namespace {
 QtPrompter qtPrompter;
-Prompter *installed = nullptr;
+Prompter *installedPrompter = nullptr;
 
 QString titleOr(const QString &title)
 {
@@ -26,12 +26,12 @@ QString titleOr(const QString &title)
 
 Prompter &Prompter::current()
 {
-    return installed ? *installed : qtPrompter;
+    return installedPrompter ? *installedPrompter : qtPrompter;
 }
 
 void Prompter::install(Prompter *prompter)
 {
-    installed = prompter;
+    installedPrompter = prompter;
 }
 
 namespace {

@@ -102,7 +102,7 @@ QString ServerRecordStore::refusal(const QSqlError &error) const
 
 namespace {
 
-RecordInfo recordFrom(const QSqlQuery &q)
+RecordInfo serverRecordFrom(const QSqlQuery &q)
 {
     RecordInfo r;
     QString *fields[] = {&r.recNo, &r.startTime, &r.endTime, &r.comment, &r.pUnit, &r.sUnit,
@@ -674,7 +674,7 @@ std::optional<RecordInfo> ServerRecordStore::findHere(const QString &recNo)
                  {recNo.trimmed()});
     if (!q || !q->next())
         return std::nullopt;
-    return recordFrom(*q);
+    return serverRecordFrom(*q);
 }
 
 SavedRecords::LoadResult ServerRecordStore::loadRecord(const QString &recNo, RecordInfo *record)
@@ -752,7 +752,7 @@ std::optional<QList<RecordInfo>> ServerRecordStore::savedRecords()
         if (!q)
             return std::nullopt;
         QSqlError error;
-        auto list = collectRows<RecordInfo>(*q, &recordFrom, &error);
+        auto list = collectRows<RecordInfo>(*q, &serverRecordFrom, &error);
         if (!list)
             setError(error);
         return list;

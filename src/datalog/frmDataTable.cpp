@@ -9,6 +9,7 @@
 #include "datalog/RecordStore.h"
 #include "datalog/StoreMessages.h"
 #include "datalog/RecordingInterfaces.h"
+#include "datalog/Twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,12 +35,6 @@
 #include <algorithm>
 
 namespace {
-
-// Screen pixels per twip at the grid's 96 dots per inch.
-int twipsToPixels(int twips)
-{
-    return twips * 96 / 1440;
-}
 
 QLineEdit *box(QWidget *parent, const QString &name, int width, bool readOnly = false)
 {

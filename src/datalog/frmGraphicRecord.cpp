@@ -11,6 +11,7 @@
 #include "datalog/RecordStore.h"
 #include "datalog/SampleBuffer.h"
 #include "datalog/StoreMessages.h"
+#include "datalog/Twips.h"
 #include "datalog/frmDataTable.h"
 #include "panels/FrontPanel.h"
 #include "settings/SettingsStore.h"
@@ -48,11 +49,6 @@ const std::array<QColor, 4> DefaultColors{QColor(255, 0, 0), QColor(0, 160, 0), 
                                           QColor(200, 0, 200)};
 constexpr int CursorFrameTwips = 3195;
 constexpr int MeasureFrameTwips = 5715;
-
-int twipsToPixels(int twips)
-{
-    return twips * 96 / 1440;
-}
 
 QPushButton *button(QWidget *parent, const char *name, const char *caption)
 {
