@@ -42,6 +42,16 @@ const ZepGpibStandinDevice *deviceFor(int ud)
     return device == g_devices.end() ? nullptr : &device->second;
 }
 
+// The device behind `ud`, copied so that its call runs without the lock held.
+bool copyDevice(int ud, ZepGpibStandinDevice *device)
+{
+    const std::lock_guard lock(g_mutex);
+    const ZepGpibStandinDevice *d = deviceFor(ud);
+    if (d)
+        *device = *d;
+    return d != nullptr;
+}
+
 } // namespace
 
 extern "C" {
@@ -72,13 +82,8 @@ __attribute__((visibility("default"))) int ibdev(int board, int pad, int, int, i
 __attribute__((visibility("default"))) int ibwrt(int ud, const void *data, long size)
 {
     ZepGpibStandinDevice device;
-    {
-        const std::lock_guard lock(g_mutex);
-        const ZepGpibStandinDevice *d = deviceFor(ud);
-        if (!d)
-            return fail(ErrorNoListener);
-        device = *d;
-    }
+    if (!copyDevice(ud, &device))
+        return fail(ErrorNoListener);
     device.write(device.context, static_cast<const char *>(data), size);
     t_count = size;
     t_status = StatusComplete | StatusEnd;
@@ -88,13 +93,8 @@ __attribute__((visibility("default"))) int ibwrt(int ud, const void *data, long 
 __attribute__((visibility("default"))) int ibrd(int ud, void *buffer, long size)
 {
     ZepGpibStandinDevice device;
-    {
-        const std::lock_guard lock(g_mutex);
-        const ZepGpibStandinDevice *d = deviceFor(ud);
-        if (!d)
-            return fail(ErrorNoListener);
-        device = *d;
-    }
+    if (!copyDevice(ud, &device))
+        return fail(ErrorNoListener);
     const long n = device.read(device.context, static_cast<char *>(buffer), size);
     if (n < 0) {
         fail(ErrorAborted);
