@@ -58,12 +58,13 @@ QString SerialTransport::openFailure(const QString &portName) const
     // remove as a permission error, which is not the user's missing right to the device.
     const PortLock lock = PortLock::find(portName);
     if (lock.state != PortLock::State::None)
-        return text + QLatin1Char('\n') + lock.describe();
-    if (m_port.error() != QSerialPort::PermissionError)
+        text += QLatin1Char('\n') + lock.describe();
+    else if (m_port.error() != QSerialPort::PermissionError)
         return text;
     const QString device = portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1Char('.'))
         ? portName : QStringLiteral("/dev/") + portName;
-    // The usual reason on Debian: serial devices belong to the group dialout.
+    // The usual reason on Debian, whether or not a lock is in the way too: serial devices
+    // belong to the group dialout.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
         text += QStringLiteral("\nTo use serial ports, add your user to the group "
                                "\"dialout\" (sudo adduser $USER dialout) and log in again.");
