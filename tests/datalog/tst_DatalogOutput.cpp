@@ -202,7 +202,8 @@ private slots:
             if (!f.endsWith(QLatin1String("-shm")))
                 locked << other.filePath(f);
         }
-        QVERIFY(runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("+i")} + locked));
+        if (!runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("+i")} + locked))
+            QSKIP("this file system cannot make a folder immutable");
         auto unlock = qScopeGuard([&] { runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("-i")} + locked); });
         QVERIFY(!store.appendSample(StoreTest::sample(1)));
         QCOMPARE(storeFailureText(QStringLiteral("DataTable: "), store.lastError()),
