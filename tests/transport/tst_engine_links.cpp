@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(PortLock::fileName(QStringLiteral("ttyUSB0")), QStringLiteral("LCK..ttyUSB0"));
         QCOMPARE(PortLock::fileName(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("LCK..ttyUSB0"));
         QCOMPARE(PortLock::fileName(QStringLiteral("/dev/pts/3")), QStringLiteral("LCK..pts_3"));
-        QCOMPARE(PortLock::fileName(QStringLiteral("/tmp/a/link")), QStringLiteral("LCK.._tmp_a_link"));
+        QCOMPARE(PortLock::fileName(QStringLiteral("/var/zep/link")), QStringLiteral("LCK.._var_zep_link"));
 
         QTemporaryDir locks;
         const QString port = QStringLiteral("ttyUSB9");

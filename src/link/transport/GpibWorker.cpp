@@ -2,12 +2,11 @@
 
 #include "link/transport/GpibLibrary.h"
 
-int GpibWorker::openDevice(int board, int pad, int previous)
+void GpibWorker::openDevice(int board, int pad, int previous)
 {
     m_library->closeDevice(previous);
-    const int ud = m_library->openDevice(board, pad);
-    m_lastError = ud < 0 ? m_library->lastError() : QString();
-    return ud;
+    m_openedDevice = m_library->openDevice(board, pad);
+    m_lastError = m_openedDevice < 0 ? m_library->lastError() : QString();
 }
 
 void GpibWorker::closeDevice(int ud)

@@ -17,7 +17,9 @@ class GpibWorker : public QObject
 public:
     explicit GpibWorker(std::shared_ptr<GpibLibrary> library) : m_library(std::move(library)) {}
 
-    int openDevice(int board, int pad, int previous);
+    // Closes `previous` and opens the device; its descriptor (or -1) is openedDevice().
+    void openDevice(int board, int pad, int previous);
+    int openedDevice() const { return m_openedDevice; }
     void closeDevice(int ud);
     void write(int ud, const QByteArray &data, quint64 generation);
     void read(int ud, quint64 generation);
@@ -32,4 +34,5 @@ signals:
 private:
     std::shared_ptr<GpibLibrary> m_library;
     QString m_lastError;
+    int m_openedDevice = -1;
 };

@@ -3,7 +3,7 @@
 #include "link/transport/GpibLibrary.h"
 #include "link/transport/GpibWorker.h"
 
-#include <QMetaObject>
+#include <QTimer>
 
 LinuxGpibBoard::LinuxGpibBoard(QObject *parent, const QString &library)
     : GpibBoard(parent)
@@ -17,8 +17,7 @@ LinuxGpibBoard::~LinuxGpibBoard()
     if (!m_worker)
         return;
     if (m_device >= 0)
-        QMetaObject::invokeMethod(m_worker, [worker = m_worker, ud = m_device] { worker->closeDevice(ud); },
-                                  Qt::QueuedConnection);
+        emit closeRequested(m_device);
     m_worker->deleteLater();  // on its own thread, after the calls queued before
     m_thread.quit();
     m_thread.wait();  // after any call in progress has returned (at most its time-out)
@@ -38,6 +37,13 @@ bool LinuxGpibBoard::configure()
         m_worker->moveToThread(&m_thread);
         connect(m_worker, &GpibWorker::writeDone, this, &LinuxGpibBoard::onWriteDone);
         connect(m_worker, &GpibWorker::readDone, this, &LinuxGpibBoard::onReadDone);
+        // The calls go to the worker's thread as queued signals; opening waits for its result.
+        connect(this, &LinuxGpibBoard::openRequested, m_worker, &GpibWorker::openDevice,
+                Qt::BlockingQueuedConnection);
+        connect(this, &LinuxGpibBoard::closeRequested, m_worker, &GpibWorker::closeDevice, Qt::QueuedConnection);
+        connect(this, &LinuxGpibBoard::writeRequested, m_worker, &GpibWorker::write, Qt::QueuedConnection);
+        connect(this, &LinuxGpibBoard::readRequested, m_worker, &GpibWorker::read, Qt::QueuedConnection);
+        connect(this, &LinuxGpibBoard::clearRequested, m_worker, &GpibWorker::clear, Qt::QueuedConnection);
         m_thread.start();
     }
     if (board() < 0 || primaryAddress() < 0 || primaryAddress() > 30) {
@@ -45,13 +51,8 @@ bool LinuxGpibBoard::configure()
                            .arg(board()).arg(primaryAddress()));
         return false;
     }
-    int ud = -1;
-    QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, b = board(), pad = primaryAddress(), previous = m_device] {
-            return worker->openDevice(b, pad, previous);
-        },
-        Qt::BlockingQueuedConnection, &ud);
+    emit openRequested(board(), primaryAddress(), m_device);
+    const int ud = m_worker->openedDevice();
     m_device = ud;
     if (ud < 0) {
         setErrorString(QStringLiteral("Cannot open GPIB%1 address %2: %3")
@@ -68,34 +69,28 @@ bool LinuxGpibBoard::write(const QString &message)
         setErrorString(QStringLiteral("GPIB board not configured"));
         return false;
     }
-    return QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, ud = m_device, data = message.toLatin1(), generation = m_generation] {
-            worker->write(ud, data, generation);
-        },
-        Qt::QueuedConnection);
+    emit writeRequested(m_device, message.toLatin1(), m_generation);
+    return true;
 }
 
 void LinuxGpibBoard::read()
 {
     if (m_device < 0) {
-        QMetaObject::invokeMethod(this, [this] {
+        // Reported from the event loop, as every outcome of a read is.
+        QTimer::singleShot(0, this, [this] {
             setErrorString(QStringLiteral("GPIB board not configured"));
             emit error(errorString());
-        }, Qt::QueuedConnection);
+        });
         return;
     }
-    QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker, ud = m_device, generation = m_generation] { worker->read(ud, generation); },
-        Qt::QueuedConnection);
+    emit readRequested(m_device, m_generation);
 }
 
 void LinuxGpibBoard::reset()
 {
     ++m_generation;  // outcomes of earlier calls are dropped
     if (m_device >= 0)
-        QMetaObject::invokeMethod(m_worker, [worker = m_worker, ud = m_device] { worker->clear(ud); },
-                                  Qt::QueuedConnection);
+        emit clearRequested(m_device);
 }
 
 void LinuxGpibBoard::onWriteDone(quint64 generation, bool ok, const QString &text)

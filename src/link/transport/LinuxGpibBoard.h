@@ -31,6 +31,14 @@ public:
 
     bool isConfigured() const { return m_device >= 0; }
 
+signals:
+    // Calls for the worker on its thread (connected queued; opening blocks until done).
+    void openRequested(int board, int pad, int previous);
+    void closeRequested(int ud);
+    void writeRequested(int ud, const QByteArray &data, quint64 generation);
+    void readRequested(int ud, quint64 generation);
+    void clearRequested(int ud);
+
 private:
     void onWriteDone(quint64 generation, bool ok, const QString &error);
     void onReadDone(quint64 generation, bool ok, const QByteArray &data, const QString &error);

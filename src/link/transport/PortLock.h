@@ -20,7 +20,7 @@ struct PortLock
     // The folders QSerialPort locks in, in its order of preference.
     static QStringList systemFolders();
     // The lock file's name for a port: "ttyUSB0" and "/dev/ttyUSB0" give "LCK..ttyUSB0",
-    // "/dev/pts/3" gives "LCK..pts_3", "/tmp/a/link" gives "LCK.._tmp_a_link".
+    // "/dev/pts/3" gives "LCK..pts_3", "/var/zep/link" gives "LCK.._var_zep_link".
     static QString fileName(const QString &portName);
     // Looks for the port's lock file in `folders`.
     static PortLock find(const QString &portName, const QStringList &folders = systemFolders());
