@@ -54,12 +54,11 @@ private:
 double run(CommTasker &engine, InstantSerial &serial, Readout &target, long total)
 {
     const QString query = QStringLiteral("VOUT1?");
-    const QString member = QStringLiteral("Text");
     QElapsedTimer timer;
     timer.start();
     long queued = 0;
     while (queued < total) {
-        while (queued < total && engine.ExecQueryTask(query, 5, &target, member, CallLet))
+        while (queued < total && engine.ExecQueryTask(query, 5, &target, [&target](const QString &a) { target.setText(a); }))
             ++queued;
         while (engine.QueryCount > 0) {
             engine.DoWriterTimer(100);

@@ -33,7 +33,7 @@ int main(int argc, char **argv)
     QElapsedTimer t;
     t.start();
     auto *i3 = panel->findChild<QLineEdit *>(QStringLiteral("txtCurrent_2"));
-    while ((i3->text().isEmpty() || panel->QueryIndex < 12) && t.elapsed() < 15000)
+    while ((i3->text().isEmpty() || panel->supply().pollIndex() < 12) && t.elapsed() < 15000)
         benchWaitMs(50);
     if (!w->grab().save(file)) {
         std::fprintf(stderr, "cannot save %s\n", qPrintable(file));

@@ -113,14 +113,14 @@ struct PolledLink {
     {
         if (!transport.open(port, 115200))
             return false;
-        Commands::InitCommandsChannelScpi();
         engine.CommType = QStringLiteral("RS232");
         engine.setSerialIo(&transport);
-        const QStringList cycle{Commands::CmdMeasVolt1, Commands::CmdMeasCurr1, Commands::CmdMeasVolt2,
-                                Commands::CmdMeasCurr2, Commands::CmdMeasVolt3, Commands::CmdMeasCurr3};
+        const QStringList cycle{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?",
+                                ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?"};
         poll.setInterval(166);
         QObject::connect(&poll, &QTimer::timeout, [this, cycle] {
-            if (engine.ExecQueryTask(cycle[step % cycle.size()], 5, &field, QStringLiteral("Text"), CallLet))
+            if (engine.ExecQueryTask(cycle[step % cycle.size()], 5, &field,
+                                     [this](const QString &a) { field.setText(a); }))
                 ++step;
         });
         poll.start();

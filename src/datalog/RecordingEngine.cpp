@@ -51,7 +51,7 @@ bool RecordingEngine::BeginRecordData()
         return false;
     }
     FrontPanel *panel = m_host.OperatorForm();
-    if (!panel || !panel->IsOutput) {
+    if (!panel || !panel->isOutput()) {
         Prompter::current().message(QStringLiteral("Please setup Device into Auto Run mode and then try again!"),
                                     QString(), Prompter::Severity::Warning);
         return false;

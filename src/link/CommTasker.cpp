@@ -6,10 +6,7 @@
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
 
-#include <QHash>
-#include <QMetaMethod>
 #include <QScopedValueRollback>
-#include <QMetaProperty>
 #include <algorithm>
 
 // One ring as the shared consume code sees it.
@@ -51,52 +48,6 @@ public:
 private:
     int &m_depth;
 };
-
-// Calls the method `name` of `obj` taking one QString, or none when `arg` is null.
-bool invokeByName(QObject *obj, const QString &name, const QString *arg)
-{
-    const QByteArray signature = QMetaObject::normalizedSignature(
-        (name + (arg ? QStringLiteral("(QString)") : QStringLiteral("()"))).toLatin1());
-    const QMetaObject *mo = obj->metaObject();
-    const int index = mo->indexOfMethod(signature.constData());
-    if (index < 0)
-        return false;
-    const QMetaMethod method = mo->method(index);
-    return arg ? method.invoke(obj, Qt::DirectConnection, Q_ARG(QString, *arg))
-               : method.invoke(obj, Qt::DirectConnection);
-}
-
-// The index of the declared property `name` of `mo`; a name written with a capital first
-// letter ("Text") also reaches the Qt property spelled in lower case ("text"). Answers for
-// the same few targets arrive several times a second, so the look-up is remembered.
-int propertyIndex(const QMetaObject *mo, const QString &name)
-{
-    static QHash<std::pair<const QMetaObject *, QString>, int> known;
-    const auto key = std::make_pair(mo, name);
-    if (const auto it = known.constFind(key); it != known.cend())
-        return *it;
-    int index = mo->indexOfProperty(name.toLatin1().constData());
-    if (index < 0) {
-        QString lower = name;
-        lower[0] = lower[0].toLower();
-        index = mo->indexOfProperty(lower.toLatin1().constData());
-    }
-    known.insert(key, index);
-    return index;
-}
-
-// Assigns `value` to the declared property `name` of `obj`. Never creates a dynamic property.
-bool assignProperty(QObject *obj, const QString &name, const QString &value)
-{
-    if (name.isEmpty())
-        return false;
-    const QMetaObject *mo = obj->metaObject();
-    const int index = propertyIndex(mo, name);
-    if (index < 0)
-        return false;
-    const QMetaProperty property = mo->property(index);
-    return property.isWritable() && property.write(obj, value);
-}
 
 } // namespace
 
@@ -164,8 +115,7 @@ CommTasker::Link CommTasker::link() const
 // ---- Queueing ----
 
 bool CommTasker::enqueue(const RingView &ring, const QString &xOutString, int xRspType,
-                         QObject *xObj, const QString &xCallName, int xCallType,
-                         bool xIsNeedingAck)
+                         QObject *owner, AnswerHandler onAnswer, bool xIsNeedingAck)
 {
     if (Clearing)
         return false;
@@ -178,9 +128,9 @@ bool CommTasker::enqueue(const RingView &ring, const QString &xOutString, int xR
     Task &t = ring.tasks[size_t(ring.head)];
     t.xOutString = xOutString;
     t.xRspType = xRspType;
-    t.xObj = xObj;
-    t.xCallName = xCallName;
-    t.xCallType = xCallType;
+    t.owner = owner;
+    t.hasOwner = owner != nullptr;
+    t.onAnswer = std::move(onAnswer);
     t.response.clear();
     t.hasResponse = false;
     t.TaskState = 0;
@@ -192,27 +142,25 @@ bool CommTasker::enqueue(const RingView &ring, const QString &xOutString, int xR
     return true;
 }
 
-bool CommTasker::ExecQueryTask(const QString &xOutString, int xRspType, QObject *xObj,
-                               const QString &xCallName, int xCallType, bool xIsNeedingAck)
+bool CommTasker::ExecQueryTask(const QString &xOutString, int xRspType, QObject *owner,
+                               AnswerHandler onAnswer, bool xIsNeedingAck)
 {
-    return enqueue(queryRing(), xOutString, xRspType, xObj, xCallName, xCallType,
-                   xIsNeedingAck);
+    return enqueue(queryRing(), xOutString, xRspType, owner, std::move(onAnswer), xIsNeedingAck);
 }
 
-void CommTasker::ExecCmdTask(const QString &xOutString, int xRspType, QObject *xObj,
-                             const QString &xCallName, int xCallType, bool)
+void CommTasker::ExecCmdTask(const QString &xOutString, int xRspType)
 {
     // Commands never hold the engine for an acknowledgement.
-    enqueue(cmdRing(), xOutString, xRspType, xObj, xCallName, xCallType, false);
+    enqueue(cmdRing(), xOutString, xRspType, nullptr, {}, false);
 }
 
-bool CommTasker::ExecQueryTaskQuad(const QString &xOutString, int, QObject *xObj,
-                                   const QString &, int, bool)
+bool CommTasker::ExecQueryTaskQuad(const QString &xOutString, QObject *owner,
+                                   AnswerHandler onReading)
 {
     // Queued like any query, so it never runs inside another step; its answer is reduced to
-    // the reading (see deliverQuad). The caller is told true whatever happened.
+    // the reading (see deliver). The caller is told true whatever happened.
     const RingView ring = queryRing();
-    if (enqueue(ring, xOutString, 5, xObj, QStringLiteral("Text"), CallLet, false))
+    if (enqueue(ring, xOutString, 5, owner, std::move(onReading), false))
         ring.tasks[size_t((ring.head + RingSize - 1) % RingSize)].quad = true;
     return true;
 }
@@ -436,39 +384,29 @@ bool CommTasker::abandon(const RingView &ring)
 
 bool CommTasker::deliver(Task &task)
 {
-    QObject *target = task.xObj.data();
-    if (!target) {
+    if (task.hasOwner && !task.owner) {
         trace(QStringLiteral("target gone, answer dropped: ") + task.response);
         return false;
     }
-    if (task.quad)
-        return deliverQuad(target, task);
-    switch (task.xCallType) {
-    case CallMethod:
-        if (invokeByName(target, task.xCallName, &task.response))
-            return true;
-        break;
-    case CallLet:
-    case CallSet:
-        if (assignProperty(target, task.xCallName, task.response))
-            return true;
-        break;
-    default:
-        break;
+    if (!task.onAnswer)
+        return false;
+    // The handler may empty the rings (a reset) and so overwrite this task: it runs from a
+    // copy.
+    const AnswerHandler handler = task.onAnswer;
+    if (!task.quad) {
+        handler(task.response);
+        return true;
     }
-    trace(QStringLiteral("cannot deliver to ") + task.xCallName);
-    return false;
-}
-
-bool CommTasker::deliverQuad(QObject *target, const Task &task)
-{
     // A reading of the four-channel supply ("12.345V") arrives formatted as "##0.000";
     // anything else is left out.
     const QLatin1Char unit(task.xOutString.startsWith(QLatin1Char('V'), Qt::CaseInsensitive)
                                ? 'V'
                                : 'A');
     const std::optional<QString> reading = Answers::quadReading(task.response, unit);
-    return reading && assignProperty(target, QStringLiteral("Text"), *reading);
+    if (!reading)
+        return false;
+    handler(*reading);
+    return true;
 }
 
 // ---- Response assembly ----
@@ -595,16 +533,16 @@ bool CommTasker::ClearAllTasks()
     return idle;
 }
 
-void CommTasker::SetupTimeoutTask(QObject *xObj, const QString &xCallName)
+void CommTasker::SetupTimeoutTask(QObject *owner, std::function<void()> onTimeout)
 {
-    m_timeoutObj = xObj;
-    m_timeoutCallName = xCallName;
+    m_timeoutOwner = owner;
+    m_onTimeout = std::move(onTimeout);
 }
 
 void CommTasker::ResetTimeoutTask()
 {
-    m_timeoutObj = nullptr;
-    m_timeoutCallName.clear();
+    m_timeoutOwner = nullptr;
+    m_onTimeout = nullptr;
 }
 
 void CommTasker::TimeoutTask()
@@ -618,15 +556,14 @@ void CommTasker::TimeoutTask()
     const QScopedValueRollback<bool> inTimeout(m_inTimeout, true);
     // The reset below removes the handler anyway; taking it now keeps a second failure
     // reported while the handler runs from calling it twice.
-    const QPointer<QObject> handler = m_timeoutObj;
-    const QString name = m_timeoutCallName;
+    const QPointer<QObject> owner = m_timeoutOwner;
+    const std::function<void()> handler = m_onTimeout;
     ResetTimeoutTask();
-    if (handler) {
+    if (owner && handler) {
         // The handler usually shows a message; hold the rings meanwhile so queued lines
         // are not sent to a link that just failed.
         DepthGuard hold(ConsumeDepth);
-        if (!invokeByName(handler.data(), name, nullptr))
-            trace(QStringLiteral("time-out handler not found: ") + name);
+        handler();
     }
     ResetAll();
     emit timedOut();

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <functional>
 
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
@@ -29,14 +30,11 @@ public:
     virtual bool waitUntilIdle(class CommTasker &engine) = 0;
 };
 
-// Late-bound call kinds of a task's delivery.
-enum CallType { CallMethod = 1, CallGet = 2, CallLet = 4, CallSet = 8 };
-
 // The single owner of the instrument link. Queries and commands wait in two rings of 200
 // slots (at most 99 pending each) and are consumed one step per writer tick; each query's
-// answer is paired with the newest complete line received after it and delivered by member
-// name to its target: a method call (Q_INVOKABLE or slot taking one QString) or a property
-// assignment. Targets are held weakly: an answer for a closed window is dropped.
+// answer is paired with the newest complete line received after it and handed to the
+// handler queued with the query. A task names the object its handler belongs to, held
+// weakly: an answer whose owner is gone (a closed window, a replaced model) is dropped.
 class CommTasker : public QObject
 {
     Q_OBJECT
@@ -61,13 +59,18 @@ public:
     // and call DoWriterTimer themselves.
     QTimer &writerTimer() { return m_writerTimer; }
 
-    // Queueing. A query returns true when queued.
-    bool ExecQueryTask(const QString &xOutString, int xRspType, QObject *xObj,
-                       const QString &xCallName, int xCallType, bool xIsNeedingAck = false);
-    bool ExecQueryTaskQuad(const QString &xOutString, int xRspType, QObject *xObj,
-                           const QString &xCallName, int xCallType, bool xIsNeedingAck = false);
-    void ExecCmdTask(const QString &xOutString, int xRspType, QObject *xObj,
-                     const QString &xCallName, int xCallType, bool xIsNeedingAck = false);
+    // What receives a query's answer: the line as received, without its terminator.
+    using AnswerHandler = std::function<void(const QString &answer)>;
+
+    // Queueing. A query returns true when queued. `owner` is the object `onAnswer` belongs
+    // to; once it is destroyed the answer is dropped. Response type 0 expects no answer.
+    bool ExecQueryTask(const QString &xOutString, int xRspType, QObject *owner,
+                       AnswerHandler onAnswer, bool xIsNeedingAck = false);
+    // A reading of the four-channel supply: its answer is reduced to the reading ("##0.000")
+    // before `onReading` gets it, and left out when it holds none. Always reports true.
+    bool ExecQueryTaskQuad(const QString &xOutString, QObject *owner, AnswerHandler onReading);
+    // A command: written, never answered.
+    void ExecCmdTask(const QString &xOutString, int xRspType = 0);
 
     void ConsumeTask();
     bool ConsumeCmdTask();    // true when a task was finished in this call
@@ -83,8 +86,8 @@ public:
     void ResetQueryTasks();
     bool ClearAllTasks();
 
-    // The time-out handler: a method of `xObj` called by name with no arguments.
-    void SetupTimeoutTask(QObject *xObj, const QString &xCallName);
+    // The time-out handler, dropped with its owner.
+    void SetupTimeoutTask(QObject *owner, std::function<void()> onTimeout);
     void ResetTimeoutTask();
     void TimeoutTask();
     void ResetAll();
@@ -120,9 +123,9 @@ public:
     struct Task {
         QString xOutString;
         int xRspType = 0;
-        QPointer<QObject> xObj;
-        QString xCallName;
-        int xCallType = 0;
+        QPointer<QObject> owner;
+        bool hasOwner = false;  // an owner was named (and may since be gone)
+        AnswerHandler onAnswer;
         QString response;
         bool hasResponse = false;
         int TaskState = 0;
@@ -152,14 +155,13 @@ private:
     void onSerialQueryFinished(const QString &text);
     void noAnswer();
     bool deliver(Task &task);
-    bool deliverQuad(QObject *target, const Task &task);
     void trace(const QString &text);
 
     RingView queryRing();
     RingView cmdRing();
     Link link() const;
-    bool enqueue(const RingView &ring, const QString &xOutString, int xRspType, QObject *xObj,
-                 const QString &xCallName, int xCallType, bool xIsNeedingAck);
+    bool enqueue(const RingView &ring, const QString &xOutString, int xRspType, QObject *owner,
+                 AnswerHandler onAnswer, bool xIsNeedingAck);
     bool consume(const RingView &ring, bool otherBusy);
     bool stepGpib(const RingView &ring, Task &task);
     bool stepSerial(const RingView &ring, Task &task);
@@ -184,8 +186,8 @@ private:
     bool m_rspDropping = false;  // inside an over-long received line
 
     bool m_inTimeout = false;
-    QPointer<QObject> m_timeoutObj;
-    QString m_timeoutCallName;
+    QPointer<QObject> m_timeoutOwner;
+    std::function<void()> m_onTimeout;
 
     EngineHost *m_host = nullptr;
     IdleWaiter *m_idleWaiter = nullptr;

@@ -6,48 +6,6 @@ namespace Commands {
 
 namespace {
 
-// Every dialect starts from an empty table, so no command of the previous dialect survives a
-// switch; then frames lines with a line feed and identifies with "*IDN?".
-void assignFraming()
-{
-    for (QString *cmd : {&CmdMeasVolt1, &CmdMeasVolt2, &CmdMeasVolt3, &CmdMeasVolt4,
-                         &CmdMeasCurr1, &CmdMeasCurr2, &CmdMeasCurr3, &CmdMeasCurr4,
-                         &CmdOutputStatus, &CmdTrackStatus, &CmdAutoState, &CmdAutoStart,
-                         &CmdAutoEnd, &CmdAutoCycle, &CmdAutoDelay, &CmdMemory, &CmdOvp1, &CmdOvp2,
-                         &CmdOvp3, &CmdOcp1, &CmdOcp2, &CmdOcp3, &CmdSetVolt1, &CmdSetVolt2,
-                         &CmdSetVolt3, &CmdSetVolt4, &CmdSetCurr1, &CmdSetCurr2, &CmdSetCurr3,
-                         &CmdSetCurr4, &CmdError, &CmdStatus})
-        cmd->clear();
-    CmdTerminator = QStringLiteral("\n");
-    CmdIdn = QStringLiteral("*IDN?");
-}
-
-// The two SCPI dialects share their status, auto-run, memory and error queries.
-void assignScpiCommon()
-{
-    CmdOutputStatus = QStringLiteral(":OUTP:STAT?");
-    CmdTrackStatus = QStringLiteral(":OUTP:COUP:TRAC?");
-    CmdAutoState = QStringLiteral(":SYST:AUTO:STAT?");
-    CmdAutoStart = QStringLiteral(":SYST:AUTO:STAR?");
-    CmdAutoEnd = QStringLiteral(":SYST:AUTO:END?");
-    CmdAutoCycle = QStringLiteral(":SYST:AUTO:CYCLE?");
-    CmdAutoDelay = QStringLiteral(":SYST:AUTO:DEL?");
-    CmdMemory = QStringLiteral(":SYST:MEM?");
-    CmdError = QStringLiteral(":SYST:ERR?");
-}
-
-QString channelQuery(int channel, const char *tail)
-{
-    return QStringLiteral(":CHAN%1:%2").arg(channel).arg(QLatin1String(tail));
-}
-
-QString pick(int channel, const std::array<const QString *, 4> &entries)
-{
-    if (channel < 1 || channel > 4 || !entries[size_t(channel - 1)])
-        return QString();
-    return *entries[size_t(channel - 1)];
-}
-
 QString num(int n)
 {
     return QString::number(n);
@@ -55,103 +13,95 @@ QString num(int n)
 
 } // namespace
 
-void InitCommandsChannelScpi()
+CommandSet::CommandSet(Dialect dialect) : m_dialect(dialect)
 {
-    assignFraming();
-    QString *measVolt[] = {&CmdMeasVolt1, &CmdMeasVolt2, &CmdMeasVolt3};
-    QString *measCurr[] = {&CmdMeasCurr1, &CmdMeasCurr2, &CmdMeasCurr3};
-    QString *ovp[] = {&CmdOvp1, &CmdOvp2, &CmdOvp3};
-    QString *ocp[] = {&CmdOcp1, &CmdOcp2, &CmdOcp3};
-    QString *setVolt[] = {&CmdSetVolt1, &CmdSetVolt2, &CmdSetVolt3};
-    QString *setCurr[] = {&CmdSetCurr1, &CmdSetCurr2, &CmdSetCurr3};
+    if (dialect == DialectShort) {
+        for (int i = 0; i < 4; ++i) {
+            const QString ch = num(i + 1) + QLatin1Char('?');
+            PerChannel &c = m_channel[i];
+            c.measVolt = QStringLiteral("VOUT") + ch;
+            c.measCurr = QStringLiteral("IOUT") + ch;
+            c.setVolt = QStringLiteral("VSET") + ch;
+            c.setCurr = QStringLiteral("ISET") + ch;
+        }
+        // One status word answers output, coupling and status.
+        m_outputStatus = m_trackStatus = m_status = QStringLiteral("STATUS?");
+        return;
+    }
     for (int i = 0; i < 3; ++i) {
-        const int ch = i + 1;
-        *measVolt[i] = channelQuery(ch, "MEAS:VOLT?");
-        *measCurr[i] = channelQuery(ch, "MEAS:CURR?");
-        *ovp[i] = channelQuery(ch, "PROT:VOLT?");
-        *ocp[i] = channelQuery(ch, "PROT:CURR?");
-        *setVolt[i] = channelQuery(ch, "VOLT?");
-        *setCurr[i] = channelQuery(ch, "CURR?");
+        PerChannel &c = m_channel[i];
+        if (dialect == DialectPlainScpi) {
+            c.measVolt = QStringLiteral(":MEAS:VOLT?");
+            c.measCurr = QStringLiteral(":MEAS:CURR?");
+            c.ovp = QStringLiteral(":VOLT:PROT?");
+            c.ocp = QStringLiteral(":CURR:PROT?");
+            c.setVolt = QStringLiteral(":VOLT?");
+            c.setCurr = QStringLiteral(":CURR?");
+        } else {
+            const QString prefix = QStringLiteral(":CHAN") + num(i + 1) + QLatin1Char(':');
+            c.measVolt = prefix + QStringLiteral("MEAS:VOLT?");
+            c.measCurr = prefix + QStringLiteral("MEAS:CURR?");
+            c.ovp = prefix + QStringLiteral("PROT:VOLT?");
+            c.ocp = prefix + QStringLiteral("PROT:CURR?");
+            c.setVolt = prefix + QStringLiteral("VOLT?");
+            c.setCurr = prefix + QStringLiteral("CURR?");
+        }
     }
-    assignScpiCommon();
+    // The two SCPI dialects share their status, auto-run, memory and error queries.
+    m_outputStatus = QStringLiteral(":OUTP:STAT?");
+    m_trackStatus = QStringLiteral(":OUTP:COUP:TRAC?");
+    m_autoState = QStringLiteral(":SYST:AUTO:STAT?");
+    m_autoStart = QStringLiteral(":SYST:AUTO:STAR?");
+    m_autoEnd = QStringLiteral(":SYST:AUTO:END?");
+    m_autoCycle = QStringLiteral(":SYST:AUTO:CYCLE?");
+    m_autoDelay = QStringLiteral(":SYST:AUTO:DEL?");
+    m_memory = QStringLiteral(":SYST:MEM?");
+    m_error = QStringLiteral(":SYST:ERR?");
 }
 
-void InitCommandsPlainScpi()
+const CommandSet &CommandSet::of(Dialect dialect)
 {
-    assignFraming();
-    CmdMeasVolt1 = CmdMeasVolt2 = CmdMeasVolt3 = QStringLiteral(":MEAS:VOLT?");
-    CmdMeasCurr1 = CmdMeasCurr2 = CmdMeasCurr3 = QStringLiteral(":MEAS:CURR?");
-    CmdOvp1 = CmdOvp2 = CmdOvp3 = QStringLiteral(":VOLT:PROT?");
-    CmdOcp1 = CmdOcp2 = CmdOcp3 = QStringLiteral(":CURR:PROT?");
-    CmdSetVolt1 = CmdSetVolt2 = CmdSetVolt3 = QStringLiteral(":VOLT?");
-    CmdSetCurr1 = CmdSetCurr2 = CmdSetCurr3 = QStringLiteral(":CURR?");
-    assignScpiCommon();
-}
-
-void InitCommandsShort()
-{
-    assignFraming();
-    QString *measVolt[] = {&CmdMeasVolt1, &CmdMeasVolt2, &CmdMeasVolt3, &CmdMeasVolt4};
-    QString *measCurr[] = {&CmdMeasCurr1, &CmdMeasCurr2, &CmdMeasCurr3, &CmdMeasCurr4};
-    QString *setVolt[] = {&CmdSetVolt1, &CmdSetVolt2, &CmdSetVolt3, &CmdSetVolt4};
-    QString *setCurr[] = {&CmdSetCurr1, &CmdSetCurr2, &CmdSetCurr3, &CmdSetCurr4};
-    for (int i = 0; i < 4; ++i) {
-        const QString ch = num(i + 1);
-        *measVolt[i] = QStringLiteral("VOUT") + ch + QLatin1Char('?');
-        *measCurr[i] = QStringLiteral("IOUT") + ch + QLatin1Char('?');
-        *setVolt[i] = QStringLiteral("VSET") + ch + QLatin1Char('?');
-        *setCurr[i] = QStringLiteral("ISET") + ch + QLatin1Char('?');
-    }
-    // One status word answers output, coupling and status.
-    CmdOutputStatus = CmdTrackStatus = CmdStatus = QStringLiteral("STATUS?");
-}
-
-void InitCommands(Dialect dialect)
-{
+    static const CommandSet sets[] = {CommandSet(DialectChannelScpi), CommandSet(DialectPlainScpi),
+                                      CommandSet(DialectShort)};
     switch (dialect) {
-    case DialectChannelScpi: InitCommandsChannelScpi(); break;
-    case DialectPlainScpi: InitCommandsPlainScpi(); break;
-    case DialectShort: InitCommandsShort(); break;
+    case DialectPlainScpi: return sets[1];
+    case DialectShort: return sets[2];
+    case DialectChannelScpi: break;
     }
+    return sets[0];
 }
 
-Dialect dialectFor(const QString &machineType)
+QString CommandSet::text(Query query, int channel) const
 {
-    if (!FamilyWord.isEmpty() && machineType.contains(FamilyWord, Qt::CaseInsensitive))
+    const PerChannel *c = channel >= 1 && channel <= 4 ? &m_channel[channel - 1] : nullptr;
+    switch (query) {
+    case Query::MeasVolt: return c ? c->measVolt : QString();
+    case Query::MeasCurr: return c ? c->measCurr : QString();
+    case Query::SetVolt: return c ? c->setVolt : QString();
+    case Query::SetCurr: return c ? c->setCurr : QString();
+    case Query::Ovp: return c ? c->ovp : QString();
+    case Query::Ocp: return c ? c->ocp : QString();
+    case Query::OutputStatus: return m_outputStatus;
+    case Query::TrackStatus: return m_trackStatus;
+    case Query::AutoState: return m_autoState;
+    case Query::AutoStart: return m_autoStart;
+    case Query::AutoEnd: return m_autoEnd;
+    case Query::AutoCycle: return m_autoCycle;
+    case Query::AutoDelay: return m_autoDelay;
+    case Query::Memory: return m_memory;
+    case Query::Error: return m_error;
+    case Query::Status: return m_status;
+    }
+    return QString();
+}
+
+Dialect dialectFor(const QString &machineType, const QString &familyWord)
+{
+    if (!familyWord.isEmpty() && machineType.contains(familyWord, Qt::CaseInsensitive))
         return DialectShort;
     if (machineType.contains(QLatin1String("KRX"), Qt::CaseInsensitive))
         return DialectPlainScpi;
     return DialectChannelScpi;
-}
-
-QString measVolt(int channel)
-{
-    return pick(channel, {&CmdMeasVolt1, &CmdMeasVolt2, &CmdMeasVolt3, &CmdMeasVolt4});
-}
-
-QString measCurr(int channel)
-{
-    return pick(channel, {&CmdMeasCurr1, &CmdMeasCurr2, &CmdMeasCurr3, &CmdMeasCurr4});
-}
-
-QString setVolt(int channel)
-{
-    return pick(channel, {&CmdSetVolt1, &CmdSetVolt2, &CmdSetVolt3, &CmdSetVolt4});
-}
-
-QString setCurr(int channel)
-{
-    return pick(channel, {&CmdSetCurr1, &CmdSetCurr2, &CmdSetCurr3, &CmdSetCurr4});
-}
-
-QString ovp(int channel)
-{
-    return pick(channel, {&CmdOvp1, &CmdOvp2, &CmdOvp3, nullptr});
-}
-
-QString ocp(int channel)
-{
-    return pick(channel, {&CmdOcp1, &CmdOcp2, &CmdOcp3, nullptr});
 }
 
 QString output(Dialect d, bool on)

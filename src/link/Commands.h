@@ -21,47 +21,48 @@ enum Coupling {
     CouplingParallel = 2
 };
 
-// The family word of the short-command machine types; the main window copies the caption of
-// its machine-type menu into it at start-up.
-inline QString FamilyWord = QStringLiteral("ZEP");
+// The family word of the short-command machine types (the caption of the machine-type
+// menu).
+inline constexpr const char *DefaultFamilyWord = "ZEP";
 
-// The query table. A dialect's init procedure assigns only the entries that dialect has;
-// the others keep what they held before (empty at start-up).
-inline QString CmdIdn;
-inline QString CmdMeasVolt1, CmdMeasVolt2, CmdMeasVolt3, CmdMeasVolt4;
-inline QString CmdMeasCurr1, CmdMeasCurr2, CmdMeasCurr3, CmdMeasCurr4;
-inline QString CmdOutputStatus;
-inline QString CmdTrackStatus;
-inline QString CmdAutoState;
-inline QString CmdAutoStart, CmdAutoEnd, CmdAutoCycle;
-inline QString CmdAutoDelay;
-inline QString CmdMemory;
-inline QString CmdOvp1, CmdOvp2, CmdOvp3;
-inline QString CmdOcp1, CmdOcp2, CmdOcp3;
-inline QString CmdSetVolt1, CmdSetVolt2, CmdSetVolt3, CmdSetVolt4;
-inline QString CmdSetCurr1, CmdSetCurr2, CmdSetCurr3, CmdSetCurr4;
-inline QString CmdError;
-inline QString CmdStatus;
-inline QString CmdTerminator;
+// The line every command and query ends with, and the identification query.
+inline constexpr const char *Terminator = "\n";
+inline constexpr const char *Identify = "*IDN?";
 
-void InitCommandsChannelScpi();
-void InitCommandsPlainScpi();
-void InitCommandsShort();
-// Runs the init procedure of `dialect`.
-void InitCommands(Dialect dialect);
+// The queries the program asks a supply.
+enum class Query {
+    MeasVolt, MeasCurr, SetVolt, SetCurr, Ovp, Ocp,  // per channel
+    OutputStatus, TrackStatus, AutoState, AutoStart, AutoEnd, AutoCycle, AutoDelay, Memory,
+    Error, Status
+};
 
-// The dialect of a machine type: it contains FamilyWord → short; else it contains "KRX" →
-// plain SCPI; else channel SCPI. Case is ignored. An empty FamilyWord matches nothing.
-Dialect dialectFor(const QString &machineType);
+// The query texts of one dialect, built once. A query the dialect has not got is empty
+// (protection queries stop at channel 3; the short dialect has no error queue, the SCPI ones
+// no status word).
+class CommandSet
+{
+public:
+    static const CommandSet &of(Dialect dialect);
 
-// Per-channel entries of the query table, channel 1..4; an empty text for a channel the
-// table has no entry for (protection queries stop at channel 3).
-QString measVolt(int channel);
-QString measCurr(int channel);
-QString setVolt(int channel);
-QString setCurr(int channel);
-QString ovp(int channel);
-QString ocp(int channel);
+    Dialect dialect() const { return m_dialect; }
+    // The text of `query`, for channel 1..4 where it is per channel.
+    QString text(Query query, int channel = 0) const;
+
+private:
+    explicit CommandSet(Dialect dialect);
+    struct PerChannel {
+        QString measVolt, measCurr, setVolt, setCurr, ovp, ocp;
+    };
+    Dialect m_dialect;
+    PerChannel m_channel[4];
+    QString m_outputStatus, m_trackStatus, m_autoState, m_autoStart, m_autoEnd, m_autoCycle,
+        m_autoDelay, m_memory, m_error, m_status;
+};
+
+// The dialect of a machine type: it contains `familyWord` → short; else it contains "KRX" →
+// plain SCPI; else channel SCPI. Case is ignored. An empty family word matches nothing.
+Dialect dialectFor(const QString &machineType,
+                  const QString &familyWord = QLatin1String(DefaultFamilyWord));
 
 // Write commands. n is a channel or memory number, v a number already formatted for the
 // wire by the caller. An empty text means the dialect has no such command.

@@ -10,6 +10,7 @@ class GpibBoard;
 class PanelHost;
 class QWidget;
 class SerialIo;
+class Supply;
 
 // The parts the main window works with but does not own the design of: the interface
 // dialogs, the links, the instrument-action dialogs and the panel forms. Each has a default
@@ -17,7 +18,7 @@ class SerialIo;
 // would need a person at the keyboard or hardware.
 
 // Creates the panel form of layout 1..4 (null for a layout without one).
-using PanelFactoryFn = std::function<std::unique_ptr<FrontPanel>(int layout, PanelHost &host)>;
+using PanelFactoryFn = std::function<std::unique_ptr<FrontPanel>(PanelHost &host, Supply &supply)>;
 
 class InterfaceChooser
 {

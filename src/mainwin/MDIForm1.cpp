@@ -11,6 +11,7 @@
 #include "mainwin/MachineTypeSource.h"
 #include "mainwin/ToolbarIcons.h"
 #include "mainwin/dlgQueryInitial.h"
+#include "supply/Supply.h"
 #include "mainwin/dlgWaitRsp.h"
 #include "mainwin/frmAbout.h"
 #include "mainwin/frmDebug.h"
@@ -84,8 +85,7 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
         RecallMemory2();
     });
 
-    Commands::FamilyWord = m_menuZEP->title();
-    Commands::CmdIdn = QStringLiteral("*IDN?");
+    m_familyWord = m_menuZEP->title();
     ResetMenu();
     ResetToolbar();
     SetupMenuMachineTypes();
@@ -386,7 +386,7 @@ bool MDIForm1::SetupMenuMachineTypes()
     bool found = false;
     int listed = 0;
     int rows = 0;
-    const QString family = Commands::FamilyWord;
+    const QString family = m_familyWord;
     for (const MachineTypeRow &row : m_c.machineTypes->rows()) {
         if (!row.inMenu)
             continue;
@@ -419,11 +419,6 @@ bool MDIForm1::SetupMenuMachineTypes()
 
 // ---------------------------------------------------------------- layout and windows
 
-std::optional<MachineTypeRow> MDIForm1::machineTypeRow(const QString &mtype) const
-{
-    return m_c.machineTypes->find(mtype);
-}
-
 QMdiSubWindow *MDIForm1::addChild(QWidget *widget)
 {
     QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
@@ -434,15 +429,25 @@ QMdiSubWindow *MDIForm1::addChild(QWidget *widget)
 
 bool MDIForm1::SetupLayout()
 {
-    m_engine.SetupTimeoutTask(this, QStringLiteral("OperationTimeout"));
+    m_engine.SetupTimeoutTask(this, [this] { OperationTimeout(); });
     const auto row = m_c.machineTypes->find(m_machineType);
     const int layout = row ? row->layout : 0;
     const int channels = channelCountOfLayout(layout);
     if (channels == 0)
         return false;
-    std::unique_ptr<FrontPanel> panel = m_c.panelFactory(layout, *this);
-    if (!panel)
+    const std::shared_ptr<MachineTypeSource> types = m_c.machineTypes;
+    auto *supply = new Supply(m_engine, layout, m_machineType, m_dialect,
+                              [types](const QString &mtype) { return types->find(mtype); }, this);
+    supply->setRunning(running());
+    std::unique_ptr<FrontPanel> panel = m_c.panelFactory(*this, *supply);
+    if (!panel) {
+        delete supply;
         return false;
+    }
+    m_supply = supply;
+    connect(supply, &Supply::outputChanged, this, &MDIForm1::showOutput);
+    connect(supply, &Supply::autoRunChanged, this, &MDIForm1::showAutoRun);
+    connect(supply, &Supply::couplingChanged, this, &MDIForm1::showCoupling);
     m_layoutType = layout;
     m_panel = panel.release();
     m_panel->setObjectName(m_panel->objectName().isEmpty() ? QStringLiteral("frmLayout%1").arg(layout)
@@ -513,6 +518,13 @@ void MDIForm1::releaseWindows()
         window->deleteLater();
     }
     m_panel = nullptr;
+    // Deleted after its panel, which shows it until then; it sends nothing meanwhile.
+    if (m_supply) {
+        disconnect(m_supply, nullptr, this, nullptr);
+        m_supply->setRunning(false);
+        m_supply->deleteLater();
+    }
+    m_supply = nullptr;
 }
 
 void MDIForm1::showOnly(QWidget *front)
@@ -593,18 +605,15 @@ void MDIForm1::QueryInitialValues(AfterInitialValues then)
         InitialValuesDone(false);  // nothing to ask without a supply
         return;
     }
-    if (!m_panel) {
+    if (!m_panel || !m_supply) {
         InitialValuesDone(true);
         return;
     }
     m_isSuspendOutput = true;
     m_isQueryInitialValues = true;
-    // The panel queues its queries and starts the busy dialog; InitialValuesDone follows.
-    m_panel->QueryInitialValues();
-}
-
-void MDIForm1::startQueryInitialDialog()
-{
+    // The supply queues its queries behind the busy dialog; InitialValuesDone follows.
+    m_supply->setReadingInitialValues(true);
+    m_supply->queueInitialQueries();
     m_queryInitial->start();
 }
 
@@ -612,16 +621,18 @@ void MDIForm1::InitialValuesDone(bool cancelled)
 {
     m_isSuspendOutput = false;
     m_isQueryInitialValues = false;
+    if (m_supply)
+        m_supply->setReadingInitialValues(false);
     switch (m_afterInitialValues) {
     case AfterInitialValues::ShowPanel:
         if (cancelled) {
             ResetAll();
             return;
         }
-        if (!m_panel)
+        if (!m_panel || !m_supply)
             return;
         CheckOutput();
-        m_panel->AfterQueryInitialValuesBeforeShow();
+        m_supply->applyReadTimes();
         showOnly(m_panel);
         // Samples recovered at start stay in front until they are seen.
         if (m_showRecovered && m_table) {
@@ -640,7 +651,7 @@ void MDIForm1::ResetAll()
     m_engine.ResetAll();
     m_commType.clear();
     m_engine.CommType.clear();
-    m_mainFormState = 0;
+    setMainFormState(0);
     QueryTimer.stop();
     GetMachineTypeTimer.stop();
     SettleTimer.stop();
@@ -671,8 +682,15 @@ void MDIForm1::OperationTimeout()
 
 void MDIForm1::QueryTimer_Timer()
 {
-    if (m_panel)
-        m_panel->DoQuery();
+    if (m_supply)
+        m_supply->pollNext();
+}
+
+void MDIForm1::setMainFormState(int state)
+{
+    m_mainFormState = state;
+    if (m_supply)
+        m_supply->setRunning(state == 3);
 }
 
 void MDIForm1::StatusTimer_Timer()

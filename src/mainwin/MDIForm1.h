@@ -12,6 +12,7 @@
 #include "link/SerialIo.h"
 #include "panels/FrontPanel.h"
 #include "panels/PanelHost.h"
+#include "supply/Supply.h"
 #include "mainwin/frmDebug.h"
 
 #include <QHash>
@@ -35,6 +36,7 @@ class RecordPlace;
 class RecordStore;
 class dlgRecordPlace;
 class frmDebug;
+class Supply;
 
 // The program's main window: menus, toolbar and status bar; connects to the supply,
 // identifies its machine type, creates the front panel of its layout with the table and
@@ -82,9 +84,9 @@ public:
     // Lists a device path in the RS232 dialog's port list from now on.
     void offerSerialPort(const QString &path);
     void BeginGetMachineType(const QString &commType, const QString &type);
-    Q_INVOKABLE void DevSetupMachineType(const QString &answer);
+    void DevSetupMachineType(const QString &answer);
     void DevSetupMachineType2();
-    Q_INVOKABLE void DevGetMachineTypeTimeout();
+    void DevGetMachineTypeTimeout();
     void FailGetMachineType();
     void OkGetMachineType();
     void EndGetMachineType();
@@ -102,7 +104,7 @@ public:
     void InitialValuesDone(bool cancelled);
     void AdjustWindowSize();
     void ResetAll();
-    Q_INVOKABLE void OperationTimeout();
+    void OperationTimeout();
     void SetSettings();
 
     // --- Menus and toolbar
@@ -115,17 +117,16 @@ public:
     void mnuZEPItem_Click(int index);
 
     // --- Instrument actions
-    void DoOutput(bool on) override;
+    void DoOutput(bool on);
     void ToggleOutput();
     void CheckOutput();
-    void DoAutoRun(bool on) override;
+    void DoAutoRun(bool on);
     void ToggleAutoRun();
     void mnuAutoMode_Click() override;
     void mnuDelay_Click();
-    void mnuIndep_Click() override;
-    void mnuParallel_Click() override;
-    void mnuTrack_Click() override;
-    void SetMenuOutputModeAllUnchecked() override;
+    void mnuIndep_Click();
+    void mnuParallel_Click();
+    void mnuTrack_Click();
     void mnuSaveMemory_Click() override;
     void mnuRecallMemory_Click() override;
     void RecallMemory2();
@@ -169,17 +170,16 @@ public:
     void trace(const QString &text) override;
 
     // --- PanelHost
-    QString MachineType() const override { return m_machineType; }
     QString CommType() const override { return m_commType; }
-    int MainFormState() const override { return m_mainFormState; }
-    bool IsQueryInitialValues() const override { return m_isQueryInitialValues; }
     int baudRate() const override { return m_baudRate; }
     int gpibAddress() const override { return m_gpibAddress; }
-    CommTasker &engine() override { return m_engine; }
-    std::optional<MachineTypeRow> machineTypeRow(const QString &mtype) const override;
-    void startQueryInitialDialog() override;
-    int iSet() const override { return m_iSet; }
-    void setISet(int value) override { m_iSet = value; }
+
+    QString MachineType() const override { return m_machineType; }
+    int MainFormState() const override { return m_mainFormState; }
+    bool IsQueryInitialValues() const { return m_isQueryInitialValues; }
+    CommTasker &engine() { return m_engine; }
+    // The connected supply; null while none is identified.
+    Supply *supply() const { return m_supply; }
 
     // --- State other windows and tests read
     int LayoutType() const { return m_layoutType; }
@@ -217,7 +217,11 @@ private:
     void setChecked(const QString &item, bool on);
     bool running() const { return m_mainFormState == 3; }
     bool readyForActions() const;
-    void queueCommand(const QString &command);
+    void setMainFormState(int state);
+    // Views of the supply's state in the menus and the toolbar.
+    void showOutput(bool on);
+    void showAutoRun(bool on);
+    void showCoupling(Commands::Coupling mode);
     // False (and the reason told) when the port cannot be opened.
     bool openSerial(const QString &port, int baud);
     void closeLinks();
@@ -229,7 +233,6 @@ private:
     void ResetTableandWave();
     void showOnly(QWidget *front);
     void mnuWave_Click();
-    void modeAction(Commands::Coupling mode, const QString &item);
 
     Collaborators m_c;
     CommTasker m_engine;
@@ -245,6 +248,7 @@ private:
 
     std::unique_ptr<SerialIo> m_serial;
     std::unique_ptr<GpibBoard> m_gpib;
+    QPointer<Supply> m_supply;
     QPointer<FrontPanel> m_panel;
     QPointer<frmDataTable> m_table;
     QPointer<frmGraphicRecord> m_wave;
@@ -267,17 +271,13 @@ private:
     bool m_isSuspendOutput = false;
     bool m_isQueryInitialValues = false;
     AfterInitialValues m_afterInitialValues = AfterInitialValues::ShowPanel;
-    int m_iSet = 0;
     int m_baudRate = 9600;
     int m_gpibAddress = 0;
     Commands::Dialect m_dialect = Commands::DialectChannelScpi;
     double m_getTypeStart = 0;
     bool m_adjustPending = false;
-    QString m_serialCaption;
-    // Set while an action runs, so a panel control echoing its state does not repeat it.
-    bool m_inOutput = false;
-    bool m_inAutoRun = false;
-    bool m_inMode = false;  // the RS232 dialog's caption for the next connect
+    QString m_serialCaption;  // the RS232 dialog's caption for the next connect
+    QString m_familyWord;     // the machine-type menu's caption
     // Recovered samples are shown in front of the panel of the next connection.
     bool m_showRecovered = false;
 };

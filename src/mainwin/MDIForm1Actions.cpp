@@ -4,66 +4,21 @@
 
 #include "common/Prompter.h"
 #include "mainwin/CommTypes.h"
-#include "panels/FrontPanel.h"
+#include "supply/Supply.h"
 
-#include <QAbstractButton>
 #include <QAction>
-
-namespace {
-
-// Marks an action as running; a nested call of the same kind (a panel control echoing the
-// state the action has just set) returns at once instead of sending the command twice.
-class ReentryGuard
-{
-public:
-    explicit ReentryGuard(bool &flag) : m_flag(flag), m_entered(!flag) { m_flag = true; }
-    ~ReentryGuard()
-    {
-        if (m_entered)
-            m_flag = false;
-    }
-    bool nested() const { return !m_entered; }
-
-private:
-    bool &m_flag;
-    bool m_entered;
-};
-
-void setButton(QAbstractButton *button, bool on)
-{
-    if (button)
-        button->setChecked(on);
-}
-
-} // namespace
 
 bool MDIForm1::readyForActions() const
 {
-    return m_mainFormState == 3;
-}
-
-void MDIForm1::queueCommand(const QString &command)
-{
-    if (!command.isEmpty())
-        m_engine.ExecCmdTask(command, 0, this, QString(), CallMethod);
+    return m_mainFormState == 3 && m_supply;
 }
 
 // ---------------------------------------------------------------- output and polling
 
 void MDIForm1::DoOutput(bool on)
 {
-    if (!readyForActions())
-        return;
-    ReentryGuard guard(m_inOutput);
-    if (guard.nested())
-        return;
-    m_items.value("mnuRecord")->setEnabled(on);
-    m_buttons.value("Output")->setChecked(on);
-    if (m_panel)
-        setButton(m_panel->tbnOutput(), on);
-    setChecked(QStringLiteral("mnuOutput"), on);
-    queueCommand(Commands::output(m_dialect, on));
-    CheckOutput();
+    if (readyForActions())
+        m_supply->setOutput(on);
 }
 
 void MDIForm1::ToggleOutput()
@@ -71,23 +26,29 @@ void MDIForm1::ToggleOutput()
     DoOutput(!m_items.value("mnuOutput")->isChecked());
 }
 
+void MDIForm1::showOutput(bool on)
+{
+    m_items.value("mnuRecord")->setEnabled(on);
+    m_buttons.value("Output")->setChecked(on);
+    setChecked(QStringLiteral("mnuOutput"), on);
+    CheckOutput();
+}
+
 void MDIForm1::CheckOutput()
 {
     if (!readyForActions() || m_isSuspendOutput)
         return;
     if (m_commType == CommTypes::RS232 || m_commType == CommTypes::GPIB) {
-        if (m_items.value("mnuOutput")->isChecked()) {
+        if (m_supply->outputOn()) {
             if (!QueryTimer.isActive())
                 QueryTimer.start();
             return;
         }
         QueryTimer.stop();
         m_engine.ResetQueryTasks();
-        if (m_panel)
-            m_panel->SetOutputOffDisplay();
+        m_supply->clearReadings();
     } else if (m_commType == CommTypes::Menu) {
-        if (m_panel)
-            m_panel->SetOutputOffDisplay();
+        m_supply->clearReadings();
     }
 }
 
@@ -95,21 +56,12 @@ void MDIForm1::CheckOutput()
 
 void MDIForm1::DoAutoRun(bool on)
 {
-    if (!readyForActions())
-        return;
-    ReentryGuard guard(m_inAutoRun);
-    if (guard.nested())
-        return;
-    queueCommand(Commands::autoRun(on));
-    if (m_panel) {
-        if (on) {
-            m_panel->SetAutoRunDisableMode();
-        } else {
-            m_panel->SetAllEnabled();
-            m_panel->SetOutputModeEnabled();
-        }
-        setButton(m_panel->tbnAutoRun(), on);
-    }
+    if (readyForActions())
+        m_supply->setAutoRun(on);
+}
+
+void MDIForm1::showAutoRun(bool on)
+{
     m_buttons.value("AutoRun")->setChecked(on);
     setChecked(QStringLiteral("mnuAutoRun"), on);
 }
@@ -124,13 +76,8 @@ void MDIForm1::mnuAutoMode_Click()
     if (!readyForActions())
         return;
     const auto range = m_c.dialogs->autoMode();
-    if (!range)
-        return;
-    queueCommand(Commands::autoStart(range->start));
-    queueCommand(Commands::autoEnd(range->end));
-    queueCommand(Commands::autoCycle(range->cycle));
-    if (m_panel)
-        m_panel->QuerySECMemory();
+    if (range && m_supply)
+        m_supply->setAutoRange(range->start, range->end, range->cycle);
 }
 
 void MDIForm1::mnuDelay_Click()
@@ -138,68 +85,35 @@ void MDIForm1::mnuDelay_Click()
     if (!readyForActions())
         return;
     const auto delay = m_c.dialogs->delay();
-    if (!delay)
-        return;
-    queueCommand(Commands::autoDelay(*delay));
-    if (m_panel)
-        m_panel->QueryDelay();
+    if (delay && m_supply)
+        m_supply->setDelay(*delay);
 }
 
 // ---------------------------------------------------------------- coupling modes
 
-void MDIForm1::SetMenuOutputModeAllUnchecked()
+void MDIForm1::showCoupling(Commands::Coupling mode)
 {
-    setChecked(QStringLiteral("mnuIndep"), false);
-    setChecked(QStringLiteral("mnuParallel"), false);
-    setChecked(QStringLiteral("mnuTrack"), false);
-    // Leaving a mode also lifts its locks; the new mode applies its own.
-    if (m_panel)
-        m_panel->SetAllEnabled();
-}
-
-void MDIForm1::modeAction(Commands::Coupling mode, const QString &item)
-{
-    if (!readyForActions())
-        return;
-    ReentryGuard guard(m_inMode);
-    if (guard.nested())
-        return;
-    queueCommand(Commands::coupling(m_dialect, mode, m_iSet));
-    // Polls queued under the old mode must not be delivered; the initial queries are kept.
-    if (!m_isQueryInitialValues)
-        m_engine.ResetQueryTasks();
-    SetMenuOutputModeAllUnchecked();
-    setChecked(item, true);
-    if (!m_panel)
-        return;
-    switch (mode) {
-    case Commands::CouplingIndependent:
-        setButton(m_panel->optIndep(), true);
-        break;
-    case Commands::CouplingParallel:
-        m_panel->SetParallelDisableMode();
-        setButton(m_panel->optParal(), true);
-        break;
-    case Commands::CouplingTrack:
-        m_panel->SetTrackDisableMode();
-        setButton(m_panel->optTrack(), true);
-        break;
-    }
+    setChecked(QStringLiteral("mnuIndep"), mode == Commands::CouplingIndependent);
+    setChecked(QStringLiteral("mnuParallel"), mode == Commands::CouplingParallel);
+    setChecked(QStringLiteral("mnuTrack"), mode == Commands::CouplingTrack);
 }
 
 void MDIForm1::mnuIndep_Click()
 {
-    modeAction(Commands::CouplingIndependent, QStringLiteral("mnuIndep"));
+    if (readyForActions())
+        m_supply->setCoupling(Commands::CouplingIndependent);
 }
 
 void MDIForm1::mnuParallel_Click()
 {
-    modeAction(Commands::CouplingParallel, QStringLiteral("mnuParallel"));
+    if (readyForActions())
+        m_supply->setCoupling(Commands::CouplingParallel);
 }
 
 void MDIForm1::mnuTrack_Click()
 {
-    modeAction(Commands::CouplingTrack, QStringLiteral("mnuTrack"));
+    if (readyForActions())
+        m_supply->setCoupling(Commands::CouplingTrack);
 }
 
 // ---------------------------------------------------------------- memories
@@ -209,11 +123,8 @@ void MDIForm1::mnuSaveMemory_Click()
     if (!readyForActions())
         return;
     const auto n = m_c.dialogs->saveMemory();
-    if (!n)
-        return;
-    queueCommand(Commands::saveMemory(m_dialect, *n));
-    if (m_panel)
-        m_panel->QueryMemory();
+    if (n && m_supply)
+        m_supply->saveMemory(*n);
 }
 
 void MDIForm1::mnuRecallMemory_Click()
@@ -233,7 +144,7 @@ void MDIForm1::RecallMemory2()
     DoOutput(false);
     QueryTimer.stop();
     if (m_engine.ClearAllTasks() && readyForActions()) {
-        queueCommand(Commands::recallMemory(m_dialect, *n));
+        m_supply->recallMemory(*n);
         QueryInitialValues(AfterInitialValues::ResumeAfterRecall);
         return;
     }
@@ -249,8 +160,7 @@ void MDIForm1::ResumeAfterRecall()
     else
         QueryTimer.stop();
     CheckOutput();
-    if (m_panel)
-        m_panel->QueryMemory();
+    m_supply->queryMemory();
 }
 
 // ---------------------------------------------------------------- read times, protection
@@ -269,5 +179,5 @@ void MDIForm1::mnuReadTimes_Click()
 void MDIForm1::mnuClearErrorOfProtection_Click()
 {
     if (readyForActions())
-        queueCommand(Commands::clearProtection());
+        m_supply->clearProtection();
 }

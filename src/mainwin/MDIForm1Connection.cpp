@@ -66,7 +66,7 @@ void MDIForm1::SetupSerialPort(const QString &port, int baud)
         return;
     // The supply needs a moment after "REMOTE" before it answers; identification starts
     // when SettleTimer fires. Meanwhile the window counts as identifying.
-    m_mainFormState = 1;
+    setMainFormState(1);
     m_items["mnuGPIB"]->setEnabled(false);
     m_items["mnuRS232"]->setEnabled(false);
     m_statusLabel->setText(Strings::res(105));
@@ -89,7 +89,6 @@ void MDIForm1::offerSerialPort(const QString &path)
 bool MDIForm1::openSerial(const QString &port, int baud)
 {
     closeLinks();
-    Commands::CmdTerminator = QStringLiteral("\n");
     QString error;
     if (m_c.links)
         m_serial = m_c.links->openSerial(port, baud, &error);
@@ -126,7 +125,7 @@ void MDIForm1::BeginGetMachineType(const QString &commType, const QString &type)
     m_engine.ResetTimeoutTask();
     m_items["mnuGPIB"]->setEnabled(false);
     m_items["mnuRS232"]->setEnabled(false);
-    m_mainFormState = 1;
+    setMainFormState(1);
     m_commType = commType;
     m_engine.CommType = commType;
     if (commType == Menu) {
@@ -137,9 +136,9 @@ void MDIForm1::BeginGetMachineType(const QString &commType, const QString &type)
             FailGetMachineType();
     } else if (commType == RS232 || commType == GPIB) {
         m_answerHasType = false;
-        m_engine.SetupTimeoutTask(this, QStringLiteral("DevGetMachineTypeTimeout"));
-        m_engine.ExecQueryTask(Commands::CmdIdn, 5, this, QStringLiteral("DevSetupMachineType"),
-                               CallMethod);
+        m_engine.SetupTimeoutTask(this, [this] { DevGetMachineTypeTimeout(); });
+        m_engine.ExecQueryTask(QLatin1String(Commands::Identify), 5, this,
+                               [this](const QString &answer) { DevSetupMachineType(answer); });
         m_getTypeStart = Clock::current().monotonicSeconds();
         GetMachineTypeTimer.start();
     }
@@ -202,9 +201,8 @@ void MDIForm1::OkGetMachineType()
     GetMachineTypeTimer.stop();
     m_items["mnuWave"]->setEnabled(true);
     setWindowTitle(m_machineType);
-    m_dialect = Commands::dialectFor(m_machineType);
-    Commands::InitCommands(m_dialect);
-    m_mainFormState = 3;
+    m_dialect = Commands::dialectFor(m_machineType, m_familyWord);
+    setMainFormState(3);
     SetSettings();
     EndGetMachineType();
     if (!SetupLayout()) {

@@ -1,17 +1,10 @@
 #include "panels/ChannelPanel.h"
 
 #include "common/NumberFormat.h"
-#include "common/Prompter.h"
-#include "link/GpibBoard.h"
-#include "link/SerialIo.h"
-#include "link/Answers.h"
-#include "link/CommTasker.h"
 #include "panels/NumEdit.h"
 #include "panels/PanelHost.h"
 #include "panels/TextBox.h"
 #include "resources/Strings.h"
-#include "settings/SettingKeys.h"
-#include "settings/SettingsStore.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -25,19 +18,11 @@
 
 namespace {
 
-// Task kinds of the engine as the panels use them.
-constexpr int RspText = 5;   // answer expected, delivered as text
-constexpr int RspNone = 0;   // command, no answer
-
-// The most seconds the engine's 16-bit polling-cycle budget holds.
-constexpr int MaxReadTimesSeconds = 32;
-
 QString indexed(const char *name, int i)
 {
     return QLatin1String(name) + QLatin1Char('_') + QString::number(i);
 }
 
-// A query answer without surrounding blanks and line ends.
 // A coupling option that does not select itself when clicked: the main window's mode action
 // selects the option of the mode it applied.
 class ModeOption : public QRadioButton
@@ -51,35 +36,41 @@ protected:
 
 } // namespace
 
-ChannelPanel::ChannelPanel(PanelHost &host, int channels, QWidget *parent)
-    : FrontPanel(host, parent), m_ch(channels)
+ChannelPanel::ChannelPanel(PanelHost &host, Supply &supply, QWidget *parent)
+    : FrontPanel(host, supply, parent), m_ch(supply.channelCount())
 {
-    m_txtStatus = makeTextBox(QStringLiteral("txtStatus"), true);
-    m_txtError = makeTextBox(QStringLiteral("txtError"), true);
-    connect(m_txtStatus, &TextBox::delivered, this, &ChannelPanel::onStatusChanged);
-    connect(m_txtError, &TextBox::delivered, this, &ChannelPanel::onErrorChanged);
+    connect(&supply, &Supply::readingChanged, this, &ChannelPanel::showReading);
+    connect(&supply, &Supply::setPointChanged, this, &ChannelPanel::showSetPoint);
+    connect(&supply, &Supply::ocpChanged, this, &ChannelPanel::showOcp);
+    connect(&supply, &Supply::couplingChanged, this, &ChannelPanel::showCoupling);
+    connect(&supply, &Supply::displaysChanged, this, &ChannelPanel::showDisplays);
+    connect(&supply, &Supply::outputChanged, this, [this](bool on) {
+        if (m_tbnOutput)
+            m_tbnOutput->setChecked(on);
+    });
+    connect(&supply, &Supply::autoRunChanged, this, [this](bool on) {
+        if (m_tbnAutoRun)
+            m_tbnAutoRun->setChecked(on);
+        applyEnableSet();
+    });
 }
 
 ChannelPanel::~ChannelPanel() = default;
 
 // ---------------------------------------------------------------- builders
 
-TextBox *ChannelPanel::makeTextBox(const QString &name, bool hidden)
+TextBox *ChannelPanel::makeTextBox(const QString &name)
 {
     auto *t = new TextBox(this);
     t->setObjectName(name);
-    if (hidden) {
-        t->setVisible(false);
-    } else {
-        t->setReadOnly(true);
-        t->setFocusPolicy(Qt::NoFocus);
-    }
+    t->setReadOnly(true);
+    t->setFocusPolicy(Qt::NoFocus);
     return t;
 }
 
 TextBox *ChannelPanel::makeDisplay(const QString &name)
 {
-    TextBox *t = makeTextBox(name, false);
+    TextBox *t = makeTextBox(name);
     t->setProperty("display", true);
     t->setText(QStringLiteral("0"));
     t->setAlignment(Qt::AlignCenter);
@@ -96,7 +87,7 @@ QPushButton *ChannelPanel::makeButton(const QString &name, const QString &captio
     return b;
 }
 
-NumEdit *ChannelPanel::makeEditor(const QString &name, Quantity q, int i)
+NumEdit *ChannelPanel::makeEditor(const QString &name, SetPoint q, int i)
 {
     auto *e = new NumEdit(this);
     e->setObjectName(name);
@@ -110,12 +101,12 @@ NumEdit *ChannelPanel::makeEditor(const QString &name, Quantity q, int i)
 
 QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool protection)
 {
-    Channel &c = m_ch[i];
+    ChannelControls &c = m_ch[i];
     c.Frame1 = new QGroupBox(caption, this);
     c.Frame1->setObjectName(indexed("Frame1", i));
 
-    c.txtVoltage = makeTextBox(indexed("txtVoltage", i), false);
-    c.txtCurrent = makeTextBox(indexed("txtCurrent", i), false);
+    c.txtVoltage = makeTextBox(indexed("txtVoltage", i));
+    c.txtCurrent = makeTextBox(indexed("txtCurrent", i));
     for (TextBox *t : {c.txtVoltage, c.txtCurrent}) {
         t->setProperty("readout", true);
         t->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -125,21 +116,9 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
         t->setMinimumWidth(150);
         t->setMaximumWidth(190);
     }
-    connect(c.txtVoltage, &QLineEdit::textChanged, this, [this, i] { onReadoutChanged(i, true); });
-    connect(c.txtCurrent, &QLineEdit::textChanged, this, [this, i] { onReadoutChanged(i, false); });
 
-    c.numVoltage = makeEditor(indexed("numVoltage", i), Quantity::Voltage, i);
-    c.numCurrent = makeEditor(indexed("numCurrent", i), Quantity::Current, i);
-    c.txtSetVolt = makeTextBox(indexed("txtSetVolt", i), true);
-    c.txtSetCurr = makeTextBox(indexed("txtSetCurr", i), true);
-    c.txtOVP = makeTextBox(indexed("txtOVP", i), true);
-    c.txtOCP = makeTextBox(indexed("txtOCP", i), true);
-    // Every read-back refreshes its editor, also one equal to the previous answer: the
-    // editor may show a typed value the supply has since replaced.
-    connect(c.txtSetVolt, &TextBox::delivered, this,
-            [this, i] { onSetPointReadBack(i, Quantity::Voltage); });
-    connect(c.txtSetCurr, &TextBox::delivered, this,
-            [this, i] { onSetPointReadBack(i, Quantity::Current); });
+    c.numVoltage = makeEditor(indexed("numVoltage", i), SetPoint::Voltage, i);
+    c.numCurrent = makeEditor(indexed("numCurrent", i), SetPoint::Current, i);
 
     auto *grid = new QGridLayout(c.Frame1);
     auto unit = [this](const QString &text) {
@@ -160,12 +139,10 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
     settings->addWidget(c.numCurrent, 1, 1);
     settings->addWidget(new QLabel(QStringLiteral("A"), this), 1, 2);
     if (protection) {
-        c.numOVP = makeEditor(indexed("numOVP", i), Quantity::Ovp, i);
+        c.numOVP = makeEditor(indexed("numOVP", i), SetPoint::Ovp, i);
         c.tbnOCP = makeButton(indexed("tbnOCP", i), QStringLiteral("OCP"), true);
-        connect(c.txtOVP, &TextBox::delivered, this,
-                [this, i] { onSetPointReadBack(i, Quantity::Ovp); });
-        connect(c.txtOCP, &TextBox::delivered, this, [this, i] { onOcpReadBack(i); });
-        connect(c.tbnOCP, &QPushButton::clicked, this, [this, i] { onOcpClicked(i); });
+        connect(c.tbnOCP, &QPushButton::clicked, this,
+                [this, i](bool on) { supply().setOcp(i, on); });
         settings->addWidget(new QLabel(QStringLiteral("OVP"), this), 2, 0);
         settings->addWidget(c.numOVP, 2, 1);
         settings->addWidget(new QLabel(QStringLiteral("V"), this), 2, 2);
@@ -196,7 +173,7 @@ QGroupBox *ChannelPanel::buildModeFrame(const QString &caption, const QString &i
     for (const auto &[opt, mode] : options) {
         registerControl(opt);
         box->addWidget(opt);
-        connect(opt, &QRadioButton::clicked, this, [this, m = mode] { runModeAction(m); });
+        connect(opt, &QRadioButton::clicked, this, [this, m = mode] { couplingClicked(m); });
     }
     return frame;
 }
@@ -204,25 +181,20 @@ QGroupBox *ChannelPanel::buildModeFrame(const QString &caption, const QString &i
 QPushButton *ChannelPanel::buildOutputButton()
 {
     m_tbnOutput = makeButton(QStringLiteral("tbnOutput"), QStringLiteral("Output"), true);
-    // Only the user's click acts; the main window and the status word set the toggle to
-    // show the supply's state.
+    // Only the user's click acts; the toggle otherwise shows the supply's output.
     connect(m_tbnOutput, &QPushButton::clicked, this, [this](bool on) {
-        host().DoOutput(on);
-        IsOutput = on;
-        if (clearsReadoutsOnOutputToggle())
-            SetOutputOffDisplay();
+        supply().setOutput(on);
+        if (supply().plan().clearsReadingsOnOutputSwitch)
+            supply().clearReadings();
     });
-    connect(m_tbnOutput, &QPushButton::toggled, this, [this](bool on) { IsOutput = on; });
     return m_tbnOutput;
 }
 
 QPushButton *ChannelPanel::buildAutoRunButton()
 {
     m_tbnAutoRun = makeButton(QStringLiteral("tbnAutoRun"), QStringLiteral("Auto Run"), true);
-    connect(m_tbnAutoRun, &QPushButton::clicked, this, [this](bool on) {
-        host().DoAutoRun(on);
-        IsOutput = on;
-    });
+    connect(m_tbnAutoRun, &QPushButton::clicked, this,
+            [this](bool on) { supply().setAutoRun(on, true); });
     return m_tbnAutoRun;
 }
 
@@ -231,7 +203,7 @@ QPushButton *ChannelPanel::buildClearErrorButton()
     m_btnClearErrorOfProtection = makeButton(QStringLiteral("btnClearErrorOfProtection"),
                                              QStringLiteral("Clear Error"), false);
     connect(m_btnClearErrorOfProtection, &QPushButton::clicked, this,
-            [this] { queueCommand(Commands::clearProtection()); });
+            [this] { supply().clearProtection(); });
     return m_btnClearErrorOfProtection;
 }
 
@@ -287,7 +259,7 @@ QGroupBox *ChannelPanel::buildMemoryFrame()
 
 TextBox *ChannelPanel::buildCommTypeLine()
 {
-    m_txtCommType = makeTextBox(QStringLiteral("txtCommType"), false);
+    m_txtCommType = makeTextBox(QStringLiteral("txtCommType"));
     return m_txtCommType;
 }
 
@@ -315,44 +287,30 @@ void ChannelPanel::buildShortDialectFace(int columns)
     outer->addWidget(buildCommTypeLine());
 }
 
-// ---------------------------------------------------------------- set-up and queries
+// ---------------------------------------------------------------- set-up
 
 void ChannelPanel::SetupLayout()
 {
-    const QString mtype = host().MachineType();
-    const std::optional<MachineTypeRow> model = host().machineTypeRow(mtype);
+    const Supply &s = supply();
     for (int i = 0; i < channelCount(); ++i) {
-        std::optional<MachineTypeRow> row = model;
-        if (model && model->perChannel && usesPerChannelRows()) {
-            if (auto own = host().machineTypeRow(mtype + QLatin1Char('#') + QString::number(i + 1)))
-                row = own;
+        const Supply::Channel &c = s.channel(i);
+        const struct {
+            NumEdit *e;
+            const Supply::Limits &limits;
+        } editors[] = {{m_ch[i].numVoltage, c.voltageLimits},
+                       {m_ch[i].numCurrent, c.currentLimits},
+                       {m_ch[i].numOVP, c.ovpLimits}};
+        for (const auto &[e, limits] : editors) {
+            if (!e || limits.maximum <= 0)
+                continue;
+            e->setRange(0, limits.maximum);
+            e->setIncrement(limits.step);
+            e->setFormatPattern(limits.pattern);
+            writeEditor(e, 0);
         }
-        Channel &c = m_ch[i];
-        if (row) {
-            const struct {
-                NumEdit *e;
-                double max, step;
-                QString format;
-            } limits[] = {{c.numVoltage, row->vMax, row->vStep, row->vFormat},
-                          {c.numCurrent, row->iMax, row->iStep, row->iFormat},
-                          {c.numOVP, row->ovpMax, row->ovpStep, row->ovpFormat}};
-            for (const auto &l : limits) {
-                if (!l.e)
-                    continue;
-                l.e->setRange(0, l.max);
-                l.e->setIncrement(l.step);
-                l.e->setFormatPattern(l.format);
-                writeEditor(l.e, 0);
-            }
-        }
-        if (writesInitialReadouts()) {
-            c.txtVoltage->setText(NumberFormat::format(
-                0, NumEdit::displayPattern(c.numVoltage->formatPattern()), locale()));
-            c.txtCurrent->setText(NumberFormat::format(
-                0, NumEdit::displayPattern(c.numCurrent->formatPattern()), locale()));
-        }
+        if (s.plan().initialReadings)
+            showReading(i);
     }
-    adjustLimits();
 
     if (m_txtCommType) {
         const QString comm = host().CommType();
@@ -367,166 +325,50 @@ void ChannelPanel::SetupLayout()
         else
             m_txtCommType->clear();
     }
-
-    host().engine().QueriesPerCycle = queriesPerCycle();
-    host().engine().ReadTimesMs = 0;
+    showDisplays();
 }
 
-void ChannelPanel::QueryInitialValues()
+// ---------------------------------------------------------------- the user's actions
+
+void ChannelPanel::couplingClicked(Commands::Coupling mode)
 {
-    queueInitialQueries();
-    host().startQueryInitialDialog();
+    supply().selectCoupling(mode);
 }
 
-void ChannelPanel::AfterQueryInitialValuesBeforeShow()
+void ChannelPanel::onEditorChanged(SetPoint which, int i, double value, double previous)
 {
-    const int seconds = qBound(0, SettingsStore::readInt(SettingKeys::ReadTimes),
-                               MaxReadTimesSeconds);
-    host().engine().ReadTimesMs = seconds * 1000;
-}
-
-void ChannelPanel::DoQuery()
-{
-    if (m_cycle.isEmpty())
+    NumEdit *e = editor(which, i);
+    if (value < e->minimum()) {
+        writeEditor(e, previous);
         return;
-    const Step &step = m_cycle.at(QueryIndex % m_cycle.size());
-    const QString *query = step.query;
-    TextBox *target = step.target;
-    // A dialect without a status word has an error queue: its step reads that instead, so
-    // a protection trip is shown and the output follows.
-    if (target == m_txtStatus && query->isEmpty()) {
-        query = &Commands::CmdError;
-        target = m_txtError;
     }
-    // A step the ring had no room for is tried again on the next tick.
-    if (queueCycleQuery(*query, target))
-        QueryIndex = (QueryIndex + 1) % queryWrap();
+    // A value the supply reported is shown, never sent back.
+    if (!m_showing)
+        supply().setSetPoint(i, which, value);
 }
 
-bool ChannelPanel::queueCycleQuery(const QString &query, QObject *target)
+void ChannelPanel::reportAboveMaximum(SetPoint which, int i)
 {
-    return queueQuery(query, target);
-}
-
-bool ChannelPanel::queueQuery(const QString &query, QObject *target)
-{
-    return host().engine().ExecQueryTask(query, RspText, target, QStringLiteral("Text"),
-                                         CallLet, false);
-}
-
-bool ChannelPanel::queueReceiver(const QString &query, const char *method)
-{
-    return host().engine().ExecQueryTask(query, RspText, this, QLatin1String(method), CallMethod,
-                                         false);
-}
-
-bool ChannelPanel::canWrite() const
-{
-    return host().MainFormState() == 3;
-}
-
-void ChannelPanel::queueCommand(const QString &command)
-{
-    if (!canWrite() || command.isEmpty())
-        return;
-    host().engine().ExecCmdTask(command, RspNone, this, QString(), CallMethod, false);
-}
-
-void ChannelPanel::queueSetPointQueries(int from, int to)
-{
-    for (int i = from; i < to; ++i)
-        queueQuery(Commands::setVolt(i + 1), m_ch[i].txtSetVolt);
-    for (int i = from; i < to; ++i)
-        queueQuery(Commands::setCurr(i + 1), m_ch[i].txtSetCurr);
-}
-
-void ChannelPanel::queueMeasurements()
-{
-    for (int i = 0; i < channelCount(); ++i) {
-        queueQuery(Commands::measVolt(i + 1), m_ch[i].txtVoltage);
-        queueQuery(Commands::measCurr(i + 1), m_ch[i].txtCurrent);
-    }
-}
-
-void ChannelPanel::QuerySECMemory()
-{
-    if (!readsMemoryDisplays() || !m_txtStartMemory)
-        return;
-    queueQuery(Commands::CmdAutoStart, m_txtStartMemory);
-    queueQuery(Commands::CmdAutoEnd, m_txtEndMemory);
-    queueQuery(Commands::CmdAutoCycle, m_txtCycle);
-}
-
-void ChannelPanel::QueryMemory()
-{
-    if (readsMemoryDisplays() && m_txtMemory)
-        queueQuery(Commands::CmdMemory, m_txtMemory);
-}
-
-void ChannelPanel::QueryDelay()
-{
-    if (readsMemoryDisplays() && m_txtDelay)
-        queueQuery(Commands::CmdAutoDelay, m_txtDelay);
-}
-
-void ChannelPanel::QuerySetValues()
-{
-    queueSetPointQueries();
-}
-
-// ---------------------------------------------------------------- receivers
-
-namespace {
-
-// "1", "2", " 1" → on; "0" → off; a word answer "ON"/"OFF" is understood too.
-} // namespace
-
-void ChannelPanel::SetupOutputOnOff(const QString &answer)
-{
-    host().DoOutput(Answers::isOn(answer));
-}
-
-void ChannelPanel::SetupAutoRun(const QString &answer)
-{
-    host().DoAutoRun(Answers::isOn(answer));
-}
-
-void ChannelPanel::SetupOutputMode(const QString &answer)
-{
-    host().SetMenuOutputModeAllUnchecked();
-    runModeAction(Answers::trackingMode(answer));
-}
-
-void ChannelPanel::runModeAction(Commands::Coupling mode)
-{
-    switch (mode) {
-    case Commands::CouplingIndependent: host().mnuIndep_Click(); break;
-    case Commands::CouplingParallel: host().mnuParallel_Click(); break;
-    case Commands::CouplingTrack: host().mnuTrack_Click(); break;
-    }
+    const NumEdit *e = editor(which, i);
+    const QString what = which == SetPoint::Voltage ? QStringLiteral("voltage")
+        : which == SetPoint::Current                ? QStringLiteral("current")
+                                                    : QStringLiteral("OVP level");
+    const QString unit = which == SetPoint::Current ? QStringLiteral("A") : QStringLiteral("V");
+    host().ReportStatus(QStringLiteral("Channel %1 %2 is at most %3 %4; nothing was sent.")
+                            .arg(i + 1)
+                            .arg(what, NumberFormat::format(e->maximum(), QStringLiteral("###0.###"),
+                                                            locale()),
+                                 unit),
+                        3000);
 }
 
 // ---------------------------------------------------------------- enable sets
-
-void ChannelPanel::SetAllEnabled()
-{
-    for (QWidget *w : std::as_const(m_controls))
-        w->setEnabled(true);
-    if (clearsReadoutsOnEnableAll())
-        SetOutputOffDisplay();
-}
-
-void ChannelPanel::SetAllDisabled()
-{
-    for (QWidget *w : std::as_const(m_controls))
-        w->setEnabled(false);
-}
 
 QList<QWidget *> ChannelPanel::parallelLocked() const
 {
     if (channelCount() < 2)
         return {};
-    const Channel &c = m_ch[1];
+    const ChannelControls &c = m_ch[1];
     QList<QWidget *> out{c.numVoltage, c.numCurrent};
     if (c.numOVP)
         out << c.numOVP;
@@ -539,51 +381,35 @@ QList<QWidget *> ChannelPanel::trackLocked() const
 {
     if (channelCount() < 2)
         return {};
-    const Channel &c = m_ch[1];
+    const ChannelControls &c = m_ch[1];
     QList<QWidget *> out{c.numVoltage};
     if (c.numOVP)
         out << c.numOVP;
     return out;
 }
 
-void ChannelPanel::SetParallelDisableMode()
+void ChannelPanel::applyEnableSet()
 {
-    SetAllEnabled();
-    for (QWidget *w : parallelLocked())
-        w->setEnabled(false);
-}
-
-void ChannelPanel::SetTrackDisableMode()
-{
-    SetAllEnabled();
-    for (QWidget *w : trackLocked())
-        w->setEnabled(false);
-}
-
-void ChannelPanel::SetAutoRunDisableMode()
-{
-    SetAllDisabled();
-    for (QWidget *w : {static_cast<QWidget *>(m_btnClearErrorOfProtection),
-                       static_cast<QWidget *>(m_tbnAutoRun), static_cast<QWidget *>(m_tbnOutput)})
-        if (w)
-            w->setEnabled(true);
-}
-
-void ChannelPanel::SetOutputModeEnabled()
-{
-    if (m_optIndep && m_optIndep->isChecked())
-        host().mnuIndep_Click();
-    else if (m_optParal && m_optParal->isChecked())
-        host().mnuParallel_Click();
-    else if (m_optTrack && m_optTrack->isChecked())
-        host().mnuTrack_Click();
-}
-
-void ChannelPanel::SetOutputOffDisplay()
-{
-    for (Channel &c : m_ch) {
-        c.txtVoltage->clear();
-        c.txtCurrent->clear();
+    if (supply().autoRun()) {
+        // Under auto run only the switches and clearing a protection error stay usable.
+        for (QWidget *w : std::as_const(m_controls))
+            w->setEnabled(w == m_btnClearErrorOfProtection || w == m_tbnAutoRun
+                          || w == m_tbnOutput);
+        return;
+    }
+    for (QWidget *w : std::as_const(m_controls))
+        w->setEnabled(true);
+    switch (supply().coupling()) {
+    case Commands::CouplingParallel:
+        for (QWidget *w : parallelLocked())
+            w->setEnabled(false);
+        break;
+    case Commands::CouplingTrack:
+        for (QWidget *w : trackLocked())
+            w->setEnabled(false);
+        break;
+    case Commands::CouplingIndependent:
+        break;
     }
 }
 
@@ -591,55 +417,53 @@ void ChannelPanel::SetOutputOffDisplay()
 
 QAbstractButton *ChannelPanel::tbnOutput() const { return m_tbnOutput; }
 QAbstractButton *ChannelPanel::tbnAutoRun() const { return m_tbnAutoRun; }
-QAbstractButton *ChannelPanel::optIndep() const { return m_optIndep; }
-QAbstractButton *ChannelPanel::optParal() const { return m_optParal; }
-QAbstractButton *ChannelPanel::optTrack() const { return m_optTrack; }
 
-QString ChannelPanel::voltageText(int i) const
+QRadioButton *ChannelPanel::option(Commands::Coupling mode) const
 {
-    return i >= 0 && i < channelCount() ? m_ch[i].voltageReading : QString();
+    switch (mode) {
+    case Commands::CouplingParallel: return m_optParal;
+    case Commands::CouplingTrack: return m_optTrack;
+    case Commands::CouplingIndependent: break;
+    }
+    return m_optIndep;
 }
 
-QString ChannelPanel::currentText(int i) const
-{
-    return i >= 0 && i < channelCount() ? m_ch[i].currentReading : QString();
-}
+// ---------------------------------------------------------------- the supply's state
 
-double ChannelPanel::voltageMaximum(int i) const
+void ChannelPanel::showReading(int i)
 {
-    return i >= 0 && i < channelCount() ? m_ch[i].numVoltage->maximum() : 0;
-}
-
-double ChannelPanel::currentMaximum(int i) const
-{
-    return i >= 0 && i < channelCount() ? m_ch[i].numCurrent->maximum() : 0;
-}
-
-// ---------------------------------------------------------------- answers
-
-void ChannelPanel::onReadoutChanged(int i, bool voltage)
-{
-    Channel &c = m_ch[i];
+    const ChannelControls &c = m_ch[i];
     // In parallel mode channel 2 follows channel 1: its readouts stay blank.
-    if (i == 1 && m_optParal && m_optParal->isChecked()) {
+    if (i == 1 && supply().coupling() == Commands::CouplingParallel) {
         c.txtVoltage->clear();
-        if (!voltage)
-            c.txtCurrent->clear();
+        c.txtCurrent->clear();
         return;
     }
-    TextBox *t = voltage ? c.txtVoltage : c.txtCurrent;
-    QString &reading = voltage ? c.voltageReading : c.currentReading;
-    QString &shown = voltage ? c.voltageShown : c.currentShown;
-    if (!shown.isNull() && t->text() == shown)
-        return;  // the shortened form of the reading just taken
-    // The editors of channel 1 show whether the local number format uses a decimal comma.
-    NumEdit *probe = voltage ? m_ch[0].numVoltage : m_ch[0].numCurrent;
-    const bool comma = probe->displayedText().contains(QLatin1Char(','));
-    reading = Answers::readout(t->text(), voltage ? QLatin1Char('V') : QLatin1Char('A'), comma);
-    const QString fitted = fitReadout(*t, reading, comma ? QLatin1Char(',') : QLatin1Char('.'));
-    shown = fitted == reading ? QString() : fitted;
-    if (fitted != t->text())
-        t->setText(fitted);
+    const Supply::Channel &state = supply().channel(i);
+    const QChar point = supply().decimalComma() ? QLatin1Char(',') : QLatin1Char('.');
+    c.txtVoltage->setText(fitReadout(*c.txtVoltage, state.voltageReading.text, point));
+    c.txtCurrent->setText(fitReadout(*c.txtCurrent, state.currentReading.text, point));
+}
+
+void ChannelPanel::showCoupling(Commands::Coupling mode)
+{
+    if (QRadioButton *opt = option(mode))
+        opt->setChecked(true);
+    applyEnableSet();
+}
+
+void ChannelPanel::showDisplays()
+{
+    const Supply &s = supply();
+    const std::pair<TextBox *, QString> displays[] = {
+        {m_txtStartMemory, s.autoStartText()}, {m_txtEndMemory, s.autoEndText()},
+        {m_txtCycle, s.autoCycleText()},       {m_txtDelay, s.delayText()},
+        {m_txtMemory, s.memoryText()}};
+    for (const auto &[display, text] : displays) {
+        // A display keeps its first "0" until the supply has told its value.
+        if (display && !text.isNull())
+            display->setText(text);
+    }
 }
 
 // A line edit too narrow for its text shows the end of it: a reading with more digits than
@@ -672,123 +496,37 @@ QString ChannelPanel::fitReadout(const TextBox &t, const QString &reading, QChar
     return QStringLiteral("OVER");
 }
 
-NumEdit *ChannelPanel::editor(Quantity q, int i) const
+NumEdit *ChannelPanel::editor(SetPoint which, int i) const
 {
-    switch (q) {
-    case Quantity::Voltage: return m_ch[i].numVoltage;
-    case Quantity::Current: return m_ch[i].numCurrent;
-    case Quantity::Ovp: return m_ch[i].numOVP;
+    switch (which) {
+    case SetPoint::Voltage: return m_ch[i].numVoltage;
+    case SetPoint::Current: return m_ch[i].numCurrent;
+    case SetPoint::Ovp: return m_ch[i].numOVP;
     }
     return nullptr;
 }
 
 void ChannelPanel::writeEditor(NumEdit *e, double value)
 {
-    // A value the supply reports is shown, never sent back.
-    const bool accept = AcceptEdits;
-    AcceptEdits = false;
+    const bool showing = m_showing;
+    m_showing = true;
     e->setValue(qBound(e->minimum(), value, e->maximum()));
-    AcceptEdits = accept;
+    m_showing = showing;
 }
 
-void ChannelPanel::onSetPointReadBack(int i, Quantity q)
+void ChannelPanel::showSetPoint(int i, SetPoint which)
 {
-    const Channel &c = m_ch[i];
-    TextBox *slot = q == Quantity::Voltage ? c.txtSetVolt
-        : q == Quantity::Current           ? c.txtSetCurr
-                                           : c.txtOVP;
-    const QString s = Answers::text(slot->text());
-    if (s.isEmpty())
+    NumEdit *e = editor(which, i);
+    if (!e)
         return;
-    // The supply answers with a decimal point and maybe a unit letter; an answer that is not
-    // a number shows as 0.
-    writeEditor(editor(q, i), NumberFormat::leadingNumber(s));
-    if (q != Quantity::Ovp)
-        AcceptEdits = true;
+    const Supply::Channel &c = supply().channel(i);
+    writeEditor(e, which == SetPoint::Voltage ? c.voltage
+                   : which == SetPoint::Current ? c.current
+                                                : c.ovpLevel);
 }
 
-void ChannelPanel::onOcpReadBack(int i)
+void ChannelPanel::showOcp(int i)
 {
-    const Channel &c = m_ch[i];
-    c.tbnOCP->setChecked(Answers::text(c.txtOCP->text()) == QLatin1String("1"));
-}
-
-QString ChannelPanel::wireValue(double value) const
-{
-    return NumberFormat::formatForWire(value, QStringLiteral("###0.###"));
-}
-
-void ChannelPanel::onEditorChanged(Quantity q, int i, double value, double previous)
-{
-    NumEdit *e = editor(q, i);
-    if (value < e->minimum()) {
-        writeEditor(e, previous);
-        return;
-    }
-    if (!AcceptEdits)
-        return;
-    const QString v = wireValue(value);
-    const int n = i + 1;
-    switch (q) {
-    case Quantity::Voltage: queueCommand(Commands::voltageSetPoint(dialect(), n, v)); break;
-    case Quantity::Current: queueCommand(Commands::currentSetPoint(dialect(), n, v)); break;
-    case Quantity::Ovp: queueCommand(Commands::overVoltage(dialect(), n, v)); break;
-    }
-}
-
-void ChannelPanel::onOcpClicked(int i)
-{
-    queueCommand(Commands::overCurrent(dialect(), i + 1, m_ch[i].tbnOCP->isChecked()));
-}
-
-void ChannelPanel::onStatusChanged()
-{
-    const QString s = m_txtStatus->text();
-    if (s.isEmpty())
-        return;
-    const Answers::StatusWord word = Answers::statusWord(s);
-    bool modeChanged = false;
-    if (word.coupling) {
-        const QRadioButton *option = *word.coupling == Commands::CouplingTrack ? m_optTrack
-            : *word.coupling == Commands::CouplingParallel                     ? m_optParal
-                                                                               : m_optIndep;
-        if (option) {
-            modeChanged = !option->isChecked();
-            runModeAction(*word.coupling);
-        }
-    }
-
-    // The toggle follows the supply; the main window's output action brings its menus and
-    // the polling in line.
-    if (m_tbnOutput && word.output && *word.output != m_tbnOutput->isChecked())
-        host().DoOutput(*word.output);
-
-    if (modeChanged)
-        QuerySetValues();
-}
-
-void ChannelPanel::onErrorChanged()
-{
-    const QString text = m_txtError->text();
-    // An empty field is a cleared slot, not an answer.
-    if (!Answers::isError(text))
-        return;
-    host().DoOutput(false);
-    // Delivered by the engine: the message is shown once this step has returned.
-    Prompter::current().notify(QStringLiteral("Error detected: '") + Answers::quoted(text) + QLatin1Char('\''));
-}
-
-void ChannelPanel::reportAboveMaximum(Quantity q, int i)
-{
-    const NumEdit *e = editor(q, i);
-    const QString what = q == Quantity::Voltage ? QStringLiteral("voltage")
-        : q == Quantity::Current                ? QStringLiteral("current")
-                                                : QStringLiteral("OVP level");
-    const QString unit = q == Quantity::Current ? QStringLiteral("A") : QStringLiteral("V");
-    host().ReportStatus(QStringLiteral("Channel %1 %2 is at most %3 %4; nothing was sent.")
-                            .arg(i + 1)
-                            .arg(what, NumberFormat::format(e->maximum(), QStringLiteral("###0.###"),
-                                                            locale()),
-                                 unit),
-                        3000);
+    if (QPushButton *ocp = m_ch[i].tbnOCP)
+        ocp->setChecked(supply().channel(i).ocp);
 }

@@ -1,24 +1,49 @@
 #include "panels/FrontPanel.h"
 
-#include "panels/PanelHost.h"
+#include "supply/Supply.h"
 
-FrontPanel::FrontPanel(PanelHost &host, QWidget *parent) : QWidget(parent), m_host(host) {}
+FrontPanel::FrontPanel(PanelHost &host, Supply &supply, QWidget *parent)
+    : QWidget(parent), m_host(host), m_supply(supply)
+{
+}
 
 FrontPanel::~FrontPanel() = default;
 
-void FrontPanel::QueryInitialValues()
+int FrontPanel::channelCount() const
 {
-    // Nothing to ask: the busy dialog closes at its first tick and the main window goes on.
-    host().startQueryInitialDialog();
+    return m_supply.channelCount();
 }
 
-int channelCountOfLayout(int layout)
+namespace {
+
+bool inRange(const Supply &s, int i)
 {
-    switch (layout) {
-    case 1: return 3;
-    case 2: return 1;
-    case 3: return 2;
-    case 4: return 4;
-    default: return 0;
-    }
+    return i >= 0 && i < s.channelCount();
+}
+
+} // namespace
+
+QString FrontPanel::voltageText(int i) const
+{
+    return inRange(m_supply, i) ? m_supply.channel(i).voltageReading.text : QString();
+}
+
+QString FrontPanel::currentText(int i) const
+{
+    return inRange(m_supply, i) ? m_supply.channel(i).currentReading.text : QString();
+}
+
+double FrontPanel::voltageMaximum(int i) const
+{
+    return inRange(m_supply, i) ? m_supply.channel(i).voltageLimits.maximum : 0;
+}
+
+double FrontPanel::currentMaximum(int i) const
+{
+    return inRange(m_supply, i) ? m_supply.channel(i).currentLimits.maximum : 0;
+}
+
+bool FrontPanel::isOutput() const
+{
+    return m_supply.isOutput();
 }

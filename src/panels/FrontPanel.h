@@ -2,71 +2,39 @@
 
 #include <QString>
 #include <QWidget>
-#include <memory>
 
 class PanelHost;
-class QAbstractButton;
+class Supply;
 
-// The contract every front-panel layout offers the main window. Operations a layout does not
-// have are no-ops here. Answers of the initial queries are delivered by name to the three
-// Q_INVOKABLE receivers.
+// A front panel: a view of one `Supply`. It shows what the supply reported and hands what
+// the user does to the supply; the dialogs of the memory and auto-run buttons belong to the
+// main window (PanelHost).
 class FrontPanel : public QWidget
 {
     Q_OBJECT
 public:
-    explicit FrontPanel(PanelHost &host, QWidget *parent = nullptr);
+    FrontPanel(PanelHost &host, Supply &supply, QWidget *parent = nullptr);
     ~FrontPanel() override;
 
     virtual int layoutNumber() const = 0;
-    virtual int channelCount() const = 0;
+    int channelCount() const;
+    Supply &supply() const { return m_supply; }
 
-    // Configure editors from the machine-type table; show the interface line; set the
-    // engine's cycle parameters.
+    // Shows the supply's limits and first values and the interface line.
     virtual void SetupLayout() {}
-    // Queue every initial query and start the busy dialog (PanelHost).
-    virtual void QueryInitialValues();
-    virtual void AfterQueryInitialValuesBeforeShow() {}
-    // Queue the next query of the polling cycle.
-    virtual void DoQuery() {}
 
-    virtual void QuerySECMemory() {}
-    virtual void QueryMemory() {}
-    virtual void QueryDelay() {}
-
-    Q_INVOKABLE virtual void SetupOutputOnOff(const QString &) {}
-    Q_INVOKABLE virtual void SetupOutputMode(const QString &) {}
-    Q_INVOKABLE virtual void SetupAutoRun(const QString &) {}
-
-    virtual void SetAllEnabled() {}
-    virtual void SetAllDisabled() {}
-    virtual void SetParallelDisableMode() {}
-    virtual void SetTrackDisableMode() {}
-    virtual void SetAutoRunDisableMode() {}
-    virtual void SetOutputModeEnabled() {}
-    virtual void SetOutputOffDisplay() {}
-
-    // Controls the main window sets by value; null where the layout has none.
-    virtual QAbstractButton *tbnOutput() const { return nullptr; }
-    virtual QAbstractButton *tbnAutoRun() const { return nullptr; }
-    virtual QAbstractButton *optIndep() const { return nullptr; }
-    virtual QAbstractButton *optParal() const { return nullptr; }
-    virtual QAbstractButton *optTrack() const { return nullptr; }
-
-    // What the data windows read: readout texts and the set-point editors' maxima of
-    // channel index i (0 = channel 1).
-    virtual QString voltageText(int) const { return QString(); }
-    virtual QString currentText(int) const { return QString(); }
-    virtual double voltageMaximum(int) const { return 0; }
-    virtual double currentMaximum(int) const { return 0; }
-
-    bool IsOutput = false;
+    // What the data windows read: reading texts and the set-point maxima of channel index i
+    // (0 = channel 1), and whether a recording may run.
+    QString voltageText(int i) const;
+    QString currentText(int i) const;
+    double voltageMaximum(int i) const;
+    double currentMaximum(int i) const;
+    bool isOutput() const;
 
 protected:
     PanelHost &host() const { return m_host; }
 
 private:
     PanelHost &m_host;
+    Supply &m_supply;
 };
-
-// The channel count of layout 1..4 (3, 1, 2, 4); 0 for any other number.
-int channelCountOfLayout(int layout);

@@ -8,12 +8,7 @@ class frmLayout1 : public ChannelPanel
 {
     Q_OBJECT
 public:
-    explicit frmLayout1(PanelHost &host, QWidget *parent = nullptr);
+    frmLayout1(PanelHost &host, Supply &supply, QWidget *parent = nullptr);
 
     int layoutNumber() const override { return 1; }
-
-protected:
-    Commands::Dialect dialect() const override { return Commands::DialectChannelScpi; }
-    void queueInitialQueries() override;
-    bool readsMemoryDisplays() const override { return true; }
 };

@@ -23,12 +23,12 @@ constexpr int MaxUnitSetting = 4;
 
 } // namespace
 
-frmLayout2::frmLayout2(PanelHost &host, QWidget *parent) : ChannelPanel(host, 1, parent)
+frmLayout2::frmLayout2(PanelHost &host, Supply &supply, QWidget *parent)
+    : ChannelPanel(host, supply, parent)
 {
     setObjectName(QStringLiteral("frmLayout2"));
     setWindowTitle(QStringLiteral("Front Panel"));
-    AcceptEdits = false;
-    host.setISet(0);
+    supply.setUnitSetting(0);
 
     auto *row = new QHBoxLayout;
     row->addWidget(buildChannelFrame(0, QString(), true));
@@ -44,10 +44,7 @@ frmLayout2::frmLayout2(PanelHost &host, QWidget *parent) : ChannelPanel(host, 1,
     m_numSet->setEnabled(false);
     connect(m_numSet, &NumEdit::valueChanged, this, [this](double v) { onSetChanged(v); });
     mode->layout()->addWidget(m_numSet);
-    m_txtSets = new TextBox(this);
-    m_txtSets->setObjectName(QStringLiteral("txtSets"));
-    m_txtSets->setVisible(false);
-    connect(m_txtSets, &TextBox::delivered, this, &frmLayout2::onSetsAnswered);
+    connect(&supply, &Supply::unitSettingReported, this, &frmLayout2::showUnitSetting);
     side->addWidget(mode);
     side->addWidget(buildOutputButton());
     side->addWidget(buildClearErrorButton());
@@ -59,8 +56,6 @@ frmLayout2::frmLayout2(PanelHost &host, QWidget *parent) : ChannelPanel(host, 1,
     outer->addLayout(row);
     outer->addWidget(buildCommTypeLine());
 
-    m_cycle = {{&CmdMeasVolt1, m_ch[0].txtVoltage}, {&CmdMeasCurr1, m_ch[0].txtCurrent},
-               {&CmdError, m_txtError}};
     PanelStyle::apply(*this);
 }
 
@@ -72,27 +67,7 @@ QString frmLayout2::warningText()
 
 bool frmLayout2::isPlainScpi() const
 {
-    return host().MachineType().contains(QLatin1String("KRX"), Qt::CaseInsensitive);
-}
-
-Dialect frmLayout2::dialect() const
-{
-    return isPlainScpi() ? DialectPlainScpi : DialectChannelScpi;
-}
-
-QString frmLayout2::wireValue(double value) const
-{
-    // The editor's value as it stands, with a decimal point whatever the local format.
-    return NumberFormat::formatForWire(value, QStringLiteral("###0.######"));
-}
-
-void frmLayout2::queueInitialQueries()
-{
-    queueQuery(CmdOvp1, m_ch[0].txtOVP);
-    queueReceiver(CmdOutputStatus, "SetupOutputOnOff");
-    queueQuery(CmdOcp1, m_ch[0].txtOCP);
-    queueSetPointQueries();
-    queueMeasurements();
+    return supply().dialect() == DialectPlainScpi;
 }
 
 QList<QWidget *> frmLayout2::parallelLocked() const
@@ -105,11 +80,11 @@ QList<QWidget *> frmLayout2::trackLocked() const
     return {m_ch[0].numVoltage, m_ch[0].numOVP};
 }
 
-void frmLayout2::runModeAction(Coupling mode)
+void frmLayout2::couplingClicked(Coupling mode)
 {
     if (mode == CouplingIndependent) {
         m_numSet->setEnabled(false);
-        host().mnuIndep_Click();
+        supply().selectCoupling(mode);
         return;
     }
     bool askSupply = false;
@@ -126,23 +101,16 @@ void frmLayout2::runModeAction(Coupling mode)
     // Unit setting 0 is local operation: parallel or series takes at least one unit.
     if (isPlainScpi() && m_numSet->value() < 1)
         m_numSet->setValue(1);
-    if (mode == CouplingParallel)
-        host().mnuParallel_Click();
-    else
-        host().mnuTrack_Click();
+    supply().selectCoupling(mode);
     // Asked after the mode action, which drops the queries queued under the old mode.
     if (askSupply)
-        queueQuery(QStringLiteral("SYST:CONF:MSL?"), m_txtSets);
+        supply().queryUnitSetting();
 }
 
-void frmLayout2::onSetsAnswered()
+void frmLayout2::showUnitSetting(int x)
 {
-    const std::optional<int> number = Answers::seriesParallelNumber(m_txtSets->text());
-    if (!number)
-        return;
     for (QRadioButton *opt : {m_optIndep, m_optParal, m_optTrack})
         opt->setEnabled(true);
-    const int x = *number;
     switch (x) {
     case 0: m_optIndep->setChecked(true); break;
     case 1:
@@ -160,7 +128,7 @@ void frmLayout2::onSetsAnswered()
 
 void frmLayout2::onSetChanged(double value)
 {
-    host().setISet(int(value));
+    supply().setUnitSetting(int(value));
     if (int(value) == 0)
         m_optIndep->setChecked(true);
 }

@@ -8,13 +8,7 @@ class frmLayout3 : public ChannelPanel
 {
     Q_OBJECT
 public:
-    explicit frmLayout3(PanelHost &host, QWidget *parent = nullptr);
+    frmLayout3(PanelHost &host, Supply &supply, QWidget *parent = nullptr);
 
     int layoutNumber() const override { return 3; }
-
-protected:
-    Commands::Dialect dialect() const override { return Commands::DialectShort; }
-    void queueInitialQueries() override;
-    bool usesPerChannelRows() const override { return false; }
-    bool clearsReadoutsOnOutputToggle() const override { return false; }
 };

@@ -1,7 +1,6 @@
 // Command strings. That every dialect's queries and write commands are understood by the
 // supply is checked against the virtual supply (tests/sim); here: dialect choice, what the
-// supply cannot tell apart (channel numbers, coupling codes, empty entries) and which
-// strings a dialect switch leaves behind.
+// supply cannot tell apart (channel numbers, coupling codes, empty entries).
 #include "link/Commands.h"
 
 #include <QTest>
@@ -13,13 +12,6 @@ class TestCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        FamilyWord = QStringLiteral("ZEP");
-        for (QString *s : {&CmdMeasVolt4, &CmdStatus, &CmdOvp1})
-            s->clear();
-    }
-
     void dialectSelection()
     {
         const QList<std::pair<const char *, Dialect>> cases{
@@ -28,28 +20,30 @@ private slots:
         for (const auto &[type, dialect] : cases)
             QCOMPARE(dialectFor(QLatin1String(type)), dialect);
         // The main window may change the family word from its menu caption.
-        FamilyWord = QStringLiteral("Abc");
-        QCOMPARE(dialectFor(QStringLiteral("ZEP-3303")), DialectChannelScpi);
-        QCOMPARE(dialectFor(QStringLiteral("xABC-12")), DialectShort);
+        QCOMPARE(dialectFor(QStringLiteral("ZEP-3303"), QStringLiteral("Abc")), DialectChannelScpi);
+        QCOMPARE(dialectFor(QStringLiteral("xABC-12"), QStringLiteral("Abc")), DialectShort);
     }
 
-    // Channel numbers and per-channel strings of each dialect.
+    // Channel numbers and per-channel strings of each dialect; what a dialect lacks is
+    // empty, so no "STATUS?" or protection query of another dialect is ever polled.
     void queryTables()
     {
-        InitCommandsChannelScpi();
-        QCOMPARE(QStringList({CmdTerminator, CmdMeasCurr3, CmdOvp3, CmdSetCurr2, measCurr(2)}),
+        const CommandSet &channel = CommandSet::of(DialectChannelScpi);
+        const CommandSet &plain = CommandSet::of(DialectPlainScpi);
+        const CommandSet &shortSet = CommandSet::of(DialectShort);
+        QCOMPARE(QStringList({QLatin1String(Terminator), channel.text(Query::MeasCurr, 3),
+                              channel.text(Query::Ovp, 3), channel.text(Query::SetCurr, 2),
+                              channel.text(Query::MeasCurr, 2)}),
                  QStringList({"\n", ":CHAN3:MEAS:CURR?", ":CHAN3:PROT:VOLT?", ":CHAN2:CURR?", ":CHAN2:MEAS:CURR?"}));
-        QVERIFY(CmdStatus.isEmpty() && CmdMeasVolt4.isEmpty() && ovp(4).isEmpty());
-        InitCommandsPlainScpi();
-        QCOMPARE(QStringList({measVolt(3), ocp(2), setCurr(1)}), QStringList({":MEAS:VOLT?", ":CURR:PROT?", ":CURR?"}));
-        // A switch of dialect leaves nothing of the previous one: the short dialect has no
-        // protection queries, and back on channel SCPI (a failed four-channel type, then a
-        // three-channel supply) no "STATUS?" stays in the polling cycle.
-        InitCommandsShort();
-        QCOMPARE(QStringList({CmdMeasVolt4, CmdStatus, CmdOvp1, CmdError}), QStringList({"VOUT4?", "STATUS?", "", ""}));
-        InitCommandsChannelScpi();
-        QVERIFY(CmdStatus.isEmpty() && CmdMeasVolt4.isEmpty() && CmdSetVolt4.isEmpty());
-        QCOMPARE(CmdOutputStatus, QStringLiteral(":OUTP:STAT?"));
+        QVERIFY(channel.text(Query::Status).isEmpty() && channel.text(Query::MeasVolt, 4).isEmpty()
+                && channel.text(Query::Ovp, 4).isEmpty() && channel.text(Query::SetVolt, 4).isEmpty());
+        QCOMPARE(channel.text(Query::OutputStatus), QStringLiteral(":OUTP:STAT?"));
+        QCOMPARE(QStringList({plain.text(Query::MeasVolt, 3), plain.text(Query::Ocp, 2), plain.text(Query::SetCurr, 1)}),
+                 QStringList({":MEAS:VOLT?", ":CURR:PROT?", ":CURR?"}));
+        QCOMPARE(QStringList({shortSet.text(Query::MeasVolt, 4), shortSet.text(Query::Status),
+                              shortSet.text(Query::Ovp, 1), shortSet.text(Query::Error)}),
+                 QStringList({"VOUT4?", "STATUS?", "", ""}));
+        QCOMPARE(shortSet.dialect(), DialectShort);
     }
 
     // One coupling code everywhere: 0 independent, 1 track, 2 parallel; entries a dialect

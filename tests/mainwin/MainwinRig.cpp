@@ -7,22 +7,20 @@
 #include <QTimer>
 #include <QtTest>
 
-TestPanel::TestPanel(int layout, PanelHost &host) : FrontPanel(host), m_layout(layout)
+TestPanel::TestPanel(PanelHost &host, Supply &supply) : FrontPanel(host, supply)
 {
     setFixedSize(300 + 100 * channelCount(), 240);
 }
 
-void TestPanel::DoQuery()
+int TestPanel::layoutNumber() const
 {
-    ++doQueries;
-    host().engine().ExecQueryTask(QStringLiteral("*IDN?"), 5, this, QStringLiteral("reading"),
-                                  CallMethod);
+    return supply().layout();
 }
 
 PanelFactoryFn testPanelFactory()
 {
-    return [](int layout, PanelHost &host) -> std::unique_ptr<FrontPanel> {
-        return std::make_unique<TestPanel>(layout, host);
+    return [](PanelHost &host, Supply &supply) -> std::unique_ptr<FrontPanel> {
+        return std::make_unique<TestPanel>(host, supply);
     };
 }
 

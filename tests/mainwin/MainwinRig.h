@@ -13,28 +13,17 @@
 #include <functional>
 #include <memory>
 
-// A small panel for the main window's tests: the layout's channel count, a fixed size, and
-// a record of what the main window asked of it.
+// A small panel for the main window's tests: a fixed size for the supply's channel count,
+// and a record of what the main window asked of it.
 class TestPanel : public FrontPanel
 {
     Q_OBJECT
 public:
-    TestPanel(int layout, PanelHost &host);
-    int layoutNumber() const override { return m_layout; }
-    int channelCount() const override { return channelCountOfLayout(m_layout); }
+    TestPanel(PanelHost &host, Supply &supply);
+    int layoutNumber() const override;
     void SetupLayout() override { calls << "SetupLayout"; }
-    void AfterQueryInitialValuesBeforeShow() override { calls << "AfterQueryInitialValuesBeforeShow"; }
-    void DoQuery() override;
-    void SetOutputOffDisplay() override { calls << "SetOutputOffDisplay"; }
-    Q_INVOKABLE void reading(const QString &text) { lastReading = text; }
-
-    QString lastReading;
 
     QStringList calls;
-    int doQueries = 0;
-
-private:
-    int m_layout;
 };
 
 PanelFactoryFn testPanelFactory();

@@ -134,10 +134,10 @@ private slots:
     {
         int before = sim->lineCount();
         sim->supply->setLoad(1, 10);
-        const int start = qobject_cast<ChannelPanel *>(&panel())->QueryIndex;
+        const int start = w->supply()->pollIndex();
         w->menuItem("mnuOutput")->trigger();
         QVERIFY(w->menuItem("mnuOutput")->isChecked() && w->toolButton("Output")->isChecked());
-        QVERIFY(panel().tbnOutput()->isChecked());
+        QVERIFY(panel().findChild<QAbstractButton *>("tbnOutput")->isChecked());
         QVERIFY(w->menuItem("mnuRecord")->isEnabled());
         QVERIFY(w->QueryTimer.isActive());
         auto *readout = control<QLineEdit>("txtVoltage_0");
@@ -145,7 +145,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(control<QLineEdit>("txtCurrent_0")->text(), QStringLiteral("1.250"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(sim->linesSince(before).contains(":CHAN2:VOLT?"), 10000);
         // Past the status step (the 7th of 12) and on, with the ring not filling up.
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ChannelPanel *>(&panel())->QueryIndex >= start + 14, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->supply()->pollIndex() >= start + 14, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(w->engine().QueryCount < 3, 10000);
         QCOMPARE(commandsSince(before), QStringList{":OUTP:STAT 1"});
         QVERIFY(sim->supply->outputOn());
@@ -153,7 +153,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(readout->text(), QStringLiteral("6.000"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(control<NumEdit>("numVoltage_0")->value(), 6.0, 10000);
 
-        panel().tbnOutput()->click();
+        panel().findChild<QAbstractButton *>("tbnOutput")->click();
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->toolButton("Output")->isChecked());
         QVERIFY(!w->QueryTimer.isActive());
         QVERIFY(!w->menuItem("mnuRecord")->isEnabled());
@@ -165,16 +165,16 @@ private slots:
         // sent now arrives alone.
         before = sim->lineCount();
         QObject marker;
-        QVERIFY(w->engine().ExecQueryTask("*IDN?", 5, &marker, "objectName", CallLet));
+        QVERIFY(w->engine().ExecQueryTask("*IDN?", 5, &marker,
+                                          [&marker](const QString &a) { marker.setObjectName(a); }));
         QTRY_VERIFY_WITH_TIMEOUT(!marker.objectName().isEmpty(), 10000);
         QCOMPARE(sim->linesSince(before), QStringList{"*IDN?"});
         QCOMPARE(readout->text(), QString());
         QVERIFY(prompter.messages.isEmpty());
         sim->supply->setVoltage(1, 12.5);
-        auto *cycle = qobject_cast<ChannelPanel *>(&panel());
-        cycle->QueryIndex = 6999; // the cycle position wraps to 0 at 7000
-        cycle->DoQuery();
-        QCOMPARE(cycle->QueryIndex, 0);
+        w->supply()->setPollIndex(6999); // the cycle position wraps to 0 at 7000
+        w->supply()->pollNext();
+        QCOMPARE(w->supply()->pollIndex(), 0);
     }
 
     // Typed set points reach the supply with the editor's precision; a negative value is
@@ -222,7 +222,7 @@ private slots:
             for (const char *name : {"numVoltage_0", "numCurrent_2", "numOVP_2", "tbnOCP_0"})
                 QVERIFY2(control(name)->isEnabled(), name);
             if (c.mode == sim::Coupling::Parallel) { // channel 2's readouts stay blank
-                control(QStringLiteral("txtVoltage_1"))->setProperty("Text", QStringLiteral("1.000V"));
+                w->supply()->takeAnswer({Commands::Query::MeasVolt, 2}, QStringLiteral("1.000V"));
                 QCOMPARE(control<QLineEdit>("txtVoltage_1")->text(), QString());
             }
         }
@@ -254,7 +254,7 @@ private slots:
         w->menuItem("mnuTrack")->trigger();
         settle();
         before = sim->lineCount();
-        panel().tbnAutoRun()->click();
+        panel().findChild<QAbstractButton *>("tbnAutoRun")->click();
         QVERIFY(w->menuItem("mnuAutoRun")->isChecked() && w->toolButton("AutoRun")->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(sim->supply->autoRun().running, 10000);
         QStringList usable;
@@ -265,7 +265,7 @@ private slots:
         usable.sort();
         QCOMPARE(usable, QStringList({"btnClearErrorOfProtection", "tbnAutoRun", "tbnOutput"}));
         w->ToggleAutoRun();
-        QVERIFY(!w->menuItem("mnuAutoRun")->isChecked() && !panel().tbnAutoRun()->isChecked());
+        QVERIFY(!w->menuItem("mnuAutoRun")->isChecked() && !panel().findChild<QAbstractButton *>("tbnAutoRun")->isChecked());
         settle();
         QVERIFY(!sim->supply->autoRun().running);
         QCOMPARE(commandsSince(before), (QStringList{":SYST:AUTO:STAT 1", ":SYST:AUTO:STAT 0", ":OUTP:COUP:TRAC 1"}));
@@ -394,7 +394,7 @@ private slots:
         typeInto(control<NumEdit>("numOVP_0"), QStringLiteral("10,25"));
         settle();
         QCOMPARE(commandsSince(before), (QStringList{":CHAN1:VOLT 2.5", ":CHAN1:PROT:VOLT 10.25"}));
-        control("txtVoltage_2")->setProperty("Text", QStringLiteral("12.345V"));
+        w->supply()->takeAnswer({Commands::Query::MeasVolt, 3}, QStringLiteral("12.345V"));
         QCOMPARE(control<QLineEdit>("txtVoltage_2")->text(), QStringLiteral("12,345"));
         QLocale::setDefault(QLocale::c());
     }

@@ -171,7 +171,7 @@ private slots:
         QVERIFY(panel);
         for (int step = 0; step < 12; ++step) {
             w->DoOutput(true);
-            QTRY_VERIFY_WITH_TIMEOUT(panel->QueryIndex == step, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w->supply() && w->supply()->pollIndex() == step, 10000);
             const int before = sim.lineCount();
             onNextDialog("dlgRecallData", [step](QDialog *d) {
                 d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(step % 10);

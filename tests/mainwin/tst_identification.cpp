@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(sim.lineCount(), lines);
         QVERIFY(connectTo(*w, sim));
         QCOMPARE(prompter.questions.size(), 3);
-        QCOMPARE(sim.linesSince(lines), (QStringList{"REMOTE", "*IDN?"}));
+        QCOMPARE(sim.linesSince(lines).mid(0, 2), (QStringList{"REMOTE", "*IDN?"}));
 
         w->ResetAll();
         QVERIFY(w->toolButton("OnOffLine")->isChecked());

@@ -72,9 +72,9 @@ private:
     // Readings of every channel of the panel, as the polling would leave them.
     void setReadings(const QString &volts, const QString &amps)
     {
-        for (int c = 0; c < 3; ++c) {
-            readout("txtVoltage", c)->setText(volts);
-            readout("txtCurrent", c)->setText(amps);
+        for (int c = 1; c <= 3; ++c) {
+            w->supply()->takeAnswer({Commands::Query::MeasVolt, c}, volts);
+            w->supply()->takeAnswer({Commands::Query::MeasCurr, c}, amps);
         }
     }
     QStringList column(int col)

@@ -78,6 +78,17 @@ QStringList lockedEditors(QWidget &panel)
     return out;
 }
 
+// The supply's answer to query `q` of channel `ch`, decoded as if it had just arrived.
+void answer(FrontPanel &panel, Commands::Query q, int ch, const QString &text)
+{
+    panel.supply().takeAnswer({q, ch}, text);
+}
+
+QAbstractButton *button(QWidget &panel, const char *name)
+{
+    return panel.findChild<QAbstractButton *>(QLatin1String(name));
+}
+
 QStringList words(const QString &text) { return text.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
 
 // One catalogue type's flow. Lists of wire texts are written space-separated (mode commands,
@@ -185,7 +196,8 @@ private slots:
         auto settle = [&] {
             QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 20000);
             QObject marker;
-            QVERIFY(w->engine().ExecQueryTask("*IDN?", 5, &marker, "objectName", CallLet));
+            QVERIFY(w->engine().ExecQueryTask("*IDN?", 5, &marker,
+                                              [&marker](const QString &a) { marker.setObjectName(a); }));
             QTRY_VERIFY_WITH_TIMEOUT(!marker.objectName().isEmpty(), 20000);
         };
         settle();
@@ -239,7 +251,7 @@ private slots:
             clickOption(control(option));
             settle();
             QCOMPARE(commands(sim.linesSince(mark)), QStringList());
-            QCOMPARE(qobject_cast<frmLayout4 *>(&panel)->modeNumber(), 1);
+            QCOMPARE(panel.supply().coupling(), Commands::CouplingTrack);
         }
         QVERIFY(prompter.messages.isEmpty());
         mark = sim.lineCount();
@@ -314,7 +326,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!sim.supply->outputOn(), 10000);
         QVERIFY(commands(sim.linesSince(mark)).contains(":OUTP:STAT 0"));
         QCOMPARE(prompter.messageTexts(), QStringList{shown});
-        QVERIFY(!w->OperatorForm()->tbnOutput()->isChecked() && !w->QueryTimer.isActive());
+        QVERIFY(!button(*w->OperatorForm(), "tbnOutput")->isChecked() && !w->QueryTimer.isActive());
     }
 
     // The short-dialect panels learn the mode and the output from the status word when they
@@ -335,13 +347,12 @@ private slots:
         auto w = makeWindow(true);
         QVERIFY(connectTo(*w, sim));
         FrontPanel &panel = *w->OperatorForm();
-        QVERIFY(panel.optTrack()->isChecked());
-        QVERIFY(panel.tbnOutput()->isChecked() && w->QueryTimer.isActive());
+        QVERIFY(button(panel, "optTrack")->isChecked());
+        QVERIFY(button(panel, "tbnOutput")->isChecked() && w->QueryTimer.isActive());
         QCOMPARE(lockedEditors(panel), QStringList{"numVoltage_1"});
         QVERIFY(!sim.linesSince(0).contains("OUT0"));
         QVERIFY(sim.supply->outputOn());
-        if (auto *quad = qobject_cast<frmLayout4 *>(&panel))
-            QCOMPARE(quad->modeNumber(), 1);
+        QCOMPARE(panel.supply().coupling(), Commands::CouplingTrack);
     }
 
     // --- The panels without a supply (testing mode): limits from the catalogue, and what
@@ -392,21 +403,21 @@ private slots:
     {
         auto w = menuWindow("ZEP-2303");
         FrontPanel &panel = *w->OperatorForm();
-        auto *status = panel.findChild<QLineEdit *>("txtStatus");
+        const auto status = [&](const QString &word) { answer(panel, Commands::Query::Status, 0, word); };
         const int head = w->engine().queryHead();
-        status->setProperty("Text", QStringLiteral("1 1 1 0 1 1 0 0")); // parallel, output on
-        QVERIFY(panel.optParal()->isChecked() && panel.tbnOutput()->isChecked());
+        status(QStringLiteral("1 1 1 0 1 1 0 0")); // parallel, output on
+        QVERIFY(button(panel, "optParal")->isChecked() && button(panel, "tbnOutput")->isChecked());
         QCOMPARE(lockedEditors(panel), (QStringList{"numCurrent_1", "numVoltage_1"}));
         QStringList queued;
         for (int s = head; s != w->engine().queryHead(); s = (s + 1) % CommTasker::RingSize)
             queued << w->engine().queryTaskAt(s).xOutString;
         QCOMPARE(queued, (QStringList{"VSET1?", "VSET2?", "ISET1?", "ISET2?"}));
-        panel.findChild<QLineEdit *>("txtVoltage_1")->setProperty("Text", QStringLiteral("3.000V"));
+        answer(panel, Commands::Query::MeasVolt, 2, QStringLiteral("3.000V"));
         QCOMPARE(panel.voltageText(1), QString()); // channel 2 stays blank in parallel mode
-        status->setProperty("Text", QStringLiteral("111")); // too short: nothing
-        QVERIFY(panel.optParal()->isChecked() && panel.tbnOutput()->isChecked());
-        status->setProperty("Text", QStringLiteral("11011000")); // independent, output off
-        QVERIFY(panel.optIndep()->isChecked() && !panel.tbnOutput()->isChecked());
+        status(QStringLiteral("111")); // too short: nothing
+        QVERIFY(button(panel, "optParal")->isChecked() && button(panel, "tbnOutput")->isChecked());
+        status(QStringLiteral("11011000")); // independent, output off
+        QVERIFY(button(panel, "optIndep")->isChecked() && !button(panel, "tbnOutput")->isChecked());
         QCOMPARE(lockedEditors(panel), QStringList());
     }
 
@@ -420,12 +431,12 @@ private slots:
             const char *answer;
             QAbstractButton *option;
             QStringList locked;
-        } cases[] = {{"2", panel.optParal(), {"numCurrent_1", "numOVP_1", "numVoltage_1", "tbnOCP_1"}},
-                     {"1", panel.optTrack(), {"numOVP_1", "numVoltage_1"}},
-                     {"0", panel.optIndep(), {}},
-                     {"x", panel.optTrack(), {"numOVP_1", "numVoltage_1"}}};
+        } cases[] = {{"2", button(panel, "optParal"), {"numCurrent_1", "numOVP_1", "numVoltage_1", "tbnOCP_1"}},
+                     {"1", button(panel, "optTrack"), {"numOVP_1", "numVoltage_1"}},
+                     {"0", button(panel, "optIndep"), {}},
+                     {"x", button(panel, "optTrack"), {"numOVP_1", "numVoltage_1"}}};
         for (const auto &c : cases) {
-            QMetaObject::invokeMethod(&panel, "SetupOutputMode", Q_ARG(QString, QString::fromLatin1(c.answer)));
+            answer(panel, Commands::Query::TrackStatus, 0, QString::fromLatin1(c.answer));
             QVERIFY2(c.option->isChecked(), c.answer);
             QCOMPARE(lockedEditors(panel), c.locked);
         }
@@ -439,38 +450,38 @@ private slots:
         auto w = menuWindow("SPP-KRX20");
         FrontPanel &panel = *w->OperatorForm();
         auto *volts = panel.findChild<NumEdit *>("numVoltage_0");
-        auto *slot = panel.findChild<QLineEdit *>("txtSetVolt_0");
+        const auto slot = [&](const QString &text) { answer(panel, Commands::Query::SetVolt, 1, text); };
         const int head = w->engine().cmdHead();
         typeInto(volts, "3");
         QCOMPARE(w->engine().cmdHead(), head); // before the first read-back: not sent
-        slot->setProperty("Text", QStringLiteral("5.000V"));
+        slot(QStringLiteral("5.000V"));
         QCOMPARE(volts->value(), 5.0);
         QCOMPARE(w->engine().cmdHead(), head); // a read-back is never sent back
         typeInto(volts, "7");
         QCOMPARE(w->engine().cmdTaskAt(head).xOutString, QStringLiteral(":VOLT 7"));
-        slot->setProperty("Text", QStringLiteral("5.000V"));
+        slot(QStringLiteral("5.000V"));
         QCOMPARE(volts->value(), 5.0);
-        slot->setProperty("Text", QStringLiteral("V"));
+        slot(QStringLiteral("V"));
         QCOMPARE(volts->value(), 0.0);
-        panel.findChild<QLineEdit *>("txtOVP_0")->setProperty("Text", QStringLiteral("12.5"));
+        answer(panel, Commands::Query::Ovp, 1, QStringLiteral("12.5"));
         QCOMPARE(panel.findChild<NumEdit *>("numOVP_0")->value(), 12.5);
-        panel.findChild<QLineEdit *>("txtOVP_0")->setProperty("Text", QStringLiteral("abc"));
+        answer(panel, Commands::Query::Ovp, 1, QStringLiteral("abc"));
         QCOMPARE(panel.findChild<NumEdit *>("numOVP_0")->value(), 0.0);
         auto *ocp = panel.findChild<QAbstractButton *>("tbnOCP_0");
-        panel.findChild<QLineEdit *>("txtOCP_0")->setProperty("Text", QStringLiteral("1"));
+        answer(panel, Commands::Query::Ocp, 1, QStringLiteral("1"));
         QVERIFY(ocp->isChecked());
-        panel.findChild<QLineEdit *>("txtOCP_0")->setProperty("Text", QStringLiteral("ON"));
+        answer(panel, Commands::Query::Ocp, 1, QStringLiteral("ON"));
         QVERIFY(!ocp->isChecked());
 
         // The multi-unit answer: 1 and 2 show PARALL and keep the number for the parallel
         // command, 3 and 4 lock the options, 0 shows LOCAL.
-        auto *sets = panel.findChild<QLineEdit *>("txtSets");
-        sets->setProperty("Text", QStringLiteral("2"));
-        QVERIFY(panel.optParal()->isChecked() && w->iSet() == 2);
-        sets->setProperty("Text", QStringLiteral("3"));
-        QVERIFY(!panel.optIndep()->isEnabled() && !panel.optParal()->isEnabled());
-        sets->setProperty("Text", QStringLiteral("0"));
-        QVERIFY(panel.optIndep()->isChecked() && panel.optTrack()->isEnabled() && w->iSet() == 0);
+        const auto sets = [&](const QString &text) { panel.supply().takeUnitSetting(text); };
+        sets(QStringLiteral("2"));
+        QVERIFY(button(panel, "optParal")->isChecked() && panel.supply().unitSetting() == 2);
+        sets(QStringLiteral("3"));
+        QVERIFY(!button(panel, "optIndep")->isEnabled() && !button(panel, "optParal")->isEnabled());
+        sets(QStringLiteral("0"));
+        QVERIFY(button(panel, "optIndep")->isChecked() && button(panel, "optTrack")->isEnabled() && panel.supply().unitSetting() == 0);
 
         // A reading with more digits than its readout holds never loses its leading ones: fewer
         // decimals, exponent form with what fits, "OVER" past any number; the recording still
@@ -480,17 +491,17 @@ private slots:
         const auto shownWhole = [readout] {
             return readout->readoutMetrics().horizontalAdvance(readout->text()) <= readout->textRoom();
         };
-        readout->setProperty("Text", QStringLiteral("12345678901234567890V"));
+        answer(panel, Commands::Query::MeasVolt, 1, QStringLiteral("12345678901234567890V"));
         QVERIFY2(readout->text().startsWith(QLatin1Char('1')) && readout->text().endsWith(QStringLiteral("E+19")),
                  qPrintable(readout->text()));
         QVERIFY(shownWhole());
         QCOMPARE(panel.voltageText(0), QStringLiteral("12345678901234567890"));
-        readout->setProperty("Text", QStringLiteral("12.34567890123456V"));
+        answer(panel, Commands::Query::MeasVolt, 1, QStringLiteral("12.34567890123456V"));
         QVERIFY2(readout->text().startsWith(QStringLiteral("12.3")) && shownWhole(), qPrintable(readout->text()));
         QCOMPARE(panel.voltageText(0), QStringLiteral("12.34567890123456"));
-        readout->setProperty("Text", QString(400, QLatin1Char('9')) + QStringLiteral("V"));
+        answer(panel, Commands::Query::MeasVolt, 1, QString(400, QLatin1Char('9')) + QStringLiteral("V"));
         QCOMPARE(readout->text(), QStringLiteral("OVER"));
-        readout->setProperty("Text", QStringLiteral("12.345V"));
+        answer(panel, Commands::Query::MeasVolt, 1, QStringLiteral("12.345V"));
         QCOMPARE(readout->text(), QStringLiteral("12.345"));
         QCOMPARE(panel.voltageText(0), QStringLiteral("12.345"));
     }
@@ -514,7 +525,7 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German));
         auto w = menuWindow(type);
         FrontPanel &panel = *w->OperatorForm();
-        panel.findChild<QLineEdit *>("txtSetVolt_0")->setProperty("Text", QStringLiteral("0.000V"));
+        answer(panel, Commands::Query::SetVolt, 1, QStringLiteral("0.000V"));
         const int head = w->engine().cmdHead();
         typeInto(panel.findChild<NumEdit *>("numVoltage_0"), QStringLiteral("1,5"));
         QLocale::setDefault(QLocale::c());

@@ -100,20 +100,20 @@ private slots:
             VirtualSupply s(model);
             const Commands::Dialect d = programDialect(model.dialect);
             const bool scpi = model.dialect != Dialect::Short;
-            Commands::InitCommands(d);
-            QCOMPARE(ask(s, Commands::CmdIdn), model.idn);
-            QStringList queries{Commands::CmdOutputStatus, Commands::CmdTrackStatus};
+            const Commands::CommandSet &cmds = Commands::CommandSet::of(d);
+            QCOMPARE(ask(s, QLatin1String(Commands::Identify)), model.idn);
+            QStringList queries{cmds.text(Commands::Query::OutputStatus), cmds.text(Commands::Query::TrackStatus)};
             if (scpi)
-                queries << Commands::CmdAutoState << Commands::CmdAutoStart << Commands::CmdAutoEnd
-                        << Commands::CmdAutoCycle << Commands::CmdAutoDelay << Commands::CmdMemory
-                        << Commands::CmdError;
+                queries << cmds.text(Commands::Query::AutoState) << cmds.text(Commands::Query::AutoStart) << cmds.text(Commands::Query::AutoEnd)
+                        << cmds.text(Commands::Query::AutoCycle) << cmds.text(Commands::Query::AutoDelay) << cmds.text(Commands::Query::Memory)
+                        << cmds.text(Commands::Query::Error);
             else
-                queries << Commands::CmdStatus;
+                queries << cmds.text(Commands::Query::Status);
             for (int c = 1; c <= model.channelCount(); ++c) {
-                queries << Commands::measVolt(c) << Commands::measCurr(c) << Commands::setVolt(c)
-                        << Commands::setCurr(c);
+                queries << cmds.text(Commands::Query::MeasVolt, c) << cmds.text(Commands::Query::MeasCurr, c) << cmds.text(Commands::Query::SetVolt, c)
+                        << cmds.text(Commands::Query::SetCurr, c);
                 if (scpi)
-                    queries << Commands::ovp(c) << Commands::ocp(c);
+                    queries << cmds.text(Commands::Query::Ovp, c) << cmds.text(Commands::Query::Ocp, c);
             }
             if (model.hasMultiUnit)
                 queries << QStringLiteral("SYST:CONF:MSL?");

@@ -32,15 +32,15 @@ constexpr int GpibAddress = 7;
 
 // A delivery target: a "Text" property, as the panels' hidden fields have, and the two
 // methods the main window offers the engine.
+// The first channel's voltage query of the three-channel supplies.
+const QString MeasVolt1 = QStringLiteral(":CHAN1:MEAS:VOLT?");
+
 class Sink : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString Text READ text WRITE setText)
 public:
     QString text() const { return values.value(values.size() - 1); }
     void setText(const QString &t) { values << t; }
-    Q_INVOKABLE void DevSetupMachineType(const QString &answer) { values << answer; }
-    Q_INVOKABLE void OperationTimeout() { ++timeouts; }
 
     QStringList values;
     int timeouts = 0;
@@ -110,7 +110,6 @@ struct LinkRig {
             ok = gpib.configure();
             engine.setGpibBoard(&gpib);
         }
-        Commands::InitCommands(Commands::dialectFor(type));
     }
     ~LinkRig()
     {
@@ -122,11 +121,11 @@ struct LinkRig {
 
     bool query(const QString &line, Sink &sink)
     {
-        return engine.ExecQueryTask(line, 5, &sink, QStringLiteral("Text"), CallLet);
+        return engine.ExecQueryTask(line, 5, &sink, [&sink](const QString &a) { sink.setText(a); });
     }
     void command(const QString &line)
     {
-        engine.ExecCmdTask(line, 0, nullptr, QString(), CallMethod);
+        engine.ExecCmdTask(line);
     }
     bool waitIdle() { return QTest::qWaitFor([this] { return engine.isIdle(); }, 15000); }
     // One query to a fresh target, run to the end: what the target received.
@@ -254,10 +253,11 @@ private slots:
         QVERIFY(rig.ok);
         const sim::SupplyModel &model = rig.supply->model();
         const Commands::Dialect d = Commands::dialectFor(type);
+        const Commands::CommandSet &cmds = Commands::CommandSet::of(d);
 
         Sink mainWindow;
-        rig.engine.ExecQueryTask(Commands::CmdIdn, 5, &mainWindow,
-                                 QStringLiteral("DevSetupMachineType"), CallMethod);
+        rig.engine.ExecQueryTask(QLatin1String(Commands::Identify), 5, &mainWindow,
+                                 [&mainWindow](const QString &a) { mainWindow.setText(a); });
         QTRY_COMPARE_WITH_TIMEOUT(mainWindow.values, QStringList(model.idn), 5000);
 
         const int n = model.channelCount();
@@ -273,12 +273,12 @@ private slots:
         for (int c = 1; c <= n; ++c) {
             for (auto *list : {&sets, &volts, &amps})
                 list->push_back(std::make_unique<Sink>());
-            QVERIFY(rig.query(Commands::setVolt(c), *sets.back()));
-            QVERIFY(rig.query(Commands::measVolt(c), *volts.back()));
-            QVERIFY(rig.query(Commands::measCurr(c), *amps.back()));
+            QVERIFY(rig.query(cmds.text(Commands::Query::SetVolt, c), *sets.back()));
+            QVERIFY(rig.query(cmds.text(Commands::Query::MeasVolt, c), *volts.back()));
+            QVERIFY(rig.query(cmds.text(Commands::Query::MeasCurr, c), *amps.back()));
         }
         Sink state;
-        QVERIFY(rig.query(d == Commands::DialectShort ? Commands::CmdStatus : Commands::CmdError, state));
+        QVERIFY(rig.query(d == Commands::DialectShort ? cmds.text(Commands::Query::Status) : cmds.text(Commands::Query::Error), state));
         QVERIFY(rig.waitIdle());
 
         for (int c = 1; c <= n; ++c) {
@@ -322,7 +322,7 @@ private slots:
         QVERIFY(rig.ok);
         ScriptedPrompter prompter;
         ScopedPrompter scoped(prompter);
-        QCOMPARE(rig.deliver(Commands::measVolt(1)).size(), 1);
+        QCOMPARE(rig.deliver(MeasVolt1).size(), 1);
         const qint64 before = residentKiB();
         qsizetype mostBuffered = 0;
         const auto watch = [&] { mostBuffered = std::max(mostBuffered, rig.serial.bufferedBytes()); };
@@ -334,7 +334,7 @@ private slots:
         flood(*rig.server, 16 * ((1 << 20) + 1), 1 << 20, [&] {
             watch();
             if (rig.engine.QueryCount < 2)
-                rig.query(Commands::measVolt(1), reading);
+                rig.query(MeasVolt1, reading);
         });
         QVERIFY2(mostBuffered <= 64 * 1024, qPrintable(QString::number(mostBuffered)));
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory in quarantine
@@ -343,7 +343,7 @@ private slots:
         QVERIFY(reading.values.isEmpty());
 
         QVERIFY(rig.waitIdle());
-        QCOMPARE(rig.deliver(Commands::measVolt(1)), QStringList(QStringLiteral("0.000V")));
+        QCOMPARE(rig.deliver(MeasVolt1), QStringList(QStringLiteral("0.000V")));
     }
 
     // Only whole lines leave the receive buffer, so a line dropped for its length leaves no
@@ -447,14 +447,14 @@ private slots:
         ScriptedPrompter prompter;
         ScopedPrompter scoped(prompter);
         Sink mainWindow;
-        rig.engine.SetupTimeoutTask(&mainWindow, QStringLiteral("OperationTimeout"));
-        QCOMPARE(rig.deliver(Commands::measVolt(1)).size(), 1);
+        rig.engine.SetupTimeoutTask(&mainWindow, [&mainWindow] { ++mainWindow.timeouts; });
+        QCOMPARE(rig.deliver(MeasVolt1).size(), 1);
 
         const bool serial = link == QLatin1String("RS232");
         QSignalSpy failed(&rig.serial, &SerialIo::linkFailed);
         Sink reading;
         for (int i = 0; i < 20; ++i)
-            rig.query(Commands::measVolt(1), reading);
+            rig.query(MeasVolt1, reading);
         if (serial)
             rig.server->dropLink();
         else
