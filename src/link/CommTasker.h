@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <functional>
+#include <optional>
 
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
@@ -18,15 +20,6 @@ public:
     virtual bool isQueryTimerEnabled() const = 0;
     // Trace texts of the engine; the debug window shows them when it is open.
     virtual void trace(const QString &) {}
-};
-
-// Waits, with the user able to cancel, until the link is idle (the busy dialog). True when
-// the link became idle, false when the user cancelled.
-class IdleWaiter
-{
-public:
-    virtual ~IdleWaiter() = default;
-    virtual bool waitUntilIdle(class CommTasker &engine) = 0;
 };
 
 // Late-bound call kinds of a task's delivery.
@@ -45,13 +38,14 @@ public:
     static constexpr int MaxPending = 99;
     static constexpr int WriterIntervalMs = 100;
     static constexpr double BusyTimeoutSeconds = 20.0;
+    // While clearing, an extra tick at this interval drains the rings at twice the pace.
+    static constexpr int ClearingIntervalMs = 100;
 
     explicit CommTasker(QObject *parent = nullptr);
     ~CommTasker() override;
 
     // Wiring (not owned). Either transport may be absent.
     void setHost(EngineHost *host) { m_host = host; }
-    void setIdleWaiter(IdleWaiter *waiter) { m_idleWaiter = waiter; }
     void setSerialIo(SerialIo *io);
     void setGpibBoard(GpibBoard *board);
     SerialIo *serialIo() const { return m_serial; }
@@ -81,7 +75,13 @@ public:
     void TaskAck() { WaitingAck = false; }
     void ResetTasks();
     void ResetQueryTasks();
-    bool ClearAllTasks();
+    // Empties the rings once the link is idle, without waiting here: meanwhile nothing new
+    // is queued and the queued tasks keep being written and answered. Then `done(true)`
+    // runs; `done(false)` when cancelClearing() is called or the link is reset meanwhile
+    // (after the reset's caller has returned), or when another clearing is under way.
+    // Nothing runs once `owner` is gone.
+    void ClearAllTasks(QObject *owner, std::function<void(bool cleared)> done);
+    void cancelClearing();
 
     // The time-out handler: a method of `xObj` called by name with no arguments.
     void SetupTimeoutTask(QObject *xObj, const QString &xCallName);
@@ -140,6 +140,9 @@ public:
 signals:
     // Emitted after a time-out ran its handler and reset the engine.
     void timedOut();
+    // A clearing started by ClearAllTasks begins and ends (cleared: the rings were emptied).
+    void clearingStarted();
+    void clearingEnded(bool cleared);
 
 private:
     // Implementation details (state machines, transports, delivery) live in the .cpp.
@@ -154,6 +157,8 @@ private:
     bool deliver(Task &task);
     bool deliverQuad(QObject *target, const Task &task);
     void trace(const QString &text);
+    void clearingTick();
+    void endClearing(bool cleared);
 
     RingView queryRing();
     RingView cmdRing();
@@ -188,7 +193,15 @@ private:
     QString m_timeoutCallName;
 
     EngineHost *m_host = nullptr;
-    IdleWaiter *m_idleWaiter = nullptr;
+    struct ClearingWait {
+        QPointer<QObject> owner;
+        std::function<void(bool)> done;
+        quint64 generation = 0;  // of the rings it waits to empty
+        quint64 id = 0;
+    };
+    std::optional<ClearingWait> m_clearing;
+    quint64 m_clearingIds = 0;
+    QTimer m_clearingTimer;
     QPointer<SerialIo> m_serial;
     QPointer<GpibBoard> m_gpib;
     QTimer m_writerTimer;
