@@ -18,6 +18,7 @@
 #include "sim/PtySupplyServer.h"
 #include "sim/SupplyModel.h"
 #include "sim/VirtualSupply.h"
+#include "ui/QtPrompter.h"
 
 namespace {
 
@@ -147,6 +148,9 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("ZEP 2016"));
+    // With windows, messages and questions are the program's dialogs.
+    QtPrompter dialogs;
+    const ScopedPrompter prompts(dialogs);
     QCommandLineParser parser;
     describe(app, parser);
     parser.process(withSimulateDefault(QCoreApplication::arguments()));

@@ -1,139 +1,22 @@
 #include "common/Prompter.h"
 
-#include <QApplication>
-#include <QColorDialog>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QMessageBox>
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QTimer>
-#include <QSet>
+#include <QCoreApplication>
+#include <cstdio>
+#include <utility>
 
 namespace {
-QtPrompter qtPrompter;
+ConsolePrompter consolePrompter;
 Prompter *installedPrompter = nullptr;
-
-QString titleOr(const QString &title)
-{
-    return title.isEmpty() ? QApplication::applicationDisplayName() : title;
-}
-}
+} // namespace
 
 Prompter &Prompter::current()
 {
-    return installedPrompter ? *installedPrompter : qtPrompter;
+    return installedPrompter ? *installedPrompter : consolePrompter;
 }
 
-void Prompter::install(Prompter *prompter)
+Prompter *Prompter::install(Prompter *prompter)
 {
-    installedPrompter = prompter;
-}
-
-namespace {
-QMessageBox::Icon iconOf(Prompter::Severity severity)
-{
-    switch (severity) {
-    case Prompter::Severity::Information: return QMessageBox::Information;
-    case Prompter::Severity::Warning: return QMessageBox::Warning;
-    case Prompter::Severity::Critical: return QMessageBox::Critical;
-    }
-    return QMessageBox::Information;
-}
-} // namespace
-
-void QtPrompter::message(const QString &text, const QString &title, Severity severity)
-{
-    QMessageBox box(iconOf(severity), titleOr(title), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-}
-
-void QtPrompter::notify(const QString &text, const QString &title, Severity severity)
-{
-    static QSet<QString> onScreen;
-    if (onScreen.contains(text))
-        return;
-    // Over the main window, which outlives any dialog that may be active now.
-    QWidget *parent = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<QMainWindow *>(w) && w->isVisible())
-            parent = w;
-    }
-    auto *box = new QMessageBox(iconOf(severity), titleOr(title), text, QMessageBox::Ok, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    onScreen.insert(text);
-    QObject::connect(box, &QObject::destroyed, [text] { onScreen.remove(text); });
-    box->open();
-}
-
-bool QtPrompter::question(const QString &text, const QString &title)
-{
-    return QMessageBox::question(QApplication::activeWindow(), titleOr(title), text,
-                                 QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
-}
-
-Prompter::Choice QtPrompter::saveDiscardCancel(const QString &text, const QString &title)
-{
-    QMessageBox box(QMessageBox::Question, titleOr(title), text,
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                    QApplication::activeWindow());
-    // The desktop's theme may word Discard otherwise; the question speaks of these three.
-    box.button(QMessageBox::Save)->setText(QStringLiteral("Save"));
-    box.button(QMessageBox::Discard)->setText(QStringLiteral("Discard"));
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
-    box.setDefaultButton(QMessageBox::Save);
-    box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
-    case QMessageBox::Save: return Choice::Save;
-    case QMessageBox::Discard: return Choice::Discard;
-    default: return Choice::Cancel;
-    }
-}
-
-std::optional<QColor> QtPrompter::chooseColor(const QColor &initial)
-{
-    const QColor c = QColorDialog::getColor(initial, QApplication::activeWindow());
-    if (!c.isValid())
-        return std::nullopt;
-    return c;
-}
-
-QString QtPrompter::saveFileName(const QString &caption, const QString &dir, const QString &filter)
-{
-    QFileDialog dialog(QApplication::activeWindow(), caption, dir, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    // Qt's own dialog reads quotes in the typed name as a list of names ("a" "b") and keeps
-    // only a quoted part, in the dialog's folder: the file is put where the name typed says.
-    // A last part wholly in quotes is a quoted name; any other quote belongs to the name.
-    const auto *typed = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    QString name = typed ? typed->text() : QString();
-    if (!name.contains(QLatin1Char('"')))
-        return dialog.selectedFiles().constFirst();
-    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
-    const QString last = name.mid(slash + 1);
-    if (last.size() > 2 && last.startsWith(QLatin1Char('"')) && last.endsWith(QLatin1Char('"'))
-        && last.count(QLatin1Char('"')) == 2)
-        name = name.left(slash + 1) + last.mid(1, last.size() - 2);
-    if (name.startsWith(QLatin1String("~/")))
-        name = QDir::homePath() + name.mid(1);
-    const QString path = QDir(dialog.directory().absolutePath()).absoluteFilePath(name);
-    if (QFileInfo(path).isDir()) {
-        message(QStringLiteral("%1 is a folder; choose a file name.").arg(path), QString(), Severity::Warning);
-        return QString();
-    }
-    if (QFileInfo::exists(path)
-        && !question(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path), caption))
-        return QString();
-    return path;
+    return std::exchange(installedPrompter, prompter);
 }
 
 void Prompter::waitFor(const QString &, BackgroundWork &work)
@@ -142,30 +25,46 @@ void Prompter::waitFor(const QString &, BackgroundWork &work)
     }
 }
 
-void QtPrompter::waitFor(const QString &text, BackgroundWork &work)
+namespace {
+void printLine(const QString &text, const QString &title)
 {
-    // Quick work ends before a box would flicker up.
-    if (work.wait(250))
-        return;
-    QProgressDialog dialog(text, QStringLiteral("Cancel"), 0, 0, QApplication::activeWindow());
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setMinimumDuration(0);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    QEventLoop loop;
-    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] {
-        work.cancel();
-        dialog.setLabelText(QStringLiteral("Cancelling..."));
-        dialog.show();  // stays until the work has stopped
-    });
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (work.wait(0))
-            loop.quit();
-    });
-    poll.start(50);
-    dialog.show();
-    loop.exec();
+    const QString name = title.isEmpty() ? QCoreApplication::applicationName() : title;
+    const QString line = name.isEmpty() ? text : name + QStringLiteral(": ") + text;
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+} // namespace
+
+void ConsolePrompter::message(const QString &text, const QString &title, Severity)
+{
+    printLine(text, title);
+}
+
+void ConsolePrompter::notify(const QString &text, const QString &title, Severity)
+{
+    printLine(text, title);
+}
+
+bool ConsolePrompter::question(const QString &text, const QString &title)
+{
+    printLine(text + QStringLiteral(" [No]"), title);
+    return false;
+}
+
+Prompter::Choice ConsolePrompter::saveDiscardCancel(const QString &text, const QString &title)
+{
+    printLine(text + QStringLiteral(" [Cancel]"), title);
+    return Choice::Cancel;
+}
+
+std::optional<QColor> ConsolePrompter::chooseColor(const QColor &)
+{
+    return std::nullopt;
+}
+
+QString ConsolePrompter::saveFileName(const QString &, const QString &, const QString &)
+{
+    return QString();
 }
 
 void ScriptedPrompter::waitFor(const QString &text, BackgroundWork &work)

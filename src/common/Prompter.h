@@ -6,8 +6,6 @@
 #include <QStringList>
 #include <optional>
 
-class QWidget;
-
 // Work running on another thread that its caller waits for and the user may cancel.
 class BackgroundWork
 {
@@ -50,12 +48,17 @@ public:
     // the windows keep working. For user actions only. Here: waits without showing anything.
     virtual void waitFor(const QString &text, BackgroundWork &work);
 
+    // The installed prompter, or the console one when none is installed.
     static Prompter &current();
-    // Installs `prompter` (not owned); nullptr puts the Qt dialogs back.
-    static void install(Prompter *prompter);
+    // Installs `prompter` (not owned); nullptr puts the console one back. Returns the
+    // prompter installed before (nullptr: the console one).
+    static Prompter *install(Prompter *prompter);
 };
 
-class QtPrompter : public Prompter
+// For a process without windows (and the default until the program installs its own):
+// messages go to standard error, questions are answered No, Save/Discard/Cancel is
+// Cancel, and the choosers are cancelled.
+class ConsolePrompter : public Prompter
 {
 public:
     void message(const QString &text, const QString &title, Severity severity) override;
@@ -64,7 +67,6 @@ public:
     Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
-    void waitFor(const QString &text, BackgroundWork &work) override;
 };
 
 // Records everything shown and answers from scripts; unanswered questions get `defaultAnswer`.
@@ -99,12 +101,15 @@ public:
     void clear();
 };
 
-// Installs a prompter for the lifetime of the guard (tests).
+// Installs a prompter for the lifetime of the guard, then puts back the one before.
 class ScopedPrompter
 {
 public:
-    explicit ScopedPrompter(Prompter &p) { Prompter::install(&p); }
-    ~ScopedPrompter() { Prompter::install(nullptr); }
+    explicit ScopedPrompter(Prompter &p) : m_previous(Prompter::install(&p)) {}
+    ~ScopedPrompter() { Prompter::install(m_previous); }
     ScopedPrompter(const ScopedPrompter &) = delete;
     ScopedPrompter &operator=(const ScopedPrompter &) = delete;
+
+private:
+    Prompter *m_previous;
 };

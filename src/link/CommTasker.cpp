@@ -8,6 +8,7 @@
 
 #include <QScopedValueRollback>
 #include <algorithm>
+#include <utility>
 
 // One ring as the shared consume code sees it.
 struct CommTasker::RingView {
@@ -57,6 +58,8 @@ CommTasker::CommTasker(QObject *parent) : QObject(parent)
     connect(&m_writerTimer, &QTimer::timeout, this,
             [this] { DoWriterTimer(m_writerTimer.interval()); });
     m_writerTimer.start();
+    m_clearingTimer.setInterval(ClearingIntervalMs);
+    connect(&m_clearingTimer, &QTimer::timeout, this, &CommTasker::clearingTick);
 }
 
 CommTasker::~CommTasker() = default;
@@ -520,17 +523,47 @@ void CommTasker::ResetQueryTasks()
         t.Cancelled = true;
 }
 
-bool CommTasker::ClearAllTasks()
+void CommTasker::ClearAllTasks(QObject *owner, std::function<void(bool cleared)> done)
 {
+    if (m_clearing) {
+        done(false);
+        return;
+    }
     Clearing = true;
-    const quint64 generation = m_generation;
+    m_clearing = ClearingWait{owner, std::move(done), m_generation, ++m_clearingIds};
+    m_clearingTimer.start();
+    emit clearingStarted();
+}
+
+void CommTasker::cancelClearing()
+{
+    endClearing(false);
+}
+
+void CommTasker::clearingTick()
+{
+    DoWriterTimer(ClearingIntervalMs);
+    if (!m_clearing || !m_clearingTimer.isActive())
+        return;  // reset during the tick: its end is on its way
     // A reset while waiting (the link failed) is no idle link to act on.
-    const bool idle = (m_idleWaiter ? m_idleWaiter->waitUntilIdle(*this) : isIdle())
-                      && generation == m_generation;
-    if (idle)
+    if (m_clearing->generation != m_generation) {
+        endClearing(false);
+    } else if (isIdle()) {
         ResetTasks();
+        endClearing(true);
+    }
+}
+
+void CommTasker::endClearing(bool cleared)
+{
+    m_clearingTimer.stop();
     Clearing = false;
-    return idle;
+    std::optional<ClearingWait> wait = std::exchange(m_clearing, std::nullopt);
+    if (!wait)
+        return;
+    emit clearingEnded(cleared);
+    if (wait->owner)
+        wait->done(cleared);
 }
 
 void CommTasker::SetupTimeoutTask(QObject *owner, std::function<void()> onTimeout)
@@ -583,6 +616,15 @@ void CommTasker::ResetAll()
     CmdBusy = false;
     WaitingAck = false;
     Clearing = false;
+    // A clearing under way ends, unsuccessfully, once the caller of the reset has returned:
+    // what follows it then finds the whole reset done.
+    if (m_clearing) {
+        m_clearingTimer.stop();
+        QMetaObject::invokeMethod(this, [this, id = m_clearing->id] {
+            if (m_clearing && m_clearing->id == id)
+                endClearing(false);
+        }, Qt::QueuedConnection);
+    }
     LastTick = -1;
     MaxElapsed = 0;
     CycleCount = 0;

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
@@ -21,14 +22,6 @@ public:
     virtual void trace(const QString &) {}
 };
 
-// Waits, with the user able to cancel, until the link is idle (the busy dialog). True when
-// the link became idle, false when the user cancelled.
-class IdleWaiter
-{
-public:
-    virtual ~IdleWaiter() = default;
-    virtual bool waitUntilIdle(class CommTasker &engine) = 0;
-};
 
 // The single owner of the instrument link. Queries and commands wait in two rings of 200
 // slots (at most 99 pending each) and are consumed one step per writer tick; each query's
@@ -43,13 +36,14 @@ public:
     static constexpr int MaxPending = 99;
     static constexpr int WriterIntervalMs = 100;
     static constexpr double BusyTimeoutSeconds = 20.0;
+    // While clearing, an extra tick at this interval drains the rings at twice the pace.
+    static constexpr int ClearingIntervalMs = 100;
 
     explicit CommTasker(QObject *parent = nullptr);
     ~CommTasker() override;
 
     // Wiring (not owned). Either transport may be absent.
     void setHost(EngineHost *host) { m_host = host; }
-    void setIdleWaiter(IdleWaiter *waiter) { m_idleWaiter = waiter; }
     void setSerialIo(SerialIo *io);
     void setGpibBoard(GpibBoard *board);
     SerialIo *serialIo() const { return m_serial; }
@@ -84,7 +78,13 @@ public:
     void TaskAck() { WaitingAck = false; }
     void ResetTasks();
     void ResetQueryTasks();
-    bool ClearAllTasks();
+    // Empties the rings once the link is idle, without waiting here: meanwhile nothing new
+    // is queued and the queued tasks keep being written and answered. Then `done(true)`
+    // runs; `done(false)` when cancelClearing() is called or the link is reset meanwhile
+    // (after the reset's caller has returned), or when another clearing is under way.
+    // Nothing runs once `owner` is gone.
+    void ClearAllTasks(QObject *owner, std::function<void(bool cleared)> done);
+    void cancelClearing();
 
     // The time-out handler, dropped with its owner.
     void SetupTimeoutTask(QObject *owner, std::function<void()> onTimeout);
@@ -143,6 +143,9 @@ public:
 signals:
     // Emitted after a time-out ran its handler and reset the engine.
     void timedOut();
+    // A clearing started by ClearAllTasks begins and ends (cleared: the rings were emptied).
+    void clearingStarted();
+    void clearingEnded(bool cleared);
 
 private:
     // Implementation details (state machines, transports, delivery) live in the .cpp.
@@ -156,6 +159,8 @@ private:
     void noAnswer();
     bool deliver(Task &task);
     void trace(const QString &text);
+    void clearingTick();
+    void endClearing(bool cleared);
 
     RingView queryRing();
     RingView cmdRing();
@@ -190,7 +195,15 @@ private:
     std::function<void()> m_onTimeout;
 
     EngineHost *m_host = nullptr;
-    IdleWaiter *m_idleWaiter = nullptr;
+    struct ClearingWait {
+        QPointer<QObject> owner;
+        std::function<void(bool)> done;
+        quint64 generation = 0;  // of the rings it waits to empty
+        quint64 id = 0;
+    };
+    std::optional<ClearingWait> m_clearing;
+    quint64 m_clearingIds = 0;
+    QTimer m_clearingTimer;
     QPointer<SerialIo> m_serial;
     QPointer<GpibBoard> m_gpib;
     QTimer m_writerTimer;

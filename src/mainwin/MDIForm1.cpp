@@ -59,13 +59,10 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     statusBar()->addWidget(m_statusLabel, 1);
 
     m_engine.setHost(this);
-    m_waitRsp = new dlgWaitRsp(this);
-    m_engine.setIdleWaiter(m_waitRsp);
+    m_waitRsp = new dlgWaitRsp(m_engine, this);
     m_queryInitial = new dlgQueryInitial(m_engine, this);
     connect(m_queryInitial, &dlgQueryInitial::initialValuesDone, this,
             &MDIForm1::InitialValuesDone);
-    // A link that fails while the busy dialog waits ends the wait.
-    connect(&m_engine, &CommTasker::timedOut, m_waitRsp, &dlgWaitRsp::abandon);
     m_recordLength = new dlgRecordLength(this, this);
     m_c.interfaces->setReleasePort([this] { closeLinks(); });
 
@@ -105,7 +102,6 @@ MDIForm1::~MDIForm1()
     RecallTimer.stop();
     m_engine.ResetAll();
     m_engine.setHost(nullptr);
-    m_engine.setIdleWaiter(nullptr);
     m_engine.setSerialIo(nullptr);
     m_engine.setGpibBoard(nullptr);
     releaseWindows();

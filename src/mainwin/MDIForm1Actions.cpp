@@ -129,11 +129,16 @@ void MDIForm1::mnuSaveMemory_Click()
 
 void MDIForm1::mnuRecallMemory_Click()
 {
-    // The dialog opens on the next tick, once the menu has closed.
+    // The number is asked right after the click: once the menu has closed and a panel's
+    // Recall button has done its own part.
     if (readyForActions())
         RecallTimer.start();
 }
 
+// A recall goes in steps, each started by the end of the one before: the memory number (a
+// dialog, from the user's click); output off and the engine's clearing, with the busy box up;
+// the recall with the initial queries behind it; ResumeAfterRecall. A cancelled box or a
+// failed link skips to the last step.
 void MDIForm1::RecallMemory2()
 {
     if (!readyForActions())
@@ -143,12 +148,14 @@ void MDIForm1::RecallMemory2()
         return;
     DoOutput(false);
     QueryTimer.stop();
-    if (m_engine.ClearAllTasks() && readyForActions()) {
-        m_supply->recallMemory(*n);
-        QueryInitialValues(AfterInitialValues::ResumeAfterRecall);
-        return;
-    }
-    ResumeAfterRecall();
+    m_engine.ClearAllTasks(this, [this, memory = *n](bool cleared) {
+        if (cleared && readyForActions()) {
+            m_supply->recallMemory(memory);
+            QueryInitialValues(AfterInitialValues::ResumeAfterRecall);
+            return;
+        }
+        ResumeAfterRecall();
+    });
 }
 
 void MDIForm1::ResumeAfterRecall()

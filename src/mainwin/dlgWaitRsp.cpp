@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-dlgWaitRsp::dlgWaitRsp(QWidget *parent)
-    : QDialog(parent), ProgressBar1(new QProgressBar(this)),
+dlgWaitRsp::dlgWaitRsp(CommTasker &engine, QWidget *parent)
+    : QDialog(parent), m_engine(engine), ProgressBar1(new QProgressBar(this)),
       CancelButton(new QPushButton(QStringLiteral("Cancel"), this))
 {
     setObjectName(QStringLiteral("dlgWaitRsp"));
@@ -26,44 +26,33 @@ dlgWaitRsp::dlgWaitRsp(QWidget *parent)
 
     CheckTimer.setInterval(CheckIntervalMs);
     connect(&CheckTimer, &QTimer::timeout, this, &dlgWaitRsp::CheckTimer_Timer);
-    connect(CancelButton, &QPushButton::clicked, this, &dlgWaitRsp::CancelButton_Click);
-    connect(this, &QDialog::rejected, &CheckTimer, &QTimer::stop);
+    connect(CancelButton, &QPushButton::clicked, this, &dlgWaitRsp::reject);
+    connect(&engine, &CommTasker::clearingStarted, this, &dlgWaitRsp::begin);
+    connect(&engine, &CommTasker::clearingEnded, this, &dlgWaitRsp::end);
 }
 
-bool dlgWaitRsp::Execute(CommTasker &engine)
+void dlgWaitRsp::begin()
 {
-    m_engine = &engine;
-    Idle = false;
     ProgressBar1->setValue(0);
     CheckTimer.start();
-    exec();
+    show();
+}
+
+void dlgWaitRsp::end(bool cleared)
+{
     CheckTimer.stop();
-    m_engine = nullptr;
-    return Idle;
+    if (isVisible())
+        done(cleared ? Accepted : Rejected);
+}
+
+void dlgWaitRsp::reject()
+{
+    // The box closes when the engine reports the clearing's end.
+    m_engine.cancelClearing();
 }
 
 void dlgWaitRsp::CheckTimer_Timer()
 {
-    if (!CheckTimer.isActive() || !m_engine)
-        return;
     const int next = ProgressBar1->value() + 1;
     ProgressBar1->setValue(next > ProgressBar1->maximum() ? ProgressBar1->minimum() : next);
-    m_engine->DoWriterTimer(CheckIntervalMs);
-    if (m_engine->isIdle()) {
-        Idle = true;
-        CheckTimer.stop();
-        accept();
-    }
-}
-
-void dlgWaitRsp::abandon()
-{
-    if (CheckTimer.isActive())
-        CancelButton_Click();
-}
-
-void dlgWaitRsp::CancelButton_Click()
-{
-    CheckTimer.stop();
-    reject();
 }

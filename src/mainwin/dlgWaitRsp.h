@@ -8,31 +8,27 @@
 class QProgressBar;
 class QPushButton;
 
-// Shown by the engine's ClearAllTasks: keeps ticking the engine until every queued task has
-// been written and answered, with an animated bar and a Cancel button.
-class dlgWaitRsp : public QDialog, public IdleWaiter
+// The busy box of the engine's clearing (CommTasker::ClearAllTasks): up from its start to its
+// end, with an animated bar; Cancel or closing the box cancels the clearing. Shown, never
+// executed: the program's own event loop keeps running the engine.
+class dlgWaitRsp : public QDialog
 {
     Q_OBJECT
 public:
     static constexpr int CheckIntervalMs = 100;
 
-    explicit dlgWaitRsp(QWidget *parent = nullptr);
+    explicit dlgWaitRsp(CommTasker &engine, QWidget *parent = nullptr);
 
-    // True when the link became idle, false when the user cancelled.
-    bool Execute(CommTasker &engine);
-    bool waitUntilIdle(CommTasker &engine) override { return Execute(engine); }
+    void reject() override;
 
-    void CheckTimer_Timer();
-    // Ends a running wait as a cancel (the link failed meanwhile).
-    void abandon();
-
-    bool Idle = false;
-    QTimer CheckTimer;
+    QTimer CheckTimer;  // moves the bar
 
 private:
-    void CancelButton_Click();
+    void begin();
+    void end(bool cleared);
+    void CheckTimer_Timer();
 
-    CommTasker *m_engine = nullptr;
+    CommTasker &m_engine;
     QProgressBar *ProgressBar1;
     QPushButton *CancelButton;
 };

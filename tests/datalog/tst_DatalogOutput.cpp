@@ -4,6 +4,7 @@
 #include "support/TestEnvironment.h"
 
 #include "common/Prompter.h"
+#include "ui/QtPrompter.h"
 #include "datalog/CsvExport.h"
 #include "datalog/GridPrinter.h"
 #include "datalog/RecordSaver.h"

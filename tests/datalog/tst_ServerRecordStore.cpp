@@ -5,6 +5,7 @@
 #include "support/TestPostgres.h"
 
 #include "common/Prompter.h"
+#include "ui/QtPrompter.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordMigration.h"
 #include "datalog/RecordSaver.h"

@@ -7,6 +7,7 @@
 
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QHash>
 #include <QTest>
 #include <functional>
@@ -161,13 +162,6 @@ struct Rig {
         gpib.completeWrite();
         gpib.answer(text);
     }
-};
-
-class WaiterScript : public IdleWaiter
-{
-public:
-    std::function<bool(CommTasker &)> run;
-    bool waitUntilIdle(CommTasker &engine) override { return run(engine); }
 };
 
 } // namespace
@@ -421,8 +415,9 @@ private slots:
     }
 
     // A query awaiting acknowledgement holds the query ring (commands still go) until TaskAck
-    // or ResetAll. While clearing nothing new is accepted; a cancelled clear leaves the rings
-    // as they are; without a waiter only an idle engine clears.
+    // or ResetAll. While clearing nothing new is accepted and what was queued is answered
+    // before the clearing ends; a cancelled clear leaves the rings as they are; a pulled
+    // cable ends it unsuccessfully, after the reset; one clearing at a time.
     void waitingAckAndClearing()
     {
         Rig rig(QStringLiteral("RS232"));
@@ -444,31 +439,60 @@ private slots:
 
         rig.receiver.texts.clear();
         rig.serial.written.clear();
-        WaiterScript waiter;
-        rig.engine.setIdleWaiter(&waiter);
+        QTimer supply;  // answers each query a moment after it was sent
+        connect(&supply, &QTimer::timeout, &rig.serial, &FakeSerialIo::answerPending);
+        supply.start(10);
+        QSignalSpy started(&rig.engine, &CommTasker::clearingStarted);
+        QSignalSpy ended(&rig.engine, &CommTasker::clearingEnded);
+        QList<bool> results;
+        const auto record = [&results](bool cleared) { results << cleared; };
         QVERIFY(rig.query(VoltQuery));
         QVERIFY(rig.query(VoltQuery));
-        bool acceptedWhileClearing = true;
-        waiter.run = [&](CommTasker &engine) {
-            acceptedWhileClearing = rig.query(VoltQuery);
-            rig.cmd(QStringLiteral("OUT0"));
-            for (int i = 0; i < 10 && !engine.isIdle(); ++i)
-                rig.tick();
-            return engine.isIdle();
-        };
-        QVERIFY(rig.engine.ClearAllTasks());
-        QVERIFY(!acceptedWhileClearing && !rig.engine.Clearing);
+        rig.engine.ClearAllTasks(&rig.receiver, record);
+        QCOMPARE(started.size(), 1);
+        QVERIFY(rig.engine.Clearing && results.isEmpty());  // nothing waited here
+        QVERIFY(!rig.query(VoltQuery));
+        rig.cmd(QStringLiteral("OUT0"));
+        QTRY_COMPARE(results, QList<bool>{true});
+        QVERIFY(!rig.engine.Clearing && rig.engine.isIdle());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.first().first().toBool(), true);
         QCOMPARE(rig.receiver.texts.size(), 2);
         QVERIFY(rig.serial.written.isEmpty());
 
+        // Cancelled at once: the query stays queued, nothing more is written.
+        results.clear();
+        supply.stop();
+        const qsizetype queried = rig.serial.queried.size();
         QVERIFY(rig.query(VoltQuery));
-        waiter.run = [](CommTasker &) { return false; };
-        QVERIFY(!rig.engine.ClearAllTasks());
+        rig.engine.ClearAllTasks(&rig.receiver, record);
+        rig.engine.ClearAllTasks(&rig.receiver, record);  // a second one is refused
+        QCOMPARE(results, QList<bool>{false});
+        rig.engine.cancelClearing();
+        QCOMPARE(results, (QList<bool>{false, false}));
         QVERIFY(rig.engine.QueryCount == 1 && !rig.engine.Clearing);
-        rig.engine.setIdleWaiter(nullptr);
-        QVERIFY(!rig.engine.ClearAllTasks());
-        rig.tick();
-        QVERIFY(rig.engine.ClearAllTasks());
+        QVERIFY(rig.serial.queried.size() == queried && !rig.serial.inFlight());
+
+        // The cable is pulled while the query waits for its answer: the engine is reset
+        // first, the clearing ends afterwards from the event loop, unsuccessfully.
+        results.clear();
+        rig.engine.ClearAllTasks(&rig.receiver, record);
+        QTRY_VERIFY(rig.serial.inFlight());
+        rig.serial.pullCable();
+        QCOMPARE(rig.timedOut.size(), 1);
+        QVERIFY(results.isEmpty());
+        QTRY_COMPARE(results, QList<bool>{false});
+        QVERIFY(!rig.engine.Clearing && rig.engine.isIdle());
+        QTest::qWait(3 * CommTasker::ClearingIntervalMs);  // the clearing's ticks have stopped
+        QCOMPARE(rig.serial.queried.size(), queried + 1);
+
+        // Its owner gone, a clearing still ends but calls nothing.
+        results.clear();
+        auto owner = std::make_unique<QObject>();
+        rig.engine.ClearAllTasks(owner.get(), record);
+        owner.reset();
+        QTRY_VERIFY(!rig.engine.Clearing);
+        QVERIFY(results.isEmpty());
     }
 
     // A polling cycle that stalls past the limit is reported once, then measured afresh; with

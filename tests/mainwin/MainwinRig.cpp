@@ -1,11 +1,23 @@
 #include "MainwinRig.h"
 
 #include "panels/PanelFactory.h"
+#include "ui/QtPrompter.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
 #include <QtTest>
+
+namespace {
+// The main window's tests see the program's real message boxes unless they install a
+// scripted prompter, as the program installs them at start-up.
+QtPrompter dialogs;
+void installDialogs()
+{
+    Prompter::install(&dialogs);
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(installDialogs)
 
 TestPanel::TestPanel(PanelHost &host, Supply &supply) : FrontPanel(host, supply)
 {

@@ -20,6 +20,17 @@ namespace {
 
 const QString TimeoutText = QStringLiteral("Operation Timeout, Causes Reset Now.");
 const QString NoDataText = QStringLiteral("Cannot get Data from device!");
+// What a recall of memory 4 sends once the link is idle: the recall, layout 1's initial
+// queries, the memory query.
+const QStringList RecallLines = {
+    "*RCL 4", ":SYST:AUTO:STAR?", ":SYST:AUTO:END?", ":SYST:AUTO:CYCLE?", ":SYST:AUTO:DEL?",
+    ":SYST:MEM?", ":CHAN1:PROT:VOLT?", ":CHAN2:PROT:VOLT?", ":CHAN3:PROT:VOLT?", ":OUTP:STAT?",
+    ":OUTP:STAT 0", ":OUTP:COUP:TRAC?", ":OUTP:COUP:TRAC 0", ":SYST:AUTO:STAT?",
+    ":SYST:AUTO:STAT 0", ":CHAN1:PROT:CURR?", ":OUTP:COUP:TRAC 0", ":CHAN2:PROT:CURR?",
+    ":CHAN3:PROT:CURR?", ":CHAN1:VOLT?", ":CHAN2:VOLT?", ":CHAN3:VOLT?", ":CHAN1:CURR?",
+    ":CHAN2:CURR?", ":CHAN3:CURR?", ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?",
+    ":CHAN2:MEAS:VOLT?", ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?",
+    ":SYST:MEM?"};
 
 // The message boxes on screen now.
 QList<QMessageBox *> shownBoxes()
@@ -184,6 +195,86 @@ private slots:
             QCOMPARE(w->MainFormState(), 3);
         }
         QVERIFY(prompter.messages.isEmpty());
+    }
+
+    // A recall that goes through: the output is switched off, the rest of the polling is
+    // answered, then the supply gets the recall followed by the initial queries and the
+    // memory query, in this order and nothing else.
+    void recallSendsItsLines()
+    {
+        InstalledPrompter prompter;
+        SimSupply sim("XPP-3202");
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        w->DoOutput(true);
+        QTRY_VERIFY(sim.supply->outputOn());
+        const int before = sim.lineCount();
+        onNextDialog("dlgRecallData", [](QDialog *d) {
+            d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(4);
+            pressButton(d, "OKButton");
+        });
+        w->mnuRecallMemory_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(before).contains("*RCL 4"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !w->findChild<QDialog *>("dlgWaitRsp")->isVisible(), 10000);
+        QTest::qWait(300);  // nothing follows
+        const QStringList lines = sim.linesSince(before);
+        const qsizetype off = lines.indexOf(":OUTP:STAT 0");
+        const qsizetype recall = lines.indexOf("*RCL 4");
+        QVERIFY(off >= 0 && off < recall);
+        for (qsizetype i = off + 1; i < recall; ++i)
+            QVERIFY2(lines[i].endsWith('?'), qPrintable(lines[i]));  // polling already queued
+        QCOMPARE(lines.mid(recall), RecallLines);
+        QVERIFY(!sim.supply->outputOn());
+        QCOMPARE(w->MainFormState(), 3);
+        QVERIFY(prompter.messages.isEmpty());
+    }
+
+    // The cable is pulled while a recall waits for the link to become idle: the window is
+    // reset with one message, the busy box closes, no recall is sent and nothing hangs; the
+    // supply back on its line, the window connects and recalls again.
+    void cablePulledDuringRecall()
+    {
+        InstalledPrompter prompter;
+        SimSupply sim("XPP-3202");
+        rememberSerial(sim.port());
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        w->DoOutput(true);
+        QTRY_VERIFY(sim.supply->outputOn());
+        sim.supply->faults().answerDelayMs = 1000;  // slow answers keep the link busy
+        const int before = sim.lineCount();
+        onNextDialog("dlgRecallData", [](QDialog *d) {
+            d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(2);
+            pressButton(d, "OKButton");
+        });
+        w->mnuRecallMemory_Click();
+        auto *busy = w->findChild<QDialog *>("dlgWaitRsp");
+        QTRY_VERIFY_WITH_TIMEOUT(busy->isVisible(), 10000);
+        sim.server->dropLink();
+        QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 5000);
+        QTRY_VERIFY(!busy->isVisible());
+        QTest::qWait(300);
+        QVERIFY(!busy->isVisible());
+        QCOMPARE(prompter.messageTexts(), QStringList{TimeoutText});
+        QVERIFY(!sim.linesSince(before).contains("*RCL 2"));
+        QVERIFY(!w->engine().Clearing && w->engine().isIdle());
+        QVERIFY(!w->QueryTimer.isActive());
+
+        sim.supply->faults().answerDelayMs = 0;
+        sim.server = std::make_unique<sim::PtySupplyServer>(*sim.supply);
+        sim.server->setWireTimeEmulation(false);
+        QVERIFY(sim.server->start(sim.linkDir.filePath(QStringLiteral("supply"))));
+        w->toolButton("OnOffLine")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
+        const int again = sim.lineCount();
+        onNextDialog("dlgRecallData", [](QDialog *d) {
+            d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(2);
+            pressButton(d, "OKButton");
+        });
+        w->mnuRecallMemory_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(again).contains("*RCL 2"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !busy->isVisible(), 10000);
+        QCOMPARE(w->MainFormState(), 3);
     }
 };
 

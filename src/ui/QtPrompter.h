@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/Prompter.h"
+
+// The prompter of the windowed program: Qt's message boxes, colour and file dialogs, and a
+// progress box with Cancel. Needs a QApplication; the program installs it at start-up.
+class QtPrompter : public Prompter
+{
+public:
+    void message(const QString &text, const QString &title, Severity severity) override;
+    void notify(const QString &text, const QString &title, Severity severity) override;
+    bool question(const QString &text, const QString &title) override;
+    Choice saveDiscardCancel(const QString &text, const QString &title) override;
+    std::optional<QColor> chooseColor(const QColor &initial) override;
+    QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    void waitFor(const QString &text, BackgroundWork &work) override;
+};
