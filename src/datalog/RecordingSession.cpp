@@ -106,6 +106,26 @@ void RecordingSession::ClearData()
     setRecord(RecordInfo());
 }
 
+bool RecordingSession::clearAsked()
+{
+    if (refuseWrites())
+        return false;
+    const std::optional<qint64> count = m_store.bufferCount();
+    const std::optional<qint64> unsaved = m_store.unsavedCount();
+    if (!count || !unsaved) {
+        storeFailed();
+        return false;
+    }
+    if (*unsaved > 0) {
+        if (!mayDiscardUnsaved())
+            return false;
+    } else if (*count > 0 && !Prompter::current().question(QStringLiteral("Do you want to clear all of data records?"))) {
+        return false;
+    }
+    ClearData();
+    return true;
+}
+
 void RecordingSession::MoveData(int n)
 {
     if (!m_store.moveBufferToWindow(n)) {

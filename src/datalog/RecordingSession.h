@@ -63,6 +63,9 @@ public:
     void reload();
     // Stops a recording and empties the buffer and `datatemp`.
     void ClearData();
+    // The same after asking: unsaved samples get the question with Save, saved ones "Do you
+    // want to clear all of data records?". False when refused or kept. For user actions only.
+    bool clearAsked();
     // Copies the buffer into `DataWindow`n.
     void MoveData(int n);
     // Before samples that are saved nowhere are deleted: "N unsaved samples will be deleted.

@@ -5,10 +5,8 @@
 #include "datalog/RecordList.h"
 #include "datalog/RecordListItem.h"
 #include "datalog/RecordSaver.h"
-#include "datalog/RecordStore.h"
 #include "datalog/RecordingSession.h"
 #include "datalog/SavedRecords.h"
-#include "datalog/StoreMessages.h"
 #include "datalog/Twips.h"
 
 #include <QCheckBox>
@@ -352,26 +350,8 @@ void frmDataTable::cmdSave_Click()
 
 void frmDataTable::cmdClear_Click()
 {
-    RecordStore &store = m_session.store();
-    if (const std::optional<QString> why = store.writeRefusal()) {
-        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+    if (!m_session.clearAsked())
         return;
-    }
-    const std::optional<qint64> count = store.bufferCount();
-    const std::optional<qint64> unsaved = store.unsavedCount();
-    if (!count || !unsaved) {
-        Prompter::current().message(storeFailureText(QStringLiteral("DataTable: "), store.lastError()), QString(),
-                                    Prompter::Severity::Critical);
-        return;
-    }
-    // Samples saved nowhere get the question with Save; saved ones the plain one.
-    if (*unsaved > 0) {
-        if (!m_session.mayDiscardUnsaved())
-            return;
-    } else if (*count > 0 && !Prompter::current().question(QStringLiteral("Do you want to clear all of data records?"))) {
-        return;
-    }
-    m_session.ClearData();
     m_filter->setCurrentIndex(0);
     applyFilter();
 }
@@ -405,7 +385,7 @@ void frmDataTable::cmdProcCancel_Click()
 
 bool frmDataTable::printTo(QPagedPaintDevice &device)
 {
-    GridPrinter printer(m_session.buffer(), columnWidthsTwips(), m_grid->font());
+    GridPrinter printer(*m_shown, columnWidthsTwips(), m_grid->font());
     return printer.print(device, PrintLeftTwips,
                          m_showStyle->isChecked() ? PrintBelowGraphTwips : PrintTopTwips);
 }
