@@ -16,8 +16,19 @@ public:
     void mnuControl_Click() override {}
     int recordScale() const override { return 0; }
     void setRecordScale(int) override {}
-    FrontPanel *OperatorForm() const override { return nullptr; }
-    frmDataTable *tableDataForm1() const override { return nullptr; }
+};
+
+// No supply behind a lone graph window.
+class NoSupply : public ReadingSource
+{
+public:
+    bool isRunning() const override { return false; }
+    bool isOutputOn() const override { return false; }
+    QString machineType() const override { return QString(); }
+    QString voltageText(int) const override { return QString(); }
+    QString currentText(int) const override { return QString(); }
+    double voltageMaximum(int) const override { return 0; }
+    double currentMaximum(int) const override { return 0; }
 };
 
 // Sample `seq` of a four-channel recording whose readings wander slowly.

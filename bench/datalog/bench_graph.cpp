@@ -4,6 +4,7 @@
 #include "GraphBenchSupport.h"
 
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/frmGraphicRecord.h"
 
 #include <QApplication>
@@ -39,19 +40,21 @@ int main(int argc, char **argv)
     RecordStore store;
     if (!store.open(dir.path()).ok())
         return 1;
-    SampleBuffer buffer;
-    buffer.setChannelCount(4);
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(4);
+    SampleBuffer &buffer = session.buffer();
     buffer.beginRebuild();
     for (int i = 0; i < Points; ++i)
         buffer.add(graphSample(i));
     buffer.endRebuild();
     LoneGraphHost host;
-    frmGraphicRecord g(buffer, store, host, 4);
+    frmGraphicRecord g(session, host, 4);
     g.resize(1280, 800);
     g.show();
     QCustomPlot *plot = g.plot();
 
-    const double redraw = averageMs(5, [&](int) { g.ReDraw(); });
+    const double redraw = averageMs(5, [&](int) { g.ClearGraph(); });
     plot->xAxis->setRange(0, Points);
     plot->replot();
     const double pan = averageMs(20, [&](int i) {
@@ -65,7 +68,6 @@ int main(int argc, char **argv)
     // A live point: one more sample in the buffer, appended and drawn with the day in view.
     const double live = averageMs(50, [&](int i) {
         buffer.append(graphSample(Points + i));
-        g.ShowGraph(buffer.size() - 1);
         plot->replot();
     });
     const double csv = averageMs(3, [&](int) { g.exportTo(dir.filePath(QStringLiteral("out.csv"))); });
@@ -75,8 +77,8 @@ int main(int argc, char **argv)
     });
 
     std::printf("graph, 8 traces x %d points\n", Points);
-    std::printf("  ReDraw from the buffer   %8.1f ms  (goal < 100)\n", redraw);
-    std::printf("  live ShowGraph + frame   %8.1f ms  (goal < 16)\n", live);
+    std::printf("  redraw from the buffer   %8.1f ms  (goal < 100)\n", redraw);
+    std::printf("  live point + frame       %8.1f ms  (goal < 16)\n", live);
     std::printf("  pan frame                %8.1f ms  (goal < 30)\n", pan);
     std::printf("  zoom frame               %8.1f ms  (goal < 30)\n", zoom);
     std::printf("  CSV export               %8.1f ms  (goal < 300)\n", csv);

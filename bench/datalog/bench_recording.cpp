@@ -7,6 +7,7 @@
 
 #include "common/Clock.h"
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/SqlConnection.h"
 #include "datalog/StoreSchema.h"
 
@@ -164,7 +165,7 @@ int main(int argc, char **argv)
             paint(grid);
         }));
     }
-    std::printf("load a %d-sample record into buffer and grid: median %.0f ms\n", table->buffer().rowCount(), median(loads));
+    std::printf("load a %d-sample record into buffer and grid: median %.0f ms\n", w.session().buffer().rowCount(), median(loads));
 
     // The filter "Time" over every sample, with the window painting.
     auto *filter = table->findChild<QComboBox *>(QStringLiteral("CmbSample"));
@@ -176,27 +177,27 @@ int main(int argc, char **argv)
             paint(grid);
         }));
     }
-    std::printf("filter rebuild of %d samples: median %.0f ms\n", table->buffer().rowCount(), median(filters));
+    std::printf("filter rebuild of %d samples: median %.0f ms\n", w.session().buffer().rowCount(), median(filters));
 
     // Ticks of a recording whose buffer already holds 100,000 samples.
     FakeClock clock;
     ScopedClock scoped(clock);
-    table->RecordPeriod(0, 1, 0, 0, 0, 0);
-    table->BeginRecordData();
+    w.session().RecordPeriod(0, 1, 0, 0, 0, 0);
+    w.session().BeginRecordData();
     if (!fill(file, QStringLiteral("datatemp"), 0, Samples))
         return 3;
     table->CmbSample_Click();
     std::vector<double> ticks;
     for (int i = 0; i < 200; ++i) {
         clock.advanceMs(1000);
-        ticks.push_back(msOf([&] { table->engine().TimerRecordData_Timer(); }));
+        ticks.push_back(msOf([&] { w.session().engine().TimerRecordData_Timer(); }));
         QCoreApplication::processEvents();
     }
     std::printf("recording tick with its commit, buffer %d: median %.2f ms, max %.2f ms\n",
-                table->buffer().rowCount(), median(ticks), *std::max_element(ticks.begin(), ticks.end()));
+                w.session().buffer().rowCount(), median(ticks), *std::max_element(ticks.begin(), ticks.end()));
 
     std::vector<double> appends;
-    SampleBuffer &buffer = table->buffer();
+    SampleBuffer &buffer = w.session().buffer();
     for (int i = 0; i < 200; ++i) {
         const SampleRow row = makeSample(buffer.rowCount());
         appends.push_back(msOf([&] {
@@ -214,7 +215,7 @@ int main(int argc, char **argv)
         a3.push_back(msOf([&] { grid->viewport()->repaint(); }));
     }
     std::printf("  of which: model append %.2f ms, scroll %.2f ms, paint %.2f ms\n", median(a1), median(a2), median(a3));
-    table->EndRecordData();
+    w.session().EndRecordData();
 
     // Start-up with a million stored samples: opening the store (integrity check after the
     // window) and the window shown, against the check before the window.

@@ -3,10 +3,12 @@
 #include "GraphBenchSupport.h"
 
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/frmGraphicRecord.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 int main(int argc, char **argv)
@@ -17,24 +19,26 @@ int main(int argc, char **argv)
     RecordStore store;
     if (!store.open(dir.path()).ok())
         return 1;
-    SampleBuffer buffer;
-    buffer.setChannelCount(3);
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(3);
+    SampleBuffer &buffer = session.buffer();
     LoneGraphHost host;
-    frmGraphicRecord g(buffer, store, host, 3);
+    frmGraphicRecord g(session, host, 3);
     g.resize(1260, 760);
     g.show();
     g.ClearGraph(1);
-    g.setStartCaption(QStringLiteral("Record..."));
+    auto *start = g.findChild<QPushButton *>(QStringLiteral("cmdStart"));
+    start->setText(QStringLiteral("Record..."));
     g.findChild<QComboBox *>(QStringLiteral("cmbYVoltage"))->setCurrentText(QStringLiteral("15V"));
     g.findChild<QComboBox *>(QStringLiteral("cmbYCurrent"))->setCurrentText(QStringLiteral("1A"));
     for (int i = 0; i < 200; ++i) {
         buffer.append(graphSample(i));
-        g.ShowGraph(buffer.size() - 1);
     }
     QCoreApplication::processEvents();
     g.grab().save(out + QStringLiteral("/graph_recording.png"));
 
-    g.setStartCaption(QStringLiteral("Start"));
+    start->setText(QStringLiteral("Start"));
     g.GraphMode_Change(frmGraphicRecord::CursorMeasurements);
     g.moveCursor(1, 60);
     g.moveCursor(frmGraphicRecord::MeasureCursor, 150);

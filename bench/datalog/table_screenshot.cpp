@@ -6,6 +6,7 @@
 #include "MainwinRig.h"
 
 #include "common/Clock.h"
+#include "datalog/RecordingSession.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -53,8 +54,8 @@ int main(int argc, char **argv)
 
     FakeClock clock(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)));
     ScopedClock scoped(clock);
-    table.RecordPeriod(0, 0, 1, 0, 0, 0);
-    table.BeginRecordData();
+    w->session().RecordPeriod(0, 0, 1, 0, 0, 0);
+    w->session().BeginRecordData();
     FrontPanel *panel = w->OperatorForm();
     for (int i = 0; i < 40; ++i) {
         for (int c = 0; c < 3; ++c) {
@@ -64,13 +65,13 @@ int main(int argc, char **argv)
                 ->setText(QString::number(0.5 + 0.1 * c + 0.004 * i, 'f', 3));
         }
         clock.advanceMs(1000);
-        table.engine().TimerRecordData_Timer();
+        w->session().engine().TimerRecordData_Timer();
         QCoreApplication::processEvents();
     }
     if (!save(*w, folder + QStringLiteral("/table_recording.png")))
         return 1;
 
-    table.EndRecordData();
+    w->session().EndRecordData();
     table.findChild<QLineEdit *>(QStringLiteral("txtDataDesc"))->setText(QStringLiteral("oven warm-up"));
     table.openComment(12);
     table.findChild<QLineEdit *>(QStringLiteral("txtDataComment"))->setText(QStringLiteral("door opened"));

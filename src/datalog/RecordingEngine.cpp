@@ -7,7 +7,6 @@
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingInterfaces.h"
 #include "datalog/SampleBuffer.h"
-#include "panels/FrontPanel.h"
 
 #include <cmath>
 
@@ -19,9 +18,9 @@ const QString TimeCondition = QStringLiteral("0");
 
 } // namespace
 
-RecordingEngine::RecordingEngine(RecordStore &store, SampleBuffer &buffer, RecordingHost &host,
+RecordingEngine::RecordingEngine(RecordStore &store, SampleBuffer &buffer, const ReadingSource &source,
                                  QObject *parent)
-    : QObject(parent), m_store(store), m_buffer(buffer), m_host(host)
+    : QObject(parent), m_store(store), m_buffer(buffer), m_source(source)
 {
     TimerRecordData.setInterval(TickMs);
     connect(&TimerRecordData, &QTimer::timeout, this, &RecordingEngine::TimerRecordData_Timer);
@@ -45,20 +44,15 @@ void RecordingEngine::RecordPeriod(int d, int h, int m, int s, int iScale, int i
 bool RecordingEngine::BeginRecordData()
 {
     ClearData();
-    if (m_host.MainFormState() != 3) {
+    if (!m_source.isRunning()) {
         Prompter::current().message(QStringLiteral("Please check connection with device and then try again!"),
                                     QString(), Prompter::Severity::Warning);
         return false;
     }
-    FrontPanel *panel = m_host.OperatorForm();
-    if (!panel || !panel->isOutput()) {
+    if (!m_source.isOutputOn()) {
         Prompter::current().message(QStringLiteral("Please setup Device into Auto Run mode and then try again!"),
                                     QString(), Prompter::Severity::Warning);
         return false;
-    }
-    if (m_graph) {
-        m_graph->ClearGraph(RecordScale::secondsPerPoint(m_scale));
-        m_graph->setStartCaption(QStringLiteral("Record..."));
     }
     m_recordStart = Clock::current().now();
     // The recording ends after CountRecordCount one-second ticks past its first sample.
@@ -79,8 +73,6 @@ void RecordingEngine::EndRecordData(int)
 void RecordingEngine::finish()
 {
     TimerRecordData.stop();
-    if (m_graph)
-        m_graph->setStartCaption(QStringLiteral("Start"));
     emit stopped();
 }
 
@@ -164,15 +156,14 @@ void RecordingEngine::combine(QString &latch, double &sum, const QString &readin
 
 bool RecordingEngine::AppendData(double tickSeconds)
 {
-    FrontPanel *panel = m_host.OperatorForm();
-    if (!panel) {
-        emit failed(QStringLiteral("The front panel is gone; the recording has stopped."));
+    if (!m_source.isRunning()) {
+        emit failed(QStringLiteral("The supply is no longer running; the recording has stopped."));
         finish();
         return false;
     }
     for (int c = 0; c <= m_contrlIdx; ++c) {
-        const QString volts = panel->voltageText(c);
-        const QString amps = panel->currentText(c);
+        const QString volts = m_source.voltageText(c);
+        const QString amps = m_source.currentText(c);
         if (m_scale == 0) {
             m_latch[size_t(2 * c)] = volts;
             m_latch[size_t(2 * c + 1)] = amps;
@@ -218,11 +209,8 @@ bool RecordingEngine::storeSample(double tickSeconds)
     m_elapsedSeconds = row.timeTick;
     m_lastTickSeconds = tickSeconds;
     ++m_iCurrentRow;
-    if (m_buffer.append(row)) {
-        emit sampleStored(m_buffer.size() - 1);
-        if (m_graph)
-            m_graph->ShowGraph(m_buffer.size() - 1);
-    }
+    m_buffer.append(row);
+    emit sampleStored(m_buffer.size() - 1);
     return true;
 }
 

@@ -9,12 +9,11 @@
 #include <array>
 #include <optional>
 
+class ReadingSource;
 class RecordStore;
-class RecordingGraph;
-class RecordingHost;
 class SampleBuffer;
 
-// The recording: once a second it reads the front panel's voltage and current texts,
+// The recording: once a second it reads the supply's voltage and current texts,
 // reduces them over each sample interval (maximum, minimum or average) and stores one sample
 // per interval, in `datatemp` (committed before the tick ends) and in the sample buffer.
 // Time comes from the program's Clock, so a recording can be driven without waiting.
@@ -25,13 +24,12 @@ class RecordingEngine : public QObject
 public:
     static constexpr int TickMs = 1000;
 
-    RecordingEngine(RecordStore &store, SampleBuffer &buffer, RecordingHost &host,
+    RecordingEngine(RecordStore &store, SampleBuffer &buffer, const ReadingSource &source,
                     QObject *parent = nullptr);
 
     // Number of channels recorded, minus one (0..3).
     void setChannelIndex(int contrlIdx);
     int ContrlIdx() const { return m_contrlIdx; }
-    void setGraph(RecordingGraph *graph) { m_graph = graph; }
 
     // Arms a recording of ((d × 24 + h) × 60 + m) × 60 + s seconds at scale position
     // `iScale` with point operation `iOpmode` (0 maximum, 1 minimum, 2 average).
@@ -50,7 +48,7 @@ public:
     // from its last sample.
     void bufferReplaced(const QString &startTime);
 
-    // One timer tick: read the panel, store a sample at the end of an interval, count down.
+    // One timer tick: read the supply, store a sample at the end of an interval, count down.
     void TimerRecordData_Timer();
 
     // Sample idx of the buffer; empty outside 0..size-1.
@@ -88,8 +86,7 @@ private:
 
     RecordStore &m_store;
     SampleBuffer &m_buffer;
-    RecordingHost &m_host;
-    RecordingGraph *m_graph = nullptr;
+    const ReadingSource &m_source;
 
     int m_contrlIdx = 0;
     qint64 m_iCurrentRow = 0;

@@ -2,42 +2,24 @@
 
 #include <QString>
 
-class FrontPanel;
-
-// What the recording engine asks of the main window: whether a supply is identified and
-// running, and the front panel whose readings it records.
-class RecordingHost
+// What the recording reads of the connected supply.
+class ReadingSource
 {
 public:
-    virtual ~RecordingHost() = default;
-    virtual int MainFormState() const = 0;  // 3 = identified and running
-    virtual FrontPanel *OperatorForm() const = 0;
-    // The identified supply's machine type, kept with a record saved on the lab server.
-    virtual QString MachineType() const { return QString(); }
+    virtual ~ReadingSource() = default;
+    virtual bool isRunning() const = 0;          // identified and running
+    virtual bool isOutputOn() const = 0;
+    virtual QString machineType() const = 0;
+    // Reading of channel index i (0 = channel 1) as the recording stores it (the text), and
+    // the set-point maxima the graph scales to.
+    virtual QString voltageText(int i) const = 0;
+    virtual QString currentText(int i) const = 0;
+    virtual double voltageMaximum(int i) const = 0;
+    virtual double currentMaximum(int i) const = 0;
 };
 
-// What the recording engine and the table window tell the graph window. The graph reads the
-// samples themselves from the SampleBuffer it shares with the table.
-class RecordingGraph
-{
-public:
-    virtual ~RecordingGraph() = default;
-    // A recording starts: empty the plot; one point stands for `secondsPerPoint` seconds.
-    virtual void ClearGraph(int secondsPerPoint) = 0;
-    // Sample `row` of the buffer is new: plot it.
-    virtual void ShowGraph(int row) = 0;
-    // The whole buffer changed (a record was loaded, a filter chosen, the buffer cleared).
-    virtual void ReDraw() = 0;
-    // The start button's caption: "Record..." while recording, "Start" otherwise.
-    virtual void setStartCaption(const QString &caption) = 0;
-    // The position of the graph's x-axis length list, saved with a record.
-    virtual int xLengthPosition() const = 0;
-};
-
-class frmDataTable;
-
-// What the graph window asks of the main window: the record menu's state and actions, the
-// record setup's scale, the panel it reads and the table window it works with.
+// What the graph window asks of the main window: the record menu's state and actions and the
+// record setup's scale.
 class GraphHost
 {
 public:
@@ -49,6 +31,4 @@ public:
     virtual void mnuControl_Click() = 0;
     virtual int recordScale() const = 0;
     virtual void setRecordScale(int position) = 0;
-    virtual FrontPanel *OperatorForm() const = 0;
-    virtual frmDataTable *tableDataForm1() const = 0;
 };

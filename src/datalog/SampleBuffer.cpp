@@ -30,20 +30,12 @@ void SampleBuffer::setChannelCount(int channels)
     endResetModel();
 }
 
-bool SampleBuffer::accepts(const SampleRow &row) const
+void SampleBuffer::append(const SampleRow &row)
 {
-    return !m_filter || row.channels[0].reason == *m_filter;
-}
-
-bool SampleBuffer::append(const SampleRow &row)
-{
-    if (!accepts(row))
-        return false;
     const int i = size();
     beginInsertRows(QModelIndex(), i, i);
     store(row);
     endInsertRows();
-    return true;
 }
 
 void SampleBuffer::clear()

@@ -6,13 +6,12 @@
 #include <QHash>
 
 #include <array>
-#include <optional>
 #include <vector>
 
 // The sample buffer of the running or loaded recording: one row per stored sample, in the
 // grid's columns (sample number, time, then voltage, current and condition of each of k
-// channels, last the comment: 3k + 3 columns). The recording engine appends to it; a load or
-// a filter rebuilds it; the table window is a view of it and the graph reads it.
+// channels, last the comment: 3k + 3 columns). The recording engine appends to it; a load
+// rebuilds it; the table and graph windows are views of the whole of it.
 //
 // Compact: every row's texts live in one growing arena and its numbers in a fixed-size head,
 // so 100 000 samples cost a few tens of bytes each instead of a string object per cell.
@@ -29,14 +28,9 @@ public:
     void setChannelCount(int channels);
     int channelCount() const { return m_channels; }
 
-    // Samples whose channel-1 condition code is not `reason` are left out (none: all).
-    void setReasonFilter(const std::optional<QString> &reason) { m_filter = reason; }
-    std::optional<QString> reasonFilter() const { return m_filter; }
-    bool accepts(const SampleRow &row) const;
-
     int size() const { return int(m_heads.size()); }
-    // Adds `row` at the end unless the filter leaves it out; true when added.
-    bool append(const SampleRow &row);
+    // Adds `row` at the end.
+    void append(const SampleRow &row);
     void clear();
     // Replacing every row: begin, add each, end. The views are reset once.
     void beginRebuild();
@@ -111,7 +105,6 @@ private:
     QString cellText(int i, int column) const;
 
     int m_channels = 1;
-    std::optional<QString> m_filter;
     std::vector<Head> m_heads;
     std::vector<char> m_text;  // UTF-8
     QHash<int, std::array<QByteArray, TextCells>> m_apart;  // rows too long for the arena

@@ -2,13 +2,11 @@
 
 #include "common/Prompter.h"
 #include "datalog/GridPrinter.h"
-#include "datalog/RecordPlace.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordListItem.h"
 #include "datalog/RecordSaver.h"
-#include "datalog/RecordStore.h"
-#include "datalog/StoreMessages.h"
-#include "datalog/RecordingInterfaces.h"
+#include "datalog/RecordingSession.h"
+#include "datalog/SavedRecords.h"
 #include "datalog/Twips.h"
 
 #include <QCheckBox>
@@ -25,6 +23,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
@@ -78,13 +77,35 @@ private:
 
 } // namespace
 
-frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlIdx, QWidget *parent)
-    : QWidget(parent), m_store(store), m_host(host), m_engine(store, m_buffer, host, this)
+// The samples the grid shows: those whose channel-1 condition code is the chosen one, or all.
+class frmDataTable::ConditionFilter : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void setCondition(const std::optional<QString> &code)
+    {
+        m_code = code;
+        invalidateRowsFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &) const override
+    {
+        return !m_code || static_cast<const SampleBuffer *>(sourceModel())->reason(sourceRow, 0) == *m_code;
+    }
+
+private:
+    std::optional<QString> m_code;
+};
+
+frmDataTable::frmDataTable(RecordingSession &session, QWidget *parent)
+    : QWidget(parent), m_session(session), m_shown(new ConditionFilter(this))
 {
     setObjectName(QStringLiteral("frmDataTable"));
     setWindowTitle(QStringLiteral("Data Table"));
-    m_engine.setChannelIndex(contrlIdx);
-    m_buffer.setChannelCount(m_engine.ContrlIdx() + 1);
+    SampleBuffer &buffer = m_session.buffer();
+    m_shown->setSourceModel(&buffer);
 
     m_recno = box(this, QStringLiteral("txtRecno"), 50, true);
     m_startTime = box(this, QStringLiteral("txtStartTime"), 130, true);
@@ -136,7 +157,7 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("grdHelQuest"));
-    m_grid->setModel(&m_buffer);
+    m_grid->setModel(m_shown);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionMode(QAbstractItemView::NoSelection);
     // One line per cell: wrapping would lay out every text it paints.
@@ -160,7 +181,9 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
     layout->addWidget(m_commentPanel);
     layout->addWidget(m_stack, 1);
 
-    connect(m_filter, &QComboBox::activated, this, &frmDataTable::CmbSample_Click);
+    connect(m_filter, &QComboBox::activated, this, &frmDataTable::applyFilter);
+    connect(m_recno, &QLineEdit::textChanged, &m_session, &RecordingSession::setRecordNumber);
+    connect(m_desc, &QLineEdit::textChanged, &m_session, &RecordingSession::setDescription);
     connect(m_load, &QPushButton::clicked, this, &frmDataTable::cmdLoadRecord_Click);
     connect(m_save, &QPushButton::clicked, this, &frmDataTable::cmdSave_Click);
     connect(m_clear, &QPushButton::clicked, this, &frmDataTable::cmdClear_Click);
@@ -172,40 +195,30 @@ frmDataTable::frmDataTable(RecordStore &store, RecordingHost &host, int contrlId
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { List1_Click(m_list->row(item)); });
     connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex &index) {
-        if (index.column() == m_buffer.commentColumn())
+        if (index.column() == m_session.buffer().commentColumn())
             openComment(index.row());
     });
-    connect(&m_buffer, &QAbstractItemModel::modelReset, this, &frmDataTable::applyColumnWidths);
-    connect(&m_engine, &RecordingEngine::started, this, [this](const QString &start, const QString &end) {
-        m_startTime->setText(start);
-        m_endTime->setText(end);
+    connect(&buffer, &QAbstractItemModel::modelReset, this, &frmDataTable::applyColumnWidths);
+    connect(&m_session.engine(), &RecordingEngine::sampleStored, this, &frmDataTable::followRecording);
+    // A new recording is shown whole.
+    connect(&m_session.engine(), &RecordingEngine::started, this, [this] {
+        m_filter->setCurrentIndex(0);
+        applyFilter();
     });
-    connect(&m_engine, &RecordingEngine::sampleStored, this, &frmDataTable::followRecording);
-    // A recording stopped early ends at its last sample, not at the planned end.
-    connect(&m_engine, &RecordingEngine::stopped, this, [this] {
-        if (m_buffer.size() > 0 && !m_buffer.reasonFilter())
-            m_endTime->setText(m_buffer.recTime(m_buffer.size() - 1));
-    });
-    connect(&m_engine, &RecordingEngine::failed, this, [](const QString &message) {
-        // Shown without waiting in the tick; the engine has already stopped.
-        Prompter::current().notify(message, QString(), Prompter::Severity::Critical);
-    });
+    connect(&m_session, &RecordingSession::recordChanged, this, &frmDataTable::showRecord);
+    connect(&m_session, &RecordingSession::rowSelected, this, &frmDataTable::scrollToSample);
 
     applyColumnWidths();
-    // What `datatemp` holds stays: an unsaved recording survives a crash or a restart, and is
-    // saved with the times of its first and last samples.
-    rebuildFromStore();
-    if (m_buffer.size() > 0) {
-        m_startTime->setText(m_buffer.recTime(0));
-        m_endTime->setText(m_buffer.recTime(m_buffer.size() - 1));
-    }
-    m_engine.bufferReplaced(m_startTime->text());
+    showRecord();
 }
 
-void frmDataTable::setGraph(RecordingGraph *graph)
+void frmDataTable::showRecord()
 {
-    m_graph = graph;
-    m_engine.setGraph(graph);
+    const RecordInfo &record = m_session.record();
+    m_recno->setText(record.recNo);
+    m_startTime->setText(record.startTime);
+    m_endTime->setText(record.endTime);
+    m_desc->setText(record.comment);
 }
 
 const QStringList &frmDataTable::filterEntries()
@@ -224,17 +237,10 @@ std::optional<QString> frmDataTable::filterCode(int position)
     return std::nullopt;
 }
 
-SavedRecords &frmDataTable::records()
-{
-    if (m_place)
-        return m_place->current();
-    return m_store;
-}
-
 QList<int> frmDataTable::columnWidthsTwips() const
 {
     QList<int> widths{SeqNoWidthTwips, TimeWidthTwips};
-    for (int c = 2; c < m_buffer.commentColumn(); ++c)
+    for (int c = 2; c < m_session.buffer().commentColumn(); ++c)
         widths << DefaultWidthTwips;
     widths << CommentWidthTwips;
     return widths;
@@ -250,7 +256,7 @@ void frmDataTable::applyColumnWidths()
     const int timeWidth = text.horizontalAdvance(QStringLiteral("2026/03/05 00:00:00"));
     for (int c = 0; c < widths.size(); ++c) {
         int px = std::max(twipsToPixels(widths.at(c)),
-                          caption.horizontalAdvance(m_buffer.headerData(c, Qt::Horizontal).toString()));
+                          caption.horizontalAdvance(m_session.buffer().headerData(c, Qt::Horizontal).toString()));
         if (c == 1)
             px = std::max(px, timeWidth);
         m_grid->setColumnWidth(c, px + 2 * CellPaddingPixels);
@@ -264,86 +270,7 @@ void frmDataTable::resizeEvent(QResizeEvent *event)
     m_visibleRows = rowHeight > 0 ? m_grid->viewport()->height() / rowHeight : 0;
 }
 
-// ---------------------------------------------------------------- recording
-
-void frmDataTable::RecordPeriod(int d, int h, int m, int s, int iScale, int iOpmode)
-{
-    m_engine.RecordPeriod(d, h, m, s, iScale, iOpmode);
-}
-
-bool frmDataTable::BeginRecordData()
-{
-    // Refused before anything is asked or emptied: nothing may be written yet, or here.
-    if (const std::optional<QString> why = m_store.writeRefusal()) {
-        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
-        return false;
-    }
-    if (!mayDiscardUnsaved())
-        return false;
-    resetView();
-    return m_engine.BeginRecordData();
-}
-
-bool frmDataTable::mayDiscardUnsaved()
-{
-    const std::optional<qint64> unsaved = m_store.unsavedCount();
-    if (!unsaved) {
-        storeFailed();
-        return false;
-    }
-    if (*unsaved == 0)
-        return true;
-    const QString text = QStringLiteral("%1 unsaved samples will be deleted. Save them first?").arg(*unsaved);
-    switch (Prompter::current().saveDiscardCancel(text)) {
-    case Prompter::Choice::Discard:
-        return true;
-    case Prompter::Choice::Cancel:
-        return false;
-    case Prompter::Choice::Save:
-        break;
-    }
-    switch (saveRecord(RecordSaver::Texts::dataTable(), true)) {
-    case RecordSaver::Outcome::Saved:
-    case RecordSaver::Outcome::Replaced:
-    case RecordSaver::Outcome::SavedHere:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void frmDataTable::EndRecordData(int idx)
-{
-    m_engine.EndRecordData(idx);
-}
-
-void frmDataTable::ClearData()
-{
-    // The samples of a running recording would go on from a start that is no longer shown.
-    m_engine.EndRecordData();
-    if (!m_engine.ClearData())
-        storeFailed();
-    resetView();
-}
-
-void frmDataTable::resetView()
-{
-    for (QLineEdit *e : {m_recno, m_desc, m_startTime, m_endTime})
-        e->clear();
-    m_filter->setCurrentIndex(0);
-    m_buffer.setReasonFilter(std::nullopt);
-    if (m_graph)
-        m_graph->ReDraw();
-}
-
-void frmDataTable::MoveData(int n)
-{
-    if (!m_store.moveBufferToWindow(n)) {
-        storeFailed();
-        return;
-    }
-    m_engine.ClearBuffer();
-}
+// ---------------------------------------------------------------- following, filter
 
 void frmDataTable::followRecording(int row)
 {
@@ -355,32 +282,31 @@ void frmDataTable::followRecording(int row)
 
 void frmDataTable::RowSelected(qint64 idx)
 {
-    if (idx < 0 || idx >= m_buffer.size())
-        return;
-    m_buffer.setHighlightedRow(int(idx));
-    m_grid->verticalScrollBar()->setValue(idx + 1 > 3 ? int(idx) - 2 : 0);
+    if (idx >= 0 && idx < m_session.buffer().size())
+        m_session.selectRow(int(idx));
 }
 
-// ---------------------------------------------------------------- rebuild, list, load
-
-void frmDataTable::rebuildFromStore()
+void frmDataTable::scrollToSample(int row)
 {
-    m_buffer.setReasonFilter(filterCode(m_filter->currentIndex()));
-    m_buffer.beginRebuild();
-    const bool ok = m_store.forEachBufferSampleView([this](const SampleView &row) {
-        m_buffer.add(row);
-        return true;
-    }, m_buffer.reasonFilter());
-    m_buffer.endRebuild();
-    if (!ok)
-        storeFailed();
+    const int shown = m_shown->mapFromSource(m_session.buffer().index(row, 0)).row();
+    if (shown >= 0)
+        m_grid->verticalScrollBar()->setValue(shown + 1 > 3 ? shown - 2 : 0);
+}
+
+int frmDataTable::sampleOfGridRow(int gridRow) const
+{
+    return m_shown->mapToSource(m_shown->index(gridRow, 0)).row();
+}
+
+void frmDataTable::applyFilter()
+{
+    m_shown->setCondition(filterCode(m_filter->currentIndex()));
 }
 
 void frmDataTable::CmbSample_Click()
 {
-    rebuildFromStore();
-    if (m_graph)
-        m_graph->ReDraw();
+    m_session.reload();
+    applyFilter();
 }
 
 void frmDataTable::showList(bool on)
@@ -390,10 +316,8 @@ void frmDataTable::showList(bool on)
 
 void frmDataTable::cmdLoadRecord_Click()
 {
-    SavedRecords &place = this->records();
-    const auto records = place.savedRecords();
-    if (!records) {
-        const StoreError e = place.lastError();
+    if (!m_session.listRecords()) {
+        const StoreError e = m_session.records().lastError();
         Prompter::current().message(e.unreachable            ? e.description
                                         : !e.cause.isEmpty() ? e.cause
                                                              : e.number + QLatin1Char(':') + e.description,
@@ -401,8 +325,9 @@ void frmDataTable::cmdLoadRecord_Click()
         return;
     }
     m_list->clear();
-    for (const RecordInfo &r : *records)
-        m_list->addItem(recordItem(RecordList::tableLine(r), r.recNo));
+    const SavedRecordModel &records = m_session.savedRecords();
+    for (int i = 0; i < records.rowCount(); ++i)
+        m_list->addItem(recordItem(RecordList::tableLine(records.record(i)), records.record(i).recNo));
     showList(true);
 }
 
@@ -413,93 +338,34 @@ void frmDataTable::List1_Click(int listRow)
         return;
     const QString recNo = m_list->item(listRow)->data(Qt::UserRole).toString();
     showList(false);
-    loadRecord(recNo);
-}
-
-std::optional<RecordInfo> frmDataTable::loadRecord(const QString &recNo, bool discardConfirmed)
-{
-    // Read-only, a load only reads; otherwise it empties the buffer first.
-    if (!m_store.isReadOnly()) {
-        if (const std::optional<QString> why = m_store.writeRefusal()) {
-            Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
-            return std::nullopt;
-        }
-    }
-    if (!discardConfirmed && !mayDiscardUnsaved())
-        return std::nullopt;
-    // A recording would go on into the loaded record's samples.
-    m_engine.EndRecordData();
-    RecordInfo record;
-    SavedRecords &place = records();
-    switch (place.loadRecord(recNo, &record)) {
-    case SavedRecords::LoadResult::NotFound:
-        return std::nullopt;
-    case SavedRecords::LoadResult::Failed:
-        storeFailed(place.lastError());
-        return std::nullopt;
-    case SavedRecords::LoadResult::Loaded:
-        break;
-    }
-    m_recno->setText(record.recNo.trimmed());
-    m_startTime->setText(record.startTime);
-    m_endTime->setText(record.endTime);
-    m_desc->setText(record.comment);
-    rebuildFromStore();
-    m_engine.bufferReplaced(record.startTime);
-    if (m_graph)
-        m_graph->ReDraw();
-    return record;
+    m_session.loadRecord(recNo);
 }
 
 // ---------------------------------------------------------------- save, clear, comments
 
 void frmDataTable::cmdSave_Click()
 {
-    saveRecord(RecordSaver::Texts::dataTable());
-}
-
-RecordSaver::Outcome frmDataTable::saveRecord(const RecordSaver::Texts &texts, bool confirmed)
-{
-    RecordSaver saver(records(), m_store, texts);
-    RecordSaver::Form form{m_recno->text(), m_startTime->text(), m_endTime->text(), m_desc->text(),
-                           m_engine.scale(), m_graph ? m_graph->xLengthPosition() : 0,
-                           m_host.MachineType()};
-    const RecordSaver::Outcome outcome = saver.save(form, confirmed);
-    if (outcome == RecordSaver::Outcome::Saved || outcome == RecordSaver::Outcome::SavedHere)
-        m_recno->setText(form.recNo);
-    return outcome;
+    m_session.saveRecord(RecordSaver::Texts::dataTable());
 }
 
 void frmDataTable::cmdClear_Click()
 {
-    if (const std::optional<QString> why = m_store.writeRefusal()) {
-        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
+    if (!m_session.clearAsked())
         return;
-    }
-    const std::optional<qint64> count = m_store.bufferCount();
-    const std::optional<qint64> unsaved = m_store.unsavedCount();
-    if (!count || !unsaved) {
-        storeFailed();
-        return;
-    }
-    // Samples saved nowhere get the question with Save; saved ones the plain one.
-    if (*unsaved > 0) {
-        if (!mayDiscardUnsaved())
-            return;
-    } else if (*count > 0 && !Prompter::current().question(QStringLiteral("Do you want to clear all of data records?"))) {
-        return;
-    }
-    ClearData();
+    m_filter->setCurrentIndex(0);
+    applyFilter();
 }
 
-void frmDataTable::openComment(int row)
+void frmDataTable::openComment(int gridRow)
 {
-    if (row < 0 || row >= m_buffer.size())
+    const int row = sampleOfGridRow(gridRow);
+    const SampleBuffer &buffer = m_session.buffer();
+    if (row < 0 || row >= buffer.size())
         return;
     m_commentRow = row;
     // Which sample the comment goes to.
-    m_commentSample->setText(QStringLiteral("%1  %2").arg(m_buffer.seqNo(row)).arg(m_buffer.recTime(row)));
-    m_commentText->setText(m_buffer.comment(row));
+    m_commentSample->setText(QStringLiteral("%1  %2").arg(buffer.seqNo(row)).arg(buffer.recTime(row)));
+    m_commentText->setText(buffer.comment(row));
     m_commentPanel->show();
     m_commentText->setFocus();
 }
@@ -507,20 +373,7 @@ void frmDataTable::openComment(int row)
 void frmDataTable::cmdProcOK_Click()
 {
     m_commentPanel->hide();
-    if (const std::optional<QString> why = m_store.writeRefusal()) {
-        Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
-        return;
-    }
-    const int row = m_commentRow;
-    if (row < 0 || row >= m_buffer.size())
-        return;
-    const QString text = m_commentText->text();
-    // Keyed by sample number: two samples may share a time stamp when a tick was late.
-    if (!m_store.updateComment(m_buffer.seqNo(row), text)) {
-        storeFailed();
-        return;
-    }
-    m_buffer.setComment(row, text);
+    m_session.setComment(m_commentRow, m_commentText->text());
 }
 
 void frmDataTable::cmdProcCancel_Click()
@@ -528,22 +381,11 @@ void frmDataTable::cmdProcCancel_Click()
     m_commentPanel->hide();
 }
 
-void frmDataTable::storeFailed()
-{
-    storeFailed(m_store.lastError());
-}
-
-void frmDataTable::storeFailed(const StoreError &error)
-{
-    Prompter::current().message(storeFailureText(QStringLiteral("DataTable: "), error), QString(),
-                                Prompter::Severity::Critical);
-}
-
 // ---------------------------------------------------------------- printing
 
 bool frmDataTable::printTo(QPagedPaintDevice &device)
 {
-    GridPrinter printer(m_buffer, columnWidthsTwips(), m_grid->font());
+    GridPrinter printer(*m_shown, columnWidthsTwips(), m_grid->font());
     return printer.print(device, PrintLeftTwips,
                          m_showStyle->isChecked() ? PrintBelowGraphTwips : PrintTopTwips);
 }

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "datalog/RecordSaver.h"
-#include "datalog/RecordingEngine.h"
-#include "datalog/SampleBuffer.h"
-
 #include <QWidget>
+
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -17,15 +15,11 @@ class QPagedPaintDevice;
 class QPushButton;
 class QStackedWidget;
 class QTableView;
-class RecordPlace;
-class RecordStore;
-class SavedRecords;
-class RecordingGraph;
-class RecordingHost;
+class RecordingSession;
 
-// The table window ("Data Table"): the sample buffer as a grid, the record operations on it
-// (list and load saved records, save or replace, clear, filter by condition, comment a
-// sample, print), and the recording engine whose samples it shows as they arrive.
+// The table window ("Data Table"): a view of the recording session's samples as a grid,
+// filtered by condition, with the record operations on them (list and load saved records,
+// save or replace, clear, comment a sample, print). Closing it leaves the recording running.
 class frmDataTable : public QWidget
 {
     Q_OBJECT
@@ -41,45 +35,16 @@ public:
     static constexpr int PrintBelowGraphTwips = 7000;
     static constexpr int CellPaddingPixels = 4;
 
-    // `contrlIdx` is the number of channels minus one. The buffer shows what `datatemp` holds
-    // (samples of a recording that was never saved are kept).
-    frmDataTable(RecordStore &store, RecordingHost &host, int contrlIdx, QWidget *parent = nullptr);
+    explicit frmDataTable(RecordingSession &session, QWidget *parent = nullptr);
 
-    SampleBuffer &buffer() { return m_buffer; }
-    RecordingEngine &engine() { return m_engine; }
-    void setGraph(RecordingGraph *graph);
-    // Where records are saved, listed and loaded; without one, the store of this computer.
-    void setRecordPlace(RecordPlace *place) { m_place = place; }
-    SavedRecords &records();
-
-    // --- the recording (see RecordingEngine)
-    void RecordPeriod(int d, int h, int m, int s, int iScale, int iOpmode);
-    bool BeginRecordData();
-    void EndRecordData(int idx = 0);
-    qint64 CountRecordCount() const { return m_engine.CountRecordCount(); }
-    qint64 iCurrentRow() const { return m_engine.iCurrentRow(); }
-    void ClearData();
-    void MoveData(int n);
-    // Highlights sample idx of the grid and brings it into view.
+    // Highlights sample idx of the recording and brings it into view.
     void RowSelected(qint64 idx);
 
     // --- the window's operations
-    void CmbSample_Click();            // rebuild the grid from datatemp with the chosen filter
+    void CmbSample_Click();            // re-read datatemp into the session, then filter
     void cmdLoadRecord_Click();        // list the saved records over the grid
     void List1_Click(int listRow);     // load the listed record
     void cmdSave_Click();              // save or replace the buffer as a record
-    // Loads saved record `recNo` into the buffer and the form; nullopt when it is not there,
-    // or when the user kept unsaved samples the load would delete (asked unless
-    // `discardConfirmed`).
-    std::optional<RecordInfo> loadRecord(const QString &recNo, bool discardConfirmed = false);
-    // Saves or replaces the buffer as a record, with the questions of the asking window;
-    // `confirmed` skips the save question.
-    RecordSaver::Outcome saveRecord(const RecordSaver::Texts &texts, bool confirmed = false);
-    // Before samples that are saved nowhere are deleted: "N unsaved samples will be deleted.
-    // Save them first?" Save runs the ordinary save. True when the caller may go on (nothing
-    // unsaved, Discard, or saved); false for Cancel or a save that did not happen. For user
-    // actions only.
-    bool mayDiscardUnsaved();
     void cmdClear_Click();             // clear the buffer, asking when it holds samples
     void openComment(int row);         // the comment editor for grid row `row`
     void cmdProcOK_Click();
@@ -96,21 +61,19 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void rebuildFromStore();
-    void resetView();
-    void storeFailed();
-    void storeFailed(const StoreError &error);
+    class ConditionFilter;
+
+    void applyFilter();
+    void showRecord();
     void showList(bool on);
     void followRecording(int row);
+    void scrollToSample(int row);
+    int sampleOfGridRow(int gridRow) const;
     QList<int> columnWidthsTwips() const;
     void applyColumnWidths();
 
-    RecordStore &m_store;
-    RecordingHost &m_host;
-    RecordPlace *m_place = nullptr;
-    SampleBuffer m_buffer;
-    RecordingEngine m_engine;
-    RecordingGraph *m_graph = nullptr;
+    RecordingSession &m_session;
+    ConditionFilter *m_shown;
 
     QLineEdit *m_recno;
     QLineEdit *m_startTime;

@@ -5,15 +5,15 @@
 #include "datalog/GraphScales.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordListItem.h"
-#include "datalog/RecordPlace.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingInterfaces.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/SampleBuffer.h"
+#include "datalog/SavedRecords.h"
 #include "datalog/StoreMessages.h"
 #include "datalog/Twips.h"
-#include "datalog/frmDataTable.h"
-#include "panels/FrontPanel.h"
 #include "settings/SettingsStore.h"
 
 #include <QCheckBox>
@@ -81,9 +81,8 @@ QSharedPointer<QCPAxisTickerTime> timeTicker(const GraphScale::XAxis &axis)
 
 } // namespace
 
-frmGraphicRecord::frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, GraphHost &host, int channels,
-                                   QWidget *parent)
-    : QWidget(parent), m_buffer(buffer), m_store(store), m_host(host)
+frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, int channels, QWidget *parent)
+    : QWidget(parent), m_session(session), m_buffer(session.buffer()), m_host(host)
 {
     setObjectName(QStringLiteral("frmGraphicRecord"));
     setWindowTitle(QStringLiteral("Graphic Record"));
@@ -196,7 +195,10 @@ frmGraphicRecord::frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, Gra
     lists->addWidget(m_yVoltage, 1, 1);
     lists->addWidget(new QLabel(QStringLiteral("Current"), strip), 2, 0);
     lists->addWidget(m_yCurrent, 2, 1);
-    connect(m_xLength, &QComboBox::currentIndexChanged, this, &frmGraphicRecord::applyXLength);
+    connect(m_xLength, &QComboBox::currentIndexChanged, this, [this](int position) {
+        m_session.setXLengthPosition(std::max(0, position));
+        applyXLength();
+    });
     connect(m_yVoltage, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
     connect(m_yCurrent, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
     m_stats = new QListWidget(strip);
@@ -263,9 +265,26 @@ frmGraphicRecord::frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, Gra
     // The margins below the strip and right of the channel frame, in twips.
     layout->setContentsMargins(6, 6, twipsToPixels(150), twipsToPixels(400));
 
+    // The whole recording, as it grows and whenever it is replaced.
+    const SampleBuffer *buffer = &m_buffer;
+    connect(buffer, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { drawRows(first, last); });
+    connect(buffer, &QAbstractItemModel::modelReset, this, qOverload<>(&frmGraphicRecord::ClearGraph));
+    const RecordingEngine *engine = &m_session.engine();
+    connect(engine, &RecordingEngine::started, this, [this] {
+        ClearGraph(m_session.secondsPerPoint());
+        m_start->setText(QStringLiteral("Record..."));
+    });
+    connect(engine, &RecordingEngine::stopped, this, [this] { m_start->setText(QStringLiteral("Start")); });
+    if (engine->isRecording())
+        m_start->setText(QStringLiteral("Record..."));
+
     m_txtChannels->setText(QString::number(channels));
     ChangeCursorColor(QString(), QString(), QString(), QString());
-    ClearGraph();
+    if (engine->isRecording())
+        ClearGraph(m_session.secondsPerPoint());
+    else
+        ClearGraph();
 }
 
 QCPGraph *frmGraphicRecord::trace(int k) const
@@ -307,9 +326,6 @@ void frmGraphicRecord::ClearGraph()
 
 void frmGraphicRecord::ClearGraph(int secondsPerPoint)
 {
-    lIdx = 0;
-    for (QCPGraph *g : m_traces)
-        g->data()->clear();
     m_slice = std::max(1, secondsPerPoint);
     {
         const QSignalBlocker v(m_yVoltage), c(m_yCurrent), x(m_xLength);
@@ -319,23 +335,22 @@ void frmGraphicRecord::ClearGraph(int secondsPerPoint)
         m_xLength->addItems(GraphScale::xLengthEntries(m_slice));
         m_xLength->setCurrentIndex(0);
     }
+    m_session.setXLengthPosition(0);
     m_plot->yAxis->setLabel(QStringLiteral("Voltage"));
-    applyYRange(true);
-    applyYRange(false);
-    applyXLength();
     m_xPos->clear();
     m_yPos->clear();
     m_amplitude->clear();
     m_channelList->clear();
     for (int k = 1; k <= 2 * m_channels; ++k)
         m_channelList->addItem(QString::fromLatin1(ChannelEntries[size_t(k - 1)]));
-    refreshStatistics();
-    m_plot->replot();
+    drawAll();
+    applyYRange(true);
+    applyYRange(false);
+    applyXLength();
 }
 
-void frmGraphicRecord::ReDraw()
+void frmGraphicRecord::drawAll()
 {
-    ClearGraph();
     const int n = m_buffer.size();
     for (int k = 1; k <= Traces; ++k) {
         QList<QCPGraphData> points;
@@ -348,34 +363,22 @@ void frmGraphicRecord::ReDraw()
         }
         m_traces[size_t(k - 1)]->data()->set(points, true);
     }
-    lIdx = n;
     applyVisibility();
     refreshStatistics();
     m_plot->replot();
 }
 
-void frmGraphicRecord::ShowGraph(int row)
+void frmGraphicRecord::drawRows(int first, int last)
 {
-    if (row < 0 || row >= m_buffer.size())
-        return;
-    const double x = double(lIdx) * m_slice;
-    for (int c = 0; c < m_channels; ++c) {
-        m_traces[size_t(2 * c)]->addData(x, m_buffer.voltageValue(row, c));
-        m_traces[size_t(2 * c + 1)]->addData(x, m_buffer.currentValue(row, c));
+    for (int row = first; row <= last; ++row) {
+        const double x = double(row) * m_slice;
+        for (int c = 0; c < m_channels; ++c) {
+            m_traces[size_t(2 * c)]->addData(x, m_buffer.voltageValue(row, c));
+            m_traces[size_t(2 * c + 1)]->addData(x, m_buffer.currentValue(row, c));
+        }
     }
-    ++lIdx;
     refreshStatistics();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
-}
-
-void frmGraphicRecord::setStartCaption(const QString &caption)
-{
-    m_start->setText(caption);
-}
-
-int frmGraphicRecord::xLengthPosition() const
-{
-    return std::max(0, m_xLength->currentIndex());
 }
 
 void frmGraphicRecord::ChangeCursorColor(const QString &c1, const QString &c2, const QString &c3, const QString &c4)
@@ -410,9 +413,9 @@ void frmGraphicRecord::applyYRange(bool voltage)
     QComboBox *list = voltage ? m_yVoltage : m_yCurrent;
     double top = SampleBuffer::readingValue(list->currentText());
     if (list->currentIndex() <= 0) {
-        const FrontPanel *panel = m_host.OperatorForm();
-        top = panel ? (voltage ? panel->voltageMaximum(0) : panel->currentMaximum(0)) : 0;
-        // Without a panel's limit (a record shown with no supply): the largest reading held.
+        const ReadingSource &source = m_session.source();
+        top = voltage ? source.voltageMaximum(0) : source.currentMaximum(0);
+        // Without a supply's limit (a record shown with no supply): the largest reading held.
         if (top <= 0) {
             for (int c = 0; c < m_channels; ++c) {
                 const ChannelExtremes e = m_buffer.extremes(c);
@@ -447,11 +450,13 @@ void frmGraphicRecord::showEvent(QShowEvent *event)
 void frmGraphicRecord::refreshStatistics()
 {
     m_stats->clear();
+    const int samples = m_buffer.size();
     m_stats->addItem(QStringLiteral("Total Time:")
-                     + (lIdx > 0 ? GraphScale::elapsedText(qint64(lIdx - 1) * m_slice) : QStringLiteral("0d 0:0:0")));
+                     + (samples > 0 ? GraphScale::elapsedText(qint64(samples - 1) * m_slice)
+                                    : QStringLiteral("0d 0:0:0")));
     m_stats->addItem(QStringLiteral("Time Slice: %1sec").arg(m_slice));
-    // The number of points drawn.
-    m_stats->addItem(QStringLiteral("Samples: %1").arg(lIdx));
+    // The samples of the whole recording, whatever the table window shows.
+    m_stats->addItem(QStringLiteral("Samples: %1").arg(samples));
     // A stored reading may be any length; the list shows the start of it.
     const auto shown = [](const QString &reading) {
         return reading.size() > 40 ? reading.left(39) + QChar(0x2026) : reading;
@@ -555,8 +560,7 @@ void frmGraphicRecord::updateReadouts(int k)
     m_yPos->setText(QString::number(c->position->value()));
     m_period->clear();
     m_amplitude->clear();
-    if (frmDataTable *table = m_host.tableDataForm1())
-        table->RowSelected(std::llround(x / m_slice));
+    m_session.selectRow(int(std::llround(x / m_slice)));
     if (m_mode->value() != CursorMeasurements)
         return;
     QCPItemTracer *a = cursor(selectedTrace());
@@ -607,8 +611,7 @@ void frmGraphicRecord::cmdStart_Click()
         p.message(QStringLiteral("Plase Turn on Device into Output(Run) Mode"));
         return;
     }
-    frmDataTable *table = m_host.tableDataForm1();
-    if (table && table->CountRecordCount() > 0) {
+    if (m_session.engine().CountRecordCount() > 0) {
         m_host.mnuRecordStart_Click();
         return;
     }
@@ -626,7 +629,7 @@ void frmGraphicRecord::cmdStop_Click()
 
 void frmGraphicRecord::cmdPeriod_Click()
 {
-    if (lIdx > 0)
+    if (m_buffer.size() > 0)
         Prompter::current().message(QStringLiteral("If you change record scale, system will reset display "));
     // A time-out while Record Setup is open resets the link and closes this window.
     const QPointer<frmGraphicRecord> alive(this);
@@ -655,7 +658,7 @@ void frmGraphicRecord::cmdRefresh_Click()
 void frmGraphicRecord::cmdExport_Click()
 {
     Prompter &p = Prompter::current();
-    if (lIdx < 1) {
+    if (m_buffer.size() < 1) {
         p.message(QStringLiteral("Please Record or Load existing data first!"));
         return;
     }
@@ -726,29 +729,21 @@ void frmGraphicRecord::cmdPrint_Click()
 
 // ---------------------------------------------------------------- records
 
-SavedRecords &frmGraphicRecord::records()
-{
-    if (m_place)
-        return m_place->current();
-    return m_store;
-}
-
 void frmGraphicRecord::cmdSave_Click()
 {
-    if (frmDataTable *table = m_host.tableDataForm1())
-        table->saveRecord(RecordSaver::Texts::graphicRecord());
+    m_session.saveRecord(RecordSaver::Texts::graphicRecord());
 }
 
 void frmGraphicRecord::fillRecordList(QListWidget *list)
 {
-    const auto records = this->records().savedRecords();
-    if (!records) {
-        storeFailed(this->records().lastError());
+    if (!m_session.listRecords()) {
+        storeFailed(m_session.records().lastError());
         return;
     }
     list->clear();
-    for (const RecordInfo &r : *records)
-        list->addItem(recordItem(RecordList::graphLine(r), r.recNo));
+    const SavedRecordModel &records = m_session.savedRecords();
+    for (int i = 0; i < records.rowCount(); ++i)
+        list->addItem(recordItem(RecordList::graphLine(records.record(i)), records.record(i).recNo));
     showList(list);
 }
 
@@ -768,11 +763,8 @@ void frmGraphicRecord::List1_Click(int listRow)
         return;
     const QString recNo = m_list1->item(listRow)->data(Qt::UserRole).toString();
     showList(m_plot);
-    frmDataTable *table = m_host.tableDataForm1();
-    if (!table)
-        return;
     // The scale first: the redraw of the load draws with the record's slice.
-    SavedRecords &place = records();
+    SavedRecords &place = m_session.records();
     const std::optional<RecordInfo> found = place.findRecord(recNo);
     if (!found) {
         if (place.lastError().isSet())
@@ -780,10 +772,10 @@ void frmGraphicRecord::List1_Click(int listRow)
         return;
     }
     // Asked before the record's scale is taken over.
-    if (!table->mayDiscardUnsaved())
+    if (!m_session.mayDiscardUnsaved())
         return;
     m_host.setRecordScale(RecordList::position(found->recStyle));
-    if (!table->loadRecord(recNo, true))
+    if (!m_session.loadRecord(recNo, true))
         return;
     const int position = RecordList::position(found->showStyle);
     if (position >= 0 && position < m_xLength->count())
@@ -792,7 +784,7 @@ void frmGraphicRecord::List1_Click(int listRow)
 
 void frmGraphicRecord::cmdDel_Click()
 {
-    if (const std::optional<QString> why = m_store.writeRefusal()) {
+    if (const std::optional<QString> why = m_session.store().writeRefusal()) {
         Prompter::current().message(*why, QString(), Prompter::Severity::Warning);
         return;
     }
@@ -805,7 +797,7 @@ void frmGraphicRecord::List2_Click(int listRow)
         return;
     const QString recNo = m_list2->item(listRow)->data(Qt::UserRole).toString();
     showList(m_plot);
-    SavedRecords &place = records();
+    SavedRecords &place = m_session.records();
     const std::optional<RecordInfo> found = place.findRecord(recNo);
     if (!found) {
         if (place.lastError().isSet())

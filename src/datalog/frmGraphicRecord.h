@@ -8,8 +8,6 @@
 #include <array>
 
 class GraphHost;
-class RecordPlace;
-class SavedRecords;
 class QCPGraph;
 class QCPItemTracer;
 class QCheckBox;
@@ -24,14 +22,14 @@ class QPagedPaintDevice;
 class QPushButton;
 class QSlider;
 class QStackedWidget;
-class RecordStore;
+class RecordingSession;
 class SampleBuffer;
 
 // The graph window ("Graphic Record"): the voltage and current of up to four channels as
-// eight traces against elapsed time, drawn from the sample buffer and followed live while a
-// recording runs; cursors and measurements, statistics, CSV export, printing, and the saved
-// records (save, load, delete).
-class frmGraphicRecord : public QWidget, public RecordingGraph
+// eight traces against elapsed time, a view of the whole recording session's samples that
+// follows a recording live; cursors and measurements, statistics, CSV export, printing, and
+// the saved records (save, load, delete). Closing it leaves the recording running.
+class frmGraphicRecord : public QWidget
 {
     Q_OBJECT
 public:
@@ -40,22 +38,16 @@ public:
     // Cursor 7 also serves as the second cursor of a measurement.
     static constexpr int MeasureCursor = 7;
 
-    frmGraphicRecord(SampleBuffer &buffer, RecordStore &store, GraphHost &host, int channels,
-                     QWidget *parent = nullptr);
+    frmGraphicRecord(RecordingSession &session, GraphHost &host, int channels, QWidget *parent = nullptr);
 
-    // --- RecordingGraph
-    void ClearGraph(int secondsPerPoint) override;
-    void ShowGraph(int row) override;
-    void ReDraw() override;
-    void setStartCaption(const QString &caption) override;
-    int xLengthPosition() const override;
-
-    // Empties the plot, with the slice of the record setup's scale.
+    // Axes, lists and cursors start over for points of `secondsPerPoint` seconds, and the
+    // recording is drawn with them.
+    void ClearGraph(int secondsPerPoint);
+    // The same with the slice of the record setup's scale.
     void ClearGraph();
     // Colours (decimal 0x00BBGGRR texts) of channels 1..4; a blank text keeps the colour.
     void ChangeCursorColor(const QString &c1, const QString &c2, const QString &c3, const QString &c4);
 
-    int lIdx = 0;         // points drawn since the last clear
     bool bLoaded = false; // first activation done
     int slice() const { return m_slice; }
     int channels() const { return m_channels; }
@@ -85,14 +77,12 @@ public:
     void cmdDel_Click();
     void List2_Click(int listRow);
 
-    // Where records are listed, loaded and deleted; without one, the store of this computer.
-    void setRecordPlace(RecordPlace *place) { m_place = place; }
-
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void drawAll();
+    void drawRows(int first, int last);
     void setChannels(int channels);
     void applyXLength();
     void applyYRange(bool voltage);
@@ -105,14 +95,12 @@ private:
     void fillRecordList(QListWidget *list);
     void showList(QWidget *front);
     void storeFailed(const StoreError &error);
-    SavedRecords &records();
     void plotPressed(QMouseEvent *event);
     void plotMoved(QMouseEvent *event);
     void resetView();
 
-    SampleBuffer &m_buffer;
-    RecordStore &m_store;
-    RecordPlace *m_place = nullptr;
+    RecordingSession &m_session;
+    const SampleBuffer &m_buffer;
     GraphHost &m_host;
     int m_channels = 1;
     int m_slice = 1;

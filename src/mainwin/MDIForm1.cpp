@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Prompter.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/frmDataTable.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
@@ -9,6 +10,7 @@
 #include "mainwin/DefaultCollaborators.h"
 #include "mainwin/EnableTables.h"
 #include "mainwin/MachineTypeSource.h"
+#include "mainwin/SupplyReadings.h"
 #include "mainwin/ToolbarIcons.h"
 #include "mainwin/dlgQueryInitial.h"
 #include "supply/Supply.h"
@@ -46,6 +48,8 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     setWindowTitle(QStringLiteral("ZEP 2016"));
     DefaultCollaborators::complete(m_c, this);
     g_mainWindow = this;
+    m_readings = std::make_unique<SupplyReadings>(m_supply);
+    m_session = new RecordingSession(*m_c.records, m_c.place.get(), *m_readings, this);
 
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -208,6 +212,9 @@ void MDIForm1::createMenus()
     connect(addItem(view, "mnuControl", "&Control"), &QAction::triggered, this, &MDIForm1::mnuControl_Click);
     connect(addItem(view, "mnuWave", "&Datalog"), &QAction::triggered, this, &MDIForm1::mnuWave_Click);
     connect(addItem(view, "mnuTableData", "T&abular Data"), &QAction::triggered, this, [this] {
+        // A closed table window opens again over the whole recording.
+        if (!m_table && m_panel)
+            NewTable1(m_channelIndex);
         if (m_table)
             showOnly(m_table);
     });
@@ -465,8 +472,13 @@ bool MDIForm1::SetupLayout()
 
 void MDIForm1::NewTable1(int n)
 {
-    auto *table = new frmDataTable(*m_c.records, *this, n);
-    table->setRecordPlace(m_c.place.get());
+    // A running recording keeps its samples and channels; otherwise the table shows what
+    // `datatemp` holds (samples of a recording that was never saved are kept).
+    if (!m_session->isRecording()) {
+        m_session->setChannelCount(n + 1);
+        m_session->reload();
+    }
+    auto *table = new frmDataTable(*m_session);
     m_channelIndex = n;
     m_table = table;
     addChild(table)->hide();
@@ -477,10 +489,8 @@ void MDIForm1::NewWave1(int n)
 {
     if (!m_table)
         return;
-    auto *wave = new frmGraphicRecord(m_table->buffer(), *m_c.records, *this, n + 1);
-    wave->setRecordPlace(m_c.place.get());
+    auto *wave = new frmGraphicRecord(*m_session, *this, n + 1);
     m_wave = wave;
-    attachGraph(wave);
     addChild(wave)->hide();
 }
 
@@ -656,6 +666,8 @@ void MDIForm1::ResetAll()
     m_queryInitial->stop();
     m_isSuspendOutput = false;
     m_isQueryInitialValues = false;
+    // Without the supply there is nothing to record; the samples stay in the session.
+    m_session->EndRecordData();
     closeLinks();
     releaseWindows();
     m_layoutType = 0;

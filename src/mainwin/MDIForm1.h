@@ -32,8 +32,10 @@ class QToolBar;
 class dlgQueryInitial;
 class dlgWaitRsp;
 class frmAbout;
+class SupplyReadings;
 class RecordPlace;
 class RecordStore;
+class RecordingSession;
 class dlgRecordPlace;
 class frmDebug;
 class Supply;
@@ -42,8 +44,8 @@ class Supply;
 // identifies its machine type, creates the front panel of its layout with the table and
 // graph windows, drives the polling while the output is on, runs the instrument actions and
 // resets everything when the link fails.
-class MDIForm1 : public QMainWindow, public PanelHost, public EngineHost, public RecordingHost,
-                public RecordSetupTimers, public GraphHost
+class MDIForm1 : public QMainWindow, public PanelHost, public EngineHost, public RecordSetupTimers,
+                public GraphHost
 {
     Q_OBJECT
 public:
@@ -174,8 +176,8 @@ public:
     int baudRate() const override { return m_baudRate; }
     int gpibAddress() const override { return m_gpibAddress; }
 
-    QString MachineType() const override { return m_machineType; }
-    int MainFormState() const override { return m_mainFormState; }
+    QString MachineType() const { return m_machineType; }
+    int MainFormState() const { return m_mainFormState; }
     bool IsQueryInitialValues() const { return m_isQueryInitialValues; }
     CommTasker &engine() { return m_engine; }
     // The connected supply; null while none is identified.
@@ -186,8 +188,10 @@ public:
     int MachineTypeCount() const { return m_machineTypeCount; }
     bool IsSuspendOutput() const { return m_isSuspendOutput; }
     Commands::Dialect dialect() const { return m_dialect; }
-    FrontPanel *OperatorForm() const override { return m_panel; }
-    frmDataTable *tableDataForm1() const override { return m_table; }
+    FrontPanel *OperatorForm() const { return m_panel; }
+    frmDataTable *tableDataForm1() const { return m_table; }
+    // The program's recording, which outlives the table and graph windows.
+    RecordingSession &session() const { return *m_session; }
     dlgRecordLength *recordSetup() const { return m_recordLength; }
     frmGraphicRecord *waveForm1() const { return m_wave; }
     QString statusText() const;
@@ -229,7 +233,6 @@ private:
     QMdiSubWindow *addChild(QWidget *widget);
     void NewTable1(int n);
     void NewWave1(int n);
-    void attachGraph(frmGraphicRecord *wave);
     void ResetTableandWave();
     void showOnly(QWidget *front);
     void mnuWave_Click();
@@ -253,6 +256,8 @@ private:
     QPointer<frmDataTable> m_table;
     QPointer<frmGraphicRecord> m_wave;
     int m_channelIndex = 0;
+    std::unique_ptr<SupplyReadings> m_readings;
+    RecordingSession *m_session = nullptr;
 
     dlgQueryInitial *m_queryInitial = nullptr;
     dlgWaitRsp *m_waitRsp = nullptr;

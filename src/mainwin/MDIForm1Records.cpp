@@ -1,11 +1,13 @@
-// The main window's Record menu and its data windows: record setup, start, stop, save and
-// load go to the table window; samples an unsaved recording left behind are shown at start.
+// The main window's Record menu and its data windows: record setup, start and stop go to the
+// recording session, save and load to the table window; samples an unsaved recording left
+// behind are shown at start.
 #include "mainwin/MDIForm1.h"
 
 #include "common/Prompter.h"
 #include "datalog/RecordPlace.h"
 #include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/frmDataTable.h"
 #include "mainwin/MachineTypeSource.h"
 #include "mainwin/dlgRecordPlace.h"
@@ -27,23 +29,22 @@ void MDIForm1::mnuRecordPeriod_Click()
     if (!m_table)
         return;
     const dlgRecordLength &d = *m_recordLength;
-    m_table->RecordPeriod(d.Days, d.Hours, d.Miniutes, d.Seconds, d.RecScale, d.RecPointStyle);
+    m_session->RecordPeriod(d.Days, d.Hours, d.Miniutes, d.Seconds, d.RecScale, d.RecPointStyle);
 }
 
 void MDIForm1::mnuRecordStart_Click()
 {
     if (!m_table)
         return;
-    if (m_table->CountRecordCount() > 0)
-        m_table->BeginRecordData();
+    if (m_session->engine().CountRecordCount() > 0)
+        m_session->BeginRecordData();
     else
         Prompter::current().message(QStringLiteral("Please Setup Record the period first."), QString());
 }
 
 void MDIForm1::mnuRecordStop_Click()
 {
-    if (m_table)
-        m_table->EndRecordData(0);
+    m_session->EndRecordData();
 }
 
 void MDIForm1::mnuRecordSave_Click()
@@ -132,18 +133,4 @@ void MDIForm1::setRecordScale(int position)
 {
     m_recordLength->RecScale = std::clamp(position, 0, RecordScale::Positions - 1);
     SettingsStore::writeInt(SettingKeys::RecScale, m_recordLength->RecScale);
-}
-
-void MDIForm1::attachGraph(frmGraphicRecord *wave)
-{
-    m_table->setGraph(wave);
-    // A closed graph window no longer receives the recording's points.
-    QPointer<frmDataTable> table = m_table;
-    connect(wave, &QObject::destroyed, table, [table] {
-        if (table)
-            table->setGraph(nullptr);
-    });
-    // A re-created window shows what the buffer holds.
-    if (m_table->buffer().size() > 0)
-        wave->ReDraw();
 }

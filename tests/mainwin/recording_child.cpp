@@ -4,6 +4,7 @@
 #include "MainwinRig.h"
 
 #include "common/Clock.h"
+#include "datalog/RecordingSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,15 +25,15 @@ int main(int argc, char **argv)
     w->DoOutput(true);
     FakeClock clock;
     ScopedClock scoped(clock);
-    frmDataTable &table = *w->tableDataForm1();
-    table.RecordPeriod(0, 0, 0, 50000, 0, 0);
-    if (!table.BeginRecordData())
+    RecordingSession &session = w->session();
+    session.RecordPeriod(0, 0, 0, 50000, 0, 0);
+    if (!session.BeginRecordData())
         return 4;
     // Bounded, so that a child whose parent vanished still ends.
     for (qint64 i = 0; i < 50000; ++i) {
         clock.advanceMs(1000);
-        table.engine().TimerRecordData_Timer();
-        std::printf("%lld\n", static_cast<long long>(table.iCurrentRow() - 1));
+        session.engine().TimerRecordData_Timer();
+        std::printf("%lld\n", static_cast<long long>(session.engine().iCurrentRow() - 1));
         std::fflush(stdout);
     }
     return 0;

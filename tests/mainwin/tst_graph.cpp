@@ -7,6 +7,7 @@
 #include "common/Clock.h"
 #include "datalog/GraphScales.h"
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/SampleBuffer.h"
 #include "datalog/frmGraphicRecord.h"
 #include "settings/SettingsStore.h"
@@ -39,9 +40,20 @@ public:
     void mnuControl_Click() override {}
     int recordScale() const override { return scale; }
     void setRecordScale(int position) override { scale = position; }
-    FrontPanel *OperatorForm() const override { return nullptr; }
-    frmDataTable *tableDataForm1() const override { return nullptr; }
     int scale = 0;
+};
+
+// No supply behind a lone window.
+class NoSupply : public ReadingSource
+{
+public:
+    bool isRunning() const override { return false; }
+    bool isOutputOn() const override { return false; }
+    QString machineType() const override { return QString(); }
+    QString voltageText(int) const override { return QString(); }
+    QString currentText(int) const override { return QString(); }
+    double voltageMaximum(int) const override { return 0; }
+    double currentMaximum(int) const override { return 0; }
 };
 
 // RFC 4180 fields of one line (quoted fields may hold commas and doubled quotes).
@@ -151,6 +163,7 @@ void TestGraph::liveRecordingRedrawAndRecords()
     g->cmdStart_Click();
     QCOMPARE(in<QPushButton>(g, "cmdStart")->text(), QStringLiteral("Record..."));
     frmDataTable &table = *w->tableDataForm1();
+    RecordingSession &session = w->session();
     auto *panel = w->OperatorForm();
     for (int t = 0; t < 11; ++t) {
         for (int c = 0; c < 3; ++c) {
@@ -158,23 +171,23 @@ void TestGraph::liveRecordingRedrawAndRecords()
             in<QLineEdit>(panel, QStringLiteral("txtCurrent_%1").arg(c))->setText(QString::number(0.1 * t));
         }
         clock.advanceMs(1000);
-        table.engine().TimerRecordData_Timer();
+        session.engine().TimerRecordData_Timer();
     }
-    QVERIFY(!table.engine().isRecording());
-    QCOMPARE(g->lIdx, table.buffer().size());
-    QVERIFY(g->lIdx >= 5);
+    QVERIFY(!session.engine().isRecording());
+    const int samples = session.buffer().size();
+    QVERIFY(samples >= 5);
     // Unchecked "Ch1 A" hides trace 2 at once and stays hidden while points arrive.
     in<QCheckBox>(g, "cbPlot_1")->click();
     QVERIFY(!g->trace(2)->visible());
     QList<QList<QPointF>> live;
     for (int k = 1; k <= 8; ++k)
         live << points(g->trace(k));
-    QCOMPARE(live[0].size(), g->lIdx);
+    QCOMPARE(live[0].size(), samples);
     QCOMPARE(live[0][1].x(), 2.0);  // one point per slice
     QVERIFY(live[6].isEmpty());     // channel 4 is absent on this layout
-    QCOMPARE(stats(*g).mid(0, 3), QStringList({QStringLiteral("Total Time:0:0:%1").arg(2 * (g->lIdx - 1)),
-                                               "Time Slice: 2sec", QStringLiteral("Samples: %1").arg(g->lIdx)}));
-    g->ReDraw();
+    QCOMPARE(stats(*g).mid(0, 3), QStringList({QStringLiteral("Total Time:0:0:%1").arg(2 * (samples - 1)),
+                                               "Time Slice: 2sec", QStringLiteral("Samples: %1").arg(samples)}));
+    g->ClearGraph();
     for (int k = 1; k <= 8; ++k)
         QCOMPARE(points(g->trace(k)), live[k - 1]);
     QVERIFY(!g->trace(2)->visible() && g->trace(1)->visible() && !g->trace(7)->visible());
@@ -190,7 +203,7 @@ void TestGraph::liveRecordingRedrawAndRecords()
     // A cursor moved onto a point marks that sample in the table window.
     g->GraphMode_Change(frmGraphicRecord::CursorCoordinates);
     g->moveCursor(1, 4);
-    QCOMPARE(table.buffer().highlightedRow(), 2);
+    QCOMPARE(session.buffer().highlightedRow(), 2);
 
     // Closed and opened again: drawn from the buffer.
     g->parentWidget()->close();
@@ -221,7 +234,6 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QVERIFY(!list1->isVisibleTo(g));
     QCOMPARE(w->recordScale(), 1);
     QCOMPARE(g->slice(), 2);
-    QVERIFY(g->lIdx >= 5);
     QCOMPARE(in<QComboBox>(g, "cmbXLength")->currentText(), QStringLiteral("30m"));
     QCOMPARE(points(g->trace(1)), live[0]);
 
@@ -238,7 +250,8 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QVERIFY(!in<QListWidget>(g, "List2")->isVisibleTo(g));
     g->cmdDel_Click();
     QCOMPARE(in<QListWidget>(g, "List2")->count(), 0);
-    QCOMPARE(g->lIdx, 0);
+    // The samples stay in the recording, and drawn, until they are cleared.
+    QCOMPARE(points(g->trace(1)), live[0]);
     QVERIFY(prompter.messages.isEmpty());
     w.reset();
 }
@@ -251,14 +264,15 @@ void TestGraph::axesCursorsAndStatistics()
     QTemporaryDir dir;
     RecordStore store;
     QVERIFY(store.open(dir.path()).ok());
-    SampleBuffer buffer;
-    buffer.setChannelCount(2);
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(2);
+    SampleBuffer &buffer = session.buffer();
     LoneHost host;
-    frmGraphicRecord g(buffer, store, host, 2);
+    frmGraphicRecord g(session, host, 2);
     g.resize(1000, 700);
     g.show();
 
-    QCOMPARE(g.lIdx, 0);
     QCOMPARE(stats(g), QStringList({"Total Time:0d 0:0:0", "Time Slice: 1sec", "Samples: 0", "CH1 Max:V A",
                                     "CH1 Min:V A", "CH2 Max:V A", "CH2 Min:V A"}));
     auto *xLength = in<QComboBox>(&g, "cmbXLength");
@@ -294,7 +308,6 @@ void TestGraph::axesCursorsAndStatistics()
     for (int i = 0; i < 10; ++i)
         buffer.add(row(i, QString::number(1 + 0.5 * i), QStringLiteral("0.2")));
     buffer.endRebuild();
-    g.ReDraw();
     QCOMPARE(stats(g).mid(2), QStringList({"Samples: 10", "CH1 Max:5.5V 0.2A", "CH1 Min:1V 0.2A",
                                            "CH2 Max:5.5V 0.2A", "CH2 Min:1V 0.2A"}));
     QCOMPARE(stats(g).first(), QStringLiteral("Total Time:0:0:9"));
@@ -330,10 +343,11 @@ void TestGraph::axesCursorsAndStatistics()
     QTest::mouseDClick(g.plot(), Qt::LeftButton, {}, g.plot()->rect().center());
     QCOMPARE(g.plot()->xAxis->range().upper, 300.0);
 
-    // A clear keeps the extremes of the buffer but counts no points.
-    g.ClearGraph();
-    QCOMPARE(stats(g).mid(0, 4), QStringList({"Total Time:0d 0:0:0", "Time Slice: 1sec", "Samples: 0",
+    // A clear starts the axes over and draws the whole recording again.
+    g.ClearGraph(2);
+    QCOMPARE(stats(g).mid(0, 4), QStringList({"Total Time:0:0:18", "Time Slice: 2sec", "Samples: 10",
                                              "CH1 Max:5.5V 0.2A"}));
+    QCOMPARE(g.trace(1)->dataCount(), 10);
 }
 
 // CSV of one-, two- and four-channel windows read back as RFC 4180, readings with a decimal
@@ -344,12 +358,14 @@ void TestGraph::exportAndPrint()
     RecordStore store;
     QVERIFY(store.open(dir.path()).ok());
     LoneHost host;
+    NoSupply source;
     // Readings stored with decimal commas, exported under a decimal-comma locale.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     for (int channels : {1, 2, 4}) {
-        SampleBuffer buffer;
-        buffer.setChannelCount(channels);
-        frmGraphicRecord g(buffer, store, host, channels);
+        RecordingSession session(store, nullptr, source);
+        session.setChannelCount(channels);
+        SampleBuffer &buffer = session.buffer();
+        frmGraphicRecord g(session, host, channels);
         prompter.clear();
         g.cmdExport_Click();
         QCOMPARE(prompter.messageTexts(), QStringList{"Please Record or Load existing data first!"});
@@ -357,7 +373,6 @@ void TestGraph::exportAndPrint()
         for (int i = 0; i < 3; ++i)
             buffer.add(row(i, QStringLiteral("12,5"), QStringLiteral("1\"5")));
         buffer.endRebuild();
-        g.ReDraw();
         const QString path = dir.filePath(QStringLiteral("out%1.csv").arg(channels));
         prompter.fileNames = {path};
         g.cmdExport_Click();
@@ -376,10 +391,10 @@ void TestGraph::exportAndPrint()
     }
 
     QLocale::setDefault(QLocale::c());
-    SampleBuffer buffer;
-    buffer.add(row(0, QStringLiteral("5"), QStringLiteral("1")));
-    frmGraphicRecord g(buffer, store, host, 4);
-    g.ReDraw();
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(4);
+    frmGraphicRecord g(session, host, 4);
+    session.buffer().append(row(0, QStringLiteral("5"), QStringLiteral("1")));
     const QColor before = g.trace(1)->pen().color();
     const QString pdf = dir.filePath(QStringLiteral("graph.pdf"));
     {

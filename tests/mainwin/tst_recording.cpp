@@ -1,12 +1,14 @@
 // Recording from setup to saved record, in the real main window with layout 1 on the virtual
 // supply XPP-3202: the record setup dialog, the recording engine on a fake clock, and the
-// table window's records, filter, comments, clearing and printing.
+// table window's records, filter, comments, clearing and printing; the recording outliving
+// its windows.
 #include "MainwinRig.h"
 
 #include "common/Clock.h"
 #include "common/NumberFormat.h"
 #include "datalog/RecordScale.h"
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/SqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
@@ -15,12 +17,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPdfWriter>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <qcustomplot.h>
 
 #include <tuple>
 
@@ -35,7 +42,17 @@ private:
     std::unique_ptr<ScopedClock> scopedClock;
 
     frmDataTable &table() { return *w->tableDataForm1(); }
-    SampleBuffer &buffer() { return table().buffer(); }
+    RecordingSession &session() { return w->session(); }
+    SampleBuffer &buffer() { return session().buffer(); }
+    QAbstractItemModel &grid() { return *in<QTableView>(&table(), "grdHelQuest")->model(); }
+    QStringList graphStatistics()
+    {
+        QStringList out;
+        auto *list = in<QListWidget>(w->waveForm1(), "lstWave");
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
     template<class T = QWidget>
     T *in(QWidget *parent, const QString &name) { return parent->findChild<T *>(name); }
     QLineEdit *readout(const char *kind, int channel)
@@ -66,7 +83,7 @@ private:
     {
         for (int i = 0; i < n; ++i) {
             clock.advanceMs(1000);
-            table().engine().TimerRecordData_Timer();
+            w->session().engine().TimerRecordData_Timer();
         }
     }
     // Readings of every channel of the panel, as the polling would leave them.
@@ -138,6 +155,7 @@ private slots:
     void everyScaleAndPointOperation();
     void stopResumeAcrossMidnight();
     void failedCommitStopsAndKeepsTheSamples();
+    void closedWindowsLoseNothing();
     void printsTheRowsToPdf();
 };
 
@@ -234,13 +252,13 @@ void TestRecording::recordingFromSetupToSavedRecord()
     clock.setNow(QDateTime(QDate(2026, 3, 5), QTime(10, 0, 0)));
     setup(0, 0, 0, 10, 0, 0);
     w->menuItem("mnuRecordStart")->trigger();
-    QVERIFY(table().engine().isRecording());
+    QVERIFY(w->session().engine().isRecording());
     QCOMPARE(in<QLineEdit>(&table(), "txtStartTime")->text(), QStringLiteral("2026/03/05 10:00:00"));
     // The real end: ten one-second ticks after the first sample.
     QCOMPARE(in<QLineEdit>(&table(), "txtEndTime")->text(), QStringLiteral("2026/03/05 10:00:10"));
     tick(11);
-    QVERIFY(!table().engine().isRecording());
-    QCOMPARE(table().CountRecordCount(), -1);
+    QVERIFY(!w->session().engine().isRecording());
+    QCOMPARE(w->session().engine().CountRecordCount(), -1);
     QCOMPARE(buffer().rowCount(), 11);
     QCOMPARE(column(1).last(), QStringLiteral("2026/03/05 10:00:10"));
     QCOMPARE(column(2), QStringList(11, QStringLiteral("12.500")));
@@ -255,13 +273,34 @@ void TestRecording::recordingFromSetupToSavedRecord()
     w->menuItem("mnuRecordStart")->trigger();  // a full run needs a new setup
     QCOMPARE(prompter.messageTexts(), QStringList{QStringLiteral("Please Setup Record the period first.")});
 
-    // "Time" finds the time-driven samples; a limit condition finds none.
+    // "Time" finds the time-driven samples; a limit condition finds none in the grid, while
+    // the graph's statistics and its export still see the whole recording.
     auto *filter = in<QComboBox>(&table(), "CmbSample");
-    for (const auto &[position, rows] : {std::pair{1, 11}, std::pair{2, 0}, std::pair{0, 11}}) {
+    for (const auto &[position, rows] : {std::pair{1, 11}, std::pair{2, 0}}) {
         filter->setCurrentIndex(position);
         table().CmbSample_Click();
-        QCOMPARE(buffer().rowCount(), rows);
+        QCOMPARE(grid().rowCount(), rows);
     }
+    QCOMPARE(buffer().rowCount(), 11);
+    QCOMPARE(graphStatistics().at(2), QStringLiteral("Samples: 11"));
+    QCOMPARE(w->waveForm1()->trace(1)->dataCount(), 11);
+    QTemporaryDir csvDir;
+    prompter.clear();
+    prompter.fileNames = {csvDir.filePath(QStringLiteral("all.csv"))};
+    w->waveForm1()->cmdExport_Click();
+    QVERIFY(prompter.messages.isEmpty());
+    QFile csv(csvDir.filePath(QStringLiteral("all.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll().count("\r\n"), 12);  // the header and every sample
+    // A sample picked on the graph is found in the filtered grid only when it is shown there.
+    filter->setCurrentIndex(1);
+    table().CmbSample_Click();
+    table().openComment(2);
+    QCOMPARE(in<QLabel>(&table(), "lblCommentSample")->text(), QStringLiteral("2  2026/03/05 10:00:02"));
+    table().cmdProcCancel_Click();
+    filter->setCurrentIndex(0);
+    table().CmbSample_Click();
+    QCOMPARE(grid().rowCount(), 11);
 
     // A comment on sample 3, then saved as record 1.
     in<QLineEdit>(&table(), "txtDataDesc")->setText(QStringLiteral("oven"));
@@ -333,8 +372,8 @@ void TestRecording::everyScaleAndPointOperation()
     w->QueryTimer.stop();
     settle();
     // The average example: 12, 12, 13, 13 and 12.5 over five seconds give 12.50.
-    table().RecordPeriod(0, 0, 0, 4, 2, RecordScale::Average);
-    QVERIFY(table().BeginRecordData());
+    w->session().RecordPeriod(0, 0, 0, 4, 2, RecordScale::Average);
+    QVERIFY(w->session().BeginRecordData());
     for (const char *v : {"12", "12", "13", "13", "12.5"}) {
         setReadings(QLatin1String(v), QStringLiteral("0,5"));  // a decimal comma is a number too
         tick(1);
@@ -344,8 +383,8 @@ void TestRecording::everyScaleAndPointOperation()
     // Decimal commas compare as numbers in the maximum and in the buffer's extremes.
     // An interval opens with its first reading: the maximum of negative readings is one of
     // them, not the reset value.
-    table().RecordPeriod(0, 0, 0, 5, 1, RecordScale::Maximum);
-    QVERIFY(table().BeginRecordData());
+    w->session().RecordPeriod(0, 0, 0, 5, 1, RecordScale::Maximum);
+    QVERIFY(w->session().BeginRecordData());
     for (const char *v : {"9,5", "9,75", "-1", "10,25", "-3", "-2"}) {
         setReadings(QLatin1String(v), QStringLiteral("1"));
         tick(1);
@@ -360,8 +399,8 @@ void TestRecording::everyScaleAndPointOperation()
             if (position == 0 && operation != RecordScale::Maximum)
                 continue;
             // Two intervals: readings 5.00 with one 7.25 and (from three ticks on) one 4.75.
-            table().RecordPeriod(0, 0, 0, 2 * seconds - 1, position, operation);
-            QVERIFY(table().BeginRecordData());
+            w->session().RecordPeriod(0, 0, 0, 2 * seconds - 1, position, operation);
+            QVERIFY(w->session().BeginRecordData());
             for (int t = 0; t < 2 * seconds; ++t) {
                 const int j = t % seconds;
                 const bool high = j == 1 || seconds == 1;
@@ -371,7 +410,7 @@ void TestRecording::everyScaleAndPointOperation()
                 tick(1);
             }
             const QString where = QStringLiteral("position %1, operation %2").arg(position).arg(operation);
-            QVERIFY2(!table().engine().isRecording() && buffer().rowCount() == 2, qPrintable(where));
+            QVERIFY2(!w->session().engine().isRecording() && buffer().rowCount() == 2, qPrintable(where));
             const double mean = seconds >= 3 ? 5 + 2.0 / seconds : (7.25 + 5.0) / 2;
             const QString expected = operation == RecordScale::Maximum || seconds == 1 ? QStringLiteral("7.25")
                 : operation == RecordScale::Minimum ? (seconds >= 3 ? QStringLiteral("4.75") : QStringLiteral("5.00"))
@@ -395,15 +434,15 @@ void TestRecording::stopResumeAcrossMidnight()
     w->menuItem("mnuRecordStart")->trigger();
     tick(4);
     w->menuItem("mnuRecordStop")->trigger();
-    QVERIFY(!table().engine().isRecording());
-    table().engine().TimerRecordData_Timer();  // a tick already queued does nothing
+    QVERIFY(!w->session().engine().isRecording());
+    w->session().engine().TimerRecordData_Timer();  // a tick already queued does nothing
     QCOMPARE(buffer().rowCount(), 4);
-    QCOMPARE(table().CountRecordCount(), 6);
+    QCOMPARE(w->session().engine().CountRecordCount(), 6);
     // Stopped early, the record ends at its last sample.
     QCOMPARE(in<QLineEdit>(&table(), "txtEndTime")->text(), QStringLiteral("2026/03/05 23:59:58"));
     w->menuItem("mnuRecordStart")->trigger();
     tick(7);
-    QVERIFY(!table().engine().isRecording());
+    QVERIFY(!w->session().engine().isRecording());
     QCOMPARE(column(1), QStringList({"2026/03/05 23:59:59", "2026/03/06 00:00:00", "2026/03/06 00:00:01",
                                      "2026/03/06 00:00:02", "2026/03/06 00:00:03", "2026/03/06 00:00:04",
                                      "2026/03/06 00:00:05"}));
@@ -424,13 +463,47 @@ void TestRecording::failedCommitStopsAndKeepsTheSamples()
     QVERIFY(sql.exec(QStringLiteral("CREATE TRIGGER full_disk BEFORE INSERT ON datatemp BEGIN "
                                     "SELECT RAISE(ABORT, 'database or disk is full'); END")));
     tick(1);
-    QVERIFY(!table().engine().isRecording());
+    QVERIFY(!w->session().engine().isRecording());
     QCOMPARE(prompter.messages.size(), 1);  // told without waiting in the tick
     QVERIFY2(prompter.messageTexts().first().contains(QStringLiteral("database or disk is full")),
              qPrintable(prompter.messageTexts().first()));
     QVERIFY(sql.exec(QStringLiteral("DROP TRIGGER full_disk")));
     QCOMPARE(buffer().rowCount(), 3);
     QCOMPARE(stored("ticks").size(), 3);
+}
+
+// Closing the table and graph windows in the middle of a recording: the samples keep
+// arriving, and the windows opened again show the whole recording and follow it to its end.
+void TestRecording::closedWindowsLoseNothing()
+{
+    useFakeClock();
+    clock.setNow(QDateTime(QDate(2026, 3, 5), QTime(11, 0, 0)));
+    setReadings(QStringLiteral("4.20"), QStringLiteral("0.30"));
+    setup(0, 0, 0, 10, 0, 0);
+    w->menuItem("mnuRecordStart")->trigger();
+    tick(3);
+    table().parentWidget()->close();
+    w->waveForm1()->parentWidget()->close();
+    QTRY_VERIFY(!w->tableDataForm1() && !w->waveForm1());
+    tick(4);
+    QVERIFY(session().isRecording());
+    QCOMPARE(buffer().rowCount(), 7);
+
+    w->menuItem("mnuTableData")->trigger();
+    w->menuItem("mnuWave")->trigger();
+    QVERIFY(w->tableDataForm1() && w->waveForm1());
+    QCOMPARE(grid().rowCount(), 7);
+    QCOMPARE(w->waveForm1()->trace(1)->dataCount(), 7);
+    QCOMPARE(in<QPushButton>(w->waveForm1(), "cmdStart")->text(), QStringLiteral("Record..."));
+    QCOMPARE(in<QLineEdit>(&table(), "txtStartTime")->text(), QStringLiteral("2026/03/05 11:00:00"));
+    tick(4);
+    QVERIFY(!session().isRecording());
+    QCOMPARE(grid().rowCount(), 11);
+    QCOMPARE(column(0).last(), QStringLiteral("10"));
+    QCOMPARE(w->waveForm1()->trace(1)->dataCount(), 11);
+    QCOMPARE(graphStatistics().at(2), QStringLiteral("Samples: 11"));
+    QCOMPARE(stored("ticks").size(), 11);
+    QVERIFY(prompter.messages.isEmpty());
 }
 
 // Printing the grid to a PDF: a PDF whose pages grow with the rows; "Show style" starts the
@@ -458,12 +531,12 @@ void TestRecording::printsTheRowsToPdf()
             + int(bytes.count("/Type /Page>>"));
     };
     useFakeClock();
-    table().RecordPeriod(0, 0, 0, 9, 0, 0);
-    QVERIFY(table().BeginRecordData());
+    w->session().RecordPeriod(0, 0, 0, 9, 0, 0);
+    QVERIFY(w->session().BeginRecordData());
     tick(10);
     QCOMPARE(pages(false), 1);
-    table().RecordPeriod(0, 0, 0, 199, 0, 0);
-    QVERIFY(table().BeginRecordData());
+    w->session().RecordPeriod(0, 0, 0, 199, 0, 0);
+    QVERIFY(w->session().BeginRecordData());
     tick(200);
     QCOMPARE(buffer().rowCount(), 200);
     const int plain = pages(false);

@@ -5,6 +5,7 @@
 #include "MainwinRig.h"
 
 #include "datalog/RecordStore.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/frmGraphicRecord.h"
 #include "mainwin/StoreStartup.h"
 #include "support/TestEnvironment.h"
@@ -123,13 +124,13 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     frmDataTable *table = w->tableDataForm1();
     QVERIFY(table && table->isVisible());
     // Every sample reported is there; at most the one in flight was committed unreported.
-    const int rows = table->buffer().rowCount();
+    const int rows = w->session().buffer().rowCount();
     QVERIFY2(rows == reported + 1 || rows == reported + 2,
              qPrintable(QStringLiteral("reported %1, shown %2").arg(reported).arg(rows)));
-    QCOMPARE(table->buffer().seqNo(rows - 1), qint64(rows - 1));
+    QCOMPARE(w->session().buffer().seqNo(rows - 1), qint64(rows - 1));
     // Saved as they are, they keep the times of their first and last samples.
     QCOMPARE(table->findChild<QLineEdit *>(QStringLiteral("txtStartTime"))->text(), QStringLiteral("2026/01/01 12:00:00"));
-    QCOMPARE(table->findChild<QLineEdit *>(QStringLiteral("txtEndTime"))->text(), table->buffer().recTime(rows - 1));
+    QCOMPARE(table->findChild<QLineEdit *>(QStringLiteral("txtEndTime"))->text(), w->session().buffer().recTime(rows - 1));
     // Told in a message that stays until read, and in the status bar.
     QCOMPARE(prompter.messageTexts().size(), 1);
     QVERIFY2(prompter.messageTexts().first().startsWith(QStringLiteral("%1 %2").arg(rows).arg(Recovered)),
@@ -140,23 +141,23 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     // Kept until the user saves them or agrees to lose them: Start and Clear ask first, and
     // Cancel changes nothing.
     prompter.clear();
-    table->RecordPeriod(0, 0, 0, 10, 0, 0);
-    QVERIFY(!table->BeginRecordData());
+    w->session().RecordPeriod(0, 0, 0, 10, 0, 0);
+    QVERIFY(!w->session().BeginRecordData());
     table->cmdClear_Click();
     QCOMPARE(questionTexts(prompter), QStringList(2, unsavedQuestion(rows)));
     QCOMPARE(prompter.messages.size(), 0);
     QCOMPARE(store->bufferCount(), std::optional<qint64>(rows));
-    QCOMPARE(table->buffer().rowCount(), rows);
+    QCOMPARE(w->session().buffer().rowCount(), rows);
 
     // Save saves them as an ordinary record, without a second question, and the start goes
     // on: here without a supply, so it is refused after the buffer was emptied.
     prompter.clear();
     prompter.choices = {Prompter::Choice::Save};
-    QVERIFY(!table->BeginRecordData());
+    QVERIFY(!w->session().BeginRecordData());
     QCOMPARE(questionTexts(prompter), QStringList{unsavedQuestion(rows)});
     QCOMPARE(prompter.messageTexts(), QStringList{QStringLiteral("Please check connection with device and then try again!")});
     QCOMPARE(store->bufferCount(), std::optional<qint64>(0));
-    QCOMPARE(table->buffer().rowCount(), 0);
+    QCOMPARE(w->session().buffer().rowCount(), 0);
     const auto saved = store->savedRecords().value_or(QList<RecordInfo>());
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved.first().startTime, QStringLiteral("2026/01/01 12:00:00"));
@@ -182,12 +183,12 @@ void TestRecovery::connectionAtStartKeepsRecoveredSamplesInFront()
                                          && !w->IsQueryInitialValues(); }, 30000));
     frmDataTable *table = w->tableDataForm1();
     QVERIFY(QTest::qWaitFor([&] { return table && table->isVisible() && !w->OperatorForm()->isVisible(); }, 10000));
-    QCOMPARE(table->buffer().rowCount(), 7);
+    QCOMPARE(w->session().buffer().rowCount(), 7);
     QVERIFY(anyMessageContains(prompter, QStringLiteral("7 ") + Recovered));
 
     // Loading a record would delete them: asked, and Cancel keeps them.
     prompter.clear();
-    QVERIFY(!table->loadRecord(QStringLiteral("1")));
+    QVERIFY(!w->session().loadRecord(QStringLiteral("1")));
     QCOMPARE(questionTexts(prompter), QStringList{unsavedQuestion(7)});
     QCOMPARE(store->bufferCount(), std::optional<qint64>(7));
     // Discard lets them go.
@@ -208,10 +209,10 @@ void TestRecovery::storeNotYetCheckedOrHeldElsewhereTakesNoWrites()
         auto w = windowOn(store, true);
         QVERIFY(identifiedWithoutSupply(*w));
         w->DoOutput(true);
-        w->tableDataForm1()->RecordPeriod(0, 0, 0, 10, 0, 0);
+        w->session().RecordPeriod(0, 0, 0, 10, 0, 0);
         w->mnuRecordStart_Click();
         QCOMPARE(prompter.messageTexts(), QStringList{*store->writeRefusal()});
-        QVERIFY(prompter.questions.isEmpty() && !w->tableDataForm1()->engine().isRecording());
+        QVERIFY(prompter.questions.isEmpty() && !w->session().engine().isRecording());
         QVERIFY(prompter.messageTexts().first().contains(QStringLiteral("still being checked")));
         // Once checked, the start asks about the 3 samples, and with Discard records.
         StoreStartup startup(*w, store);
@@ -222,7 +223,7 @@ void TestRecovery::storeNotYetCheckedOrHeldElsewhereTakesNoWrites()
         prompter.choices = {Prompter::Choice::Discard};
         w->mnuRecordStart_Click();
         QCOMPARE(questionTexts(prompter), QStringList{unsavedQuestion(3)});
-        QVERIFY(w->tableDataForm1()->engine().isRecording());
+        QVERIFY(w->session().engine().isRecording());
         w->mnuRecordStop_Click();
     }
 
@@ -250,13 +251,13 @@ void TestRecovery::storeNotYetCheckedOrHeldElsewhereTakesNoWrites()
     // The other program's samples are no samples of this one to recover or to ask about.
     QCOMPARE(store->unsavedCount(), std::optional<qint64>(0));
     prompter.clear();
-    table->RecordPeriod(0, 0, 0, 10, 0, 0);
+    w->session().RecordPeriod(0, 0, 0, 10, 0, 0);
     w->mnuRecordStart_Click();
     table->cmdSave_Click();
     table->cmdClear_Click();
     w->waveForm1()->cmdDel_Click();
     QCOMPARE(prompter.messageTexts(), QStringList(4, *store->writeRefusal()));
-    QVERIFY(prompter.questions.isEmpty() && !table->engine().isRecording());
+    QVERIFY(prompter.questions.isEmpty() && !w->session().engine().isRecording());
     QVERIFY(store->writeRefusal()->contains(who));
     QCOMPARE(holder.bufferCount(), std::optional<qint64>(1));
     QVERIFY(holder.appendSample(SampleRow{}));
