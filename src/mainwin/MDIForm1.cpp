@@ -10,7 +10,7 @@
 #include "mainwin/DefaultCollaborators.h"
 #include "mainwin/EnableTables.h"
 #include "mainwin/MachineTypeSource.h"
-#include "mainwin/SupplyReadings.h"
+#include "supply/SupplyReadings.h"
 #include "mainwin/ToolbarIcons.h"
 #include "mainwin/dlgQueryInitial.h"
 #include "supply/Supply.h"
