@@ -98,7 +98,7 @@ int main(int argc, char **argv)
     std::printf("tasks:            %ld (plus %ld warm-up)\n", Tasks, Warmup);
     std::printf("ns per idle tick: %.0f (DoWriterTimer with empty rings)\n", idleNs);
     std::printf("delivered:        %ld\n", target.received);
-    std::printf("ns per task:      %.0f (queue, write, pair, deliver by name)\n", ns / Tasks);
+    std::printf("ns per task:      %.0f (queue, write, pair, hand to its handler)\n", ns / Tasks);
     std::printf("VmRSS before:     %ld kB\n", rssBefore);
     std::printf("VmRSS after:      %ld kB (change %+ld kB)\n", rssAfter, rssAfter - rssBefore);
     return target.received == Tasks + Warmup ? 0 : 1;
