@@ -48,7 +48,9 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     setWindowTitle(QStringLiteral("ZEP 2016"));
     DefaultCollaborators::complete(m_c, this);
     g_mainWindow = this;
-    m_readings = std::make_unique<SupplyReadings>(m_supply);
+    m_connection = new SupplyConnection(*this, *m_c.machineTypes, *m_c.interfaces, m_c.links.get(), this);
+    m_actions = new InstrumentActions(*m_connection, *m_c.dialogs, this);
+    m_readings = std::make_unique<SupplyReadings>(m_connection->supplyPointer());
     m_session = new RecordingSession(*m_c.records, m_c.place.get(), *m_readings, this);
 
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
@@ -62,31 +64,19 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     m_statusLabel->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(m_statusLabel, 1);
 
-    m_engine.setHost(this);
-    m_waitRsp = new dlgWaitRsp(m_engine, this);
-    m_queryInitial = new dlgQueryInitial(m_engine, this);
-    connect(m_queryInitial, &dlgQueryInitial::initialValuesDone, this,
-            &MDIForm1::InitialValuesDone);
+    m_waitRsp = new dlgWaitRsp(m_connection->engine(), this);
+    m_queryInitial = new dlgQueryInitial(m_connection->engine(), this);
+    connect(m_queryInitial, &dlgQueryInitial::initialValuesDone, m_connection,
+            &SupplyConnection::initialValuesDone);
     m_recordLength = new dlgRecordLength(this, this);
-    m_c.interfaces->setReleasePort([this] { closeLinks(); });
+    m_c.interfaces->setReleasePort([this] { m_connection->closeLinks(); });
+    // Without the supply there is nothing to record; the samples stay in the session.
+    connect(m_connection, &SupplyConnection::wasReset, m_session, [this] { m_session->EndRecordData(); });
 
-    QueryTimer.setInterval(QueryIntervalMs);
-    connect(&QueryTimer, &QTimer::timeout, this, &MDIForm1::QueryTimer_Timer);
     StatusTimer.setInterval(StatusIntervalMs);
     connect(&StatusTimer, &QTimer::timeout, this, &MDIForm1::StatusTimer_Timer);
-    // The deadline is measured on the program's clock; the timer only looks at it often.
-    GetMachineTypeTimer.setInterval(100);
-    connect(&GetMachineTypeTimer, &QTimer::timeout, this, &MDIForm1::GetMachineTypeTimer_Timer);
-    SettleTimer.setSingleShot(true);
-    SettleTimer.setInterval(SerialSettleMs);
-    connect(&SettleTimer, &QTimer::timeout, this, &MDIForm1::SettleTimer_Timer);
-    RecallTimer.setInterval(RecallDelayMs);
-    connect(&RecallTimer, &QTimer::timeout, this, [this] {
-        RecallTimer.stop();
-        RecallMemory2();
-    });
 
-    m_familyWord = m_menuZEP->title();
+    m_connection->setFamilyWord(m_menuZEP->title());
     ResetMenu();
     ResetToolbar();
     SetupMenuMachineTypes();
@@ -100,15 +90,10 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
 
 MDIForm1::~MDIForm1()
 {
-    QueryTimer.stop();
     StatusTimer.stop();
-    GetMachineTypeTimer.stop();
-    RecallTimer.stop();
-    m_engine.ResetAll();
-    m_engine.setHost(nullptr);
-    m_engine.setSerialIo(nullptr);
-    m_engine.setGpibBoard(nullptr);
+    m_actions->RecallTimer.stop();
     releaseWindows();
+    m_connection->shutDown();
     delete m_debug;
 }
 
@@ -165,32 +150,35 @@ void MDIForm1::createMenus()
     connect(first, &QAction::triggered, this, [this] { mnuZEPItem_Click(0); });
 
     QMenu *function = menu("mnuFunction", "F&unction");
-    connect(addItem(function, "mnuSaveMemory", "&Save Memory"), &QAction::triggered, this,
-            &MDIForm1::mnuSaveMemory_Click);
-    connect(addItem(function, "mnuRecallMemory", "&Recall Memory"), &QAction::triggered, this,
-            &MDIForm1::mnuRecallMemory_Click);
+    InstrumentActions *act = m_actions;
+    connect(addItem(function, "mnuSaveMemory", "&Save Memory"), &QAction::triggered, act,
+            &InstrumentActions::mnuSaveMemory_Click);
+    connect(addItem(function, "mnuRecallMemory", "&Recall Memory"), &QAction::triggered, act,
+            &InstrumentActions::mnuRecallMemory_Click);
     separator(function, "mnuDummy1");
-    connect(addItem(function, "mnuDelay", "&Delay"), &QAction::triggered, this,
-            &MDIForm1::mnuDelay_Click);
+    connect(addItem(function, "mnuDelay", "&Delay"), &QAction::triggered, act,
+            &InstrumentActions::mnuDelay_Click);
     separator(function, "mnuDummy2");
-    connect(addItem(function, "mnuReadTimes", "Read &Times"), &QAction::triggered, this,
-            &MDIForm1::mnuReadTimes_Click);
+    connect(addItem(function, "mnuReadTimes", "Read &Times"), &QAction::triggered, act,
+            &InstrumentActions::mnuReadTimes_Click);
 
     QMenu *action = menu("mnuAction", "&Action");
     QMenu *outMode = sub(action, "mnuOutMode", "Out &Mode");
-    connect(addItem(outMode, "mnuIndep", "&INDEP"), &QAction::triggered, this, &MDIForm1::mnuIndep_Click);
-    connect(addItem(outMode, "mnuParallel", "&PARALLEL"), &QAction::triggered, this,
-            &MDIForm1::mnuParallel_Click);
-    connect(addItem(outMode, "mnuTrack", "&TRACK"), &QAction::triggered, this, &MDIForm1::mnuTrack_Click);
-    connect(addItem(action, "mnuAutoMode", "&Auto Mode..."), &QAction::triggered, this,
-            &MDIForm1::mnuAutoMode_Click);
+    connect(addItem(outMode, "mnuIndep", "&INDEP"), &QAction::triggered, act,
+            [act] { act->setCoupling(Commands::CouplingIndependent); });
+    connect(addItem(outMode, "mnuParallel", "&PARALLEL"), &QAction::triggered, act,
+            [act] { act->setCoupling(Commands::CouplingParallel); });
+    connect(addItem(outMode, "mnuTrack", "&TRACK"), &QAction::triggered, act,
+            [act] { act->setCoupling(Commands::CouplingTrack); });
+    connect(addItem(action, "mnuAutoMode", "&Auto Mode..."), &QAction::triggered, act,
+            &InstrumentActions::mnuAutoMode_Click);
     // A click has already flipped the check mark: the new state is what was asked for.
-    connect(addItem(action, "mnuOutput", "&Output"), &QAction::triggered, this,
-            [this](bool on) { DoOutput(on); });
-    connect(addItem(action, "mnuAutoRun", "Auto &Run"), &QAction::triggered, this,
-            [this](bool on) { DoAutoRun(on); });
+    connect(addItem(action, "mnuOutput", "&Output"), &QAction::triggered, act,
+            &InstrumentActions::DoOutput);
+    connect(addItem(action, "mnuAutoRun", "Auto &Run"), &QAction::triggered, act,
+            &InstrumentActions::DoAutoRun);
     connect(addItem(action, "mnuClearErrorOfProtection", "&Clear Error of Protection"),
-            &QAction::triggered, this, &MDIForm1::mnuClearErrorOfProtection_Click);
+            &QAction::triggered, act, &InstrumentActions::mnuClearErrorOfProtection_Click);
     for (const char *name : {"mnuIndep", "mnuParallel", "mnuTrack", "mnuOutput", "mnuAutoRun"})
         m_items[name]->setCheckable(true);
     m_items["mnuIndep"]->setChecked(true);
@@ -269,20 +257,22 @@ void MDIForm1::createToolbar()
     connect(addButton("OnOffLine", "Off line", true), &QAction::triggered, this,
             &MDIForm1::OnOffLine_Click);
     m_toolbar->addSeparator();
-    connect(addButton("SaveMemory", "Save Memory", false), &QAction::triggered, this,
-            &MDIForm1::mnuSaveMemory_Click);
-    connect(addButton("RecallMemory", "Recall Memory", false), &QAction::triggered, this,
-            &MDIForm1::mnuRecallMemory_Click);
-    connect(addButton("Delay", "Delay", false), &QAction::triggered, this, &MDIForm1::mnuDelay_Click);
-    connect(addButton("ReadTimes", "Read Times", false), &QAction::triggered, this,
-            &MDIForm1::mnuReadTimes_Click);
+    InstrumentActions *act = m_actions;
+    connect(addButton("SaveMemory", "Save Memory", false), &QAction::triggered, act,
+            &InstrumentActions::mnuSaveMemory_Click);
+    connect(addButton("RecallMemory", "Recall Memory", false), &QAction::triggered, act,
+            &InstrumentActions::mnuRecallMemory_Click);
+    connect(addButton("Delay", "Delay", false), &QAction::triggered, act,
+            &InstrumentActions::mnuDelay_Click);
+    connect(addButton("ReadTimes", "Read Times", false), &QAction::triggered, act,
+            &InstrumentActions::mnuReadTimes_Click);
     m_toolbar->addSeparator();
-    connect(addButton("Output", "Output", true), &QAction::triggered, this,
-            [this](bool on) { DoOutput(on); });
-    connect(addButton("AutoRun", "Auto Run", true), &QAction::triggered, this,
-            [this](bool on) { DoAutoRun(on); });
-    connect(addButton("ClearError", "Clear Error of Protection", false), &QAction::triggered, this,
-            &MDIForm1::mnuClearErrorOfProtection_Click);
+    connect(addButton("Output", "Output", true), &QAction::triggered, act,
+            &InstrumentActions::DoOutput);
+    connect(addButton("AutoRun", "Auto Run", true), &QAction::triggered, act,
+            &InstrumentActions::DoAutoRun);
+    connect(addButton("ClearError", "Clear Error of Protection", false), &QAction::triggered, act,
+            &InstrumentActions::mnuClearErrorOfProtection_Click);
     m_toolbar->addSeparator();
     connect(addButton("About", "About", false), &QAction::triggered, this, [this] { m_about->exec(); });
 }
@@ -344,8 +334,8 @@ void MDIForm1::setChecked(const QString &item, bool on)
 
 void MDIForm1::SetupMenu()
 {
-    setChecked(QStringLiteral("mnuRS232"), m_commType == RS232);
-    setChecked(QStringLiteral("mnuGPIB"), m_commType == GPIB);
+    setChecked(QStringLiteral("mnuRS232"), CommType() == RS232);
+    setChecked(QStringLiteral("mnuGPIB"), CommType() == GPIB);
 }
 
 void MDIForm1::SetupToolBar()
@@ -355,26 +345,27 @@ void MDIForm1::SetupToolBar()
         it.value()->setEnabled(enabled.contains(it.key()));
         it.value()->setChecked(false);
     }
-    setOnLineLook(m_commType == RS232 || m_commType == GPIB);
+    setOnLineLook(CommType() == RS232 || CommType() == GPIB);
 }
 
 void MDIForm1::OnOffLine_Click()
 {
     const QString commType = SettingsStore::read(SettingKeys::CommType);
     const QString mtype = SettingsStore::read(SettingKeys::MType);
+    const auto online = [this] { return running() && (CommType() == RS232 || CommType() == GPIB); };
     if (commType.isEmpty()) {
-        setOnLineLook(running() && (m_commType == RS232 || m_commType == GPIB));
+        setOnLineLook(online());
         return;
     }
     Setup(commType, mtype, true);
     // Declined or failed: the button shows the state the connection is in.
-    if (m_mainFormState != 1)
-        setOnLineLook(running() && (m_commType == RS232 || m_commType == GPIB));
+    if (MainFormState() != 1)
+        setOnLineLook(online());
 }
 
 void MDIForm1::mnuUSB_Click()
 {
-    m_serialCaption = QStringLiteral("Config USB");
+    m_connection->setSerialCaption(QStringLiteral("Config USB"));
     Setup(RS232, QString(), false);
 }
 
@@ -389,7 +380,7 @@ bool MDIForm1::SetupMenuMachineTypes()
     bool found = false;
     int listed = 0;
     int rows = 0;
-    const QString family = m_familyWord;
+    const QString family = m_menuZEP->title();
     for (const MachineTypeRow &row : m_c.machineTypes->rows()) {
         if (!row.inMenu)
             continue;
@@ -407,7 +398,7 @@ bool MDIForm1::SetupMenuMachineTypes()
         QAction *item = m_zepItems.at(listed);
         item->setText(row.mtype);
         item->setVisible(true);
-        const bool current = row.mtype == m_machineType;
+        const bool current = row.mtype == MachineType();
         item->setChecked(current);
         found = found || current;
         ++listed;
@@ -430,27 +421,17 @@ QMdiSubWindow *MDIForm1::addChild(QWidget *widget)
     return sub;
 }
 
-bool MDIForm1::SetupLayout()
+bool MDIForm1::showSupply(Supply &supply)
 {
-    m_engine.SetupTimeoutTask(this, [this] { OperationTimeout(); });
-    const auto row = m_c.machineTypes->find(m_machineType);
-    const int layout = row ? row->layout : 0;
-    const int channels = channelCountOfLayout(layout);
-    if (channels == 0)
+    const int layout = supply.layout();
+    std::unique_ptr<FrontPanel> panel = m_c.panelFactory(*this, supply);
+    if (!panel)
         return false;
-    const std::shared_ptr<MachineTypeSource> types = m_c.machineTypes;
-    auto *supply = new Supply(m_engine, layout, m_machineType, m_dialect,
-                              [types](const QString &mtype) { return types->find(mtype); }, this);
-    supply->setRunning(running());
-    std::unique_ptr<FrontPanel> panel = m_c.panelFactory(*this, *supply);
-    if (!panel) {
-        delete supply;
-        return false;
-    }
-    m_supply = supply;
-    connect(supply, &Supply::outputChanged, this, &MDIForm1::showOutput);
-    connect(supply, &Supply::autoRunChanged, this, &MDIForm1::showAutoRun);
-    connect(supply, &Supply::couplingChanged, this, &MDIForm1::showCoupling);
+    m_items["mnuWave"]->setEnabled(true);
+    setWindowTitle(supply.machineType());
+    connect(&supply, &Supply::outputChanged, this, &MDIForm1::showOutput);
+    connect(&supply, &Supply::autoRunChanged, this, &MDIForm1::showAutoRun);
+    connect(&supply, &Supply::couplingChanged, this, &MDIForm1::showCoupling);
     m_layoutType = layout;
     m_panel = panel.release();
     m_panel->setObjectName(m_panel->objectName().isEmpty() ? QStringLiteral("frmLayout%1").arg(layout)
@@ -458,8 +439,8 @@ bool MDIForm1::SetupLayout()
     QMdiSubWindow *sub = addChild(m_panel);
     sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     ResetTableandWave();
-    NewTable1(channels - 1);
-    NewWave1(channels - 1);
+    NewTable1(supply.channelCount() - 1);
+    NewWave1(supply.channelCount() - 1);
     applyMenuTable(layout);
     applyToolbarReset(layout);
     m_panel->SetupLayout();
@@ -467,7 +448,21 @@ bool MDIForm1::SetupLayout()
     sub->adjustSize();
     sub->move(0, 0);
     AdjustWindowSize();
+    SetupToolBar();
+    SetupMenu();
     return true;
+}
+
+void MDIForm1::supplyReady()
+{
+    if (!m_panel)
+        return;
+    showOnly(m_panel);
+    // Samples recovered at start stay in front until they are seen.
+    if (m_showRecovered && m_table) {
+        m_showRecovered = false;
+        showOnly(m_table);
+    }
 }
 
 void MDIForm1::NewTable1(int n)
@@ -524,13 +519,8 @@ void MDIForm1::releaseWindows()
         window->deleteLater();
     }
     m_panel = nullptr;
-    // Deleted after its panel, which shows it until then; it sends nothing meanwhile.
-    if (m_supply) {
-        disconnect(m_supply, nullptr, this, nullptr);
-        m_supply->setRunning(false);
-        m_supply->deleteLater();
-    }
-    m_supply = nullptr;
+    if (Supply *supply = m_connection->supply())
+        disconnect(supply, nullptr, this, nullptr);
 }
 
 void MDIForm1::showOnly(QWidget *front)
@@ -604,71 +594,13 @@ void MDIForm1::resizeEvent(QResizeEvent *event)
     });
 }
 
-void MDIForm1::QueryInitialValues(AfterInitialValues then)
-{
-    m_afterInitialValues = then;
-    if (m_commType != RS232 && m_commType != GPIB) {
-        InitialValuesDone(false);  // nothing to ask without a supply
-        return;
-    }
-    if (!m_panel || !m_supply) {
-        InitialValuesDone(true);
-        return;
-    }
-    m_isSuspendOutput = true;
-    m_isQueryInitialValues = true;
-    // The supply queues its queries behind the busy dialog; InitialValuesDone follows.
-    m_supply->setReadingInitialValues(true);
-    m_supply->queueInitialQueries();
-    m_queryInitial->start();
-}
-
-void MDIForm1::InitialValuesDone(bool cancelled)
-{
-    m_isSuspendOutput = false;
-    m_isQueryInitialValues = false;
-    if (m_supply)
-        m_supply->setReadingInitialValues(false);
-    switch (m_afterInitialValues) {
-    case AfterInitialValues::ShowPanel:
-        if (cancelled) {
-            ResetAll();
-            return;
-        }
-        if (!m_panel || !m_supply)
-            return;
-        CheckOutput();
-        m_supply->applyReadTimes();
-        showOnly(m_panel);
-        // Samples recovered at start stay in front until they are seen.
-        if (m_showRecovered && m_table) {
-            m_showRecovered = false;
-            showOnly(m_table);
-        }
-        break;
-    case AfterInitialValues::ResumeAfterRecall:
-        ResumeAfterRecall();
-        break;
-    }
-}
-
 void MDIForm1::ResetAll()
 {
-    m_engine.ResetAll();
-    m_commType.clear();
-    m_engine.CommType.clear();
-    setMainFormState(0);
-    QueryTimer.stop();
-    GetMachineTypeTimer.stop();
-    SettleTimer.stop();
-    RecallTimer.stop();
-    // A reset ends the busy dialog without running what was to follow it.
-    m_queryInitial->stop();
-    m_isSuspendOutput = false;
-    m_isQueryInitialValues = false;
-    // Without the supply there is nothing to record; the samples stay in the session.
-    m_session->EndRecordData();
-    closeLinks();
+    m_connection->ResetAll();
+}
+
+void MDIForm1::connectionReset()
+{
     releaseWindows();
     m_layoutType = 0;
     setWindowTitle(QStringLiteral("ZEP 2016"));
@@ -679,31 +611,11 @@ void MDIForm1::ResetAll()
     ResetToolbar();
 }
 
-void MDIForm1::OperationTimeout()
-{
-    // Everything is reset before the message shows, so nothing waits behind it.
-    ResetAll();
-    Prompter::current().notify(Strings::res(115), Strings::res(116), Prompter::Severity::Critical);
-}
-
 // ---------------------------------------------------------------- timers and status
-
-void MDIForm1::QueryTimer_Timer()
-{
-    if (m_supply)
-        m_supply->pollNext();
-}
-
-void MDIForm1::setMainFormState(int state)
-{
-    m_mainFormState = state;
-    if (m_supply)
-        m_supply->setRunning(state == 3);
-}
 
 void MDIForm1::StatusTimer_Timer()
 {
-    m_statusLabel->setText(m_status.tick(m_mainFormState));
+    m_statusLabel->setText(m_status.tick(MainFormState()));
 }
 
 QString MDIForm1::statusText() const
@@ -731,15 +643,87 @@ void MDIForm1::Report(const QString &line)
 void MDIForm1::closeEvent(QCloseEvent *event)
 {
     WindowMemory::saveMain(*this);
-    QueryTimer.stop();
-    RecallTimer.stop();
-    GetMachineTypeTimer.stop();
-    SettleTimer.stop();
+    m_actions->RecallTimer.stop();
     m_queryInitial->stop();
-    m_engine.ResetAll();
-    closeLinks();
+    m_connection->shutDown();
     releaseWindows();
     if (m_debug)
         m_debug->close();
     event->accept();
+}
+
+// ---------------------------------------------------------------- the connection's view
+
+void MDIForm1::Setup(const QString &commType, const QString &type, bool IsDirect)
+{
+    m_connection->Setup(commType, type, IsDirect);
+}
+
+void MDIForm1::SetupSerialPort(const QString &port, int baud)
+{
+    m_connection->SetupSerialPort(port, baud);
+}
+
+void MDIForm1::offerSerialPort(const QString &path)
+{
+    m_c.interfaces->offerPort(path);
+}
+
+void MDIForm1::identificationStarted()
+{
+    m_items["mnuGPIB"]->setEnabled(false);
+    m_items["mnuRS232"]->setEnabled(false);
+}
+
+void MDIForm1::identificationEnded()
+{
+    m_items["mnuGPIB"]->setEnabled(m_layoutType < 3);
+    m_items["mnuRS232"]->setEnabled(true);
+}
+
+void MDIForm1::startInitialValuesDialog()
+{
+    m_queryInitial->start();
+}
+
+void MDIForm1::stopInitialValuesDialog()
+{
+    m_queryInitial->stop();
+}
+
+void MDIForm1::showStatusText(const QString &text)
+{
+    m_statusLabel->setText(text);
+}
+
+QString MDIForm1::CommType() const { return m_connection->commType(); }
+int MDIForm1::baudRate() const { return m_connection->baudRate(); }
+int MDIForm1::gpibAddress() const { return m_connection->gpibAddress(); }
+QString MDIForm1::MachineType() const { return m_connection->machineType(); }
+int MDIForm1::MainFormState() const { return m_connection->mainFormState(); }
+CommTasker &MDIForm1::engine() { return m_connection->engine(); }
+Supply *MDIForm1::supply() const { return m_connection->supply(); }
+bool MDIForm1::running() const { return m_connection->running(); }
+
+// ---------------------------------------------------------------- the supply's state
+
+void MDIForm1::showOutput(bool on)
+{
+    m_items.value("mnuRecord")->setEnabled(on);
+    m_buttons.value("Output")->setChecked(on);
+    setChecked(QStringLiteral("mnuOutput"), on);
+    m_connection->CheckOutput();
+}
+
+void MDIForm1::showAutoRun(bool on)
+{
+    m_buttons.value("AutoRun")->setChecked(on);
+    setChecked(QStringLiteral("mnuAutoRun"), on);
+}
+
+void MDIForm1::showCoupling(Commands::Coupling mode)
+{
+    setChecked(QStringLiteral("mnuIndep"), mode == Commands::CouplingIndependent);
+    setChecked(QStringLiteral("mnuParallel"), mode == Commands::CouplingParallel);
+    setChecked(QStringLiteral("mnuTrack"), mode == Commands::CouplingTrack);
 }

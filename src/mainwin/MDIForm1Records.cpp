@@ -74,14 +74,14 @@ void MDIForm1::setQueryTimerOn(bool on)
 {
     // Polling still runs only while the output is on.
     if (on)
-        CheckOutput();
+        m_connection->CheckOutput();
     else
-        QueryTimer.stop();
+        m_connection->QueryTimer.stop();
 }
 
 void MDIForm1::setWriterTimerOn(bool on)
 {
-    QTimer &writer = m_engine.writerTimer();
+    QTimer &writer = m_connection->engine().writerTimer();
     if (!on)
         writer.stop();
     else if (!writer.isActive())
@@ -105,7 +105,7 @@ void MDIForm1::recoverUnsavedRecording()
     showOnly(m_table);
     // A connection under way replaces the table window with its own, and shows its panel:
     // the samples come to the front again then.
-    m_showRecovered = m_mainFormState != 3;
+    m_showRecovered = !running();
     const QString text = QStringLiteral("%1 samples of a recording that was not saved were recovered; "
                                         "save them or clear them in the table window.").arg(*count);
     ReportStatus(text, RecoveredStatusMs);

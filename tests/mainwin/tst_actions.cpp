@@ -139,7 +139,7 @@ private slots:
         QVERIFY(w->menuItem("mnuOutput")->isChecked() && w->toolButton("Output")->isChecked());
         QVERIFY(panel().findChild<QAbstractButton *>("tbnOutput")->isChecked());
         QVERIFY(w->menuItem("mnuRecord")->isEnabled());
-        QVERIFY(w->QueryTimer.isActive());
+        QVERIFY(w->connection().QueryTimer.isActive());
         auto *readout = control<QLineEdit>("txtVoltage_0");
         QTRY_COMPARE_WITH_TIMEOUT(readout->text(), QStringLiteral("12.500"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(control<QLineEdit>("txtCurrent_0")->text(), QStringLiteral("1.250"), 10000);
@@ -155,7 +155,7 @@ private slots:
 
         panel().findChild<QAbstractButton *>("tbnOutput")->click();
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->toolButton("Output")->isChecked());
-        QVERIFY(!w->QueryTimer.isActive());
+        QVERIFY(!w->connection().QueryTimer.isActive());
         QVERIFY(!w->menuItem("mnuRecord")->isEnabled());
         settle();
         QVERIFY(!sim->supply->outputOn());
@@ -329,7 +329,7 @@ private slots:
         QCOMPARE(sim->supply->voltageSetpoint(1), 5.0);
         QCOMPARE(sim->supply->currentSetpoint(2), 1.25);
         QVERIFY(!sim->supply->outputOn());
-        QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->QueryTimer.isActive());
+        QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->connection().QueryTimer.isActive());
         QCOMPARE(w->MainFormState(), 3);
     }
 

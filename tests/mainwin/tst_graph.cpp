@@ -149,7 +149,7 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QCOMPARE(prompter.messageTexts(), QStringList{"Plase Turn on Device into Output(Run) Mode"});
     w->menuItem("mnuOutput")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(w->menuItem("mnuRecord")->isEnabled(), 10000);
-    w->QueryTimer.stop();
+    w->connection().QueryTimer.stop();
     QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 20000);
     prompter.clear();
     onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) {

@@ -86,7 +86,7 @@ private slots:
         QMessageBox *box = shownBoxes().first();
         QCOMPARE(box->text(), TimeoutText);
         QCOMPARE(w->MainFormState(), 0);  // reset before the message shows
-        QVERIFY(!w->OperatorForm() && !w->QueryTimer.isActive());
+        QVERIFY(!w->OperatorForm() && !w->connection().QueryTimer.isActive());
         QTest::qWait(300);  // nothing stacks behind it
         QCOMPARE(shownBoxes().size(), 1);
         box->button(QMessageBox::Ok)->click();
@@ -120,7 +120,7 @@ private slots:
                 QVERIFY(graph);
             }
             onNextDialog(QStringLiteral("dlgRecordLength"), [&w](QDialog *dlg) {
-                w->OperationTimeout();
+                w->connection().OperationTimeout();
                 pressButton(dlg, "OKButton");
             });
             if (graph)
@@ -258,7 +258,7 @@ private slots:
         QCOMPARE(prompter.messageTexts(), QStringList{TimeoutText});
         QVERIFY(!sim.linesSince(before).contains("*RCL 2"));
         QVERIFY(!w->engine().Clearing && w->engine().isIdle());
-        QVERIFY(!w->QueryTimer.isActive());
+        QVERIFY(!w->connection().QueryTimer.isActive());
 
         sim.supply->faults().answerDelayMs = 0;
         sim.server = std::make_unique<sim::PtySupplyServer>(*sim.supply);

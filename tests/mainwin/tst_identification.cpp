@@ -51,7 +51,7 @@ void checkResetAfterLinkFailure(MDIForm1 &w, const ScriptedPrompter &prompter)
     QVERIFY(!prompter.messages.isEmpty());
     QCOMPARE(prompter.messages.first().text, QStringLiteral("Operation Timeout, Causes Reset Now."));
     QCOMPARE(prompter.messages.first().title, QStringLiteral("TIMEOUT!"));
-    QVERIFY(!w.QueryTimer.isActive() && !w.OperatorForm());
+    QVERIFY(!w.connection().QueryTimer.isActive() && !w.OperatorForm());
     QVERIFY(!w.menuItem("mnuOutput")->isChecked());
     QTRY_COMPARE(w.mdiArea()->subWindowList().size(), 0);
     QCOMPARE(w.windowTitle(), QStringLiteral("ZEP 2016"));
@@ -116,7 +116,7 @@ private slots:
         // A link that fails while the panel polls: the time-out message, then a full reset.
         QVERIFY(connectTo(*w, sim));
         w->DoOutput(true);
-        QVERIFY(w->QueryTimer.isActive());
+        QVERIFY(w->connection().QueryTimer.isActive());
         const int polled = sim.lineCount();
         QTRY_VERIFY_WITH_TIMEOUT(sim.lineCount() > polled + 3, 10000);
         sim.server->dropLink();
@@ -135,7 +135,7 @@ private slots:
         const QString text = prompter.messages.first().text;
         QVERIFY2(text.startsWith(QStringLiteral("Cannot open /nonexistent/zep-port: ")) && text.size() > 36,
                  qPrintable(text));
-        QVERIFY(w->menuItem("mnuRS232")->isEnabled() && !w->SettleTimer.isActive());
+        QVERIFY(w->menuItem("mnuRS232")->isEnabled() && !w->connection().SettleTimer.isActive());
 
         if (::geteuid() == 0)
             return;  // root opens any device: no permission to be refused
@@ -169,7 +169,7 @@ private slots:
             QCOMPARE(w->LayoutType(), row.layout);
             QCOMPARE(w->OperatorForm()->layoutNumber(), row.layout);
             QVERIFY2(dialects.contains(row.mtype), qPrintable(row.mtype));
-            QCOMPARE(w->dialect(), dialects.value(row.mtype));
+            QCOMPARE(w->connection().dialect(), dialects.value(row.mtype));
             QCOMPARE(w->menuItem("mnuGPIB")->isEnabled(), row.layout < 3);
             w->ResetAll();
             ++identified;
@@ -207,7 +207,7 @@ private slots:
         if (idn.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(0).contains("*IDN?"), 10000);
             clock.advanceMs(7400);
-            w->GetMachineTypeTimer_Timer();
+            w->connection().GetMachineTypeTimer_Timer();
             QCOMPARE(w->MainFormState(), 1);
             QVERIFY(!prompter.messageTexts().contains("Querying the machine type is timeout!"));
             clock.advanceMs(200);
@@ -222,8 +222,8 @@ private slots:
         QVERIFY(!w->OperatorForm() && !w->tableDataForm1() && !w->waveForm1());
         QVERIFY(w->menuItem("mnuRS232")->isEnabled() && w->menuItem("mnuGPIB")->isEnabled());
         QCOMPARE(SettingsStore::read(SettingKeys::CommType), QString());
-        QVERIFY(!w->GetMachineTypeTimer.isActive());
-        w->DevSetupMachineType("ACME,XPP-3202,0,1");
+        QVERIFY(!w->connection().GetMachineTypeTimer.isActive());
+        w->connection().DevSetupMachineType("ACME,XPP-3202,0,1");
         QCoreApplication::processEvents();
         QCOMPARE(w->MainFormState(), 0);
     }
@@ -316,7 +316,7 @@ private slots:
         QCOMPARE(noLibrary.MainFormState(), 0);
         QCOMPARE(prompter.messages.size(), 1);
         QVERIFY(!prompter.messages.first().text.isEmpty());
-        QVERIFY(!noLibrary.GetMachineTypeTimer.isActive());
+        QVERIFY(!noLibrary.connection().GetMachineTypeTimer.isActive());
     }
 };
 

@@ -133,7 +133,7 @@ private slots:
         };
         checkNotConnected();
         w->DoOutput(true); // actions do nothing before a connection
-        QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->QueryTimer.isActive());
+        QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->connection().QueryTimer.isActive());
 
         w->Setup("Menu", type, false);
         QCOMPARE(w->MainFormState(), 3);
@@ -294,7 +294,7 @@ private slots:
         w->StatusTimer_Timer();
         QCOMPARE(w->statusText(), QStringLiteral("Setup"));
 
-        w->BeginGetMachineType("GPIB", QString());
+        w->connection().BeginGetMachineType("GPIB", QString());
         QCOMPARE(w->MainFormState(), 1);
         const QString getting("Getting the machine type...");
         QSet<int> counts;
@@ -316,7 +316,7 @@ private slots:
         QVERIFY(!w->menuItem("mnuRecord")->isEnabled());
         w->DoOutput(true);
         QVERIFY(w->menuItem("mnuRecord")->isEnabled() && w->toolButton("Output")->isChecked());
-        QVERIFY(!w->QueryTimer.isActive()); // Menu mode never polls
+        QVERIFY(!w->connection().QueryTimer.isActive()); // Menu mode never polls
         w->menuItem("mnuRecordStart")->trigger();
         QCOMPARE(prompter.messageTexts(), QStringList{"Please Setup Record the period first."});
         w->menuItem("mnuOutput")->trigger();

@@ -369,7 +369,7 @@ void TestRecording::recordingFromSetupToSavedRecord()
 void TestRecording::everyScaleAndPointOperation()
 {
     useFakeClock();
-    w->QueryTimer.stop();
+    w->connection().QueryTimer.stop();
     settle();
     // The average example: 12, 12, 13, 13 and 12.5 over five seconds give 12.50.
     w->session().RecordPeriod(0, 0, 0, 4, 2, RecordScale::Average);

@@ -180,7 +180,7 @@ void TestRecovery::connectionAtStartKeepsRecoveredSamplesInFront()
     w->SetupSerialPort(sim.port(), 115200);
     startup.start();
     QVERIFY(QTest::qWaitFor([&] { return finished.size() == 1 && w->MainFormState() == 3 && w->OperatorForm()
-                                         && !w->IsQueryInitialValues(); }, 30000));
+                                         && !w->connection().isQueryInitialValues(); }, 30000));
     frmDataTable *table = w->tableDataForm1();
     QVERIFY(QTest::qWaitFor([&] { return table && table->isVisible() && !w->OperatorForm()->isVisible(); }, 10000));
     QCOMPARE(w->session().buffer().rowCount(), 7);

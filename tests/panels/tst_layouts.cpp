@@ -326,7 +326,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!sim.supply->outputOn(), 10000);
         QVERIFY(commands(sim.linesSince(mark)).contains(":OUTP:STAT 0"));
         QCOMPARE(prompter.messageTexts(), QStringList{shown});
-        QVERIFY(!button(*w->OperatorForm(), "tbnOutput")->isChecked() && !w->QueryTimer.isActive());
+        QVERIFY(!button(*w->OperatorForm(), "tbnOutput")->isChecked() && !w->connection().QueryTimer.isActive());
     }
 
     // The short-dialect panels learn the mode and the output from the status word when they
@@ -348,7 +348,7 @@ private slots:
         QVERIFY(connectTo(*w, sim));
         FrontPanel &panel = *w->OperatorForm();
         QVERIFY(button(panel, "optTrack")->isChecked());
-        QVERIFY(button(panel, "tbnOutput")->isChecked() && w->QueryTimer.isActive());
+        QVERIFY(button(panel, "tbnOutput")->isChecked() && w->connection().QueryTimer.isActive());
         QCOMPARE(lockedEditors(panel), QStringList{"numVoltage_1"});
         QVERIFY(!sim.linesSince(0).contains("OUT0"));
         QVERIFY(sim.supply->outputOn());
