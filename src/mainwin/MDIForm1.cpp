@@ -59,6 +59,7 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     setCentralWidget(m_mdi);
     createMenus();
     createToolbar();
+    bindActions();
     createShortcuts();
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar1"));
@@ -84,8 +85,8 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     StatusTimer_Timer();
     resize(760, 520);
     WindowMemory::restoreMain(*this);
-    m_items.value("mnuToolbar")->setChecked(!m_toolbar->isHidden());
-    m_items.value("mnuStatusbar")->setChecked(!statusBar()->isHidden());
+    m_menu.toolbar->setChecked(!m_toolbar->isHidden());
+    m_menu.statusbar->setChecked(!statusBar()->isHidden());
 }
 
 MDIForm1::~MDIForm1()
@@ -295,8 +296,8 @@ void MDIForm1::createShortcuts()
         m_items.value(QLatin1String(k.item))->setShortcuts(keys.isEmpty() ? QList{k.fallback} : keys);
     }
     // Output on and off is what a bench user does most: one key, shown in the Action menu.
-    m_items.value("mnuOutput")->setShortcut(OutputKey);
-    QAction *onLine = m_buttons.value("OnOffLine");
+    m_menu.output->setShortcut(OutputKey);
+    QAction *onLine = m_button.onOffLine;
     onLine->setShortcut(OnLineKey);
 }
 
@@ -305,9 +306,9 @@ void MDIForm1::applyMenuTable(int layout)
     const QHash<QString, bool> enables = EnableTables::menuEnables(layout);
     for (auto it = enables.cbegin(); it != enables.cend(); ++it)
         m_items.value(it.key())->setEnabled(it.value());
-    setChecked(QStringLiteral("mnuGPIB"), false);
-    setChecked(QStringLiteral("mnuRS232"), false);
-    setChecked(QStringLiteral("mnuIndep"), true);
+    m_menu.gpib->setChecked(false);
+    m_menu.rs232->setChecked(false);
+    m_menu.indep->setChecked(true);
 }
 
 void MDIForm1::applyToolbarReset(int layout)
@@ -320,22 +321,27 @@ void MDIForm1::applyToolbarReset(int layout)
 
 void MDIForm1::setOnLineLook(bool online)
 {
-    QAction *b = m_buttons.value(QStringLiteral("OnOffLine"));
+    QAction *b = m_button.onOffLine;
     b->setChecked(!online);  // pressed while off line
     b->setIcon(ToolbarIcons::onOffLine(online));
     b->setToolTip(online ? QStringLiteral("On line") : QStringLiteral("Off line"));
 }
 
-void MDIForm1::setChecked(const QString &item, bool on)
+void MDIForm1::bindActions()
 {
-    if (QAction *a = m_items.value(item))
-        a->setChecked(on);
+    const auto item = [this](const char *name) { return m_items.value(QLatin1String(name)); };
+    m_menu = {item("mnuGPIB"),   item("mnuRS232"),   item("mnuWave"),
+              item("mnuRecord"), item("mnuOutput"),  item("mnuAutoRun"),
+              item("mnuIndep"),  item("mnuParallel"), item("mnuTrack"),
+              item("mnuToolbar"), item("mnuStatusbar")};
+    m_button = {m_buttons.value(QStringLiteral("OnOffLine")), m_buttons.value(QStringLiteral("Output")),
+                m_buttons.value(QStringLiteral("AutoRun"))};
 }
 
 void MDIForm1::SetupMenu()
 {
-    setChecked(QStringLiteral("mnuRS232"), CommType() == RS232);
-    setChecked(QStringLiteral("mnuGPIB"), CommType() == GPIB);
+    m_menu.rs232->setChecked(CommType() == RS232);
+    m_menu.gpib->setChecked(CommType() == GPIB);
 }
 
 void MDIForm1::SetupToolBar()
@@ -427,7 +433,7 @@ bool MDIForm1::showSupply(Supply &supply)
     std::unique_ptr<FrontPanel> panel = m_c.panelFactory(*this, supply);
     if (!panel)
         return false;
-    m_items["mnuWave"]->setEnabled(true);
+    m_menu.wave->setEnabled(true);
     setWindowTitle(supply.machineType());
     connect(&supply, &Supply::outputChanged, this, &MDIForm1::showOutput);
     connect(&supply, &Supply::autoRunChanged, this, &MDIForm1::showAutoRun);
@@ -604,9 +610,9 @@ void MDIForm1::connectionReset()
     releaseWindows();
     m_layoutType = 0;
     setWindowTitle(QStringLiteral("ZEP 2016"));
-    setChecked(QStringLiteral("mnuOutput"), false);
-    setChecked(QStringLiteral("mnuAutoRun"), false);
-    m_items["mnuRecord"]->setEnabled(false);
+    m_menu.output->setChecked(false);
+    m_menu.autoRun->setChecked(false);
+    m_menu.record->setEnabled(false);
     ResetMenu();
     ResetToolbar();
 }
@@ -671,14 +677,14 @@ void MDIForm1::offerSerialPort(const QString &path)
 
 void MDIForm1::identificationStarted()
 {
-    m_items["mnuGPIB"]->setEnabled(false);
-    m_items["mnuRS232"]->setEnabled(false);
+    m_menu.gpib->setEnabled(false);
+    m_menu.rs232->setEnabled(false);
 }
 
 void MDIForm1::identificationEnded()
 {
-    m_items["mnuGPIB"]->setEnabled(m_layoutType < 3);
-    m_items["mnuRS232"]->setEnabled(true);
+    m_menu.gpib->setEnabled(m_layoutType < 3);
+    m_menu.rs232->setEnabled(true);
 }
 
 void MDIForm1::startInitialValuesDialog()
@@ -709,21 +715,21 @@ bool MDIForm1::running() const { return m_connection->running(); }
 
 void MDIForm1::showOutput(bool on)
 {
-    m_items.value("mnuRecord")->setEnabled(on);
-    m_buttons.value("Output")->setChecked(on);
-    setChecked(QStringLiteral("mnuOutput"), on);
+    m_menu.record->setEnabled(on);
+    m_button.output->setChecked(on);
+    m_menu.output->setChecked(on);
     m_connection->CheckOutput();
 }
 
 void MDIForm1::showAutoRun(bool on)
 {
-    m_buttons.value("AutoRun")->setChecked(on);
-    setChecked(QStringLiteral("mnuAutoRun"), on);
+    m_button.autoRun->setChecked(on);
+    m_menu.autoRun->setChecked(on);
 }
 
 void MDIForm1::showCoupling(Commands::Coupling mode)
 {
-    setChecked(QStringLiteral("mnuIndep"), mode == Commands::CouplingIndependent);
-    setChecked(QStringLiteral("mnuParallel"), mode == Commands::CouplingParallel);
-    setChecked(QStringLiteral("mnuTrack"), mode == Commands::CouplingTrack);
+    m_menu.indep->setChecked(mode == Commands::CouplingIndependent);
+    m_menu.parallel->setChecked(mode == Commands::CouplingParallel);
+    m_menu.track->setChecked(mode == Commands::CouplingTrack);
 }

@@ -180,7 +180,7 @@ private:
     void applyMenuTable(int layout);
     void applyToolbarReset(int layout);
     void setOnLineLook(bool online);
-    void setChecked(const QString &item, bool on);
+    void bindActions();
     bool running() const;
     // Views of the supply's state in the menus and the toolbar.
     void showOutput(bool on);
@@ -203,8 +203,17 @@ private:
     QToolBar *m_toolbar = nullptr;
     QLabel *m_statusLabel = nullptr;
     QMenu *m_menuZEP = nullptr;
+    // Every menu item and toolbar button by name, for the enable tables.
     QHash<QString, QAction *> m_items;
     QHash<QString, QAction *> m_buttons;
+    // The items and buttons the window itself sets.
+    struct {
+        QAction *gpib, *rs232, *wave, *record, *output, *autoRun, *indep, *parallel, *track,
+            *toolbar, *statusbar;
+    } m_menu{};
+    struct {
+        QAction *onOffLine, *output, *autoRun;
+    } m_button{};
     QList<QAction *> m_zepItems;
 
     QPointer<FrontPanel> m_panel;

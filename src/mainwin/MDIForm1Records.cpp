@@ -120,8 +120,7 @@ void MDIForm1::mnuControl_Click()
 
 bool MDIForm1::recordMenuEnabled() const
 {
-    const QAction *record = m_items.value(QStringLiteral("mnuRecord"));
-    return record && record->isEnabled();
+    return m_menu.record && m_menu.record->isEnabled();
 }
 
 int MDIForm1::recordScale() const
