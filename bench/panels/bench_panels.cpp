@@ -78,8 +78,8 @@ int cpuPhase(const LayoutCase &c, int seconds)
     {
         MDIForm1 w;
         if (ChannelPanel *panel = connectedPanel(w, link)) {
-            if (!panel->tbnOutput()->isChecked())
-                panel->tbnOutput()->click();
+            if (!panel->findChild<QAbstractButton *>(QStringLiteral("tbnOutput"))->isChecked())
+                panel->findChild<QAbstractButton *>(QStringLiteral("tbnOutput"))->click();
             benchWaitMs(1000); // settle
             const int q0 = loggedQueries(log);
             const double cpu0 = cpuSeconds();
@@ -94,7 +94,7 @@ int cpuPhase(const LayoutCase &c, int seconds)
                         panel->layoutNumber(), c.type, c.steps, cpu * 1000 / elapsed,
                         cpu * 100 / elapsed, perSecond, c.lines * 1000.0 / perSecond,
                         c.steps * 166);
-            panel->tbnOutput()->click();
+            panel->findChild<QAbstractButton *>(QStringLiteral("tbnOutput"))->click();
             rc = 0;
         }
     }
@@ -113,8 +113,8 @@ int delayPhase(int samples)
     ChannelPanel *panel = connectedPanel(w, sim.port());
     if (!panel)
         return 1;
-    if (!panel->tbnOutput()->isChecked())
-        panel->tbnOutput()->click();
+    if (!panel->findChild<QAbstractButton *>(QStringLiteral("tbnOutput"))->isChecked())
+        panel->findChild<QAbstractButton *>(QStringLiteral("tbnOutput"))->click();
     benchWaitMs(1000);
 
     auto *readout = panel->findChild<QLineEdit *>(QStringLiteral("txtVoltage_0"));

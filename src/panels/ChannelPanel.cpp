@@ -415,9 +415,6 @@ void ChannelPanel::applyEnableSet()
 
 // ---------------------------------------------------------------- accessors
 
-QAbstractButton *ChannelPanel::tbnOutput() const { return m_tbnOutput; }
-QAbstractButton *ChannelPanel::tbnAutoRun() const { return m_tbnAutoRun; }
-
 QRadioButton *ChannelPanel::option(Commands::Coupling mode) const
 {
     switch (mode) {

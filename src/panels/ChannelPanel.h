@@ -31,9 +31,6 @@ public:
 
     void SetupLayout() override;
 
-    QAbstractButton *tbnOutput() const;
-    QAbstractButton *tbnAutoRun() const;
-
 protected:
     struct ChannelControls {
         QGroupBox *Frame1 = nullptr;

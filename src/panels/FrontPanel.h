@@ -23,14 +23,6 @@ public:
     // Shows the supply's limits and first values and the interface line.
     virtual void SetupLayout() {}
 
-    // What the data windows read: reading texts and the set-point maxima of channel index i
-    // (0 = channel 1), and whether a recording may run.
-    QString voltageText(int i) const;
-    QString currentText(int i) const;
-    double voltageMaximum(int i) const;
-    double currentMaximum(int i) const;
-    bool isOutput() const;
-
 protected:
     PanelHost &host() const { return m_host; }
 

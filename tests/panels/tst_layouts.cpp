@@ -388,8 +388,8 @@ private slots:
         auto w = menuWindow(type);
         FrontPanel &panel = *w->OperatorForm();
         const QString n = QString::number(channel);
-        QCOMPARE(panel.voltageMaximum(channel), vMax);
-        QCOMPARE(panel.currentMaximum(channel), iMax);
+        QCOMPARE(panel.supply().channel(channel).voltageLimits.maximum, vMax);
+        QCOMPARE(panel.supply().channel(channel).currentLimits.maximum, iMax);
         QCOMPARE(panel.findChild<NumEdit *>("numCurrent_" + n)->increment(), iStep);
         auto *ovp = panel.findChild<NumEdit *>("numOVP_" + n);
         QCOMPARE(ovp ? ovp->maximum() : -1.0, ovpMax);
@@ -413,7 +413,7 @@ private slots:
             queued << w->engine().queryTaskAt(s).xOutString;
         QCOMPARE(queued, (QStringList{"VSET1?", "VSET2?", "ISET1?", "ISET2?"}));
         answer(panel, Commands::Query::MeasVolt, 2, QStringLiteral("3.000V"));
-        QCOMPARE(panel.voltageText(1), QString()); // channel 2 stays blank in parallel mode
+        QCOMPARE(panel.supply().channel(1).voltageReading.text, QString()); // channel 2 stays blank in parallel mode
         status(QStringLiteral("111")); // too short: nothing
         QVERIFY(button(panel, "optParal")->isChecked() && button(panel, "tbnOutput")->isChecked());
         status(QStringLiteral("11011000")); // independent, output off
@@ -495,15 +495,15 @@ private slots:
         QVERIFY2(readout->text().startsWith(QLatin1Char('1')) && readout->text().endsWith(QStringLiteral("E+19")),
                  qPrintable(readout->text()));
         QVERIFY(shownWhole());
-        QCOMPARE(panel.voltageText(0), QStringLiteral("12345678901234567890"));
+        QCOMPARE(panel.supply().channel(0).voltageReading.text, QStringLiteral("12345678901234567890"));
         answer(panel, Commands::Query::MeasVolt, 1, QStringLiteral("12.34567890123456V"));
         QVERIFY2(readout->text().startsWith(QStringLiteral("12.3")) && shownWhole(), qPrintable(readout->text()));
-        QCOMPARE(panel.voltageText(0), QStringLiteral("12.34567890123456"));
+        QCOMPARE(panel.supply().channel(0).voltageReading.text, QStringLiteral("12.34567890123456"));
         answer(panel, Commands::Query::MeasVolt, 1, QString(400, QLatin1Char('9')) + QStringLiteral("V"));
         QCOMPARE(readout->text(), QStringLiteral("OVER"));
         answer(panel, Commands::Query::MeasVolt, 1, QStringLiteral("12.345V"));
         QCOMPARE(readout->text(), QStringLiteral("12.345"));
-        QCOMPARE(panel.voltageText(0), QStringLiteral("12.345"));
+        QCOMPARE(panel.supply().channel(0).voltageReading.text, QStringLiteral("12.345"));
     }
 
     // On a decimal-comma system every layout hands the engine a decimal point: a GPIB link
