@@ -620,10 +620,10 @@ void CommTasker::ResetAll()
     // what follows it then finds the whole reset done.
     if (m_clearing) {
         m_clearingTimer.stop();
-        QMetaObject::invokeMethod(this, [this, id = m_clearing->id] {
+        QTimer::singleShot(0, this, [this, id = m_clearing->id] {
             if (m_clearing && m_clearing->id == id)
                 endClearing(false);
-        }, Qt::QueuedConnection);
+        });
     }
     LastTick = -1;
     MaxElapsed = 0;

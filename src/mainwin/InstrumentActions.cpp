@@ -16,30 +16,35 @@ InstrumentActions::InstrumentActions(SupplyConnection &connection, ActionDialogs
     connect(&connection, &SupplyConnection::wasReset, &RecallTimer, &QTimer::stop);
 }
 
+Supply *InstrumentActions::readySupply() const
+{
+    return m_connection.ready() ? m_connection.supply() : nullptr;
+}
+
 // ---------------------------------------------------------------- output and auto run
 
 void InstrumentActions::DoOutput(bool on)
 {
-    if (m_connection.ready())
-        m_connection.supply()->setOutput(on);
+    if (Supply *supply = readySupply())
+        supply->setOutput(on);
 }
 
 void InstrumentActions::ToggleOutput()
 {
-    if (m_connection.ready())
-        DoOutput(!m_connection.supply()->outputOn());
+    if (Supply *supply = readySupply())
+        supply->setOutput(!supply->outputOn());
 }
 
 void InstrumentActions::DoAutoRun(bool on)
 {
-    if (m_connection.ready())
-        m_connection.supply()->setAutoRun(on);
+    if (Supply *supply = readySupply())
+        supply->setAutoRun(on);
 }
 
 void InstrumentActions::ToggleAutoRun()
 {
-    if (m_connection.ready())
-        DoAutoRun(!m_connection.supply()->autoRun());
+    if (Supply *supply = readySupply())
+        supply->setAutoRun(!supply->autoRun());
 }
 
 void InstrumentActions::mnuAutoMode_Click()
@@ -62,8 +67,8 @@ void InstrumentActions::mnuDelay_Click()
 
 void InstrumentActions::setCoupling(Commands::Coupling mode)
 {
-    if (m_connection.ready())
-        m_connection.supply()->setCoupling(mode);
+    if (Supply *supply = readySupply())
+        supply->setCoupling(mode);
 }
 
 // ---------------------------------------------------------------- memories
@@ -135,6 +140,6 @@ void InstrumentActions::mnuReadTimes_Click()
 
 void InstrumentActions::mnuClearErrorOfProtection_Click()
 {
-    if (m_connection.ready())
-        m_connection.supply()->clearProtection();
+    if (Supply *supply = readySupply())
+        supply->clearProtection();
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 class ActionDialogs;
+class Supply;
 class SupplyConnection;
 
 // What the user asks of the connected supply from the menus, the toolbar and the panels'
@@ -37,6 +38,9 @@ public:
     QTimer RecallTimer;
 
 private:
+    // The connected supply while it is identified and running; null otherwise.
+    Supply *readySupply() const;
+
     SupplyConnection &m_connection;
     ActionDialogs &m_dialogs;
 };

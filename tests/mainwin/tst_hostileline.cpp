@@ -52,6 +52,20 @@ void rememberSerial(const QString &port)
 
 } // namespace
 
+namespace {
+
+// Memory `n` recalled as a user does it: Recall, the number typed in its dialog, OK.
+void recall(MDIForm1 &w, int n)
+{
+    onNextDialog("dlgRecallData", [n](QDialog *d) {
+        d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(n);
+        pressButton(d, "OKButton");
+    });
+    w.mnuRecallMemory_Click();
+}
+
+} // namespace
+
 class TestHostileLine : public QObject
 {
     Q_OBJECT
@@ -184,11 +198,7 @@ private slots:
             w->DoOutput(true);
             QTRY_VERIFY_WITH_TIMEOUT(w->supply() && w->supply()->pollIndex() == step, 10000);
             const int before = sim.lineCount();
-            onNextDialog("dlgRecallData", [step](QDialog *d) {
-                d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(step % 10);
-                pressButton(d, "OKButton");
-            });
-            w->mnuRecallMemory_Click();
+            recall(*w, step % 10);
             const QString recall = QStringLiteral("*RCL %1").arg(step % 10);
             QTRY_VERIFY2_WITH_TIMEOUT(sim.linesSince(before).contains(recall), qPrintable(recall), 10000);
             QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !w->findChild<QDialog *>("dlgWaitRsp")->isVisible(), 10000);
@@ -209,11 +219,7 @@ private slots:
         w->DoOutput(true);
         QTRY_VERIFY(sim.supply->outputOn());
         const int before = sim.lineCount();
-        onNextDialog("dlgRecallData", [](QDialog *d) {
-            d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(4);
-            pressButton(d, "OKButton");
-        });
-        w->mnuRecallMemory_Click();
+        recall(*w, 4);
         QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(before).contains("*RCL 4"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !w->findChild<QDialog *>("dlgWaitRsp")->isVisible(), 10000);
         QTest::qWait(300);  // nothing follows
@@ -243,11 +249,7 @@ private slots:
         QTRY_VERIFY(sim.supply->outputOn());
         sim.supply->faults().answerDelayMs = 1000;  // slow answers keep the link busy
         const int before = sim.lineCount();
-        onNextDialog("dlgRecallData", [](QDialog *d) {
-            d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(2);
-            pressButton(d, "OKButton");
-        });
-        w->mnuRecallMemory_Click();
+        recall(*w, 2);
         auto *busy = w->findChild<QDialog *>("dlgWaitRsp");
         QTRY_VERIFY_WITH_TIMEOUT(busy->isVisible(), 10000);
         sim.server->dropLink();
@@ -267,11 +269,7 @@ private slots:
         w->toolButton("OnOffLine")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
         const int again = sim.lineCount();
-        onNextDialog("dlgRecallData", [](QDialog *d) {
-            d->findChild<QSpinBox *>(QStringLiteral("numMemory"))->setValue(2);
-            pressButton(d, "OKButton");
-        });
-        w->mnuRecallMemory_Click();
+        recall(*w, 2);
         QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(again).contains("*RCL 2"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !busy->isVisible(), 10000);
         QCOMPARE(w->MainFormState(), 3);
