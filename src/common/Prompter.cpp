@@ -75,14 +75,14 @@ void ScriptedPrompter::waitFor(const QString &text, BackgroundWork &work)
     Prompter::waitFor(text, work);
 }
 
-void ScriptedPrompter::message(const QString &text, const QString &title, Severity)
+void ScriptedPrompter::message(const QString &text, const QString &title, Severity severity)
 {
-    messages.append({text, title});
+    messages.append({text, title, severity});
 }
 
-void ScriptedPrompter::notify(const QString &text, const QString &title, Severity)
+void ScriptedPrompter::notify(const QString &text, const QString &title, Severity severity)
 {
-    messages.append({text, title});
+    messages.append({text, title, severity});
 }
 
 bool ScriptedPrompter::question(const QString &text, const QString &title)

@@ -76,6 +76,7 @@ public:
     struct Shown {
         QString text;
         QString title;
+        Severity severity = Severity::Information;  // the icon a message box shows
     };
 
     void message(const QString &text, const QString &title, Severity severity) override;

@@ -45,13 +45,11 @@ bool RecordingEngine::BeginRecordData()
 {
     ClearData();
     if (!m_source.isRunning()) {
-        Prompter::current().message(QStringLiteral("Please check connection with device and then try again!"),
-                                    QString(), Prompter::Severity::Warning);
+        Prompter::current().message(QStringLiteral("Please check connection with device and then try again!"));
         return false;
     }
     if (!m_source.isOutputOn()) {
-        Prompter::current().message(QStringLiteral("Please setup Device into Auto Run mode and then try again!"),
-                                    QString(), Prompter::Severity::Warning);
+        Prompter::current().message(QStringLiteral("Please setup Device into Auto Run mode and then try again!"));
         return false;
     }
     m_recordStart = Clock::current().now();

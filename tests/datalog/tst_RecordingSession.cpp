@@ -81,6 +81,9 @@ void TestRecordingSession::tenSamplesStoredSavedAndLoaded()
     QVERIFY(!session.BeginRecordData());
     QCOMPARE(prompter.messageTexts(), QStringList({"Please check connection with device and then try again!",
                                                    "Please setup Device into Auto Run mode and then try again!"}));
+    // Refusals the user can put right: information, not warnings.
+    for (const ScriptedPrompter::Shown &shown : std::as_const(prompter.messages))
+        QCOMPARE(shown.severity, Prompter::Severity::Information);
     supply.output = true;
     prompter.clear();
 
