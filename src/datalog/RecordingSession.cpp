@@ -51,7 +51,21 @@ int RecordingSession::secondsPerPoint() const
 void RecordingSession::setRecord(const RecordInfo &record)
 {
     m_record = record;
+    m_recordPlace = placeKey();
     emit recordChanged();
+}
+
+void RecordingSession::setRecordNumber(const QString &text)
+{
+    // A number typed now names a record of the place in use.
+    if (text != m_record.recNo)
+        m_recordPlace = placeKey();
+    m_record.recNo = text;
+}
+
+QString RecordingSession::placeKey() const
+{
+    return m_place && m_place->onServer() ? m_place->settings().serverName() : QString();
 }
 
 // ---------------------------------------------------------------- the recording
@@ -166,11 +180,15 @@ bool RecordingSession::mayDiscardUnsaved()
 RecordSaver::Outcome RecordingSession::saveRecord(const RecordSaver::Texts &texts, bool confirmed)
 {
     RecordSaver saver(records(), m_store, texts);
-    RecordSaver::Form form{m_record.recNo, m_record.startTime, m_record.endTime, m_record.comment,
+    // A record loaded or saved before the place was switched is a new record in this one:
+    // the same number here names another record, which must not be replaced.
+    const QString recNo = m_recordPlace == placeKey() ? m_record.recNo : QString();
+    RecordSaver::Form form{recNo, m_record.startTime, m_record.endTime, m_record.comment,
                            m_engine.scale(), m_xLengthPosition, m_source.machineType()};
     const RecordSaver::Outcome outcome = saver.save(form, confirmed);
     if (outcome == RecordSaver::Outcome::Saved || outcome == RecordSaver::Outcome::SavedHere) {
         m_record.recNo = form.recNo;
+        m_recordPlace = placeKey();
         emit recordChanged();
     }
     return outcome;

@@ -44,7 +44,7 @@ public:
     // The record shown: number (empty until saved or loaded), start, end and description.
     const RecordInfo &record() const { return m_record; }
     // What the user typed over the record's number and description.
-    void setRecordNumber(const QString &text) { m_record.recNo = text; }
+    void setRecordNumber(const QString &text);
     void setDescription(const QString &text) { m_record.comment = text; }
     // The graph's x-length position, saved with a record.
     void setXLengthPosition(int position) { m_xLengthPosition = position; }
@@ -93,6 +93,8 @@ private:
     void storeFailed();
     void storeFailed(const StoreError &error);
     bool refuseWrites();
+    // The place records are saved in now: "" for this computer, the server's name otherwise.
+    QString placeKey() const;
 
     RecordStore &m_store;
     RecordPlace *m_place;
@@ -101,5 +103,7 @@ private:
     RecordingEngine m_engine;
     SavedRecordModel m_saved;
     RecordInfo m_record;
+    // The place the shown record number belongs to; in another place it names another record.
+    QString m_recordPlace;
     int m_xLengthPosition = 0;
 };

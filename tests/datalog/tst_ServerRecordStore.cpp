@@ -8,6 +8,9 @@
 #include "ui/QtPrompter.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordMigration.h"
+#include "datalog/RecordPlace.h"
+#include "datalog/RecordingInterfaces.h"
+#include "datalog/RecordingSession.h"
 #include "datalog/RecordSaver.h"
 #include "datalog/RecordStore.h"
 #include "datalog/ServerRecordStore.h"
@@ -81,6 +84,17 @@ struct SilentPort {
     }
 };
 
+// No supply connected: the session only loads and saves.
+struct NoSupply : ReadingSource {
+    bool isRunning() const override { return false; }
+    bool isOutputOn() const override { return false; }
+    QString machineType() const override { return QString(); }
+    QString voltageText(int) const override { return QString(); }
+    QString currentText(int) const override { return QString(); }
+    double voltageMaximum(int) const override { return 0; }
+    double currentMaximum(int) const override { return 0; }
+};
+
 RecordInfo describedRecord(const QString &comment)
 {
     RecordInfo r = StoreTest::record(QString(), comment, QStringLiteral("2026/03/05 10:00:00"), QStringLiteral("2"));
@@ -109,6 +123,7 @@ private slots:
     void passwordProblemsSayWhatToFix();
     void olderServerIsUpgraded();
     void copyOfLocalRecordsRunsOnce();
+    void recordOfTheOtherPlaceIsSavedAnew();
     void placeDialogTestsTheConnection();
 
 private:
@@ -588,6 +603,46 @@ void TestServerRecordStore::copyOfLocalRecordsRunsOnce()
     QCOMPARE(lines.last(), QStringLiteral("[3/3] record 3: already on the server as record 4"));
     QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datamain")), QStringList{QStringLiteral("4")});
     QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datadetail")), QStringList{QStringLiteral("13")});
+}
+
+// A record loaded from this computer, then the place switched to the lab server: a save
+// there makes a new record and leaves the server's record of the same number as it was.
+void TestServerRecordStore::recordOfTheOtherPlaceIsSavedAnew()
+{
+    LocalStore bench;
+    QVERIFY(bench.open() && bench.fill(3));
+    RecordInfo mine = StoreTest::record(QString(), QStringLiteral("made here"), QStringLiteral("2026/03/01 09:00:00"));
+    QVERIFY(bench.store.saveNewRecord(mine));
+    RecordInfo theirs = describedRecord(QStringLiteral("the server's own"));
+    QVERIFY(ServerRecordStore(m_where, bench.store).saveNewRecord(theirs));
+    QCOMPARE(mine.recNo + theirs.recNo, QStringLiteral("11"));
+
+    RecordPlaceSettings here = m_where;
+    here.place = RecordPlaceSettings::Place::ThisComputer;
+    here.write();
+    auto restore = qScopeGuard([] { RecordPlaceSettings().write(); });
+    ScriptedPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    prompter.defaultAnswer = true;
+    RecordPlace place(bench.store);
+    NoSupply source;
+    RecordingSession session(bench.store, &place, source);
+    QVERIFY(session.loadRecord(QStringLiteral("1"), true));
+    QCOMPARE(session.record().comment, QStringLiteral("made here"));
+
+    m_where.write();
+    place.reload();
+    QCOMPARE(session.saveRecord(RecordSaver::Texts::dataTable()), RecordSaver::Outcome::Saved);
+    QCOMPARE(prompter.questions.size(), 1);
+    QCOMPARE(prompter.questions.first().text, QStringLiteral("Do you want to save this record data?"));
+    QCOMPARE(session.record().recNo, QStringLiteral("2"));
+    QCOMPARE(column(QStringLiteral("SELECT RecNo || ':' || Comment FROM datamain ORDER BY RecNo::int")),
+             QStringList({QStringLiteral("1:the server's own"), QStringLiteral("2:made here")}));
+
+    // Saved again in the same place, it is that record now: replaced after asking.
+    QCOMPARE(session.saveRecord(RecordSaver::Texts::dataTable()), RecordSaver::Outcome::Replaced);
+    QCOMPARE(prompter.questions.last().text, QStringLiteral("Do you replace existing data with current record?"));
+    QCOMPARE(column(QStringLiteral("SELECT count(*) FROM datamain")), QStringList{QStringLiteral("2")});
 }
 
 void TestServerRecordStore::placeDialogTestsTheConnection()
