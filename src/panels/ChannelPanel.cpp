@@ -44,6 +44,7 @@ ChannelPanel::ChannelPanel(PanelHost &host, Supply &supply, QWidget *parent)
     connect(&supply, &Supply::ocpChanged, this, &ChannelPanel::showOcp);
     connect(&supply, &Supply::couplingChanged, this, &ChannelPanel::showCoupling);
     connect(&supply, &Supply::displaysChanged, this, &ChannelPanel::showDisplays);
+    connect(&supply, &Supply::regulationChanged, this, &ChannelPanel::showRegulation);
     connect(&supply, &Supply::outputChanged, this, [this](bool on) {
         if (m_tbnOutput)
             m_tbnOutput->setChecked(on);
@@ -72,7 +73,9 @@ TextBox *ChannelPanel::makeDisplay(const QString &name)
 {
     TextBox *t = makeTextBox(name);
     t->setProperty("display", true);
-    t->setText(QStringLiteral("0"));
+    // "0" until the supply tells its value where it is read; blank where no number is known yet.
+    if (supply().plan().readsMemoryDisplays)
+        t->setText(QStringLiteral("0"));
     t->setAlignment(Qt::AlignCenter);
     t->setMaximumWidth(60);
     return t;
@@ -130,6 +133,11 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
     grid->addWidget(unit(QStringLiteral("V")), 0, 2);
     grid->addWidget(c.txtCurrent, 1, 0, 1, 2);
     grid->addWidget(unit(QStringLiteral("A")), 1, 2);
+    c.lblRegulation = new QLabel(this);
+    c.lblRegulation->setObjectName(indexed("lblRegulation", i));
+    c.lblRegulation->setProperty("regulation", true);
+    c.lblRegulation->setAlignment(Qt::AlignCenter);
+    c.lblRegulation->setToolTip(regulationToolTip());
 
     auto *settings = new QGridLayout;
     settings->addWidget(new QLabel(QStringLiteral("Voltage"), this), 0, 0);
@@ -138,6 +146,9 @@ QGroupBox *ChannelPanel::buildChannelFrame(int i, const QString &caption, bool p
     settings->addWidget(new QLabel(QStringLiteral("Current"), this), 1, 0);
     settings->addWidget(c.numCurrent, 1, 1);
     settings->addWidget(new QLabel(QStringLiteral("A"), this), 1, 2);
+    // Beside the set points it is derived from, where the frame has room to spare.
+    settings->addWidget(c.lblRegulation, 0, 3, 2, 1);
+    settings->setColumnStretch(3, 1);
     if (protection) {
         c.numOVP = makeEditor(indexed("numOVP", i), SetPoint::Ovp, i);
         c.tbnOCP = makeButton(indexed("tbnOCP", i), QStringLiteral("OCP"), true);
@@ -246,10 +257,8 @@ QGroupBox *ChannelPanel::buildMemoryFrame()
     QPushButton *save = makeButton(QStringLiteral("btnSave"), QStringLiteral("Save"), false);
     QPushButton *recall = makeButton(QStringLiteral("btnRecall"), QStringLiteral("Recall"), false);
     connect(save, &QPushButton::clicked, this, [this] { host().mnuSaveMemory_Click(); });
-    connect(recall, &QPushButton::clicked, this, [this] {
-        host().mnuRecallMemory_Click();
-        afterRecallClicked();
-    });
+    // The recall itself switches the output off once its number is confirmed.
+    connect(recall, &QPushButton::clicked, this, [this] { host().mnuRecallMemory_Click(); });
     auto *grid = new QGridLayout(frame);
     grid->addWidget(m_txtMemory, 0, 0, 1, 2);
     grid->addWidget(save, 1, 0);
@@ -460,6 +469,26 @@ void ChannelPanel::showDisplays()
         // A display keeps its first "0" until the supply has told its value.
         if (display && !text.isNull())
             display->setText(text);
+    }
+}
+
+QString ChannelPanel::regulationToolTip()
+{
+    return QStringLiteral("Regulation mode derived from the readings and set points, not reported "
+                          "by the supply: CC when the current is at its set point (within 1 % or "
+                          "one digit) and the voltage below its set point, CV otherwise. Blank "
+                          "while the output is off.");
+}
+
+void ChannelPanel::showRegulation(int i)
+{
+    QLabel *label = m_ch[i].lblRegulation;
+    if (!label)
+        return;
+    switch (supply().channel(i).regulation) {
+    case Supply::Regulation::ConstantVoltage: label->setText(QStringLiteral("CV")); break;
+    case Supply::Regulation::ConstantCurrent: label->setText(QStringLiteral("CC")); break;
+    case Supply::Regulation::None: label->clear(); break;
     }
 }
 

@@ -11,6 +11,7 @@
 class NumEdit;
 class QAbstractButton;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class TextBox;
@@ -40,6 +41,7 @@ protected:
         NumEdit *numCurrent = nullptr;
         NumEdit *numOVP = nullptr;
         QPushButton *tbnOCP = nullptr;
+        QLabel *lblRegulation = nullptr;  // CV or CC while the output is on
     };
 
     // --- builders: create the named controls and wire them ---
@@ -66,8 +68,6 @@ protected:
     // A coupling option clicked. An option never selects itself: it shows the mode the
     // supply applied, so a refused or cancelled change leaves the previous choice selected.
     virtual void couplingClicked(Commands::Coupling mode);
-    // Runs after the Recall button has called the main window's recall action.
-    virtual void afterRecallClicked() {}
 
     QRadioButton *option(Commands::Coupling mode) const;
 
@@ -100,6 +100,8 @@ private:
     void showOcp(int i);
     void showCoupling(Commands::Coupling mode);
     void showDisplays();
+    void showRegulation(int i);
+    static QString regulationToolTip();
     void applyEnableSet();
     static QString fitReadout(const TextBox &t, const QString &reading, QChar decimalPoint);
 

@@ -14,6 +14,9 @@ void apply(QWidget &panel)
         "  font-family: monospace; font-size: 26pt; font-weight: bold;"
         "  border: 2px inset #445; padding: 2px 6px; }"
         "QLabel[unit=\"true\"] { font-size: 20pt; font-weight: bold; }"
+        // Room for "CV" or "CC" also while blank, so a frame keeps its size.
+        "QLabel[regulation=\"true\"] { font-size: 14pt; font-weight: bold; color: #1f5fbf;"
+        "  min-width: 40px; }"
         "QLineEdit[display=\"true\"] { background: #101a12; color: #ffd24a;"
         "  font-family: monospace; font-weight: bold; }"
         "QPushButton { padding: 4px 12px; border: 1px solid #8a8f98; border-radius: 3px;"

@@ -10,6 +10,7 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -42,8 +43,16 @@ frmLayout2::frmLayout2(PanelHost &host, Supply &supply, QWidget *parent)
     m_numSet->setFormatPattern(QStringLiteral("0"));
     // Follows the options, not the enable sets: usable only in parallel or series operation.
     m_numSet->setEnabled(false);
+    m_numSet->setToolTip(QStringLiteral("Units working together in parallel or series; 0 is local "
+                                        "operation"));
     connect(m_numSet, &NumEdit::valueChanged, this, [this](double v) { onSetChanged(v); });
-    mode->layout()->addWidget(m_numSet);
+    auto *units = new QLabel(QStringLiteral("Units"), this);
+    units->setObjectName(QStringLiteral("lblSet"));
+    units->setBuddy(m_numSet);
+    auto *unitsRow = new QHBoxLayout;
+    unitsRow->addWidget(units);
+    unitsRow->addWidget(m_numSet, 1);
+    static_cast<QBoxLayout *>(mode->layout())->addLayout(unitsRow);
     connect(&supply, &Supply::unitSettingReported, this, &frmLayout2::showUnitSetting);
     side->addWidget(mode);
     side->addWidget(buildOutputButton());
@@ -83,34 +92,43 @@ QList<QWidget *> frmLayout2::trackLocked() const
 void frmLayout2::couplingClicked(Coupling mode)
 {
     if (mode == CouplingIndependent) {
+        m_pending.reset();
         m_numSet->setEnabled(false);
         supply().selectCoupling(mode);
         return;
     }
-    bool askSupply = false;
     if (m_warning) {
         if (!Prompter::current().question(warningText())) {
             m_numSet->setEnabled(false);
             return;  // the option in force stays selected
         }
         m_warning = false;
-        // The supply's own unit setting; only the "KRX" types have one.
-        askSupply = mode == CouplingParallel && isPlainScpi();
     }
     m_numSet->setEnabled(true);
+    // The supply's configuration is read before it is written: when it was not read with
+    // the initial values, the mode is applied once it has answered.
+    if (isPlainScpi() && !supply().unitSettingKnown() && host().CommType() != QLatin1String("Menu")) {
+        if (!m_pending)
+            supply().queryUnitSetting();
+        m_pending = mode;
+        return;
+    }
+    applyCoupling(mode);
+}
+
+void frmLayout2::applyCoupling(Coupling mode)
+{
     // Unit setting 0 is local operation: parallel or series takes at least one unit.
     if (isPlainScpi() && m_numSet->value() < 1)
         m_numSet->setValue(1);
     supply().selectCoupling(mode);
-    // Asked after the mode action, which drops the queries queued under the old mode.
-    if (askSupply)
-        supply().queryUnitSetting();
 }
 
 void frmLayout2::showUnitSetting(int x)
 {
     for (QRadioButton *opt : {m_optIndep, m_optParal, m_optTrack})
         opt->setEnabled(true);
+    const std::optional<Coupling> pending = std::exchange(m_pending, std::nullopt);
     switch (x) {
     case 0: m_optIndep->setChecked(true); break;
     case 1:
@@ -123,12 +141,19 @@ void frmLayout2::showUnitSetting(int x)
         return;
     default: return;
     }
+    // Shown, not sent: the supply is in this configuration already.
+    m_showingSetting = true;
     m_numSet->setValue(x);
+    m_showingSetting = false;
+    m_numSet->setEnabled(x > 0 || pending);
+    if (pending)
+        applyCoupling(*pending);
 }
 
 void frmLayout2::onSetChanged(double value)
 {
     supply().setUnitSetting(int(value));
-    if (int(value) == 0)
-        m_optIndep->setChecked(true);
+    // No units together is local operation, chosen as its option's click chooses it.
+    if (int(value) == 0 && !m_showingSetting)
+        couplingClicked(CouplingIndependent);
 }

@@ -2,6 +2,8 @@
 
 #include "panels/ChannelPanel.h"
 
+#include <optional>
+
 // The one-channel panel of layout 2: OVP and OCP; the parallel/series frame with the
 // multi-unit setting, usable once the user has agreed to the warning; the readouts are kept
 // when the controls are re-enabled.
@@ -25,7 +27,11 @@ private:
     bool isPlainScpi() const;
     void showUnitSetting(int units);
     void onSetChanged(double value);
+    void applyCoupling(Commands::Coupling mode);
 
     NumEdit *m_numSet = nullptr;
     bool m_warning = true;  // until the user has agreed once
+    bool m_showingSetting = false;  // while the supply's own setting is written into numSet
+    // A parallel or series choice waiting for the supply's configuration to be read.
+    std::optional<Commands::Coupling> m_pending;
 };

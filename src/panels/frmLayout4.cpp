@@ -10,8 +10,3 @@ frmLayout4::frmLayout4(PanelHost &host, Supply &supply, QWidget *parent)
     buildShortDialectFace(4);
     PanelStyle::apply(*this);
 }
-
-void frmLayout4::afterRecallClicked()
-{
-    supply().setOutput(false);
-}

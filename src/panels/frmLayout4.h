@@ -3,7 +3,7 @@
 #include "panels/ChannelPanel.h"
 
 // The four-channel panel of layout 4: short commands, four channel frames in two rows,
-// memory; Recall switches the output off.
+// memory.
 class frmLayout4 : public ChannelPanel
 {
     Q_OBJECT
@@ -11,7 +11,4 @@ public:
     frmLayout4(PanelHost &host, Supply &supply, QWidget *parent = nullptr);
 
     int layoutNumber() const override { return 4; }
-
-protected:
-    void afterRecallClicked() override;
 };

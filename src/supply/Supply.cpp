@@ -8,6 +8,9 @@
 #include "settings/SettingsStore.h"
 
 #include <QLocale>
+#include <QRegularExpression>
+
+#include <cmath>
 
 using Commands::Coupling;
 using Commands::Query;
@@ -26,6 +29,18 @@ const QString DefaultPattern = QStringLiteral(".00");
 QString shownPattern(const QString &pattern)
 {
     return pattern.startsWith(QLatin1Char('.')) ? QLatin1Char('0') + pattern : pattern;
+}
+
+// The value of one last digit of a reading as shown: 0.001 for "0.500", 1 for "2".
+double displayDigit(const QString &text)
+{
+    const qsizetype point = text.indexOf(QRegularExpression(QStringLiteral("[.,]")));
+    if (point < 0)
+        return 1;
+    int decimals = 0;
+    while (point + 1 + decimals < text.size() && text.at(point + 1 + decimals).isDigit())
+        ++decimals;
+    return std::pow(10.0, -decimals);
 }
 
 bool isPerChannel(Query q)
@@ -118,6 +133,10 @@ void Supply::queueInitialQueries()
 {
     for (const PlannedQuery &q : std::as_const(m_plan.initial))
         query(q);
+    // Read once, so the panel shows the configuration the supply is in before the user
+    // changes it.
+    if (m_plan.readsUnitSetting && !m_unitSettingKnown)
+        queryUnitSetting();
 }
 
 void Supply::pollNext()
@@ -191,9 +210,13 @@ void Supply::takeUnitSetting(const QString &answer)
     const std::optional<int> units = Answers::seriesParallelNumber(answer);
     if (!units)
         return;
+    m_unitSettingKnown = true;
     // 3 and 4 are configurations only the supply can change.
-    if (*units <= 2)
+    if (*units <= 2) {
         m_unitSetting = *units;
+        // Units working together are parallel operation; 0 is local (independent).
+        adoptCoupling(*units == 0 ? Commands::CouplingIndependent : Commands::CouplingParallel);
+    }
     emit unitSettingReported(*units);
 }
 
@@ -249,6 +272,7 @@ void Supply::takeReading(int index, bool voltage, const QString &answer)
         (voltage ? c.voltageReading : c.currentReading) = readingOf(answer, voltage);
     }
     emit readingChanged(index);
+    updateRegulation(index);
 }
 
 void Supply::clearReadings()
@@ -259,6 +283,7 @@ void Supply::clearReadings()
             m_channels[i].currentReading = readingOf(QString(), false);
         }
         emit readingChanged(i);
+        updateRegulation(i);
     }
 }
 
@@ -282,6 +307,7 @@ void Supply::takeSetPoint(int index, SetPoint which, const QString &answer)
     if (which != SetPoint::Ovp)
         m_acceptEdits = true;
     emit setPointChanged(index, which);
+    updateRegulation(index);
 }
 
 void Supply::takeStatusWord(const QString &answer)
@@ -312,6 +338,36 @@ void Supply::takeError(const QString &answer)
     // Raised while the engine delivers: the message is shown once this step has returned.
     Prompter::current().notify(QStringLiteral("Error detected: '") + Answers::quoted(answer)
                                + QLatin1Char('\''));
+}
+
+// ---------------------------------------------------------------- regulation
+
+Supply::Regulation Supply::regulationOf(const Channel &c)
+{
+    if (c.voltageReading.text.isEmpty() || c.currentReading.text.isEmpty())
+        return Regulation::None;
+    // Readings and set points are rounded to their digits: a margin below the last one.
+    constexpr double Rounding = 1e-9;
+    const double band = std::max(0.01 * c.current, displayDigit(c.currentReading.text));
+    const bool atCurrentLimit = std::abs(c.currentReading.value - c.current) <= band + Rounding;
+    const bool belowVoltage = c.voltageReading.value < c.voltage - Rounding;
+    return atCurrentLimit && belowVoltage ? Regulation::ConstantCurrent : Regulation::ConstantVoltage;
+}
+
+void Supply::updateRegulation(int index)
+{
+    Channel &c = m_channels[index];
+    const Regulation now = m_output ? regulationOf(c) : Regulation::None;
+    if (now == c.regulation)
+        return;
+    c.regulation = now;
+    emit regulationChanged(index);
+}
+
+void Supply::updateRegulations()
+{
+    for (int i = 0; i < channelCount(); ++i)
+        updateRegulation(i);
 }
 
 // ---------------------------------------------------------------- commands
@@ -348,6 +404,7 @@ void Supply::setSetPoint(int index, SetPoint which, double value)
         c.ovpLevel = value;
         break;
     }
+    updateRegulation(index);
 }
 
 void Supply::setOcp(int index, bool on)
@@ -366,6 +423,7 @@ void Supply::setOutput(bool on)
     m_output = on;
     m_isOutput = on;
     emit outputChanged(on);
+    updateRegulations();
 }
 
 void Supply::setAutoRun(bool on, bool byUser)
@@ -404,6 +462,12 @@ void Supply::applyCoupling(Coupling mode)
     emit couplingChanged(mode);
 }
 
+void Supply::adoptCoupling(Coupling mode)
+{
+    m_coupling = m_selected = mode;
+    emit couplingChanged(mode);
+}
+
 void Supply::selectCoupling(Coupling mode)
 {
     if (!m_plan.couplingSwitchesOutputOff) {
@@ -438,11 +502,22 @@ void Supply::saveMemory(int n)
 {
     command(Commands::saveMemory(dialect(), n));
     queryMemory();
+    memoryUsed(n);
 }
 
 void Supply::recallMemory(int n)
 {
     command(Commands::recallMemory(dialect(), n));
+    memoryUsed(n);
+}
+
+void Supply::memoryUsed(int n)
+{
+    // A supply whose memory number is not read shows the one it was last given.
+    if (m_plan.readsMemoryDisplays || !m_running)
+        return;
+    m_memory = QString::number(n);
+    emit displaysChanged();
 }
 
 void Supply::setAutoRange(int start, int end, int cycle)

@@ -34,11 +34,15 @@ public:
         double step = 0;
         QString pattern;  // the editors' number format
     };
+    // How a channel regulates while its output is on, as derived from its readings and set
+    // points (the supplies do not report it); None while the output is off or unread.
+    enum class Regulation { None, ConstantVoltage, ConstantCurrent };
     struct Channel {
         Limits voltageLimits, currentLimits, ovpLimits;
         double voltage = 0, current = 0, ovpLevel = 0;  // set points as read back or sent
         bool ocp = false;
         Reading voltageReading, currentReading;
+        Regulation regulation = Regulation::None;
     };
     enum class SetPoint { Voltage, Current, Ovp };
     using RowLookup = std::function<std::optional<MachineTypeRow>(const QString &mtype)>;
@@ -66,6 +70,8 @@ public:
     Commands::Coupling coupling() const { return m_coupling; }
     // The multi-unit setting sent with parallel or series operation (layout 2).
     int unitSetting() const { return m_unitSetting; }
+    // The supply has answered "SYST:CONF:MSL?" with a number.
+    bool unitSettingKnown() const { return m_unitSettingKnown; }
     QString autoStartText() const { return m_autoStart; }
     QString autoEndText() const { return m_autoEnd; }
     QString autoCycleText() const { return m_autoCycle; }
@@ -85,6 +91,11 @@ public:
     bool isReadingInitialValues() const { return m_readingInitialValues; }
     // Read-back guard: false until a set point was read back where edits are held at first.
     bool acceptsEdits() const { return m_acceptEdits; }
+
+    // CV or CC of a channel whose output is on: CC when the measured current is within 1 % or
+    // one displayed digit of the current set point and the measured voltage is below its set
+    // point, CV otherwise; None without both readings.
+    static Regulation regulationOf(const Channel &c);
 
     // --- what the user asks (each queues its command; nothing is sent unless running)
     void setSetPoint(int index, SetPoint which, double value);
@@ -140,6 +151,8 @@ signals:
     void displaysChanged();
     // The supply's multi-unit setting as answered.
     void unitSettingReported(int units);
+    // Channel `index` changed between CV, CC and none.
+    void regulationChanged(int index);
     // The error queue reported an error; the output was switched off.
     void errorDetected(const QString &answer);
 
@@ -150,7 +163,12 @@ private:
     void takeSetPoint(int index, SetPoint which, const QString &answer);
     void takeStatusWord(const QString &answer);
     void takeError(const QString &answer);
+    void memoryUsed(int n);
     void applyCoupling(Commands::Coupling mode);
+    // Takes a coupling the supply reported without sending anything.
+    void adoptCoupling(Commands::Coupling mode);
+    void updateRegulation(int index);
+    void updateRegulations();
     QString wireValue(double value) const;
     Reading readingOf(const QString &answer, bool voltage) const;
 
@@ -171,6 +189,7 @@ private:
     // The coupling last chosen on the panel or reported (four-channel rule).
     Commands::Coupling m_selected = Commands::CouplingIndependent;
     int m_unitSetting = 0;
+    bool m_unitSettingKnown = false;
     int m_pollIndex = 0;
     QString m_autoStart, m_autoEnd, m_autoCycle, m_delay, m_memory;
     QString m_lastError;

@@ -64,6 +64,7 @@ SupplyPlan SupplyPlan::of(int layout, const QString &machineType)
         p.dialect = machineType.contains(QLatin1String("KRX"), Qt::CaseInsensitive)
             ? Commands::DialectPlainScpi
             : Commands::DialectChannelScpi;
+        p.readsUnitSetting = p.dialect == Commands::DialectPlainScpi;
         p.wirePattern = QStringLiteral("###0.######");
         p.queryWrap = 3000;
         p.queriesPerCycle = 3;

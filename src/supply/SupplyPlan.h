@@ -37,6 +37,9 @@ struct SupplyPlan {
     bool clearsReadingsOnOutputSwitch = true;
     // Memory, auto-run range and delay are read from the supply.
     bool readsMemoryDisplays = false;
+    // The supply's multi-unit configuration ("SYST:CONF:MSL?") is read with the initial
+    // values, before anything writes it.
+    bool readsUnitSetting = false;
     // Edits are sent from the start (else only once a set point was read back).
     bool acceptsEditsAtStart = true;
     // A coupling choice acts only when the mode really changes, and switches the output off.

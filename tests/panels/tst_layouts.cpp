@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QtTest>
@@ -127,10 +128,10 @@ QList<Flow> flows()
          ":CHAN1:MEAS:VOLT? :CHAN1:MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "2.5",
          ":CHAN1:VOLT 2.5", "15", "optParal", ":OUTP:COUP:TRAC 2",
          "numCurrent_0 numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
-        {"SPP-KRX72", 2, true, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR?",
+        {"SPP-KRX72", 2, true, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR? SYST:CONF:MSL?",
          ":MEAS:VOLT? :MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "2,5", ":VOLT 2.5", "72",
          "optTrack", "SYST:CONF:MSL 1", "numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
-        {"SPP-KRX20", 2, false, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR?",
+        {"SPP-KRX20", 2, false, ":VOLT:PROT? :OUTP:STAT? :CURR:PROT? :VOLT? :CURR? :MEAS:VOLT? :MEAS:CURR? SYST:CONF:MSL?",
          ":MEAS:VOLT? :MEAS:CURR? :SYST:ERR?", ":OUTP:STAT 1", "numVoltage_0", "1.25", ":VOLT 1.25", "20",
          "optParal", "SYST:CONF:MSL 1", "numCurrent_0 numOVP_0 numVoltage_0", "*SAV 3", "*RCL 3"},
         {"ZEP-2303", 3, false, short2, "VOUT1? IOUT1? VOUT2? IOUT2?", "OUT1", "numVoltage_0", "2",
@@ -291,6 +292,77 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
+    // A multi-unit supply already set to two units: its configuration is read before
+    // anything writes it and shown; 0 typed as the unit number is local operation, sent and
+    // unlocking the editors; parallel again sends at least one unit.
+    void multiUnitReadFirst()
+    {
+        SimSupply sim("SPP-KRX20");
+        QCOMPARE(sim.supply->setMultiUnit(2), sim::SetResult::Ok);
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        QWidget &panel = *w->OperatorForm();
+        QTRY_VERIFY_WITH_TIMEOUT(button(panel, "optParal")->isChecked(), 10000);
+        const QStringList atConnect = sim.linesSince(0);
+        const QStringList written = atConnect.filter(QRegularExpression("^SYST:CONF:MSL \\d"));
+        QVERIFY2(atConnect.contains("SYST:CONF:MSL?") && written.isEmpty(), qPrintable(atConnect.join(' ')));
+        auto *units = panel.findChild<NumEdit *>("numSet");
+        QCOMPARE(units->value(), 2.0);
+        QVERIFY(units->isEnabled());
+        QCOMPARE(panel.findChild<QLabel *>("lblSet")->buddy(), units);
+        QCOMPARE(lockedEditors(panel), (QStringList{"numCurrent_0", "numOVP_0", "numVoltage_0"}));
+
+        int mark = sim.lineCount();
+        typeInto(units, "0");
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(mark).contains("SYST:CONF:MSL 0"), 10000);
+        QCOMPARE(commands(sim.linesSince(mark)), QStringList{"SYST:CONF:MSL 0"});
+        QVERIFY(button(panel, "optIndep")->isChecked() && !units->isEnabled());
+        QCOMPARE(lockedEditors(panel), QStringList());
+        QTRY_COMPARE(sim.supply->multiUnit(), 0);
+
+        mark = sim.lineCount();
+        prompter.answers = {true};
+        clickOption(button(panel, "optParal"));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(mark).contains("SYST:CONF:MSL 1"), 10000);
+        QCOMPARE(commands(sim.linesSince(mark)), QStringList{"SYST:CONF:MSL 1"});
+        QVERIFY(!sim.linesSince(mark).contains("SYST:CONF:MSL?")); // read once, at connect
+    }
+
+    // Layout 4, output on: Recall cancelled in its dialog changes nothing, on the wire or on
+    // the panel. The memory display stays blank until a memory number is known.
+    void recallCancelledChangesNothing()
+    {
+        SimSupply sim("ZEP-4303");
+        auto w = makeWindow(true);
+        QVERIFY(connectTo(*w, sim));
+        QWidget &panel = *w->OperatorForm();
+        auto *memory = panel.findChild<QLineEdit *>("txtMemory");
+        QCOMPARE(memory->text(), QString());
+        button(panel, "tbnOutput")->click();
+        QTRY_VERIFY(sim.supply->outputOn());
+        const int mark = sim.lineCount();
+        bool shown = false;
+        onNextDialog("dlgRecallData", [&shown](QDialog *d) {
+            shown = true;
+            pressButton(d, "CancelButton");
+        });
+        QTest::mouseClick(button(panel, "btnRecall"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(shown, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle(), 10000);
+        QCOMPARE(commands(sim.linesSince(mark)), QStringList());
+        QVERIFY(sim.supply->outputOn() && button(panel, "tbnOutput")->isChecked());
+        QVERIFY(w->connection().QueryTimer.isActive());
+        QCOMPARE(memory->text(), QString());
+
+        // Saved to memory 2: that number is known now.
+        onNextDialog("dlgSaveData", [](QDialog *d) {
+            d->findChild<QSpinBox *>()->setValue(2);
+            pressButton(d, "OKButton");
+        });
+        QTest::mouseClick(button(panel, "btnSave"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(memory->text(), QStringLiteral("2"), 5000);
+    }
+
     // The SCPI panels poll the error queue (layout 1 in the step its dialect has no status
     // word for): an error answer switches the output off and is shown once the engine's step
     // is done, on one line of printable text whatever bytes the supply sent.
@@ -440,6 +512,33 @@ private slots:
             QVERIFY2(c.option->isChecked(), c.answer);
             QCOMPARE(lockedEditors(panel), c.locked);
         }
+    }
+
+    // Each channel shows CV or CC while the output is on, derived from readings and set
+    // points (said so in its tool tip), and nothing while the output is off.
+    void regulationLabels()
+    {
+        auto w = menuWindow("ZEP-4303");
+        FrontPanel &panel = *w->OperatorForm();
+        const auto label = [&](int i) { return panel.findChild<QLabel *>(QStringLiteral("lblRegulation_%1").arg(i)); };
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(label(i) && label(i)->text().isEmpty());
+            QVERIFY(label(i)->toolTip().contains("derived"));
+        }
+        panel.supply().setOutput(true);  // without a supply the readouts are blanked: no mode
+        QCOMPARE(label(2)->text(), QString());
+        answer(panel, Commands::Query::SetVolt, 3, "10.000");
+        answer(panel, Commands::Query::SetCurr, 3, "1.000");
+        answer(panel, Commands::Query::MeasVolt, 3, "6.000");
+        answer(panel, Commands::Query::MeasCurr, 3, "1.000");
+        answer(panel, Commands::Query::MeasVolt, 1, "3.000");
+        answer(panel, Commands::Query::MeasCurr, 1, "0.300");
+        QCOMPARE(label(2)->text(), QStringLiteral("CC"));
+        QCOMPARE(label(0)->text(), QStringLiteral("CV"));
+        answer(panel, Commands::Query::MeasCurr, 3, "0.600");
+        QCOMPARE(label(2)->text(), QStringLiteral("CV"));
+        panel.supply().setOutput(false);
+        QCOMPARE(label(0)->text() + label(2)->text(), QString());
     }
 
     // Read-backs on the one-channel panel: a unit letter is dropped, a text that is no number

@@ -50,6 +50,7 @@ class TestSupply : public QObject
 private slots:
     void setPollAndRecord();
     void answersForAGoneModelAreDropped();
+    void regulationFromReadings();
 };
 
 void TestSupply::setPollAndRecord()
@@ -134,6 +135,58 @@ void TestSupply::answersForAGoneModelAreDropped()
     QVERIFY(rig.engine.ExecQueryTask(QStringLiteral("VOUT1?"), 5, &owner,
                                      [&answer](const QString &a) { answer = a; }));
     QVERIFY(QTest::qWaitFor([&] { return !answer.isEmpty(); }, 5000));
+}
+
+// CV or CC per channel while the output is on, from what the supply answered: CC when the
+// current is within 1 % or one shown digit of its set point with the voltage below its set
+// point; blank with the output off or a reading missing.
+void TestSupply::regulationFromReadings()
+{
+    CommTasker engine;
+    Supply supply(engine, 3, QStringLiteral("ZEP-2303"), Commands::DialectShort, Supply::RowLookup{});
+    supply.setRunning(true);
+    QSignalSpy changed(&supply, &Supply::regulationChanged);
+    using Query = Commands::Query;
+    const auto answer = [&](Query q, const char *text, int ch = 1) { supply.takeAnswer({q, ch}, QString::fromLatin1(text)); };
+    const auto mode = [&](int i = 0) { return supply.channel(i).regulation; };
+    using R = Supply::Regulation;
+
+    answer(Query::SetVolt, "5.000");
+    answer(Query::SetCurr, "1.000");
+    answer(Query::MeasVolt, "4.000V");
+    answer(Query::MeasCurr, "0.990A");
+    QCOMPARE(mode(), R::None);  // output off
+    QVERIFY(changed.isEmpty());
+    supply.setOutput(true);
+    QCOMPARE(mode(), R::ConstantCurrent);  // 1 % below the set point
+    QVERIFY(!changed.isEmpty() && changed.first().first() == 0);
+    answer(Query::MeasCurr, "1.010A");
+    QCOMPARE(mode(), R::ConstantCurrent);  // 1 % above
+    answer(Query::MeasCurr, "0.989A");
+    QCOMPARE(mode(), R::ConstantVoltage);
+    answer(Query::MeasCurr, "1.000A");
+    answer(Query::MeasVolt, "5.000V");
+    QCOMPARE(mode(), R::ConstantVoltage);  // at the voltage set point: the voltage regulates
+
+    // A small set point: one shown digit (1 mA) is more than 1 %.
+    answer(Query::SetCurr, "0.050");
+    answer(Query::MeasVolt, "2.000V");
+    answer(Query::MeasCurr, "0.049A");
+    QCOMPARE(mode(), R::ConstantCurrent);
+    answer(Query::MeasCurr, "0.048A");
+    QCOMPARE(mode(), R::ConstantVoltage);
+    answer(Query::MeasCurr, "0.05A");  // shown to 10 mA: one digit is 0.01 A
+    answer(Query::SetCurr, "0.060");
+    QCOMPARE(mode(), R::ConstantCurrent);
+
+    changed.clear();
+    supply.setOutput(false);
+    QCOMPARE(mode(), R::None);
+    QCOMPARE(mode(1), R::None);
+    QVERIFY(!changed.isEmpty());
+    supply.setOutput(true);
+    supply.clearReadings();  // readouts blanked: nothing to derive from
+    QCOMPARE(mode(), R::None);
 }
 
 QTEST_GUILESS_MAIN(TestSupply)
