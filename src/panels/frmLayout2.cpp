@@ -108,8 +108,8 @@ void frmLayout2::couplingClicked(Coupling mode)
     // The supply's configuration is read before it is written: when it was not read with
     // the initial values, the mode is applied once it has answered.
     if (isPlainScpi() && !supply().unitSettingKnown() && host().CommType() != QLatin1String("Menu")) {
-        if (!m_pending)
-            supply().queryUnitSetting();
+        // Asked again on every click: an answer lost on the way leaves nothing waiting.
+        supply().queryUnitSetting();
         m_pending = mode;
         return;
     }
