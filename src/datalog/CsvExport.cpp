@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 
 namespace CsvExport {
 
@@ -51,19 +53,32 @@ static void appendField(QByteArray &out, QByteArrayView text)
 }
 
 // A computed number with up to six decimals, trailing zeros dropped, and a decimal comma
-// when the readings beside it have one.
+// when the readings beside it have one. Written from whole millionths: a million rows
+// cost a fraction of what a general formatter takes.
 static void appendNumber(QByteArray &out, double value, bool decimalComma)
 {
-    QByteArray text = QByteArray::number(value, 'f', 6);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    if (text == "-0")
-        text = "0";
-    if (decimalComma)
-        text.replace('.', ',');
-    appendField(out, text);
+    if (!(std::abs(value) < 9e12))
+        return;  // beyond any reading's product: left empty
+    const qint64 millionths = std::llround(value * 1e6);
+    const quint64 magnitude = quint64(millionths < 0 ? -millionths : millionths);
+    char text[32];
+    char *end = text;
+    if (millionths < 0)
+        *end++ = '-';
+    end = std::to_chars(end, text + sizeof text, magnitude / 1000000).ptr;
+    quint64 fraction = magnitude % 1000000;
+    const bool comma = decimalComma && fraction != 0;
+    if (fraction != 0) {
+        *end++ = decimalComma ? ',' : '.';
+        for (quint64 digit = 100000; fraction != 0; digit /= 10) {
+            *end++ = char('0' + fraction / digit);
+            fraction %= digit;
+        }
+    }
+    if (comma)
+        appendField(out, QByteArrayView(text, end - text));
+    else
+        out.append(text, end - text);
 }
 
 // Each channel's power, energy and charge up to row i.

@@ -18,7 +18,9 @@ SampleRow sampleAt(qint64 seq, qint64 seconds, const QString &volts, const QStri
     SampleRow r;
     r.seqNo = seq;
     r.timeTick = seconds;
-    r.recTime = QDateTime(QDate(2026, 3, 5), QTime(10, 0)).addSecs(seconds).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    r.recTime = QDateTime(QDate(2026, 3, 5), QTime(10, 0))
+                    .addSecs(seconds)
+                    .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     r.channels[0] = {volts, amps, QStringLiteral("1")};
     const double half = SampleBuffer::readingValue(amps) / 2;
     r.channels[1] = {volts, amps.isEmpty() ? QString() : QString::number(half, 'f', 3), QStringLiteral("2")};
@@ -117,7 +119,8 @@ void TestEnergy::gapsAreNotBridged()
     QCOMPARE(ampHours(), 200 * PerSecond);
     buffer.beginRebuild();
     for (int t = 0; t <= 200; ++t)
-        buffer.add(sampleAt(t, t, QStringLiteral("12"), t >= 50 && t < 60 ? QStringLiteral("---") : QStringLiteral("2")));
+        buffer.add(sampleAt(t, t, QStringLiteral("12"),
+                            t >= 50 && t < 60 ? QStringLiteral("---") : QStringLiteral("2")));
     buffer.endRebuild();
     QCOMPARE(ampHours(), 189 * PerSecond);
     // A missing voltage stops the energy there, not the charge.
