@@ -7,6 +7,7 @@
 #include "datalog/frmGraphicRecord.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -44,5 +45,11 @@ int main(int argc, char **argv)
     g.moveCursor(frmGraphicRecord::MeasureCursor, 150);
     QCoreApplication::processEvents();
     g.grab().save(out + QStringLiteral("/graph_measurement.png"));
+
+    // The power traces of the three channels on their own axis, and their statistics.
+    for (int c = 0; c < 3; ++c)
+        g.findChild<QCheckBox *>(QStringLiteral("cbPower_%1").arg(c))->setChecked(true);
+    QCoreApplication::processEvents();
+    g.grab().save(out + QStringLiteral("/graph_power.png"));
     return 0;
 }

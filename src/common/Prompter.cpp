@@ -19,6 +19,12 @@ Prompter *Prompter::install(Prompter *prompter)
     return std::exchange(installedPrompter, prompter);
 }
 
+QString Prompter::saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
+                                         const QString &, bool &)
+{
+    return saveFileName(caption, dir, filter);
+}
+
 void Prompter::waitFor(const QString &, BackgroundWork &work)
 {
     while (!work.wait(100)) {
@@ -105,6 +111,16 @@ std::optional<QColor> ScriptedPrompter::chooseColor(const QColor &)
 QString ScriptedPrompter::saveFileName(const QString &, const QString &, const QString &)
 {
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QString ScriptedPrompter::saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
+                                                 const QString &option, bool &checked)
+{
+    optionTexts << option;
+    const QString name = saveFileName(caption, dir, filter);
+    if (!fileOptions.isEmpty())
+        checked = fileOptions.takeFirst();
+    return name;
 }
 
 QStringList ScriptedPrompter::messageTexts() const

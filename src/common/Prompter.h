@@ -44,6 +44,11 @@ public:
     virtual std::optional<QColor> chooseColor(const QColor &initial) = 0;
     // A save-file chooser; empty when cancelled.
     virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
+    // The same with one check box under the file name, captioned `option`: `checked` holds
+    // its state before and, once a name was chosen, the user's choice. Here: the plain
+    // chooser, the box left as it was.
+    virtual QString saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
+                                           const QString &option, bool &checked);
     // Returns once `work` has finished, showing `text` with a Cancel button meanwhile while
     // the windows keep working. For user actions only. Here: waits without showing anything.
     virtual void waitFor(const QString &text, BackgroundWork &work);
@@ -85,6 +90,9 @@ public:
     Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    // Takes the next of fileNames, and of fileOptions for the box (none left: as it was).
+    QString saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
+                                   const QString &option, bool &checked) override;
     void waitFor(const QString &text, BackgroundWork &work) override;
 
     QList<Shown> messages;                // both kinds, in order
@@ -95,6 +103,8 @@ public:
     Choice defaultChoice = Choice::Cancel;
     QList<std::optional<QColor>> colors;  // consumed front first; empty list = cancelled
     QStringList fileNames;                // consumed front first; empty list = cancelled
+    QList<bool> fileOptions;              // check box of a chooser with one, front first
+    QStringList optionTexts;              // captions of those check boxes, in order
     QStringList waits;                    // texts of the waits shown
     bool cancelWaits = false;             // the user presses Cancel as soon as a wait shows
 

@@ -40,6 +40,8 @@ public:
 
     SampleRow row(int i) const;
     qint64 seqNo(int i) const;
+    // Seconds from the start of the recording to sample i (TimeTick); 0 outside the buffer.
+    qint64 timeTick(int i) const { return i >= 0 && i < size() ? m_heads[size_t(i)].timeTick : 0; }
     QString recTime(int i) const { return text(i, 0); }
     QString voltage(int i, int channel) const { return text(i, 1 + 3 * channel); }  // channel 0..3
     QString current(int i, int channel) const { return text(i, 2 + 3 * channel); }

@@ -2,6 +2,7 @@
 
 #include "common/Prompter.h"
 #include "datalog/CsvExport.h"
+#include "datalog/GraphPower.h"
 #include "datalog/GraphScales.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordListItem.h"
@@ -154,6 +155,15 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
         });
     }
     channelGrid->setRowStretch(Traces, 1);
+    // The power traces, switched on under the channels' boxes; they follow the buffer on
+    // every frame.
+    m_power = new GraphPower(m_plot, m_buffer, {m_traces[0], m_traces[2], m_traces[4], m_traces[6]}, this);
+    m_power->addControls(channelGrid, Traces);
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] { m_power->sync(m_channels, m_slice); });
+    connect(m_power, &GraphPower::switched, this, [this] {
+        refreshStatistics();
+        m_plot->replot();
+    });
     m_txtChannels = new QLineEdit(channelFrame);
     m_txtChannels->setObjectName(QStringLiteral("txtChannels"));
     m_txtChannels->hide();
@@ -246,6 +256,9 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     readouts->addWidget(m_period, 0, 3);
     readouts->addWidget(new QLabel(QStringLiteral("Amplitude:"), m_cursorFrame), 1, 2);
     readouts->addWidget(m_amplitude, 1, 3);
+    m_energy = readout(m_cursorFrame, "EnergyVal");
+    readouts->addWidget(new QLabel(QStringLiteral("Energy:"), m_cursorFrame), 2, 0);
+    readouts->addWidget(m_energy, 2, 1, 1, 3);
     auto *cursorRow = new QHBoxLayout(m_cursorFrame);
     cursorRow->addWidget(m_channelList);
     cursorRow->addLayout(readouts);
@@ -340,6 +353,7 @@ void frmGraphicRecord::ClearGraph(int secondsPerPoint)
     m_xPos->clear();
     m_yPos->clear();
     m_amplitude->clear();
+    m_energy->clear();
     m_channelList->clear();
     for (int k = 1; k <= 2 * m_channels; ++k)
         m_channelList->addItem(QString::fromLatin1(ChannelEntries[size_t(k - 1)]));
@@ -466,6 +480,7 @@ void frmGraphicRecord::refreshStatistics()
         m_stats->addItem(QStringLiteral("CH%1 Max:%2V %3A").arg(c + 1).arg(shown(e.maxV), shown(e.maxA)));
         m_stats->addItem(QStringLiteral("CH%1 Min:%2V %3A").arg(c + 1).arg(shown(e.minV), shown(e.minA)));
     }
+    m_stats->addItems(m_power->statistics(m_channels, m_slice));
 }
 
 // ---------------------------------------------------------------- modes and cursors
@@ -560,6 +575,7 @@ void frmGraphicRecord::updateReadouts(int k)
     m_yPos->setText(QString::number(c->position->value()));
     m_period->clear();
     m_amplitude->clear();
+    m_energy->clear();
     m_session.selectRow(int(std::llround(x / m_slice)));
     if (m_mode->value() != CursorMeasurements)
         return;
@@ -571,6 +587,10 @@ void frmGraphicRecord::updateReadouts(int k)
     b->updatePosition();
     m_period->setText(GraphScale::clockText(std::abs(a->position->key() - b->position->key())));
     m_amplitude->setText(QString::number(std::abs(a->position->value() - b->position->value())));
+    // What the selected trace's channel delivered between the two cursors' samples.
+    const auto rowAt = [this](double key) { return int(std::llround(key / m_slice)); };
+    m_energy->setText(
+        m_power->spanText((selectedTrace() - 1) / 2, rowAt(a->position->key()), rowAt(b->position->key())));
 }
 
 void frmGraphicRecord::plotPressed(QMouseEvent *event)
@@ -662,21 +682,26 @@ void frmGraphicRecord::cmdExport_Click()
         p.message(QStringLiteral("Please Record or Load existing data first!"));
         return;
     }
-    const QString path = p.saveFileName(QString(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                                        QStringLiteral("Datalog(*.csv)"));
+    bool energy = false;
+    const QString path = p.saveFileNameWithOption(
+        QString(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QStringLiteral("Datalog(*.csv)"),
+        QStringLiteral("Add power, energy and charge columns (W, Wh, Ah)"), energy);
     if (path.isEmpty())
         return;
-    if (!exportTo(path))
+    if (!exportTo(path, energy))
         p.message(QStringLiteral("The data could not be written to %1.").arg(path));
 }
 
-bool frmGraphicRecord::exportTo(const QString &path)
+bool frmGraphicRecord::exportTo(const QString &path, bool energyColumns)
 {
     // Written beside and renamed at the end: a failed export leaves an older file whole.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (!CsvExport::write(m_buffer, m_channels, file)) {
+    const bool written = energyColumns
+        ? CsvExport::write(m_buffer, m_channels, file, CsvExport::EnergyColumns{double(m_slice)})
+        : CsvExport::write(m_buffer, m_channels, file);
+    if (!written) {
         file.cancelWriting();
         return false;
     }

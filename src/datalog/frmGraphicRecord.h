@@ -8,6 +8,7 @@
 #include <array>
 
 class GraphHost;
+class GraphPower;
 class QCPGraph;
 class QCPItemTracer;
 class QCheckBox;
@@ -54,6 +55,7 @@ public:
     QCustomPlot *plot() const { return m_plot; }
     QCPGraph *trace(int k) const;           // 1..8
     QCPItemTracer *cursor(int k) const;     // 1..8
+    GraphPower *power() const { return m_power; }  // the power traces and energy
 
     // --- tools
     void GraphMode_Change(int mode);
@@ -67,7 +69,8 @@ public:
     void cmdReturn_Click();
     void cmdRefresh_Click();
     void cmdExport_Click();
-    bool exportTo(const QString &path);
+    // With `energyColumns`, each channel's power, energy and charge follow its readings.
+    bool exportTo(const QString &path, bool energyColumns = false);
     void cmdPrint_Click();
     // Paints the graph on `device` as vector graphics; false (and the job ended) on failure.
     bool printTo(QPagedPaintDevice &device);
@@ -127,4 +130,6 @@ private:
     QLabel *m_yPos;
     QLabel *m_period;
     QLabel *m_amplitude;
+    QLabel *m_energy;  // energy and charge between the measurement cursors
+    GraphPower *m_power;
 };

@@ -1,11 +1,13 @@
 #include "ui/QtPrompter.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -92,6 +94,28 @@ std::optional<QColor> QtPrompter::chooseColor(const QColor &initial)
 QString QtPrompter::saveFileName(const QString &caption, const QString &dir, const QString &filter)
 {
     QFileDialog dialog(QApplication::activeWindow(), caption, dir, filter);
+    return chosenPath(dialog, caption);
+}
+
+QString QtPrompter::saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
+                                           const QString &option, bool &checked)
+{
+    QFileDialog dialog(QApplication::activeWindow(), caption, dir, filter);
+    // Only Qt's own dialog can take a widget of ours.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto *box = new QCheckBox(option, &dialog);
+    box->setObjectName(QStringLiteral("chkFileOption"));
+    box->setChecked(checked);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+    const QString path = chosenPath(dialog, caption);
+    if (!path.isEmpty())
+        checked = box->isChecked();
+    return path;
+}
+
+QString QtPrompter::chosenPath(QFileDialog &dialog, const QString &caption)
+{
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

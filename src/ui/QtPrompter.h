@@ -2,6 +2,8 @@
 
 #include "common/Prompter.h"
 
+class QFileDialog;
+
 // The prompter of the windowed program: Qt's message boxes, colour and file dialogs, and a
 // progress box with Cancel. Needs a QApplication; the program installs it at start-up.
 class QtPrompter : public Prompter
@@ -13,5 +15,12 @@ public:
     Choice saveDiscardCancel(const QString &text, const QString &title) override;
     std::optional<QColor> chooseColor(const QColor &initial) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    // Qt's own file dialog (never the desktop's), with the check box added under its fields.
+    QString saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
+                                   const QString &option, bool &checked) override;
     void waitFor(const QString &text, BackgroundWork &work) override;
+
+private:
+    // Shows `dialog` and returns the path the typed name means; empty when cancelled.
+    QString chosenPath(QFileDialog &dialog, const QString &caption);
 };

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -27,6 +28,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
 #include <unistd.h>
 
 namespace {
@@ -38,23 +41,31 @@ bool runTool(const QString &program, const QStringList &args)
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-// Types `typed` into the next file dialog and presses Save.
-void typeIntoNextFileDialog(const QString &typed)
+// Runs `act` on the next file dialog shown.
+void onNextFileDialog(const std::function<void(QFileDialog *)> &act)
 {
     auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, typed] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
         for (QWidget *w : QApplication::topLevelWidgets()) {
             auto *dialog = qobject_cast<QFileDialog *>(w);
             if (!dialog || !dialog->isVisible())
                 continue;
             poll->deleteLater();
             poll->stop();
-            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
-            static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+            act(dialog);
             return;
         }
     });
     poll->start(20);
+}
+
+// Types `typed` into the next file dialog and presses Save.
+void typeIntoNextFileDialog(const QString &typed)
+{
+    onNextFileDialog([typed](QFileDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+        static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+    });
 }
 
 } // namespace
@@ -152,6 +163,38 @@ private slots:
             QVERIFY(QFileInfo::exists(expected));
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("c\"d ü€ 測試.csv")});
+    }
+
+    // The export's file dialog shows its check box under the name; what the user ticks is
+    // what the caller gets, and a cancelled dialog leaves the caller's choice alone.
+    void fileDialogCarriesItsOption()
+    {
+        QTemporaryDir dir;
+        QtPrompter prompter;
+        const QString caption = QStringLiteral("Add power, energy and charge columns (W, Wh, Ah)");
+        QString seen;
+        onNextFileDialog([&seen](QFileDialog *dialog) {
+            auto *box = dialog->findChild<QCheckBox *>(QStringLiteral("chkFileOption"));
+            if (box && box->isVisible() && !box->isChecked()) {
+                seen = box->text();
+                box->click();
+            }
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("power.csv"));
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        bool checked = false;
+        QCOMPARE(prompter.saveFileNameWithOption(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"), caption, checked),
+                 dir.filePath(QStringLiteral("power.csv")));
+        QCOMPARE(seen, caption);
+        QVERIFY(checked);
+
+        onNextFileDialog([](QFileDialog *dialog) {
+            dialog->findChild<QCheckBox *>(QStringLiteral("chkFileOption"))->setChecked(false);
+            dialog->reject();
+        });
+        QVERIFY(prompter.saveFileNameWithOption(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"), caption, checked)
+                    .isEmpty());
+        QVERIFY(checked);
     }
 
     // A full disk on Save and a folder that turns read-only while recording are told in words

@@ -5,6 +5,7 @@
 #include "MainwinRig.h"
 
 #include "common/Clock.h"
+#include "datalog/GraphPower.h"
 #include "datalog/GraphScales.h"
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingSession.h"
@@ -128,6 +129,7 @@ private slots:
     void liveRecordingRedrawAndRecords();
     void axesCursorsAndStatistics();
     void exportAndPrint();
+    void powerAndEnergy();
 };
 
 // A recording started from the graph window: the points drawn live are the points of a
@@ -408,6 +410,90 @@ void TestGraph::exportAndPrint()
     // A device that cannot be painted on is a failure, not silence.
     QPdfWriter broken(dir.filePath(QStringLiteral("missing/graph.pdf")));
     QVERIFY(!g.printTo(broken));
+}
+
+// Power and energy on a known hour (channel 1 at 12 V and 2 A, channel 2 at 5 V and 0.5 A):
+// hidden at first; "Ch1 W" draws V × I on the axis "Power [W]" and adds the channel's power
+// and energy to the statistics; the measurement cursors tell the energy between them, of
+// the selected trace's channel; the export adds the columns only when its box is ticked.
+void TestGraph::powerAndEnergy()
+{
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(2);
+    SampleBuffer &buffer = session.buffer();
+    LoneHost host;
+    frmGraphicRecord g(session, host, 2);
+    g.resize(1000, 700);
+    g.show();
+    const auto sampleAt = [](int t) {
+        SampleRow r = row(t, QStringLiteral("12"), QStringLiteral("2"));
+        r.timeTick = t;
+        r.channels[1] = {QStringLiteral("5"), QStringLiteral("0.5"), QStringLiteral("0")};
+        return r;
+    };
+    buffer.beginRebuild();
+    for (int t = 0; t <= 3600; ++t)
+        buffer.add(sampleAt(t));
+    buffer.endRebuild();
+
+    GraphPower *power = g.power();
+    const QStringList before = stats(g);
+    QCOMPARE(before.size(), 7);
+    QVERIFY(!power->trace(0)->visible() && !power->axis()->visible());
+    QVERIFY(in<QCheckBox>(&g, "cbPower_1")->isEnabled() && !in<QCheckBox>(&g, "cbPower_2")->isEnabled());
+    in<QCheckBox>(&g, "cbPower_0")->click();
+    QVERIFY(power->trace(0)->visible() && power->axis()->visible() && !power->trace(1)->visible());
+    QCOMPARE(power->axis()->label(), QStringLiteral("Power [W]"));
+    QCOMPARE(power->trace(0)->dataCount(), 3601);
+    QCOMPARE(power->trace(0)->data()->at(10)->value, 24.0);
+    QCOMPARE(power->trace(0)->pen().color(), g.trace(1)->pen().color());
+    QVERIFY(power->axis()->range().upper >= 24);
+    QCOMPARE(stats(g), before + QStringList({"CH1 Pmax:24W Pmin:24W", "CH1 Energy:24Wh 2Ah"}));
+    in<QCheckBox>(&g, "cbPower_1")->click();
+    QCOMPARE(stats(g).mid(before.size() + 2), QStringList({"CH2 Pmax:2.5W Pmin:2.5W", "CH2 Energy:2.5Wh 0.5Ah"}));
+    // Followed live: a new sample reaches the power trace and the energy.
+    buffer.append(sampleAt(3601));
+    g.plot()->replot();
+    QCOMPARE(power->trace(0)->dataCount(), 3602);
+    QCOMPARE(stats(g).at(before.size() + 1), QStringLiteral("CH1 Energy:24.007Wh 2.0006Ah"));
+    in<QCheckBox>(&g, "cbPower_1")->click();
+    QVERIFY(!power->trace(1)->visible());
+    QCOMPARE(stats(g).size(), before.size() + 2);
+
+    // Between the measurement cursors: 10 minutes to 40 minutes of the selected channel.
+    g.GraphMode_Change(frmGraphicRecord::CursorMeasurements);
+    g.moveCursor(1, 600);
+    g.moveCursor(frmGraphicRecord::MeasureCursor, 2400);
+    QCOMPARE(in<QLabel>(&g, "EnergyVal")->text(), QStringLiteral("12Wh 1Ah"));
+    g.lstChannel_Click(3);  // "CH2 Cur"
+    g.moveCursor(4, 3600);
+    g.moveCursor(frmGraphicRecord::MeasureCursor, 0);
+    QCOMPARE(in<QLabel>(&g, "EnergyVal")->text(), QStringLiteral("2.5Wh 0.5Ah"));
+    g.GraphMode_Change(frmGraphicRecord::CursorCoordinates);
+    g.moveCursor(1, 60);
+    QVERIFY(in<QLabel>(&g, "EnergyVal")->text().isEmpty());
+
+    // Export: the box unticked keeps the usual columns; ticked adds three per channel.
+    const QString plain = dir.filePath(QStringLiteral("plain.csv"));
+    const QString withEnergy = dir.filePath(QStringLiteral("energy.csv"));
+    prompter.fileNames = {plain, withEnergy};
+    prompter.fileOptions = {false, true};
+    prompter.optionTexts.clear();
+    g.cmdExport_Click();
+    g.cmdExport_Click();
+    QCOMPARE(prompter.optionTexts, QStringList(2, QStringLiteral("Add power, energy and charge columns (W, Wh, Ah)")));
+    QFile a(plain), b(withEnergy);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QStringList plainLines = QString::fromUtf8(a.readAll()).split(QStringLiteral("\r\n"));
+    const QStringList energyLines = QString::fromUtf8(b.readAll()).split(QStringLiteral("\r\n"));
+    QCOMPARE(plainLines.first(), QStringLiteral("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A"));
+    QCOMPARE(plainLines.at(3601), QStringLiteral("3600,2026/03/05 10:00:3600,12,2,5,0.5"));
+    QCOMPARE(energyLines.first(), plainLines.first() + QStringLiteral(",Ch1 W,Ch1 Wh,Ch1 Ah,Ch2 W,Ch2 Wh,Ch2 Ah"));
+    QCOMPARE(energyLines.at(3601), plainLines.at(3601) + QStringLiteral(",24,24,2,2.5,2.5,0.5"));
 }
 
 QTEST_MAIN(TestGraph)
