@@ -9,6 +9,26 @@
 #include <QTextStream>
 #include <cstdio>
 
+namespace {
+
+// --quiet: only what went wrong reaches the terminal.
+class QuietPrompter : public ConsolePrompter
+{
+public:
+    void message(const QString &text, const QString &title, Severity severity) override
+    {
+        if (severity != Severity::Information)
+            ConsolePrompter::message(text, title, severity);
+    }
+    void notify(const QString &text, const QString &title, Severity severity) override
+    {
+        if (severity != Severity::Information)
+            ConsolePrompter::notify(text, title, severity);
+    }
+};
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -31,7 +51,8 @@ int main(int argc, char **argv)
     }
     // The engine's and the connection's messages, in the desktop program's words.
     ConsolePrompter console;
-    const ScopedPrompter prompts(console);
+    QuietPrompter quiet;
+    const ScopedPrompter prompts(options->quiet ? quiet : console);
     QTextStream out(stdout);
     SystemPortLister ports;
     CliRun run(*options, out, ports);
