@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -15,9 +14,8 @@
 #include "datalog/ServerRecordStore.h"
 #include "mainwin/StoreMachineTypes.h"
 #include "mainwin/StoreStartup.h"
-#include "sim/PtySupplyServer.h"
+#include "sim/SimulatedLink.h"
 #include "sim/SupplyModel.h"
-#include "sim/VirtualSupply.h"
 #include "ui/QtPrompter.h"
 
 namespace {
@@ -156,25 +154,13 @@ int main(int argc, char **argv)
     parser.process(withSimulateDefault(QCoreApplication::arguments()));
     const QCommandLineOption &simulate = simulateOption;
 
-    std::unique_ptr<sim::VirtualSupply> supply;
-    std::unique_ptr<QTemporaryDir> simulatedLinkDir;  // outlives the server and its link
-    std::unique_ptr<sim::PtySupplyServer> server;
+    std::unique_ptr<sim::SimulatedLink> simulated;
     if (parser.isSet(simulate)) {
-        const QString type = parser.value(simulate);
-        supply = sim::VirtualSupply::create(type);
-        if (!supply) {
-            std::fprintf(stderr, "zep: no virtual supply of type %s\n", qPrintable(type));
+        simulated = std::make_unique<sim::SimulatedLink>();
+        QString error;
+        if (!simulated->start(parser.value(simulate), &error)) {
+            std::fprintf(stderr, "zep: %s\n", qPrintable(error));
             return 2;
-        }
-        server = std::make_unique<sim::PtySupplyServer>(*supply);
-        // A link of this run's own, so a lock another program left on a pseudo-terminal's
-        // number cannot stand in the way.
-        simulatedLinkDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zep-XXXXXX"));
-        if (!simulatedLinkDir->isValid()
-            || !server->start(simulatedLinkDir->filePath(QStringLiteral("virtual-supply")))) {
-            std::fprintf(stderr, "zep: cannot start the virtual supply: %s\n",
-                         qPrintable(server->errorString()));
-            return 1;
         }
     }
     MDIForm1::Collaborators collaborators;
@@ -190,8 +176,8 @@ int main(int argc, char **argv)
     w.show();
     StoreStartup startup(w, store);
     startup.start();
-    if (server) {
-        const QString port = server->portName();
+    if (simulated) {
+        const QString port = simulated->portName();
         w.offerSerialPort(port);
         QTimer::singleShot(0, &w, [&w, port] { w.SetupSerialPort(port, 115200); });
     }
@@ -208,7 +194,7 @@ int main(int argc, char **argv)
     const int rc = app.exec();
     if (endedBySignal)
         w.close();
-    if (server)
-        server->stop();
+    if (simulated)
+        simulated->stop();
     return rc;
 }

@@ -4,14 +4,13 @@
 #include "datalog/RecordStore.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
-#include "mainwin/MachineTypeSource.h"
+#include "connection/MachineTypeSource.h"
+#include "connection/TransportLinks.h"
 #include "panels/FrontPanel.h"
 #include "panels/PanelFactory.h"
 #include "setup/dlgConfigRS232.h"
 #include "setup/dlgGPIB.h"
 
-#include "link/transport/LinuxGpibBoard.h"
-#include "link/transport/SerialTransport.h"
 #include "mainwin/dialogs/InstrumentDialogs.h"
 
 #include <QPointer>
@@ -65,40 +64,6 @@ private:
     QPointer<dlgConfigRS232> m_rs232;
     QPointer<dlgGPIB> m_gpib;
     std::function<void()> m_release;
-};
-
-std::unique_ptr<GpibBoard> makeGpibBoard()
-{
-    return std::make_unique<LinuxGpibBoard>();
-}
-
-class TransportLinks : public LinkOpener
-{
-public:
-    std::unique_ptr<SerialIo> openSerial(const QString &port, int baud, QString *error) override
-    {
-        auto link = std::make_unique<SerialTransport>();
-        if (!link->open(port, baud) && error)
-            *error = link->errorString();
-        return link;
-    }
-
-    void close(SerialIo &link) override { static_cast<SerialTransport &>(link).close(); }
-
-    std::unique_ptr<GpibBoard> openGpib(int board, int address, QString *error) override
-    {
-        std::unique_ptr<GpibBoard> bus = makeGpibBoard();
-        if (!bus) {
-            if (error)
-                *error = QStringLiteral("No GPIB board support is available on this system.");
-            return bus;
-        }
-        bus->setBoard(board);
-        bus->setPrimaryAddress(address);
-        if (!bus->configure() && error)
-            *error = bus->errorString();
-        return bus;
-    }
 };
 
 // The five instrument-action dialogs, created on first use and kept.

@@ -1,7 +1,7 @@
 #include "mainwin/InstrumentActions.h"
 
 #include "mainwin/Collaborators.h"
-#include "mainwin/SupplyConnection.h"
+#include "connection/SupplyConnection.h"
 #include "supply/Supply.h"
 
 InstrumentActions::InstrumentActions(SupplyConnection &connection, ActionDialogs &dialogs,

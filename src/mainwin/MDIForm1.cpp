@@ -6,10 +6,10 @@
 #include "datalog/frmDataTable.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
-#include "mainwin/CommTypes.h"
+#include "connection/CommTypes.h"
 #include "mainwin/DefaultCollaborators.h"
 #include "mainwin/EnableTables.h"
-#include "mainwin/MachineTypeSource.h"
+#include "connection/MachineTypeSource.h"
 #include "supply/SupplyReadings.h"
 #include "mainwin/ToolbarIcons.h"
 #include "mainwin/dlgQueryInitial.h"
@@ -20,7 +20,7 @@
 #include "mainwin/WindowMemory.h"
 #include "panels/FrontPanel.h"
 #include "resources/Strings.h"
-#include "setup/AutoDetect.h"
+#include "ports/AutoDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
@@ -66,9 +66,7 @@ MDIForm1::MDIForm1(Collaborators collaborators, QWidget *parent)
     statusBar()->addWidget(m_statusLabel, 1);
 
     m_waitRsp = new dlgWaitRsp(m_connection->engine(), this);
-    m_queryInitial = new dlgQueryInitial(m_connection->engine(), this);
-    connect(m_queryInitial, &dlgQueryInitial::initialValuesDone, m_connection,
-            &SupplyConnection::initialValuesDone);
+    m_queryInitial = new dlgQueryInitial(m_connection->initialValuesWatch(), this);
     m_recordLength = new dlgRecordLength(this, this);
     m_c.interfaces->setReleasePort([this] { m_connection->closeLinks(); });
     // Without the supply there is nothing to record; the samples stay in the session.

@@ -7,7 +7,7 @@
 #include "link/Commands.h"
 #include "mainwin/Collaborators.h"
 #include "mainwin/StatusLine.h"
-#include "mainwin/SupplyConnection.h"
+#include "connection/SupplyConnection.h"
 #include "mainwin/InstrumentActions.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"

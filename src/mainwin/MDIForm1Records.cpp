@@ -9,7 +9,7 @@
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingSession.h"
 #include "datalog/frmDataTable.h"
-#include "mainwin/MachineTypeSource.h"
+#include "connection/MachineTypeSource.h"
 #include "mainwin/dlgRecordPlace.h"
 #include "settings/SettingsStore.h"
 

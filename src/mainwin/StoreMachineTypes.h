@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwin/MachineTypeSource.h"
+#include "connection/MachineTypeSource.h"
 
 class RecordStore;
 

@@ -1,17 +1,15 @@
 #include "mainwin/dlgQueryInitial.h"
 
-#include "common/Clock.h"
-#include "link/CommTasker.h"
+#include "connection/InitialValuesWatch.h"
 #include "resources/Strings.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cmath>
 
-dlgQueryInitial::dlgQueryInitial(CommTasker &engine, QWidget *parent)
-    : QDialog(parent), m_engine(engine), m_label1(new QLabel(this)), m_label2(new QLabel(this)),
+dlgQueryInitial::dlgQueryInitial(InitialValuesWatch &watch, QWidget *parent)
+    : QDialog(parent), m_watch(watch), m_label1(new QLabel(this)), m_label2(new QLabel(this)),
       ProgressBar1(new QProgressBar(this)), CancelButton(new QPushButton(QStringLiteral("Cancel"), this))
 {
     setObjectName(QStringLiteral("dlgQueryInitial"));
@@ -30,78 +28,39 @@ dlgQueryInitial::dlgQueryInitial(CommTasker &engine, QWidget *parent)
     layout->addWidget(CancelButton, 0, Qt::AlignRight);
     setMinimumWidth(360);
 
-    CheckTimer.setInterval(CheckIntervalMs);
-    connect(&CheckTimer, &QTimer::timeout, this, &dlgQueryInitial::CheckTimer_Timer);
-    connect(CancelButton, &QPushButton::clicked, this, &dlgQueryInitial::CancelButton_Click);
+    connect(&m_watch, &InitialValuesWatch::progress, this, &dlgQueryInitial::showProgress);
+    connect(&m_watch, &InitialValuesWatch::finished, this, &dlgQueryInitial::finished);
+    connect(CancelButton, &QPushButton::clicked, &m_watch, &InitialValuesWatch::cancel);
     // Closing the window (Escape, the close button) is a cancel as well.
-    connect(this, &QDialog::rejected, this, [this] { finishWith(true); });
+    connect(this, &QDialog::rejected, &m_watch, &InitialValuesWatch::cancel);
 }
 
 void dlgQueryInitial::start()
 {
-    Cancelled = true;
-    m_total = m_engine.QueryCount;
-    m_startSeconds = Clock::current().monotonicSeconds();
-    ProgressBar1->setRange(0, qMax(1, m_total));
-    ProgressBar1->setValue(0);
     m_label2->clear();
-    m_running = true;
-    CheckTimer.start();
+    ProgressBar1->setRange(0, 1);
+    ProgressBar1->setValue(0);
     show();
 }
 
 void dlgQueryInitial::stop()
 {
-    m_running = false;
-    CheckTimer.stop();
     if (isVisible())
         reject();
 }
 
-void dlgQueryInitial::finishWith(bool cancelled)
+void dlgQueryInitial::showProgress(int done, int total, int remainingSeconds)
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    CheckTimer.stop();
-    Cancelled = cancelled;
-    if (cancelled) {
+    ProgressBar1->setRange(0, qMax(1, total));
+    ProgressBar1->setValue(done);
+    if (done < total)
+        m_label2->setText(QStringLiteral("Remaining about %1 secs...").arg(remainingSeconds));
+}
+
+void dlgQueryInitial::finished(bool cancelled)
+{
+    if (cancelled)
         reject();
-    } else {
-        ProgressBar1->setValue(ProgressBar1->maximum());
+    else
         accept();
-    }
-    emit initialValuesDone(cancelled);
-}
-
-void dlgQueryInitial::CheckTimer_Timer()
-{
-    if (!CheckTimer.isActive())
-        return;
-    m_engine.DoWriterTimer(CheckIntervalMs);
-    const int pending = m_engine.QueryCount;
-    if (pending > 0) {
-        m_label2->setText(QStringLiteral("Remaining about %1 secs...").arg(remainingSeconds(pending)));
-        ProgressBar1->setValue(qBound(0, m_total - pending, ProgressBar1->maximum()));
-        return;
-    }
-    finishWith(false);
-}
-
-void dlgQueryInitial::CancelButton_Click()
-{
-    finishWith(true);
-}
-
-// Pending queries times the average time one query has taken so far (a writer tick before
-// the first answer), plus one.
-int dlgQueryInitial::remainingSeconds(int pending) const
-{
-    const int done = m_total - pending;
-    double perQuery = CommTasker::WriterIntervalMs / 1000.0;
-    if (done > 0) {
-        const double elapsed = Clock::current().monotonicSeconds() - m_startSeconds;
-        perQuery = elapsed / done;
-    }
-    return int(std::floor(pending * perQuery)) + 1;
 }

@@ -358,17 +358,8 @@ void ChannelPanel::onEditorChanged(SetPoint which, int i, double value, double p
 
 void ChannelPanel::reportAboveMaximum(SetPoint which, int i)
 {
-    const NumEdit *e = editor(which, i);
-    const QString what = which == SetPoint::Voltage ? QStringLiteral("voltage")
-        : which == SetPoint::Current                ? QStringLiteral("current")
-                                                    : QStringLiteral("OVP level");
-    const QString unit = which == SetPoint::Current ? QStringLiteral("A") : QStringLiteral("V");
-    host().ReportStatus(QStringLiteral("Channel %1 %2 is at most %3 %4; nothing was sent.")
-                            .arg(i + 1)
-                            .arg(what, NumberFormat::format(e->maximum(), QStringLiteral("###0.###"),
-                                                            locale()),
-                                 unit),
-                        3000);
+    const QString maximum = NumberFormat::format(editor(which, i)->maximum(), QStringLiteral("###0.###"), locale());
+    host().ReportStatus(Supply::aboveMaximumText(i, which, maximum), 3000);
 }
 
 // ---------------------------------------------------------------- enable sets

@@ -3,9 +3,9 @@
 #include "common/Prompter.h"
 #include "resources/Strings.h"
 #include "settings/SettingsStore.h"
-#include "setup/AutoDetect.h"
-#include "setup/PortChoice.h"
-#include "setup/PortProber.h"
+#include "ports/AutoDetect.h"
+#include "ports/PortChoice.h"
+#include "ports/PortProber.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "setup/PortProber.h"
+#include "ports/PortProber.h"
 
-#include "setup/AutoDetect.h"
+#include "ports/AutoDetect.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -178,6 +178,13 @@ void Supply::querySetPoints()
     }
 }
 
+void Supply::querySettings()
+{
+    for (const PlannedQuery &q : m_plan.initial)
+        if (q.query == Query::SetVolt || q.query == Query::SetCurr || q.query == Query::Ovp || q.query == Query::Ocp)
+            query(q);
+}
+
 void Supply::queryAutoRange()
 {
     if (!m_plan.readsMemoryDisplays)
@@ -532,4 +539,13 @@ void Supply::setDelay(const QString &wireValue)
 {
     command(Commands::autoDelay(wireValue));
     queryDelay();
+}
+
+QString Supply::aboveMaximumText(int index, SetPoint which, const QString &maximum)
+{
+    const QString what = which == SetPoint::Voltage ? QStringLiteral("voltage")
+        : which == SetPoint::Current                ? QStringLiteral("current")
+                                                    : QStringLiteral("OVP level");
+    const QString unit = which == SetPoint::Current ? QStringLiteral("A") : QStringLiteral("V");
+    return QStringLiteral("Channel %1 %2 is at most %3 %4; nothing was sent.").arg(index + 1).arg(what, maximum, unit);
 }

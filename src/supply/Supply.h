@@ -102,6 +102,8 @@ public:
     void setVoltage(int index, double volts) { setSetPoint(index, SetPoint::Voltage, volts); }
     void setCurrent(int index, double amps) { setSetPoint(index, SetPoint::Current, amps); }
     void setOvpLevel(int index, double volts) { setSetPoint(index, SetPoint::Ovp, volts); }
+    // Why a value above a channel's `maximum` (as shown) was not sent.
+    static QString aboveMaximumText(int index, SetPoint which, const QString &maximum);
     void setOcp(int index, bool on);
     void setOutput(bool on);
     // Auto run on or off; `byUser` when the user's switch did it (the recording may then run).
@@ -131,6 +133,9 @@ public:
     int pollIndex() const { return m_pollIndex; }
     void setPollIndex(int index) { m_pollIndex = index; }
     void querySetPoints();
+    // Reads back the set points, OVP levels and OCP switches of every channel, in the order
+    // of the initial queries (no status query, whose answer the model would act on).
+    void querySettings();
     void queryAutoRange();
     void queryMemory();
     void queryDelay();

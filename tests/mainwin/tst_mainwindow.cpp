@@ -2,7 +2,7 @@
 // menu, the "Menu" testing mode, the ways on line, status texts and view items.
 #include "MainwinRig.h"
 
-#include "mainwin/MachineTypeSource.h"
+#include "connection/MachineTypeSource.h"
 #include "mainwin/frmDebug.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/PortProber.h"
+#include "ports/PortProber.h"
 
 #include <QMap>
 #include <QStringList>

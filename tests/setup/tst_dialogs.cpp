@@ -1,7 +1,7 @@
 #include "FakePorts.h"
 #include "common/Prompter.h"
 #include "settings/SettingsStore.h"
-#include "setup/AutoDetect.h"
+#include "ports/AutoDetect.h"
 #include "setup/dlgConfigRS232.h"
 #include "setup/dlgGPIB.h"
 #include "support/TestEnvironment.h"

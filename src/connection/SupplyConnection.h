@@ -1,7 +1,9 @@
 #pragma once
 
+#include "connection/InitialValuesWatch.h"
 #include "link/CommTasker.h"
 #include "link/Commands.h"
+#include "supply/Supply.h"
 
 #include <QObject>
 #include <QPointer>
@@ -15,7 +17,6 @@ class InterfaceChooser;
 class LinkOpener;
 class MachineTypeSource;
 class SerialIo;
-class Supply;
 
 // What the connection asks of the window that shows it.
 class ConnectionView
@@ -33,7 +34,8 @@ public:
     virtual bool showSupply(Supply &supply) = 0;
     // The initial values are in: the panel comes to the front.
     virtual void supplyReady() = 0;
-    // The busy dialog of the initial values, which ends with SupplyConnection::initialValuesDone.
+    // The busy dialog of the initial values: a view of SupplyConnection::initialValuesWatch(),
+    // which ends with SupplyConnection::initialValuesDone.
     virtual void startInitialValuesDialog() = 0;
     virtual void stopInitialValuesDialog() = 0;
     // The link is gone: windows released, menus and toolbar as when not connected.
@@ -99,6 +101,7 @@ public:
 
     // --- state
     CommTasker &engine() { return m_engine; }
+    InitialValuesWatch &initialValuesWatch() { return m_initialValues; }
     Supply *supply() const { return m_supply; }
     const QPointer<Supply> &supplyPointer() const { return m_supply; }
     QString commType() const { return m_commType; }
@@ -139,6 +142,7 @@ private:
     LinkOpener *m_links;
 
     CommTasker m_engine;
+    InitialValuesWatch m_initialValues{m_engine};
     std::unique_ptr<SerialIo> m_serial;
     std::unique_ptr<GpibBoard> m_gpib;
     QPointer<Supply> m_supply;

@@ -1,4 +1,4 @@
-#include "setup/PortProber.h"
+#include "ports/PortProber.h"
 
 #include <QCollator>
 #include <QFileInfo>

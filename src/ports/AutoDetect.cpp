@@ -1,6 +1,6 @@
-#include "setup/AutoDetect.h"
+#include "ports/AutoDetect.h"
 
-#include "setup/PortProber.h"
+#include "ports/PortProber.h"
 
 namespace AutoDetect {
 bool AutoConnecting = false;

@@ -1,4 +1,4 @@
-#include "mainwin/MachineTypeSource.h"
+#include "connection/MachineTypeSource.h"
 
 std::optional<MachineTypeRow> MachineTypeSource::find(const QString &mtype) const
 {

@@ -1,16 +1,16 @@
-#include "mainwin/SupplyConnection.h"
+#include "connection/SupplyConnection.h"
 
 #include "common/Clock.h"
 #include "common/Prompter.h"
 #include "link/GpibBoard.h"
 #include "link/SerialIo.h"
-#include "mainwin/Collaborators.h"
-#include "mainwin/CommTypes.h"
-#include "mainwin/MachineTypeSource.h"
+#include "connection/LinkInterfaces.h"
+#include "connection/CommTypes.h"
+#include "connection/MachineTypeSource.h"
 #include "resources/Strings.h"
 #include "settings/SettingKeys.h"
 #include "settings/SettingsStore.h"
-#include "setup/AutoDetect.h"
+#include "ports/AutoDetect.h"
 #include "supply/Supply.h"
 
 using namespace CommTypes;
@@ -29,6 +29,7 @@ SupplyConnection::SupplyConnection(ConnectionView &view, const MachineTypeSource
     SettleTimer.setSingleShot(true);
     SettleTimer.setInterval(SerialSettleMs);
     connect(&SettleTimer, &QTimer::timeout, this, &SupplyConnection::SettleTimer_Timer);
+    connect(&m_initialValues, &InitialValuesWatch::finished, this, &SupplyConnection::initialValuesDone);
 }
 
 SupplyConnection::~SupplyConnection()
@@ -304,6 +305,7 @@ void SupplyConnection::QueryInitialValues(std::function<void(bool cancelled)> th
     // The supply queues its queries behind the busy dialog; initialValuesDone follows.
     m_supply->setReadingInitialValues(true);
     m_supply->queueInitialQueries();
+    m_initialValues.start();
     m_view.startInitialValuesDialog();
 }
 
@@ -353,6 +355,7 @@ void SupplyConnection::ResetAll()
     GetMachineTypeTimer.stop();
     SettleTimer.stop();
     // A reset ends the busy dialog without running what was to follow it.
+    m_initialValues.stop();
     m_view.stopInitialValuesDialog();
     m_afterInitialValues = nullptr;
     m_isSuspendOutput = false;

@@ -1,6 +1,6 @@
-#include "setup/PortChoice.h"
+#include "ports/PortChoice.h"
 
-#include "setup/PortProber.h"
+#include "ports/PortProber.h"
 
 PortChoice PortChoice::choose(const QStringList &ports, const QString &storedName, int storedIndex)
 {
