@@ -8,6 +8,8 @@
 #include <array>
 
 class GraphHost;
+class GraphPrintout;
+class TraceSwatch;
 class QCPGraph;
 class QCPItemTracer;
 class QCheckBox;
@@ -71,6 +73,10 @@ public:
     void cmdPrint_Click();
     // Paints the graph on `device` as vector graphics; false (and the job ended) on failure.
     bool printTo(QPagedPaintDevice &device);
+    // The page printTo prints: title, times, the plot with its legend, the cursor readouts.
+    GraphPrintout printout() const;
+    // What the window shows, in words ("Record 12: Battery test", "Recording…").
+    QString shownText() const;
     void cmdSave_Click();
     void cmdLoad_Click();
     void List1_Click(int listRow);
@@ -98,6 +104,7 @@ private:
     void plotPressed(QMouseEvent *event);
     void plotMoved(QMouseEvent *event);
     void resetView();
+    void showCaption();
 
     RecordingSession &m_session;
     const SampleBuffer &m_buffer;
@@ -110,7 +117,7 @@ private:
     std::array<QCPGraph *, Traces> m_traces{};
     std::array<QCPItemTracer *, Traces> m_cursors{};
     std::array<QCheckBox *, Traces> m_boxes{};
-    std::array<QFrame *, Traces> m_legend{};
+    std::array<TraceSwatch *, Traces> m_legend{};
     QLineEdit *m_txtChannels;
     QStackedWidget *m_stack;
     QListWidget *m_list1;
