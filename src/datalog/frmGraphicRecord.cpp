@@ -95,6 +95,26 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     setObjectName(QStringLiteral("frmGraphicRecord"));
     setWindowTitle(QStringLiteral("Graphic Record"));
 
+    buildPlot();
+    buildRecordLists();
+    QFrame *channelFrame = buildChannelFrame();
+    QFrame *strip = buildStrip();
+    QGroupBox *modeFrame = buildModeFrame();
+    buildCursorFrame();
+    layOut(channelFrame, strip, modeFrame);
+    followSession();
+
+    m_txtChannels->setText(QString::number(channels));
+    ChangeCursorColor(QString(), QString(), QString(), QString());
+    showCaption();
+    if (m_session.isRecording())
+        ClearGraph(m_session.secondsPerPoint());
+    else
+        ClearGraph();
+}
+
+void frmGraphicRecord::buildPlot()
+{
     m_plot = new QCustomPlot(this);
     m_plot->setObjectName(QStringLiteral("CWGraph1"));
     m_plot->setNotAntialiasedElements(QCP::aeAll);
@@ -124,7 +144,10 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     connect(m_plot, &QCustomPlot::mouseMove, this, &frmGraphicRecord::plotMoved);
     connect(m_plot, &QCustomPlot::mouseRelease, this, [this] { m_dragged = 0; });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &frmGraphicRecord::resetView);
+}
 
+void frmGraphicRecord::buildRecordLists()
+{
     m_list1 = new QListWidget(this);
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list2 = new QListWidget(this);
@@ -139,7 +162,10 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     m_stack->addWidget(m_plot);
     m_stack->addWidget(m_list1);
     m_stack->addWidget(m_list2);
+}
 
+QFrame *frmGraphicRecord::buildChannelFrame()
+{
     // The channel frame: a check box per trace with a legend line in its colour and style.
     auto *channelFrame = new QFrame(this);
     channelFrame->setObjectName(QStringLiteral("FrameChannel"));
@@ -165,8 +191,12 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     m_txtChannels->hide();
     connect(m_txtChannels, &QLineEdit::textChanged, this,
             [this](const QString &text) { setChannels(text.trimmed().toInt()); });
+    return channelFrame;
+}
 
-    // The bottom strip: buttons and lists, the statistics, the graph modes, the cursors.
+QFrame *frmGraphicRecord::buildStrip()
+{
+    // The bottom strip: the buttons, the axis lists and the statistics.
     auto *strip = new QFrame(this);
     strip->setObjectName(QStringLiteral("SSFrame1"));
     auto *buttons = new QGridLayout;
@@ -215,7 +245,11 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     stripRow->addLayout(buttons);
     stripRow->addLayout(lists);
     stripRow->addWidget(m_stats);
+    return strip;
+}
 
+QGroupBox *frmGraphicRecord::buildModeFrame()
+{
     auto *modeFrame = new QGroupBox(QStringLiteral("Graph Operations"), this);
     modeFrame->setObjectName(QStringLiteral("Frame1"));
     m_mode = new QSlider(Qt::Vertical, modeFrame);
@@ -231,7 +265,11 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     modeRow->addWidget(m_mode);
     modeRow->addLayout(modeLabels);
     connect(m_mode, &QSlider::valueChanged, this, &frmGraphicRecord::GraphMode_Change);
+    return modeFrame;
+}
 
+void frmGraphicRecord::buildCursorFrame()
+{
     m_cursorFrame = new QGroupBox(QStringLiteral("Cursor Information"), this);
     m_cursorFrame->setObjectName(QStringLiteral("FrameCursor"));
     m_channelList = new QListWidget(m_cursorFrame);
@@ -257,7 +295,10 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     cursorRow->addWidget(m_channelList);
     cursorRow->addLayout(readouts);
     m_cursorFrame->hide();
+}
 
+void frmGraphicRecord::layOut(QWidget *channelFrame, QWidget *strip, QWidget *modeFrame)
+{
     // The controls below the plot scroll sideways in a window too narrow for them.
     auto *controls = new QWidget;
     auto *bottom = new QHBoxLayout(controls);
@@ -281,7 +322,10 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     layout->setColumnStretch(0, 1);
     // The margins below the strip and right of the channel frame, in twips.
     layout->setContentsMargins(6, 6, twipsToPixels(150), twipsToPixels(400));
+}
 
+void frmGraphicRecord::followSession()
+{
     // The whole recording, as it grows and whenever it is replaced.
     const SampleBuffer *buffer = &m_buffer;
     connect(buffer, &QAbstractItemModel::rowsInserted, this,
@@ -300,14 +344,6 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     connect(buffer, &QAbstractItemModel::modelReset, this, &frmGraphicRecord::showCaption);
     if (engine->isRecording())
         m_start->setText(QStringLiteral("Record..."));
-
-    m_txtChannels->setText(QString::number(channels));
-    ChangeCursorColor(QString(), QString(), QString(), QString());
-    showCaption();
-    if (engine->isRecording())
-        ClearGraph(m_session.secondsPerPoint());
-    else
-        ClearGraph();
 }
 
 QCPGraph *frmGraphicRecord::trace(int k) const

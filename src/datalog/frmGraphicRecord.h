@@ -87,6 +87,17 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The constructor's parts: the plot with its traces and cursors, the record lists over it,
+    // the channel boxes, the bottom strip, the graph modes, the cursor readouts, their
+    // layout, and following the session.
+    void buildPlot();
+    void buildRecordLists();
+    QFrame *buildChannelFrame();
+    QFrame *buildStrip();
+    QGroupBox *buildModeFrame();
+    void buildCursorFrame();
+    void layOut(QWidget *channelFrame, QWidget *strip, QWidget *modeFrame);
+    void followSession();
     void drawAll();
     void drawRows(int first, int last);
     void setChannels(int channels);
