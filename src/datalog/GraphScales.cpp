@@ -94,6 +94,20 @@ QColor colorFromValue(int value)
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
+const std::array<int, 4> &defaultChannelColors()
+{
+    static const std::array<int, 4> colors{49152, 12582912, 8388736, 65535};
+    return colors;
+}
+
+QColor drawingColor(const QColor &stored)
+{
+    // Lightness by the eye's weights; pure yellow is about 226 of 255, green 0x00C000 is 113.
+    const int light = (stored.red() * 299 + stored.green() * 587 + stored.blue() * 114) / 1000;
+    constexpr int Faint = 190;
+    return light > Faint ? stored.darker(100 * light / 120) : stored;
+}
+
 QColor colorFromText(const QString &text)
 {
     const std::optional<int> v = colorValue(text);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 // The graph window's fixed choices: the time-length list by slice and the X axis each entry
@@ -36,5 +37,11 @@ QColor colorFromText(const QString &text);
 // The same as the stored number 0..0xFFFFFF (red in the low byte); nullopt for anything else.
 std::optional<int> colorValue(const QString &text);
 QColor colorFromValue(int value);
+// The channel colours with nothing stored (0x00BBGGRR): green, blue, purple, yellow. The
+// record setup shows them and the graph draws with them.
+const std::array<int, 4> &defaultChannelColors();
+// `stored` as traces and legends draw it: a colour too light to see on white (yellow) is
+// darkened; the stored value stays as chosen.
+QColor drawingColor(const QColor &stored);
 
 } // namespace GraphScale

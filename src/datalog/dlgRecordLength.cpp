@@ -78,8 +78,7 @@ int select(QComboBox *box, int position)
 
 const std::array<int, 4> &dlgRecordLength::defaultColors()
 {
-    static const std::array<int, 4> colors{49152, 12582912, 8388736, 65535};
-    return colors;
+    return GraphScale::defaultChannelColors();
 }
 
 dlgRecordLength::dlgRecordLength(RecordSetupTimers *timers, QWidget *parent)

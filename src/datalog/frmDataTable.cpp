@@ -2,9 +2,11 @@
 
 #include "common/Prompter.h"
 #include "datalog/GridPrinter.h"
+#include "datalog/RecordCaption.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordListItem.h"
 #include "datalog/RecordSaver.h"
+#include "datalog/RecordingInterfaces.h"
 #include "datalog/RecordingSession.h"
 #include "datalog/SavedRecords.h"
 #include "datalog/Twips.h"
@@ -386,6 +388,12 @@ void frmDataTable::cmdProcCancel_Click()
 bool frmDataTable::printTo(QPagedPaintDevice &device)
 {
     GridPrinter printer(*m_shown, columnWidthsTwips(), m_grid->font());
+    printer.groupColumns = 3;  // a channel's voltage, current and condition stay together
+    const RecordInfo &record = m_session.record();
+    const QString shown = RecordCaption::shown(record, m_session.isRecording(), m_session.buffer().size() > 0);
+    printer.heading << RecordCaption::title(m_session.source().machineType(), shown);
+    if (const QString times = RecordCaption::times(record); !times.isEmpty())
+        printer.heading << times;
     return printer.print(device, PrintLeftTwips,
                          m_showStyle->isChecked() ? PrintBelowGraphTwips : PrintTopTwips);
 }
@@ -393,6 +401,8 @@ bool frmDataTable::printTo(QPagedPaintDevice &device)
 void frmDataTable::PrintData()
 {
     QPrinter printer(QPrinter::HighResolution);
+    // Every column of a four-channel table fits two landscape pages wide.
+    printer.setPageOrientation(QPageLayout::Landscape);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter *p) { printTo(*p); });

@@ -3,7 +3,9 @@
 #include "common/Prompter.h"
 #include "datalog/CsvExport.h"
 #include "datalog/GraphPower.h"
+#include "datalog/GraphPrintout.h"
 #include "datalog/GraphScales.h"
+#include "datalog/RecordCaption.h"
 #include "datalog/RecordList.h"
 #include "datalog/RecordListItem.h"
 #include "datalog/RecordSaver.h"
@@ -14,6 +16,7 @@
 #include "datalog/SampleBuffer.h"
 #include "datalog/SavedRecords.h"
 #include "datalog/StoreMessages.h"
+#include "datalog/TraceSwatch.h"
 #include "datalog/Twips.h"
 #include "settings/SettingsStore.h"
 
@@ -31,6 +34,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -46,10 +51,13 @@ const std::array<const char *, frmGraphicRecord::Traces> Captions{"Ch1 V", "Ch1 
                                                                    "Ch3 V", "Ch3 A", "Ch4 V", "Ch4 A"};
 const std::array<const char *, frmGraphicRecord::Traces> ChannelEntries{
     "CH1 Vol", "CH1 Cur", "CH2 Vol", "CH2 Cur", "CH3 Vol", "CH3 Cur", "CH4 Vol", "CH4 Cur"};
-const std::array<QColor, 4> DefaultColors{QColor(255, 0, 0), QColor(0, 160, 0), QColor(0, 0, 255),
-                                          QColor(200, 0, 200)};
+// The traces' names in the printed legend.
+const std::array<const char *, frmGraphicRecord::Traces> TraceNames{
+    "CH1 Voltage", "CH1 Current", "CH2 Voltage", "CH2 Current",
+    "CH3 Voltage", "CH3 Current", "CH4 Voltage", "CH4 Current"};
+const QString VoltageTitle = QStringLiteral("Voltage [V]");
+const QString CurrentTitle = QStringLiteral("Current [A]");
 constexpr int CursorFrameTwips = 3195;
-constexpr int MeasureFrameTwips = 5715;
 
 QPushButton *button(QWidget *parent, const char *name, const char *caption)
 {
@@ -88,18 +96,38 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     setObjectName(QStringLiteral("frmGraphicRecord"));
     setWindowTitle(QStringLiteral("Graphic Record"));
 
+    buildPlot();
+    buildRecordLists();
+    QFrame *channelFrame = buildChannelFrame();
+    QFrame *strip = buildStrip();
+    QGroupBox *modeFrame = buildModeFrame();
+    buildCursorFrame();
+    layOut(channelFrame, strip, modeFrame);
+    followSession();
+
+    m_txtChannels->setText(QString::number(channels));
+    ChangeCursorColor(QString(), QString(), QString(), QString());
+    showCaption();
+    if (m_session.isRecording())
+        ClearGraph(m_session.secondsPerPoint());
+    else
+        ClearGraph();
+}
+
+void frmGraphicRecord::buildPlot()
+{
     m_plot = new QCustomPlot(this);
     m_plot->setObjectName(QStringLiteral("CWGraph1"));
     m_plot->setNotAntialiasedElements(QCP::aeAll);
     m_plot->setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
-    m_plot->yAxis->setLabel(QStringLiteral("Voltage"));
+    m_plot->yAxis->setLabel(VoltageTitle);
     m_plot->yAxis2->setVisible(true);
-    m_plot->yAxis2->setLabel(QStringLiteral("Current"));
+    m_plot->yAxis2->setLabel(CurrentTitle);
     for (int k = 1; k <= Traces; ++k) {
         QCPGraph *g = m_plot->addGraph(m_plot->xAxis, k % 2 ? m_plot->yAxis : m_plot->yAxis2);
-        g->setName(QString::fromLatin1(Captions[size_t(k - 1)]));
+        g->setName(QString::fromLatin1(TraceNames[size_t(k - 1)]));
         g->setAdaptiveSampling(true);
-        QPen pen(DefaultColors[size_t((k - 1) / 2)]);
+        QPen pen;
         if (k % 2 == 0)
             pen.setStyle(Qt::DashLine);
         g->setPen(pen);
@@ -117,7 +145,10 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     connect(m_plot, &QCustomPlot::mouseMove, this, &frmGraphicRecord::plotMoved);
     connect(m_plot, &QCustomPlot::mouseRelease, this, [this] { m_dragged = 0; });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &frmGraphicRecord::resetView);
+}
 
+void frmGraphicRecord::buildRecordLists()
+{
     m_list1 = new QListWidget(this);
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list2 = new QListWidget(this);
@@ -132,8 +163,11 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     m_stack->addWidget(m_plot);
     m_stack->addWidget(m_list1);
     m_stack->addWidget(m_list2);
+}
 
-    // The channel frame: a check box per trace with a legend line in its colour.
+QFrame *frmGraphicRecord::buildChannelFrame()
+{
+    // The channel frame: a check box per trace with a legend line in its colour and style.
     auto *channelFrame = new QFrame(this);
     channelFrame->setObjectName(QStringLiteral("FrameChannel"));
     auto *channelGrid = new QGridLayout(channelFrame);
@@ -141,10 +175,8 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
         auto *box = new QCheckBox(QString::fromLatin1(Captions[size_t(i)]), channelFrame);
         box->setObjectName(QStringLiteral("cbPlot_%1").arg(i));
         box->setChecked(true);
-        auto *line = new QFrame(channelFrame);
+        auto *line = new TraceSwatch(channelFrame);
         line->setObjectName(QStringLiteral("Line%1").arg(i + 1));
-        line->setFixedSize(30, 3);
-        line->setAutoFillBackground(true);
         channelGrid->addWidget(box, i, 0);
         channelGrid->addWidget(line, i, 1);
         m_boxes[size_t(i)] = box;
@@ -169,8 +201,12 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     m_txtChannels->hide();
     connect(m_txtChannels, &QLineEdit::textChanged, this,
             [this](const QString &text) { setChannels(text.trimmed().toInt()); });
+    return channelFrame;
+}
 
-    // The bottom strip: buttons and lists, the statistics, the graph modes, the cursors.
+QFrame *frmGraphicRecord::buildStrip()
+{
+    // The bottom strip: the buttons, the axis lists and the statistics.
     auto *strip = new QFrame(this);
     strip->setObjectName(QStringLiteral("SSFrame1"));
     auto *buttons = new QGridLayout;
@@ -219,7 +255,11 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     stripRow->addLayout(buttons);
     stripRow->addLayout(lists);
     stripRow->addWidget(m_stats);
+    return strip;
+}
 
+QGroupBox *frmGraphicRecord::buildModeFrame()
+{
     auto *modeFrame = new QGroupBox(QStringLiteral("Graph Operations"), this);
     modeFrame->setObjectName(QStringLiteral("Frame1"));
     m_mode = new QSlider(Qt::Vertical, modeFrame);
@@ -235,7 +275,11 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     modeRow->addWidget(m_mode);
     modeRow->addLayout(modeLabels);
     connect(m_mode, &QSlider::valueChanged, this, &frmGraphicRecord::GraphMode_Change);
+    return modeFrame;
+}
 
+void frmGraphicRecord::buildCursorFrame()
+{
     m_cursorFrame = new QGroupBox(QStringLiteral("Cursor Information"), this);
     m_cursorFrame->setObjectName(QStringLiteral("FrameCursor"));
     m_channelList = new QListWidget(m_cursorFrame);
@@ -252,32 +296,49 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
     readouts->addWidget(m_xPos, 0, 1);
     readouts->addWidget(new QLabel(QStringLiteral("Y Position:"), m_cursorFrame), 1, 0);
     readouts->addWidget(m_yPos, 1, 1);
-    readouts->addWidget(new QLabel(QStringLiteral("Period:"), m_cursorFrame), 0, 2);
-    readouts->addWidget(m_period, 0, 3);
-    readouts->addWidget(new QLabel(QStringLiteral("Amplitude:"), m_cursorFrame), 1, 2);
-    readouts->addWidget(m_amplitude, 1, 3);
+    // One below the other: the frame stays narrow enough for a 1280-pixel screen.
+    readouts->addWidget(new QLabel(QStringLiteral("Period:"), m_cursorFrame), 2, 0);
+    readouts->addWidget(m_period, 2, 1);
+    readouts->addWidget(new QLabel(QStringLiteral("Amplitude:"), m_cursorFrame), 3, 0);
+    readouts->addWidget(m_amplitude, 3, 1);
     m_energy = readout(m_cursorFrame, "EnergyVal");
-    readouts->addWidget(new QLabel(QStringLiteral("Energy:"), m_cursorFrame), 2, 0);
-    readouts->addWidget(m_energy, 2, 1, 1, 3);
+    readouts->addWidget(new QLabel(QStringLiteral("Energy:"), m_cursorFrame), 4, 0);
+    readouts->addWidget(m_energy, 4, 1);
     auto *cursorRow = new QHBoxLayout(m_cursorFrame);
     cursorRow->addWidget(m_channelList);
     cursorRow->addLayout(readouts);
     m_cursorFrame->hide();
+}
 
-    auto *bottom = new QHBoxLayout;
+void frmGraphicRecord::layOut(QWidget *channelFrame, QWidget *strip, QWidget *modeFrame)
+{
+    // The controls below the plot scroll sideways in a window too narrow for them.
+    auto *controls = new QWidget;
+    auto *bottom = new QHBoxLayout(controls);
+    bottom->setContentsMargins(0, 0, 0, 0);
     bottom->addWidget(strip);
     bottom->addWidget(modeFrame);
     bottom->addWidget(m_cursorFrame);
     bottom->addStretch();
+    auto *scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("ControlsScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(controls);
+    scroller->setFixedHeight(controls->sizeHint().height() + scroller->horizontalScrollBar()->sizeHint().height());
     auto *layout = new QGridLayout(this);
     layout->addWidget(m_stack, 0, 0);
     layout->addWidget(channelFrame, 0, 1);
-    layout->addLayout(bottom, 1, 0, 1, 2);
+    layout->addWidget(scroller, 1, 0, 1, 2);
     layout->setRowStretch(0, 1);
     layout->setColumnStretch(0, 1);
     // The margins below the strip and right of the channel frame, in twips.
     layout->setContentsMargins(6, 6, twipsToPixels(150), twipsToPixels(400));
+}
 
+void frmGraphicRecord::followSession()
+{
     // The whole recording, as it grows and whenever it is replaced.
     const SampleBuffer *buffer = &m_buffer;
     connect(buffer, &QAbstractItemModel::rowsInserted, this,
@@ -289,15 +350,13 @@ frmGraphicRecord::frmGraphicRecord(RecordingSession &session, GraphHost &host, i
         m_start->setText(QStringLiteral("Record..."));
     });
     connect(engine, &RecordingEngine::stopped, this, [this] { m_start->setText(QStringLiteral("Start")); });
+    // The caption names what is shown.
+    connect(&m_session, &RecordingSession::recordChanged, this, &frmGraphicRecord::showCaption);
+    connect(engine, &RecordingEngine::started, this, &frmGraphicRecord::showCaption);
+    connect(engine, &RecordingEngine::stopped, this, &frmGraphicRecord::showCaption);
+    connect(buffer, &QAbstractItemModel::modelReset, this, &frmGraphicRecord::showCaption);
     if (engine->isRecording())
         m_start->setText(QStringLiteral("Record..."));
-
-    m_txtChannels->setText(QString::number(channels));
-    ChangeCursorColor(QString(), QString(), QString(), QString());
-    if (engine->isRecording())
-        ClearGraph(m_session.secondsPerPoint());
-    else
-        ClearGraph();
 }
 
 QCPGraph *frmGraphicRecord::trace(int k) const
@@ -349,7 +408,7 @@ void frmGraphicRecord::ClearGraph(int secondsPerPoint)
         m_xLength->setCurrentIndex(0);
     }
     m_session.setXLengthPosition(0);
-    m_plot->yAxis->setLabel(QStringLiteral("Voltage"));
+    m_plot->yAxis->setLabel(VoltageTitle);
     m_xPos->clear();
     m_yPos->clear();
     m_amplitude->clear();
@@ -400,14 +459,14 @@ void frmGraphicRecord::ChangeCursorColor(const QString &c1, const QString &c2, c
     const std::array<QString, 4> texts{c1, c2, c3, c4};
     for (int c = 0; c < 4; ++c) {
         const QColor parsed = GraphScale::colorFromText(texts[size_t(c)]);
-        const QColor color = parsed.isValid() ? parsed : DefaultColors[size_t(c)];
+        const QColor stored =
+            parsed.isValid() ? parsed : GraphScale::colorFromValue(GraphScale::defaultChannelColors()[size_t(c)]);
+        const QColor color = GraphScale::drawingColor(stored);
         for (int k = 2 * c; k < 2 * c + 2; ++k) {
             QPen pen = m_traces[size_t(k)]->pen();
             pen.setColor(color);
             m_traces[size_t(k)]->setPen(pen);
-            QPalette p = m_legend[size_t(k)]->palette();
-            p.setColor(QPalette::Window, color);
-            m_legend[size_t(k)]->setPalette(p);
+            m_legend[size_t(k)]->setPen(pen);
         }
     }
     m_plot->replot();
@@ -520,7 +579,9 @@ void frmGraphicRecord::GraphMode_Change(int mode)
             }
         }
         m_channelList->setCurrentRow(entry);
-        m_cursorFrame->setFixedWidth(twipsToPixels(mode == CursorMeasurements ? MeasureFrameTwips : CursorFrameTwips));
+        // At least as wide as it was designed, wider when its readouts need it; the period and
+        // amplitude sit below the position, so a measurement needs no wider frame.
+        m_cursorFrame->setMinimumWidth(twipsToPixels(CursorFrameTwips));
         m_cursorFrame->show();
         placeCursor(entry + 1);
     }
@@ -708,37 +769,46 @@ bool frmGraphicRecord::exportTo(const QString &path, bool energyColumns)
     return file.commit();
 }
 
+GraphPrintout frmGraphicRecord::printout() const
+{
+    GraphPrintout page(*m_plot);
+    const RecordInfo &record = m_session.record();
+    const QString type = record.machineType.isEmpty() ? m_session.source().machineType() : record.machineType;
+    page.heading << RecordCaption::title(type, shownText());
+    if (const QString times = RecordCaption::times(record); !times.isEmpty())
+        page.heading << times;
+    // The cursors print with what they read.
+    if (!m_cursorFrame->isHidden()) {
+        QString line = QStringLiteral("Cursor on %1   X Position: %2   Y Position: %3")
+                           .arg(m_traces[size_t(selectedTrace() - 1)]->name(), m_xPos->text(), m_yPos->text());
+        if (m_mode->value() == CursorMeasurements)
+            line += QStringLiteral("   Period: %1   Amplitude: %2").arg(m_period->text(), m_amplitude->text());
+        page.notes << line;
+    }
+    return page;
+}
+
 bool frmGraphicRecord::printTo(QPagedPaintDevice &device)
 {
-    // Traces 1..6 print black; the rest keeps its look.
-    std::array<QPen, 6> pens;
-    for (size_t i = 0; i < pens.size(); ++i) {
-        pens[i] = m_traces[i]->pen();
-        QPen black = pens[i];
-        black.setColor(Qt::black);
-        m_traces[i]->setPen(black);
-    }
-    QCPPainter painter;
-    bool ok = painter.begin(&device);
-    if (ok) {
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        const QRect page = device.pageLayout().paintRectPixels(device.logicalDpiX());
-        const QRectF target(page.width() * 0.1, page.height() * 0.1, page.width() * 0.4, page.height() * 0.4);
-        // Laid out at the target's size on the device, so fonts keep their point sizes.
-        painter.translate(target.topLeft());
-        m_plot->toPainter(&painter, int(target.width()), int(target.height()));
-        ok = painter.end();
-    }
-    for (size_t i = 0; i < pens.size(); ++i)
-        m_traces[i]->setPen(pens[i]);
-    m_plot->replot();
-    return ok;
+    return printout().print(device);
+}
+
+QString frmGraphicRecord::shownText() const
+{
+    return RecordCaption::shown(m_session.record(), m_session.isRecording(), m_buffer.size() > 0);
+}
+
+void frmGraphicRecord::showCaption()
+{
+    const QString shown = shownText();
+    setWindowTitle(shown.isEmpty() ? QStringLiteral("Graphic Record")
+                                   : QStringLiteral("Graphic Record - ") + shown);
 }
 
 void frmGraphicRecord::cmdPrint_Click()
 {
     QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
     QPrintPreviewDialog preview(&printer, this);
     bool failed = false;
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this, &failed](QPrinter *p) {

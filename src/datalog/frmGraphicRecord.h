@@ -9,6 +9,8 @@
 
 class GraphHost;
 class GraphPower;
+class GraphPrintout;
+class TraceSwatch;
 class QCPGraph;
 class QCPItemTracer;
 class QCheckBox;
@@ -74,6 +76,10 @@ public:
     void cmdPrint_Click();
     // Paints the graph on `device` as vector graphics; false (and the job ended) on failure.
     bool printTo(QPagedPaintDevice &device);
+    // The page printTo prints: title, times, the plot with its legend, the cursor readouts.
+    GraphPrintout printout() const;
+    // What the window shows, in words ("Record 12: Battery test", "Recording…").
+    QString shownText() const;
     void cmdSave_Click();
     void cmdLoad_Click();
     void List1_Click(int listRow);
@@ -84,6 +90,17 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The constructor's parts: the plot with its traces and cursors, the record lists over it,
+    // the channel boxes, the bottom strip, the graph modes, the cursor readouts, their
+    // layout, and following the session.
+    void buildPlot();
+    void buildRecordLists();
+    QFrame *buildChannelFrame();
+    QFrame *buildStrip();
+    QGroupBox *buildModeFrame();
+    void buildCursorFrame();
+    void layOut(QWidget *channelFrame, QWidget *strip, QWidget *modeFrame);
+    void followSession();
     void drawAll();
     void drawRows(int first, int last);
     void setChannels(int channels);
@@ -101,6 +118,7 @@ private:
     void plotPressed(QMouseEvent *event);
     void plotMoved(QMouseEvent *event);
     void resetView();
+    void showCaption();
 
     RecordingSession &m_session;
     const SampleBuffer &m_buffer;
@@ -113,7 +131,7 @@ private:
     std::array<QCPGraph *, Traces> m_traces{};
     std::array<QCPItemTracer *, Traces> m_cursors{};
     std::array<QCheckBox *, Traces> m_boxes{};
-    std::array<QFrame *, Traces> m_legend{};
+    std::array<TraceSwatch *, Traces> m_legend{};
     QLineEdit *m_txtChannels;
     QStackedWidget *m_stack;
     QListWidget *m_list1;

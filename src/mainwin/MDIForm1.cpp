@@ -37,6 +37,11 @@ using namespace CommTypes;
 
 namespace {
 
+// The client area a data window opens with when it has none remembered: room for the
+// graph's controls in every cursor mode and for the table's fifteen columns.
+constexpr int DataWindowWidth = 1180;
+constexpr int DataWindowHeight = 600;
+
 QPointer<MDIForm1> g_mainWindow;
 
 } // namespace
@@ -500,6 +505,9 @@ QString MDIForm1::tableMemoryKey() const
 
 void MDIForm1::ResetTableandWave()
 {
+    rememberFrontSize();
+    if (m_front != m_panel)
+        m_front = nullptr;
     if (m_table)
         WindowMemory::saveChild(*m_table, tableMemoryKey());
     for (QWidget *w : std::initializer_list<QWidget *>{m_wave.data(), m_table.data()}) {
@@ -529,15 +537,22 @@ void MDIForm1::releaseWindows()
 
 void MDIForm1::showOnly(QWidget *front)
 {
+    rememberFrontSize();
+    m_front = front;
+    if (front && front == m_panel) {
+        AdjustWindowSize();
+    } else if (front && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const QSize wanted = dataWindowSize(front);
+        if (wanted != size())
+            resize(wanted);
+    }
     for (QWidget *w : std::initializer_list<QWidget *>{m_panel.data(), m_table.data(), m_wave.data()}) {
         if (!w || !w->parentWidget())
             continue;
         if (w == front) {
             w->show();
             w->parentWidget()->showNormal();
-            // The data windows take the whole client area the panel has sized.
-            if (w != m_panel)
-                w->parentWidget()->setGeometry(QRect(QPoint(0, 0), m_mdi->viewport()->size()));
+            fitFront();
             w->parentWidget()->raise();
             m_mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(w->parentWidget()));
         } else {
@@ -555,9 +570,57 @@ void MDIForm1::mnuWave_Click()
     showOnly(m_wave);
 }
 
+QString MDIForm1::sizeMemoryKey(const QWidget *window) const
+{
+    if (window && window == m_table)
+        return QStringLiteral("TableSize");
+    if (window && window == m_wave)
+        return QStringLiteral("GraphSize");
+    return QString();
+}
+
+void MDIForm1::rememberFrontSize()
+{
+    const QString key = sizeMemoryKey(m_front);
+    if (!key.isEmpty() && isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        WindowMemory::saveSize(key, size());
+}
+
+QSize MDIForm1::dataWindowSize(QWidget *window) const
+{
+    // What the window was given last time, else room for all its controls, within the screen.
+    QSize wanted = WindowMemory::readSize(sizeMemoryKey(window)).value_or(QSize());
+    if (!wanted.isValid()) {
+        // The menu bar, toolbar and status bar around the client area, from their own sizes:
+        // the client area may not have followed the window's last resize yet.
+        int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+        if (m_toolbar && !m_toolbar->isHidden())
+            bars += m_toolbar->sizeHint().height();
+        const QSize chrome = QSize(0, bars) + 2 * QSize(m_mdi->frameWidth(), m_mdi->frameWidth());
+        // The sub-window's title bar and edges.
+        const QMargins m = window->parentWidget() ? window->parentWidget()->contentsMargins() : QMargins();
+        const QSize frame(m.left() + m.right(), m.top() + m.bottom());
+        wanted = window->sizeHint().expandedTo(QSize(DataWindowWidth, DataWindowHeight)) + chrome + frame;
+    }
+    if (const QScreen *s = screen()) {
+        const QSize border = frameGeometry().size() - size();
+        wanted = wanted.boundedTo(s->availableGeometry().size() - border);
+    }
+    return wanted.expandedTo(minimumSizeHint());
+}
+
+void MDIForm1::fitFront()
+{
+    if (m_front && m_front != m_panel && m_front->parentWidget())
+        m_front->parentWidget()->setGeometry(QRect(QPoint(0, 0), m_mdi->viewport()->size()));
+}
+
 void MDIForm1::AdjustWindowSize()
 {
     if (!m_panel || !m_panel->parentWidget())
+        return;
+    // A data window in front keeps the size it was given; so does a maximised window.
+    if ((m_front && m_front != m_panel) || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         return;
     const QSize outer = m_panel->parentWidget()->size();
     const QSize client = m_mdi->size();
@@ -577,24 +640,21 @@ void MDIForm1::AdjustWindowSize()
 void MDIForm1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)
-        && m_panel) {
-        QTimer::singleShot(0, this, [this] {
-            showNormal();
-            AdjustWindowSize();
-        });
-    }
+    // The user may maximise the window; the panel keeps its size in the corner.
+    if (event->type() == QEvent::WindowStateChange)
+        QTimer::singleShot(0, this, &MDIForm1::fitFront);
 }
 
 void MDIForm1::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    if (!m_panel || m_adjustPending)
+    if (m_adjustPending)
         return;
+    // The client area takes its new size after the layout has run.
     m_adjustPending = true;
     QTimer::singleShot(0, this, [this] {
         m_adjustPending = false;
-        AdjustWindowSize();
+        fitFront();
     });
 }
 
@@ -646,6 +706,7 @@ void MDIForm1::Report(const QString &line)
 
 void MDIForm1::closeEvent(QCloseEvent *event)
 {
+    rememberFrontSize();
     WindowMemory::saveMain(*this);
     m_actions->RecallTimer.stop();
     m_queryInitial->stop();

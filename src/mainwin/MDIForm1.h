@@ -192,6 +192,11 @@ private:
     void NewWave1(int n);
     void ResetTableandWave();
     void showOnly(QWidget *front);
+    // The data window in front fills the client area; its size is kept for it.
+    void fitFront();
+    void rememberFrontSize();
+    QSize dataWindowSize(QWidget *window) const;
+    QString sizeMemoryKey(const QWidget *window) const;
     void mnuWave_Click();
 
     Collaborators m_c;
@@ -234,6 +239,7 @@ private:
     bool m_machineMenuLoaded = false;
     int m_layoutType = 0;
     bool m_adjustPending = false;
+    QPointer<QWidget> m_front;  // the window shown in the client area
     // Recovered samples are shown in front of the panel of the next connection.
     bool m_showRecovered = false;
 };

@@ -10,6 +10,7 @@
 #include "datalog/RecordingSession.h"
 #include "datalog/frmDataTable.h"
 #include "connection/MachineTypeSource.h"
+#include "datalog/frmGraphicRecord.h"
 #include "mainwin/dlgRecordPlace.h"
 #include "settings/SettingsStore.h"
 
@@ -30,6 +31,9 @@ void MDIForm1::mnuRecordPeriod_Click()
         return;
     const dlgRecordLength &d = *m_recordLength;
     m_session->RecordPeriod(d.Days, d.Hours, d.Miniutes, d.Seconds, d.RecScale, d.RecPointStyle);
+    // The colours chosen show at once.
+    if (m_wave)
+        m_wave->ChangeCursorColor(d.ChColor[0], d.ChColor[1], d.ChColor[2], d.ChColor[3]);
 }
 
 void MDIForm1::mnuRecordStart_Click()

@@ -85,4 +85,21 @@ void saveChild(const QWidget &content, const QString &key)
         writeBytes(key + QStringLiteral("Columns"), grid->horizontalHeader()->saveState());
 }
 
+std::optional<QSize> readSize(const QString &key)
+{
+    if (key.isEmpty())
+        return std::nullopt;
+    const QStringList parts = SettingsStore::read(QLatin1String(Section), key).split(QLatin1Char('x'));
+    bool w = false, h = false;
+    const QSize size = parts.size() == 2 ? QSize(parts[0].toInt(&w), parts[1].toInt(&h)) : QSize();
+    if (!w || !h || size.width() < 200 || size.height() < 150)
+        return std::nullopt;
+    return size;
+}
+
+void saveSize(const QString &key, const QSize &size)
+{
+    SettingsStore::write(QLatin1String(Section), key, QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+}
+
 } // namespace WindowMemory

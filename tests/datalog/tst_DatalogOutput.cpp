@@ -1,6 +1,7 @@
 // What leaves the program from the data windows and their helpers: printed tables, CSV
 // files and their names, and the words for a disk that refuses a write.
 #include "StoreTestSupport.h"
+#include "support/PaintedText.h"
 #include "support/TestEnvironment.h"
 
 #include "common/Prompter.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QSaveFile>
@@ -109,6 +111,69 @@ private slots:
             QVERIFY(metrics.horizontalAdvance(shown) <= width);
         }
         QCOMPARE(GridPrinter::fitText(QStringLiteral("12.500"), metrics, width), QStringLiteral("12.500"));
+    }
+
+    // A four-channel table printed on landscape pages at a printer's 1200 dpi: every column's
+    // caption with its unit, every reading and time stamp whole; each page has the heading,
+    // the captions, the sample number and time of its rows, and "page n of m".
+    void printedTableKeepsEveryColumn()
+    {
+        SampleBuffer buffer;
+        buffer.setChannelCount(4);
+        const int rows = 60;
+        for (int i = 0; i < rows; ++i)
+            buffer.append(StoreTest::sample(i));
+        QList<int> widths{900, 1600};
+        for (int c = 0; c < 12; ++c)
+            widths << 1300;
+        widths << 2000;
+        GridPrinter printer(buffer, widths, QFont());
+        printer.heading << QStringLiteral("XPP-3202   Record 7: Bench");
+        printer.groupColumns = 3;
+        PaintedText device(QSize(13200, 9600), 1200);
+        {
+            QPainter painter(&device);
+            printer.paint(painter, QSize(13200, 9600), 390, 720, [&device] { device.newPage(); });
+        }
+        const QStringList texts = device.strings();
+        QCOMPARE(buffer.columnCount(), 15);
+        for (int c = 0; c < buffer.columnCount(); ++c) {
+            const QString caption = buffer.headerData(c, Qt::Horizontal).toString();
+            QVERIFY2(texts.contains(caption), qPrintable(caption));
+        }
+        QVERIFY(texts.contains(QStringLiteral("CH4:Current[A]")));
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < buffer.columnCount() - 1; ++c) {
+                const QString cell = buffer.index(r, c).data().toString();
+                QVERIFY2(texts.contains(cell), qPrintable(QStringLiteral("%1,%2 %3").arg(r).arg(c).arg(cell)));
+            }
+        }
+        QVERIFY(texts.contains(QStringLiteral("2026/03/05 10:00:59")));
+        const int pages = device.pages();
+        QVERIFY(pages >= 4);  // two bands of columns, more than one page of rows
+        for (int p = 0; p < pages; ++p) {
+            QStringList onPage;
+            for (const PaintedText::Text &t : device.texts) {
+                if (t.page == p)
+                    onPage << t.text;
+                QVERIFY2(device.page().contains(t.rect), qPrintable(t.text));
+            }
+            for (const QString &part : {QStringLiteral("XPP-3202   Record 7: Bench"), QStringLiteral("取樣次數"),
+                                        QStringLiteral("取樣Time"), QStringLiteral("page %1 of %2").arg(p + 1).arg(pages)})
+                QVERIFY2(onPage.contains(part), qPrintable(QStringLiteral("page %1: %2").arg(p + 1).arg(part)));
+            // A channel's three columns stay on one page.
+            for (int c = 1; c <= 4; ++c) {
+                const QString ch = QStringLiteral("CH%1:").arg(c);
+                const qsizetype n = std::count_if(onPage.cbegin(), onPage.cend(),
+                                                  [&ch](const QString &t) { return t.startsWith(ch); });
+                QVERIFY2(n == 0 || n == 3, qPrintable(QStringLiteral("page %1: %2 %3").arg(p + 1).arg(ch).arg(n)));
+            }
+        }
+        // A device that takes PDF: the same table, landscape.
+        QTemporaryDir dir;
+        QPdfWriter pdf(dir.filePath(QStringLiteral("table.pdf")));
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        QVERIFY(printer.print(pdf, 390, 720));
     }
 
     // Stored values of any length reach the CSV file whole, quoted where they must be.

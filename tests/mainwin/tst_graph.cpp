@@ -10,8 +10,11 @@
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingSession.h"
 #include "datalog/SampleBuffer.h"
+#include "datalog/GraphPrintout.h"
+#include "datalog/TraceSwatch.h"
 #include "datalog/frmGraphicRecord.h"
 #include "settings/SettingsStore.h"
+#include "support/PaintedText.h"
 #include "support/TestEnvironment.h"
 
 #include <QCheckBox>
@@ -55,6 +58,13 @@ public:
     QString currentText(int) const override { return QString(); }
     double voltageMaximum(int) const override { return 0; }
     double currentMaximum(int) const override { return 0; }
+};
+
+// A supply of a known type, for a printout's title.
+class TypedSupply : public NoSupply
+{
+public:
+    QString machineType() const override { return QStringLiteral("XPP-3202"); }
 };
 
 // RFC 4180 fields of one line (quoted fields may hold commas and doubled quotes).
@@ -129,6 +139,7 @@ private slots:
     void liveRecordingRedrawAndRecords();
     void axesCursorsAndStatistics();
     void exportAndPrint();
+    void printedGraphSaysWhatItShows();
     void powerAndEnergy();
 };
 
@@ -195,12 +206,22 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QVERIFY(!g->trace(2)->visible() && g->trace(1)->visible() && !g->trace(7)->visible());
     QVERIFY(!in<QCheckBox>(g, "cbPlot_6")->isEnabled() && in<QCheckBox>(g, "cbPlot_5")->isEnabled());
 
-    // Setup over a drawn graph warns first; the same scale keeps the graph.
+    // Setup over a drawn graph warns first; the same scale keeps the graph. The colour chosen
+    // for channel 1 draws both its traces and their legend lines at once.
+    QCOMPARE(g->trace(1)->pen().color(), QColor(0, 192, 0));  // the setup's green
     prompter.clear();
-    onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) { pressButton(d, "OKButton"); });
+    onNextDialog(QStringLiteral("dlgRecordLength"), [&](QDialog *d) {
+        prompter.colors = {QColor(255, 0, 0)};
+        w->recordSetup()->chooseColor(0);
+        pressButton(d, "OKButton");
+    });
     g->cmdPeriod_Click();
     QCOMPARE(prompter.messageTexts(), QStringList{"If you change record scale, system will reset display "});
     QCOMPARE(points(g->trace(1)), live[0]);
+    for (int k : {1, 2}) {
+        QCOMPARE(g->trace(k)->pen().color(), QColor(255, 0, 0));
+        QCOMPARE(in<TraceSwatch>(g, QStringLiteral("Line%1").arg(k))->pen().color(), QColor(255, 0, 0));
+    }
 
     // A cursor moved onto a point marks that sample in the table window.
     g->GraphMode_Change(frmGraphicRecord::CursorCoordinates);
@@ -410,6 +431,83 @@ void TestGraph::exportAndPrint()
     // A device that cannot be painted on is a failure, not silence.
     QPdfWriter broken(dir.filePath(QStringLiteral("missing/graph.pdf")));
     QVERIFY(!g.printTo(broken));
+}
+
+// The printed graph of a two-channel record, on a landscape page at a printer's 1200 dpi:
+// the title with the supply type, record and times; the axis titles with their units; every
+// tick label whole on the page; a legend of the shown traces in their colours and styles;
+// the cursor readouts only while a cursor mode is on. On screen: the axis titles, the legend
+// lines dashed for currents, the default colours with yellow darkened, and the caption.
+void TestGraph::printedGraphSaysWhatItShows()
+{
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    LoneHost host;
+    TypedSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(2);
+    frmGraphicRecord g(session, host, 2);
+    QCOMPARE(g.plot()->yAxis->label() + QLatin1Char('|') + g.plot()->yAxis2->label(),
+             QStringLiteral("Voltage [V]|Current [A]"));
+    QCOMPARE(in<TraceSwatch>(&g, "Line1")->pen().style(), Qt::SolidLine);
+    QCOMPARE(in<TraceSwatch>(&g, "Line2")->pen().style(), Qt::DashLine);
+    QCOMPARE(g.trace(3)->pen().color(), QColor(0, 0, 192));
+    // Yellow (channel 4's default) is drawn darker, stored or not.
+    for (const QString &stored : {QString(), QStringLiteral("65535")}) {
+        g.ChangeCursorColor(QString(), QString(), QString(), stored);
+        const QColor yellow = in<TraceSwatch>(&g, "Line7")->pen().color();
+        QVERIFY(yellow.red() == yellow.green() && yellow.blue() == 0 && yellow.red() < 160);
+    }
+
+    session.buffer().beginRebuild();
+    for (int i = 0; i < 40; ++i)
+        session.buffer().add(row(i, QString::number(12.5 - 0.1 * i), QStringLiteral("0.75")));
+    session.buffer().endRebuild();
+    QCOMPARE(g.windowTitle(), QStringLiteral("Graphic Record - Record not saved"));
+    session.setRecordNumber(QStringLiteral("12"));
+    session.setDescription(QStringLiteral("Battery test"));
+    in<QComboBox>(&g, "cmbYVoltage")->setCurrentText(QStringLiteral("15V"));
+
+    // A landscape page of 10 x 7.5 inches at 1200 dpi.
+    const auto print = [&g] {
+        auto page = std::make_unique<PaintedText>(QSize(12000, 9000), 1200);
+        QCPPainter painter(page.get());
+        painter.scale(1200 / GraphPrintout::UnitsPerInch, 1200 / GraphPrintout::UnitsPerInch);
+        g.printout().paint(painter, QSizeF(10, 7.5) * GraphPrintout::UnitsPerInch);
+        painter.end();
+        return page;
+    };
+    std::unique_ptr<PaintedText> page = print();
+    const QStringList texts = page->strings();
+    QVERIFY2(texts.contains(QStringLiteral("XPP-3202   Record 12: Battery test")), qPrintable(texts.join('|')));
+    for (const char *title : {"Voltage [V]", "Current [A]", "Elapsed Time [Sec]"})
+        QVERIFY2(texts.contains(QLatin1String(title)), title);
+    for (const char *name : {"CH1 Voltage", "CH1 Current", "CH2 Voltage", "CH2 Current"})
+        QVERIFY2(texts.contains(QLatin1String(name)), name);
+    QVERIFY(!texts.contains(QStringLiteral("CH3 Voltage")));
+    // The tick labels of the page's layout are painted whole, inside the page.
+    QStringList ticks = g.plot()->yAxis->tickVectorLabels();
+    QVERIFY(ticks.contains(QStringLiteral("12.5")));
+    QVERIFY(g.plot()->xAxis->tickVectorLabels().size() >= 5);
+    ticks += g.plot()->xAxis->tickVectorLabels();
+    for (const QString &tick : ticks)
+        QVERIFY2(texts.contains(tick), qPrintable(tick));
+    for (const PaintedText::Text &t : page->texts)
+        QVERIFY2(page->page().contains(t.rect), qPrintable(t.text));
+    // The voltage title left of its tick labels, none of them over another.
+    const QRectF voltage = page->find(QStringLiteral("Voltage [V]")).first().rect;
+    QVERIFY(voltage.right() < page->find(QStringLiteral("12.5")).first().rect.left());
+    QVERIFY(page->find(QStringLiteral("Position:")).isEmpty());
+
+    g.GraphMode_Change(frmGraphicRecord::CursorMeasurements);
+    g.moveCursor(1, 10);
+    g.moveCursor(frmGraphicRecord::MeasureCursor, 30);
+    page = print();
+    const QList<PaintedText::Text> readout = page->find(QStringLiteral("X Position:"));
+    QCOMPARE(readout.size(), 1);
+    QVERIFY2(readout.first().text.contains(QStringLiteral("Period: 00:00:20")), qPrintable(readout.first().text));
+    QVERIFY(page->page().contains(readout.first().rect));
 }
 
 // Power and energy on a known hour (channel 1 at 12 V and 2 A, channel 2 at 5 V and 0.5 A):

@@ -111,8 +111,10 @@ private slots:
     }
 
     // Not connected, then a type chosen from the menu: its layout's windows without a supply,
-    // menus and toolbar following the layout, the client area fitted to the panel even when
-    // maximized, the view items; a reset leaves nothing behind.
+    // menus and toolbar following the layout, the client area fitted to the panel and the
+    // window free to be maximized with the panel keeping its size; the view items, each data
+    // window filling the client area at the size it was last given; a reset leaves nothing
+    // behind.
     void layoutsAndReset()
     {
         QFETCH(QString, type);
@@ -159,9 +161,14 @@ private slots:
         QVERIFY(sub && sub->isVisible());
         QCOMPARE(sub->pos(), QPoint(0, 0));
         QTRY_COMPARE(w->mdiArea()->size(), sub->size());
+        const QSize panelSize = sub->size();
         w->showMaximized();
-        QTRY_VERIFY(!(w->windowState() & Qt::WindowMaximized));
-        QTRY_COMPARE(w->mdiArea()->size(), sub->size());
+        QTRY_VERIFY(w->windowState() & Qt::WindowMaximized);
+        QCoreApplication::processEvents();  // the window's own reaction, if any, runs now
+        QVERIFY(w->windowState() & Qt::WindowMaximized);
+        QCOMPARE(sub->size(), panelSize);
+        w->showNormal();
+        QTRY_COMPARE(w->mdiArea()->size(), panelSize);
         QVERIFY(w->tableDataForm1() && w->waveForm1());
         QCOMPARE(w->waveForm1()->channels(), panel->channelCount());
 
@@ -172,6 +179,16 @@ private slots:
         QVERIFY(w->waveForm1()->isVisible() && !w->tableDataForm1()->isVisible());
         w->menuItem("mnuControl")->trigger();
         QVERIFY(sub->isVisible() && !w->waveForm1()->isVisible());
+        // The table comes back at the size it was given, filling the client area.
+        w->menuItem("mnuTableData")->trigger();
+        const QSize tableSize = w->size() - QSize(37, 23);
+        w->resize(tableSize);
+        w->menuItem("mnuControl")->trigger();
+        QTRY_COMPARE(w->mdiArea()->size(), panelSize);
+        w->menuItem("mnuTableData")->trigger();
+        QCOMPARE(w->size(), tableSize);
+        QTRY_COMPARE(w->tableDataForm1()->parentWidget()->size(), w->mdiArea()->viewport()->size());
+        w->menuItem("mnuControl")->trigger();
         // A closed graph window comes back.
         w->waveForm1()->parentWidget()->close();
         QTRY_VERIFY(!w->waveForm1());

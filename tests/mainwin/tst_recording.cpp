@@ -506,8 +506,9 @@ void TestRecording::closedWindowsLoseNothing()
     QVERIFY(prompter.messages.isEmpty());
 }
 
-// Printing the grid to a PDF: a PDF whose pages grow with the rows; "Show style" starts the
-// grid lower, below where a graph goes, so it takes at least as many pages.
+// Printing the grid to a PDF: a PDF whose pages grow with the rows (every column printed,
+// those beyond the page's width on pages of their own); "Show style" starts the grid lower,
+// below where a graph goes, so it takes at least as many pages.
 void TestRecording::printsTheRowsToPdf()
 {
     QTemporaryDir pdfDir;
@@ -534,13 +535,15 @@ void TestRecording::printsTheRowsToPdf()
     w->session().RecordPeriod(0, 0, 0, 9, 0, 0);
     QVERIFY(w->session().BeginRecordData());
     tick(10);
-    QCOMPARE(pages(false), 1);
+    // Ten rows: one page for each band of columns the page's width holds.
+    const int few = pages(false);
+    QVERIFY2(few >= 1, qPrintable(QString::number(few)));
     w->session().RecordPeriod(0, 0, 0, 199, 0, 0);
     QVERIFY(w->session().BeginRecordData());
     tick(200);
     QCOMPARE(buffer().rowCount(), 200);
     const int plain = pages(false);
-    QVERIFY2(plain >= 3, qPrintable(QString::number(plain)));
+    QVERIFY2(plain >= 3 * few, qPrintable(QString::number(plain)));
     QVERIFY(pages(true) >= plain);
 }
 
