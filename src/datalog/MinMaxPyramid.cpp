@@ -34,70 +34,80 @@ void MinMaxPyramid::completeBlocks()
     for (size_t level = 0; n % span == 0; ++level, span <<= FanBits) {
         if (m_levels.size() <= level)
             m_levels.emplace_back();
-        Extent e;
+        Block b;
         if (level == 0) {
             for (size_t i = n - Fan; i < n; ++i)
-                merge(e, int(i));
+                b.merge(m_values[i], int(i));
         } else {
-            const std::vector<Extent> &below = m_levels[level - 1];
-            for (size_t b = below.size() - Fan; b < below.size(); ++b)
-                merge(e, below[b]);
+            const std::vector<Block> &below = m_levels[level - 1];
+            for (size_t k = below.size() - Fan; k < below.size(); ++k)
+                b.merge(below[k]);
         }
-        m_levels[level].push_back(e);
+        m_levels[level].push_back(b);
     }
 }
 
-void MinMaxPyramid::merge(Extent &into, int index) const
+void MinMaxPyramid::Block::merge(double value, int index)
 {
-    const double v = m_values[size_t(index)];
-    if (std::isnan(v))
+    if (std::isnan(value))
         return;
-    if (into.minIndex < 0) {
-        into = {index, index};
+    if (at.empty()) {
+        low = high = value;
+        at = {index, index};
         return;
     }
-    if (v < m_values[size_t(into.minIndex)])
-        into.minIndex = index;
-    if (v > m_values[size_t(into.maxIndex)])
-        into.maxIndex = index;
+    if (value < low) {
+        low = value;
+        at.minIndex = index;
+    }
+    if (value > high) {
+        high = value;
+        at.maxIndex = index;
+    }
 }
 
-void MinMaxPyramid::merge(Extent &into, const Extent &block) const
+void MinMaxPyramid::Block::merge(const Block &other)
 {
-    if (block.empty())
+    if (other.at.empty())
         return;
-    if (into.empty()) {
-        into = block;
+    if (at.empty()) {
+        *this = other;
         return;
     }
-    if (m_values[size_t(block.minIndex)] < m_values[size_t(into.minIndex)])
-        into.minIndex = block.minIndex;
-    if (m_values[size_t(block.maxIndex)] > m_values[size_t(into.maxIndex)])
-        into.maxIndex = block.maxIndex;
+    if (other.low < low) {
+        low = other.low;
+        at.minIndex = other.at.minIndex;
+    }
+    if (other.high > high) {
+        high = other.high;
+        at.maxIndex = other.at.maxIndex;
+    }
 }
 
 MinMaxPyramid::Extent MinMaxPyramid::extent(int first, int end) const
 {
-    Extent e;
+    Block e;
     size_t i = size_t(first < 0 ? 0 : first);
     const size_t stop = size_t(end > size() ? size() : end < 0 ? 0 : end);
+    const int levels = int(m_levels.size());
     while (i < stop) {
         // The largest whole block that starts at i and ends by `stop`, else one reading.
         int level = -1;
-        size_t span = Fan;
-        for (int l = 0; l < int(m_levels.size()); ++l, span <<= FanBits) {
-            if (i % span != 0 || i + span > stop || i / span >= m_levels[size_t(l)].size())
+        for (int l = 0; l < levels; ++l) {
+            const int shift = FanBits * (l + 1);
+            const size_t span = size_t(1) << shift;
+            if ((i & (span - 1)) != 0 || i + span > stop || (i >> shift) >= m_levels[size_t(l)].size())
                 break;
             level = l;
         }
         if (level < 0) {
-            merge(e, int(i));
+            e.merge(m_values[i], int(i));
             ++i;
         } else {
-            const size_t blockSpan = size_t(Fan) << (FanBits * level);
-            merge(e, m_levels[size_t(level)][i / blockSpan]);
-            i += blockSpan;
+            const int shift = FanBits * (level + 1);
+            e.merge(m_levels[size_t(level)][i >> shift]);
+            i += size_t(1) << shift;
         }
     }
-    return e;
+    return e.at;
 }

@@ -38,12 +38,19 @@ private:
     static constexpr int FanBits = 4;  // 16 readings or blocks per block of the next level
     static constexpr int Fan = 1 << FanBits;
 
-    void merge(Extent &into, int index) const;
-    void merge(Extent &into, const Extent &block) const;
+    // The extremes of a block, their values kept beside their indices so a search reads
+    // only the blocks.
+    struct Block {
+        double low = 0;
+        double high = 0;
+        Extent at;
+        void merge(double value, int index);
+        void merge(const Block &other);
+    };
     void completeBlocks();
 
     std::vector<double> m_values;
-    std::vector<std::vector<Extent>> m_levels;  // level L holds blocks of 16^(L+1) readings
+    std::vector<std::vector<Block>> m_levels;  // level L holds blocks of 16^(L+1) readings
 };
 
 template<class F>
