@@ -16,7 +16,9 @@
 //
 // Compact: every row's texts live in one growing arena and its numbers in a fixed-size head,
 // so 100 000 samples cost a few tens of bytes each instead of a string object per cell.
-// Comments, which are rare, are kept apart. Both grow by amortised doubling.
+// Comments, which are rare, are kept apart. Both grow by amortised doubling. Each reading is
+// also kept as a number, in one min/max pyramid per trace, so that the graph draws a long
+// recording from a few points per pixel column.
 class SampleBuffer : public QAbstractTableModel
 {
     Q_OBJECT
