@@ -2,7 +2,9 @@
 // argument): saving it as a record, loading it to the first painted table and graph, a redraw
 // of the graph's 8 traces, one live sample, pan and zoom frames, CSV export, and the resident
 // memory with the record loaded and both windows open. Medians.
-// Run offscreen: QT_QPA_PLATFORM=offscreen bench_million [samples]
+// With a folder as second argument, a picture of the graph with the whole recording in view
+// is saved there (graph_million.png).
+// Run offscreen: QT_QPA_PLATFORM=offscreen bench_million [samples [folder]]
 #include "GraphBenchSupport.h"
 
 #include "BenchSupport.h"
@@ -113,6 +115,12 @@ int main(int argc, char **argv)
         QFile f(dir.filePath(QStringLiteral("out.csv")));
         return f.open(QIODevice::WriteOnly) && CsvExport::write(session.buffer(), 4, f);
     });
+
+    if (argc > 2) {
+        plot->xAxis->setRange(0, samples);
+        plot->replot();
+        graph.grab().save(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/graph_million.png"));
+    }
 
     std::printf("%d samples on 4 channels, medians\n", samples);
     std::printf("  save as a record               %8.1f ms  (goal < 1000)\n", save);
