@@ -374,15 +374,15 @@ void frmGraphicRecord::reduceTraces()
     const QCPRange range = m_plot->xAxis->range();
     const int width = m_plot->axisRect()->width();
     const int columns = std::max(16, width > 0 ? width : m_plot->width());
-    const std::array<double, 6> view{range.lower, range.upper, double(columns), double(m_buffer.size()),
-                                     double(m_channels), double(m_slice)};
-    if (view == m_reducedFor)
-        return;
-    m_reducedFor = view;
     // One sample beyond each edge, so the lines run to the edges of the plot.
     const double last = std::min(double(m_buffer.size()), std::ceil(range.upper / m_slice) + 2);
     const int first = int(std::clamp(std::floor(range.lower / m_slice) - 1, 0.0, std::max(0.0, last)));
     const int end = int(std::max(0.0, last));
+    // The samples drawn and their columns; a sample added out of view changes nothing.
+    const std::array<int, 5> view{first, end, columns, m_channels, m_slice};
+    if (view == m_reducedFor)
+        return;
+    m_reducedFor = view;
     for (int k = 1; k <= Traces; ++k) {
         QList<QCPGraphData> points;
         if (traceShown(k)) {

@@ -106,8 +106,8 @@ private:
     int m_channels = 1;
     int m_slice = 1;
     int m_dragged = 0;  // the cursor a drag moves (0: none)
-    // What the traces were last reduced for: x range, columns, samples, channels, slice.
-    std::array<double, 6> m_reducedFor{};
+    // What the traces were last reduced for: first and end sample, columns, channels, slice.
+    std::array<int, 5> m_reducedFor{};
 
     QCustomPlot *m_plot;
     std::array<QCPGraph *, Traces> m_traces{};
