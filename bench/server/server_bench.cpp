@@ -1,6 +1,7 @@
 // Lab-server timings on a PostgreSQL server of its own (on this computer, through its Unix
-// socket, syncing to disk as a real server does): saving a 100,000-sample buffer as a record,
-// loading it back into the buffer, replacing it, and listing 10,000 saved records.
+// socket, syncing to disk as a real server does): saving a 100,000-sample buffer (or as many
+// as the first argument says) as a record, loading it back into the buffer, replacing it,
+// and listing 10,000 saved records.
 #include "datalog/RecordStore.h"
 #include "datalog/ServerRecordStore.h"
 #include "datalog/SqlConnection.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int BufferRows = 100000;
 constexpr int ListedRecords = 10000;
 
 } // namespace
@@ -28,6 +28,7 @@ constexpr int ListedRecords = 10000;
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const int bufferRows = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     TestPostgres pg;
     QString why;
     if (!pg.start(&why, true) || !pg.createDatabase(QStringLiteral("bench"), &why)) {
@@ -37,8 +38,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/server-bench-XXXXXX"));
     RecordStore local;
     const auto fillStart = std::chrono::steady_clock::now();
-    const bool filled = local.open(dir.path()).ok() && local.replaceBuffer([](const RecordStore::SampleSink &sink) {
-        for (int i = 0; i < BufferRows; ++i) {
+    const bool filled = local.open(dir.path()).ok() && local.replaceBuffer([bufferRows](const RecordStore::SampleSink &sink) {
+        for (int i = 0; i < bufferRows; ++i) {
             if (!sink(SampleBytes(benchSample(i)).view()))
                 return false;
         }
@@ -62,7 +63,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const auto failureText = [&server] { return server.lastError().description; };
-    std::printf("lab server (PostgreSQL, local socket), %d samples in the buffer\n", BufferRows);
+    std::printf("lab server (PostgreSQL, local socket), %d samples in the buffer\n", bufferRows);
 
     const double save = benchMedian(3, [&](int) {
         RecordInfo r;
@@ -79,7 +80,7 @@ int main(int argc, char **argv)
     std::printf("replace a record with the buffer:    %9.1f ms median of 3\n", replace);
     const double load = benchMedian(3, [&](int i) {
         return server.loadRecord(QString::number(i + 1)) == SavedRecords::LoadResult::Loaded
-            && local.bufferCount().value_or(0) == BufferRows;
+            && local.bufferCount().value_or(0) == bufferRows;
     }, failureText);
     std::printf("load a record into the buffer:       %9.1f ms median of 3\n", load);
 

@@ -179,14 +179,18 @@ double SampleBuffer::readingValue(QByteArrayView utf8)
 void SampleBuffer::resetTracking()
 {
     m_ranges.fill(ChannelRange{});
+    for (MinMaxPyramid &series : m_series)
+        series.clear();
 }
 
 void SampleBuffer::track(int i)
 {
-    auto update = [i](Extreme &max, Extreme &min, QByteArrayView text) {
+    // Each reading is read as a number once, as it arrives: for the extremes and the series.
+    auto update = [i](Extreme &max, Extreme &min, MinMaxPyramid &series, QByteArrayView text) {
+        const double v = readingValue(text);
+        series.append(v);
         if (text.isEmpty())
             return;
-        const double v = readingValue(text);
         if (max.row < 0 || v > max.value)
             max = {v, i};
         if (min.row < 0 || v < min.value)
@@ -194,9 +198,16 @@ void SampleBuffer::track(int i)
     };
     for (int c = 0; c < MaxChannels; ++c) {
         ChannelRange &r = m_ranges[size_t(c)];
-        update(r.maxV, r.minV, bytes(i, 1 + 3 * c));
-        update(r.maxA, r.minA, bytes(i, 2 + 3 * c));
+        update(r.maxV, r.minV, m_series[size_t(2 * c)], bytes(i, 1 + 3 * c));
+        update(r.maxA, r.minA, m_series[size_t(2 * c + 1)], bytes(i, 2 + 3 * c));
     }
+}
+
+double SampleBuffer::number(int i, int channel, bool current) const
+{
+    if (i < 0 || i >= size() || channel < 0 || channel >= MaxChannels)
+        return 0;
+    return m_series[size_t(2 * channel + current)].value(i);
 }
 
 ChannelExtremes SampleBuffer::extremes(int channel) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datalog/MinMaxPyramid.h"
 #include "datalog/RecordTypes.h"
 
 #include <QAbstractTableModel>
@@ -15,7 +16,9 @@
 //
 // Compact: every row's texts live in one growing arena and its numbers in a fixed-size head,
 // so 100 000 samples cost a few tens of bytes each instead of a string object per cell.
-// Comments, which are rare, are kept apart. Both grow by amortised doubling.
+// Comments, which are rare, are kept apart. Both grow by amortised doubling. Each reading is
+// also kept as a number, in one min/max pyramid per trace, so that the graph draws a long
+// recording from a few points per pixel column.
 class SampleBuffer : public QAbstractTableModel
 {
     Q_OBJECT
@@ -49,9 +52,12 @@ public:
     // The UTF-8 text of cell `cell` (0 time, then voltage, current and condition of each
     // channel), valid until the buffer changes.
     QByteArrayView cellBytes(int i, int cell) const { return bytes(i, cell); }
-    // A reading as a number, read in place without building its text.
-    double voltageValue(int i, int channel) const { return readingValue(bytes(i, 1 + 3 * channel)); }
-    double currentValue(int i, int channel) const { return readingValue(bytes(i, 2 + 3 * channel)); }
+    // A reading as a number (0 for a blank reading), kept as the row arrived.
+    double voltageValue(int i, int channel) const { return number(i, channel, false); }
+    double currentValue(int i, int channel) const { return number(i, channel, true); }
+    // Every voltage or current reading of `channel` (0..3) as a number, with the extremes of
+    // any span of rows at hand: what the graph draws from.
+    const MinMaxPyramid &series(int channel, bool current) const { return m_series[size_t(2 * channel + current)]; }
     QString comment(int i) const { return m_comments.value(i); }
     bool setComment(int i, const QString &comment);
 
@@ -105,6 +111,7 @@ private:
     QString text(int i, int cell) const;
     QByteArrayView bytes(int i, int cell) const;
     QString cellText(int i, int column) const;
+    double number(int i, int channel, bool current) const;
 
     int m_channels = 1;
     std::vector<Head> m_heads;
@@ -112,5 +119,6 @@ private:
     QHash<int, std::array<QByteArray, TextCells>> m_apart;  // rows too long for the arena
     QHash<int, QString> m_comments;
     std::array<ChannelRange, MaxChannels> m_ranges;
+    std::array<MinMaxPyramid, 2 * MaxChannels> m_series;  // V, A of channel 1, then of 2, ...
     int m_highlighted = -1;
 };

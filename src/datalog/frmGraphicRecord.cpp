@@ -145,6 +145,8 @@ void frmGraphicRecord::buildPlot()
     connect(m_plot, &QCustomPlot::mouseMove, this, &frmGraphicRecord::plotMoved);
     connect(m_plot, &QCustomPlot::mouseRelease, this, [this] { m_dragged = 0; });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &frmGraphicRecord::resetView);
+    // Zoom, pan and resize draw the samples then in view.
+    connect(m_plot, &QCustomPlot::afterLayout, this, &frmGraphicRecord::reduceTraces);
 }
 
 void frmGraphicRecord::buildRecordLists()
@@ -341,8 +343,7 @@ void frmGraphicRecord::followSession()
 {
     // The whole recording, as it grows and whenever it is replaced.
     const SampleBuffer *buffer = &m_buffer;
-    connect(buffer, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex &, int first, int last) { drawRows(first, last); });
+    connect(buffer, &QAbstractItemModel::rowsInserted, this, &frmGraphicRecord::drawRows);
     connect(buffer, &QAbstractItemModel::modelReset, this, qOverload<>(&frmGraphicRecord::ClearGraph));
     const RecordingEngine *engine = &m_session.engine();
     connect(engine, &RecordingEngine::started, this, [this] {
@@ -424,34 +425,47 @@ void frmGraphicRecord::ClearGraph(int secondsPerPoint)
 
 void frmGraphicRecord::drawAll()
 {
-    const int n = m_buffer.size();
-    for (int k = 1; k <= Traces; ++k) {
-        QList<QCPGraphData> points;
-        if (traceShown(k)) {
-            points.resize(n);
-            const int channel = (k - 1) / 2;
-            for (int i = 0; i < n; ++i)
-                points[i] = QCPGraphData(double(i) * m_slice, k % 2 ? m_buffer.voltageValue(i, channel)
-                                                                    : m_buffer.currentValue(i, channel));
-        }
-        m_traces[size_t(k - 1)]->data()->set(points, true);
-    }
+    m_reducedFor = {};
+    reduceTraces();
     applyVisibility();
     refreshStatistics();
     m_plot->replot();
 }
 
-void frmGraphicRecord::drawRows(int first, int last)
+void frmGraphicRecord::drawRows()
 {
-    for (int row = first; row <= last; ++row) {
-        const double x = double(row) * m_slice;
-        for (int c = 0; c < m_channels; ++c) {
-            m_traces[size_t(2 * c)]->addData(x, m_buffer.voltageValue(row, c));
-            m_traces[size_t(2 * c + 1)]->addData(x, m_buffer.currentValue(row, c));
-        }
-    }
+    reduceTraces();
     refreshStatistics();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void frmGraphicRecord::reduceTraces()
+{
+    // Each shown trace gets the samples in view as the smallest and largest reading of each
+    // pixel column (every sample once there are no more than columns), taken from the
+    // buffer's series: a frame costs the same for a year of samples as for a minute.
+    const QCPRange range = m_plot->xAxis->range();
+    const int width = m_plot->axisRect()->width();
+    const int columns = std::max(16, width > 0 ? width : m_plot->width());
+    // One sample beyond each edge, so the lines run to the edges of the plot.
+    const double last = std::min(double(m_buffer.size()), std::ceil(range.upper / m_slice) + 2);
+    const int first = int(std::clamp(std::floor(range.lower / m_slice) - 1, 0.0, std::max(0.0, last)));
+    const int end = int(std::max(0.0, last));
+    // The samples drawn and their columns; a sample added out of view changes nothing.
+    const std::array<int, 5> view{first, end, columns, m_channels, m_slice};
+    if (view == m_reducedFor)
+        return;
+    m_reducedFor = view;
+    for (int k = 1; k <= Traces; ++k) {
+        QList<QCPGraphData> points;
+        if (traceShown(k)) {
+            const MinMaxPyramid &series = m_buffer.series((k - 1) / 2, k % 2 == 0);
+            series.reduce(first, end, columns, [&](int i) {
+                points.append(QCPGraphData(double(i) * m_slice, series.value(i)));
+            });
+        }
+        m_traces[size_t(k - 1)]->data()->set(points, true);
+    }
 }
 
 void frmGraphicRecord::ChangeCursorColor(const QString &c1, const QString &c2, const QString &c3, const QString &c4)

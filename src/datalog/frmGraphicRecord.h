@@ -102,7 +102,8 @@ private:
     void layOut(QWidget *channelFrame, QWidget *strip, QWidget *modeFrame);
     void followSession();
     void drawAll();
-    void drawRows(int first, int last);
+    void drawRows();
+    void reduceTraces();
     void setChannels(int channels);
     void applyXLength();
     void applyYRange(bool voltage);
@@ -126,6 +127,8 @@ private:
     int m_channels = 1;
     int m_slice = 1;
     int m_dragged = 0;  // the cursor a drag moves (0: none)
+    // What the traces were last reduced for: first and end sample, columns, channels, slice.
+    std::array<int, 5> m_reducedFor{};
 
     QCustomPlot *m_plot;
     std::array<QCPGraph *, Traces> m_traces{};

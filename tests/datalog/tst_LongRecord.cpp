@@ -1,0 +1,256 @@
+// Long recordings drawn from few points: the extremes of any span and of each pixel column
+// found through the pyramid equal a reading-by-reading search, also as readings arrive and
+// with gaps; the buffer's series hold every reading it holds; and a graph of a million samples
+// still shows a single outlier, and every sample once zoomed in.
+#include "datalog/MinMaxPyramid.h"
+#include "datalog/RecordStore.h"
+#include "datalog/RecordingInterfaces.h"
+#include "datalog/RecordingSession.h"
+#include "datalog/SampleBuffer.h"
+#include "datalog/frmGraphicRecord.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+class LoneHost : public GraphHost
+{
+public:
+    bool recordMenuEnabled() const override { return false; }
+    void mnuRecordStart_Click() override {}
+    void mnuRecordStop_Click() override {}
+    void mnuRecordPeriod_Click() override {}
+    void mnuControl_Click() override {}
+    int recordScale() const override { return 0; }
+    void setRecordScale(int) override {}
+};
+
+class NoSupply : public ReadingSource
+{
+public:
+    bool isRunning() const override { return false; }
+    bool isOutputOn() const override { return false; }
+    QString machineType() const override { return QString(); }
+    QString voltageText(int) const override { return QString(); }
+    QString currentText(int) const override { return QString(); }
+    double voltageMaximum(int) const override { return 0; }
+    double currentMaximum(int) const override { return 0; }
+};
+
+// Smallest and largest number of values[first..end-1], NaN when there is none.
+std::pair<double, double> bruteExtremes(const std::vector<double> &values, int first, int end)
+{
+    double lo = std::numeric_limits<double>::quiet_NaN();
+    double hi = lo;
+    for (int i = first; i < end; ++i) {
+        const double v = values[size_t(i)];
+        if (std::isnan(v))
+            continue;
+        lo = std::isnan(lo) || v < lo ? v : lo;
+        hi = std::isnan(hi) || v > hi ? v : hi;
+    }
+    return {lo, hi};
+}
+
+// The pyramid's extremes of a span as values (NaN for none), checked to lie in the span.
+std::pair<double, double> pyramidExtremes(const MinMaxPyramid &p, int first, int end)
+{
+    const MinMaxPyramid::Extent e = p.extent(first, end);
+    if (e.empty())
+        return {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+    if (e.minIndex < first || e.minIndex >= end || e.maxIndex < first || e.maxIndex >= end)
+        return {0, -1};
+    return {p.value(e.minIndex), p.value(e.maxIndex)};
+}
+
+bool same(std::pair<double, double> a, std::pair<double, double> b)
+{
+    auto eq = [](double x, double y) { return (std::isnan(x) && std::isnan(y)) || x == y; };
+    return eq(a.first, b.first) && eq(a.second, b.second);
+}
+
+SampleRow sample(qint64 seq, const QString &voltage, const QString &current)
+{
+    SampleRow r;
+    r.seqNo = seq;
+    r.recTime = QStringLiteral("2026/03/05 10:00:00");
+    for (ChannelReading &c : r.channels)
+        c = {voltage, current, QStringLiteral("0")};
+    return r;
+}
+
+} // namespace
+
+class TestLongRecord : public QObject
+{
+    Q_OBJECT
+private slots:
+    void extremesEqualASearchOfEveryReading();
+    void bufferSeriesHoldEveryReading();
+    void millionSamplesShowAnOutlierAndZoomShowsEverySample();
+};
+
+void TestLongRecord::extremesEqualASearchOfEveryReading()
+{
+    QRandomGenerator random(21);
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> values;
+    MinMaxPyramid pyramid;
+    // Readings arrive in batches, with queries between them: blocks completed by later
+    // readings must count as well as those there at the first query.
+    for (int batch : {1, 15, 1, 240, 4000, 3, 70000}) {
+        for (int i = 0; i < batch; ++i) {
+            // Runs of gaps now and then; repeated values so that ties occur.
+            const bool inGap = values.size() % 5000 < 40 || random.bounded(50) == 0;
+            const double v = inGap ? gap : double(random.bounded(2000)) / 8.0 - 100.0;
+            values.push_back(v);
+            pyramid.append(v);
+        }
+        const int n = int(values.size());
+        QCOMPARE(pyramid.size(), n);
+        for (int q = 0; q < 300; ++q) {
+            const int a = int(random.bounded(n + 1));
+            const int b = int(random.bounded(n + 1));
+            const int first = std::min(a, b), end = std::max(a, b);
+            QVERIFY2(same(pyramidExtremes(pyramid, first, end), bruteExtremes(values, first, end)),
+                     qPrintable(QStringLiteral("span %1..%2 of %3").arg(first).arg(end).arg(n)));
+        }
+        QVERIFY(same(pyramidExtremes(pyramid, 0, n), bruteExtremes(values, 0, n)));
+    }
+    // A span of gaps only has no extremes.
+    QVERIFY(pyramid.extent(0, 40).empty());
+
+    // Reduced to columns: each column's smallest and largest reading, in the order taken.
+    const int n = int(values.size());
+    for (int columns : {1, 7, 1280}) {
+        for (auto [first, end] : {std::pair{0, n}, std::pair{123, n - 77}, std::pair{5000, 5000 + 3 * columns}}) {
+            std::vector<int> indices;
+            pyramid.reduce(first, end, columns, [&](int i) { indices.push_back(i); });
+            QVERIFY(std::is_sorted(indices.begin(), indices.end()));
+            const double width = double(end - first) / columns;
+            size_t at = 0;
+            for (int c = 1; c <= columns; ++c) {
+                const int from = c == 1 ? first : first + int(double(c - 1) * width);
+                const int to = c == columns ? end : first + int(double(c) * width);
+                const auto expected = bruteExtremes(values, from, to);
+                if (std::isnan(expected.first))
+                    continue;
+                double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+                for (; at < indices.size() && indices[at] < to; ++at) {
+                    QVERIFY(indices[at] >= from);
+                    lo = std::min(lo, values[size_t(indices[at])]);
+                    hi = std::max(hi, values[size_t(indices[at])]);
+                }
+                QCOMPARE(lo, expected.first);
+                QCOMPARE(hi, expected.second);
+            }
+            QCOMPARE(at, indices.size());
+        }
+    }
+    // No more readings than columns: every one of them.
+    std::vector<int> every;
+    pyramid.reduce(10, 60, 50, [&](int i) { every.push_back(i); });
+    QCOMPARE(int(every.size()), 50);
+    QCOMPARE(every.front(), 10);
+    QCOMPARE(every.back(), 59);
+}
+
+void TestLongRecord::bufferSeriesHoldEveryReading()
+{
+    // Rebuilt from a record, then grown live: the series read each reading as its text says
+    // (a decimal comma as a point, a blank as 0), as the cursors and the table do.
+    SampleBuffer buffer;
+    buffer.setChannelCount(4);
+    buffer.beginRebuild();
+    buffer.add(sample(0, QStringLiteral("12,5"), QStringLiteral("0.25")));
+    buffer.add(sample(1, QString(), QStringLiteral("3A")));
+    buffer.endRebuild();
+    buffer.append(sample(2, QStringLiteral("-1.5"), QStringLiteral("7")));
+    const std::vector<std::pair<double, double>> expected{{12.5, 0.25}, {0, 3}, {-1.5, 7}};
+    for (int c = 0; c < SampleBuffer::MaxChannels; ++c) {
+        QCOMPARE(buffer.series(c, false).size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(buffer.series(c, false).value(i), expected[size_t(i)].first);
+            QCOMPARE(buffer.series(c, true).value(i), expected[size_t(i)].second);
+            QCOMPARE(buffer.voltageValue(i, c), expected[size_t(i)].first);
+        }
+    }
+    buffer.clear();
+    QCOMPARE(buffer.series(0, false).size(), 0);
+}
+
+void TestLongRecord::millionSamplesShowAnOutlierAndZoomShowsEverySample()
+{
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(1);
+    SampleBuffer &buffer = session.buffer();
+    constexpr int Samples = 1000000;
+    constexpr int Outlier = 654321;
+    const SampleRow plain = sample(0, QStringLiteral("5.000"), QStringLiteral("1.000"));
+    buffer.beginRebuild();
+    for (int i = 0; i < Samples; ++i) {
+        SampleRow r = plain;
+        r.seqNo = i;
+        if (i == Outlier)
+            r.channels[0].voltage = QStringLiteral("9.000");
+        buffer.add(r);
+    }
+    buffer.endRebuild();
+
+    LoneHost host;
+    frmGraphicRecord g(session, host, 1);
+    g.resize(1280, 800);
+    g.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&g));
+    QCustomPlot *plot = g.plot();
+    plot->xAxis->setRange(0, Samples);
+    plot->yAxis->setRange(0, 10);
+    plot->replot();
+
+    // Few points drawn, the outlier among them, at its own time.
+    QCPGraph *volts = g.trace(1);
+    QVERIFY(volts->dataCount() < 4 * plot->width());
+    bool found = false;
+    for (auto it = volts->data()->constBegin(); it != volts->data()->constEnd(); ++it)
+        found = found || (it->key == double(Outlier) && it->value == 9.0);
+    QVERIFY(found);
+    // And the picture shows it: the trace's colour at the outlier's height above its time.
+    const QImage picture = plot->toPixmap().toImage();
+    const int x = int(plot->xAxis->coordToPixel(Outlier));
+    const int y = int(plot->yAxis->coordToPixel(8.5));
+    const QColor colour = volts->pen().color();
+    bool drawn = false;
+    for (int dx = -2; dx <= 2; ++dx)
+        drawn = drawn || picture.pixelColor(x + dx, y) == colour;
+    QVERIFY(drawn);
+
+    // Zoomed in to fewer samples than pixels: every sample there, exact.
+    plot->xAxis->setRange(Outlier - 100, Outlier + 100);
+    plot->replot();
+    QList<QPointF> shown;
+    for (auto it = volts->data()->constBegin(); it != volts->data()->constEnd(); ++it) {
+        if (it->key >= Outlier - 100 && it->key <= Outlier + 100)
+            shown << QPointF(it->key, it->value);
+    }
+    QCOMPARE(shown.size(), 201);
+    for (const QPointF &p : shown)
+        QCOMPARE(p.y(), p.x() == Outlier ? 9.0 : 5.0);
+    // Panned by a sample: still every sample.
+    plot->xAxis->moveRange(1);
+    plot->replot();
+    QCOMPARE(volts->data()->at(0)->key, double(Outlier - 100));
+}
+
+QTEST_MAIN(TestLongRecord)
+#include "tst_LongRecord.moc"
