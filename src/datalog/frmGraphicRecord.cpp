@@ -642,30 +642,44 @@ void frmGraphicRecord::moveCursor(int k, double x)
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+// The sample a cursor stands on: the row nearest where it was put. The trace holds only the
+// samples in view (and one minimum and maximum per pixel column), so the readouts come from
+// the buffer, exact whatever is drawn.
+int frmGraphicRecord::cursorRow(const QCPItemTracer &c) const
+{
+    return std::clamp(int(std::llround(c.graphKey() / m_slice)), 0, std::max(0, m_buffer.size() - 1));
+}
+
+double frmGraphicRecord::cursorValue(int k, int row) const
+{
+    return m_buffer.series((k - 1) / 2, (k - 1) % 2 == 1).value(row);
+}
+
 void frmGraphicRecord::updateReadouts(int k)
 {
     QCPItemTracer *c = cursor(k);
-    const double x = c->position->key();
-    m_xPos->setText(GraphScale::clockText(x));
-    m_yPos->setText(QString::number(c->position->value()));
+    const int row = cursorRow(*c);
+    m_xPos->setText(GraphScale::clockText(double(row) * m_slice));
+    const double y = cursorValue(k, row);
+    m_yPos->setText(std::isnan(y) ? QString() : QString::number(y));
     m_period->clear();
     m_amplitude->clear();
     m_energy->clear();
-    m_session.selectRow(int(std::llround(x / m_slice)));
+    m_session.selectRow(row);
     if (m_mode->value() != CursorMeasurements)
         return;
-    QCPItemTracer *a = cursor(selectedTrace());
+    const int trace = selectedTrace();
+    QCPItemTracer *a = cursor(trace);
     QCPItemTracer *b = cursor(MeasureCursor);
-    if (!a->graph() || !b->graph() || a->graph()->data()->isEmpty())
+    if (!a->graph() || !b->graph() || m_buffer.size() == 0)
         return;
-    a->updatePosition();
-    b->updatePosition();
-    m_period->setText(GraphScale::clockText(std::abs(a->position->key() - b->position->key())));
-    m_amplitude->setText(QString::number(std::abs(a->position->value() - b->position->value())));
+    const int rowA = cursorRow(*a), rowB = cursorRow(*b);
+    m_period->setText(GraphScale::clockText(std::abs(rowA - rowB) * double(m_slice)));
+    const double amplitude = std::abs(cursorValue(trace, rowA) - cursorValue(trace, rowB));
+    if (!std::isnan(amplitude))
+        m_amplitude->setText(QString::number(amplitude));
     // What the selected trace's channel delivered between the two cursors' samples.
-    const auto rowAt = [this](double key) { return int(std::llround(key / m_slice)); };
-    m_energy->setText(
-        m_power->spanText((selectedTrace() - 1) / 2, rowAt(a->position->key()), rowAt(b->position->key())));
+    m_energy->setText(m_power->spanText((trace - 1) / 2, rowA, rowB));
 }
 
 void frmGraphicRecord::plotPressed(QMouseEvent *event)

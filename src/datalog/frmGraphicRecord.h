@@ -112,6 +112,8 @@ private:
     void placeCursor(int k);
     void hideCursors();
     void updateReadouts(int k);
+    int cursorRow(const QCPItemTracer &c) const;
+    double cursorValue(int k, int row) const;
     int selectedTrace() const;
     void fillRecordList(QListWidget *list);
     void showList(QWidget *front);
