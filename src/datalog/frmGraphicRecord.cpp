@@ -43,6 +43,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -303,12 +304,17 @@ void frmGraphicRecord::buildCursorFrame()
     readouts->addWidget(m_period, 2, 1);
     readouts->addWidget(new QLabel(QStringLiteral("Amplitude:"), m_cursorFrame), 3, 0);
     readouts->addWidget(m_amplitude, 3, 1);
+    // The energy between the cursors takes the frame's whole width, below the list.
     m_energy = readout(m_cursorFrame, "EnergyVal");
-    readouts->addWidget(new QLabel(QStringLiteral("Energy:"), m_cursorFrame), 4, 0);
-    readouts->addWidget(m_energy, 4, 1);
-    auto *cursorRow = new QHBoxLayout(m_cursorFrame);
+    auto *energyRow = new QHBoxLayout;
+    energyRow->addWidget(new QLabel(QStringLiteral("Energy:"), m_cursorFrame));
+    energyRow->addWidget(m_energy, 1);
+    auto *cursorRow = new QHBoxLayout;
     cursorRow->addWidget(m_channelList);
     cursorRow->addLayout(readouts);
+    auto *frameLayout = new QVBoxLayout(m_cursorFrame);
+    frameLayout->addLayout(cursorRow, 1);
+    frameLayout->addLayout(energyRow);
     m_cursorFrame->hide();
 }
 
@@ -650,9 +656,15 @@ int frmGraphicRecord::cursorRow(const QCPItemTracer &c) const
     return std::clamp(int(std::llround(c.graphKey() / m_slice)), 0, std::max(0, m_buffer.size() - 1));
 }
 
+// The reading at `row` of the trace cursor `k` follows (the measurement cursor follows the
+// selected trace).
 double frmGraphicRecord::cursorValue(int k, int row) const
 {
-    return m_buffer.series((k - 1) / 2, (k - 1) % 2 == 1).value(row);
+    const auto tracked = std::find(m_traces.begin(), m_traces.end(), cursor(k)->graph());
+    const int index = tracked != m_traces.end() ? int(tracked - m_traces.begin()) : k - 1;
+    if (row < 0 || row >= m_buffer.size())
+        return std::nan("");
+    return m_buffer.series(index / 2, index % 2 == 1).value(row);
 }
 
 void frmGraphicRecord::updateReadouts(int k)

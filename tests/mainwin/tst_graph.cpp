@@ -349,16 +349,18 @@ void TestGraph::axesCursorsAndStatistics()
              QStringLiteral("00:00:03|2.5"));
     QVERIFY(in<QLabel>(&g, "PeriodVal")->text().isEmpty());
 
-    // Measurement: the same period and amplitude with the cursors either way round.
+    // Measurement: the same period and amplitude with the cursors either way round; the
+    // second cursor reads the selected trace.
     g.GraphMode_Change(frmGraphicRecord::CursorMeasurements);
     QVERIFY(g.cursor(frmGraphicRecord::MeasureCursor)->visible());
     QStringList measured;
     for (auto [a, b] : {std::pair{2.0, 8.0}, std::pair{8.0, 2.0}}) {
         g.moveCursor(1, a);
         g.moveCursor(frmGraphicRecord::MeasureCursor, b);
-        measured << in<QLabel>(&g, "PeriodVal")->text() + QLatin1Char('|') + in<QLabel>(&g, "AmplitudeVal")->text();
+        measured << in<QLabel>(&g, "PeriodVal")->text() + QLatin1Char('|') + in<QLabel>(&g, "AmplitudeVal")->text()
+                + QLatin1Char('|') + in<QLabel>(&g, "YPosition")->text();
     }
-    QCOMPARE(measured, QStringList({"00:00:06|3", "00:00:06|3"}));
+    QCOMPARE(measured, QStringList({"00:00:06|3|5", "00:00:06|3|2"}));
     // Zoom and pan leave the cursors; a double click brings back the chosen view.
     g.GraphMode_Change(frmGraphicRecord::Pan);
     QVERIFY(!in<QWidget>(&g, "FrameCursor")->isVisible() && !g.cursor(1)->visible());
