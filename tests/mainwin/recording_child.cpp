@@ -20,15 +20,19 @@ int main(int argc, char **argv)
     t.start();
     while (!(w->MainFormState() == 3 && w->tableDataForm1()) && t.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!w->tableDataForm1())
+    if (!w->tableDataForm1()) {
+        std::fprintf(stderr, "recording_child: no table window after 20 s\n");
         return 3;
+    }
     w->DoOutput(true);
     FakeClock clock;
     ScopedClock scoped(clock);
     RecordingSession &session = w->session();
     session.RecordPeriod(0, 0, 0, 50000, 0, 0);
-    if (!session.BeginRecordData())
+    if (!session.BeginRecordData()) {
+        std::fprintf(stderr, "recording_child: the recording was refused\n");
         return 4;
+    }
     // Bounded, so that a child whose parent vanished still ends.
     for (qint64 i = 0; i < 50000; ++i) {
         clock.advanceMs(1000);

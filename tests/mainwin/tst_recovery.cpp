@@ -97,7 +97,11 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     QByteArray output;
     qint64 reported = -1;
     while (reported < 40) {
-        QVERIFY2(child.waitForReadyRead(60000), child.readAllStandardError().constData());
+        QVERIFY2(child.waitForReadyRead(60000),
+                 qPrintable(QStringLiteral("child state %1, exit %2: %3")
+                                .arg(child.state())
+                                .arg(child.exitCode())
+                                .arg(QString::fromLocal8Bit(child.readAllStandardError()))));
         output += child.readAllStandardOutput();
         const QList<QByteArray> lines = output.split('\n');
         reported = lines.size() < 2 ? -1 : lines.at(lines.size() - 2).toLongLong();
