@@ -1,35 +1,9 @@
 #pragma once
 
-#include "datalog/RecordingInterfaces.h"
+#include "support/LoneGraph.h"
 #include "datalog/SampleBuffer.h"
 
 #include <cmath>
-
-// A graph window's host with no main window behind it.
-class LoneGraphHost : public GraphHost
-{
-public:
-    bool recordMenuEnabled() const override { return false; }
-    void mnuRecordStart_Click() override {}
-    void mnuRecordStop_Click() override {}
-    void mnuRecordPeriod_Click() override {}
-    void mnuControl_Click() override {}
-    int recordScale() const override { return 0; }
-    void setRecordScale(int) override {}
-};
-
-// No supply behind a lone graph window.
-class NoSupply : public ReadingSource
-{
-public:
-    bool isRunning() const override { return false; }
-    bool isOutputOn() const override { return false; }
-    QString machineType() const override { return QString(); }
-    QString voltageText(int) const override { return QString(); }
-    QString currentText(int) const override { return QString(); }
-    double voltageMaximum(int) const override { return 0; }
-    double currentMaximum(int) const override { return 0; }
-};
 
 // Sample `seq` of a four-channel recording whose readings wander slowly.
 inline SampleRow graphSample(qint64 seq)

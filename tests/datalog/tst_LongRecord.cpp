@@ -13,36 +13,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/LoneGraph.h"
+
 #include <qcustomplot.h>
 
 #include <cmath>
 #include <limits>
 
 namespace {
-
-class LoneHost : public GraphHost
-{
-public:
-    bool recordMenuEnabled() const override { return false; }
-    void mnuRecordStart_Click() override {}
-    void mnuRecordStop_Click() override {}
-    void mnuRecordPeriod_Click() override {}
-    void mnuControl_Click() override {}
-    int recordScale() const override { return 0; }
-    void setRecordScale(int) override {}
-};
-
-class NoSupply : public ReadingSource
-{
-public:
-    bool isRunning() const override { return false; }
-    bool isOutputOn() const override { return false; }
-    QString machineType() const override { return QString(); }
-    QString voltageText(int) const override { return QString(); }
-    QString currentText(int) const override { return QString(); }
-    double voltageMaximum(int) const override { return 0; }
-    double currentMaximum(int) const override { return 0; }
-};
 
 // Smallest and largest number of values[first..end-1], NaN when there is none.
 std::pair<double, double> bruteExtremes(const std::vector<double> &values, int first, int end)
@@ -208,7 +186,7 @@ void TestLongRecord::millionSamplesShowAnOutlierAndZoomShowsEverySample()
     }
     buffer.endRebuild();
 
-    LoneHost host;
+    LoneGraphHost host;
     frmGraphicRecord g(session, host, 1);
     g.resize(1280, 800);
     g.show();

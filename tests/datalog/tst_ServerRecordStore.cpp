@@ -2,6 +2,7 @@
 // test function.
 #include "StoreTestSupport.h"
 #include "support/TestEnvironment.h"
+#include "support/LoneGraph.h"
 #include "support/TestPostgres.h"
 
 #include "common/Prompter.h"
@@ -82,17 +83,6 @@ struct SilentPort {
             return 0;
         return ntohs(addr.sin_port);
     }
-};
-
-// No supply connected: the session only loads and saves.
-struct NoSupply : ReadingSource {
-    bool isRunning() const override { return false; }
-    bool isOutputOn() const override { return false; }
-    QString machineType() const override { return QString(); }
-    QString voltageText(int) const override { return QString(); }
-    QString currentText(int) const override { return QString(); }
-    double voltageMaximum(int) const override { return 0; }
-    double currentMaximum(int) const override { return 0; }
 };
 
 RecordInfo describedRecord(const QString &comment)

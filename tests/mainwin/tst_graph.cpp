@@ -29,35 +29,26 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/LoneGraph.h"
+
 #include <qcustomplot.h>
 
 namespace {
 
-// A graph window's host with no main window behind it.
-class LoneHost : public GraphHost
-{
-public:
-    bool recordMenuEnabled() const override { return false; }
-    void mnuRecordStart_Click() override {}
-    void mnuRecordStop_Click() override {}
-    void mnuRecordPeriod_Click() override {}
-    void mnuControl_Click() override {}
-    int recordScale() const override { return scale; }
-    void setRecordScale(int position) override { scale = position; }
-    int scale = 0;
-};
-
-// No supply behind a lone window.
-class NoSupply : public ReadingSource
-{
-public:
-    bool isRunning() const override { return false; }
-    bool isOutputOn() const override { return false; }
-    QString machineType() const override { return QString(); }
-    QString voltageText(int) const override { return QString(); }
-    QString currentText(int) const override { return QString(); }
-    double voltageMaximum(int) const override { return 0; }
-    double currentMaximum(int) const override { return 0; }
+// A two-channel graph window over a session and a store of its own.
+struct LoneWindow {
+    explicit LoneWindow(const ReadingSource &source) : session(store, nullptr, source), g(twoChannels(session), host, 2) {}
+    static RecordingSession &twoChannels(RecordingSession &s)
+    {
+        s.setChannelCount(2);
+        return s;
+    }
+    QTemporaryDir dir;
+    RecordStore store;
+    bool opened = store.open(dir.path()).ok();
+    LoneGraphHost host;
+    RecordingSession session;
+    frmGraphicRecord g;
 };
 
 // A supply of a known type, for a printout's title.
@@ -284,15 +275,12 @@ void TestGraph::liveRecordingRedrawAndRecords()
 // statistics after a clear.
 void TestGraph::axesCursorsAndStatistics()
 {
-    QTemporaryDir dir;
-    RecordStore store;
-    QVERIFY(store.open(dir.path()).ok());
     NoSupply source;
-    RecordingSession session(store, nullptr, source);
-    session.setChannelCount(2);
-    SampleBuffer &buffer = session.buffer();
-    LoneHost host;
-    frmGraphicRecord g(session, host, 2);
+    LoneWindow lone(source);
+    QVERIFY(lone.opened);
+    frmGraphicRecord &g = lone.g;
+    SampleBuffer &buffer = lone.session.buffer();
+    LoneGraphHost &host = lone.host;
     g.resize(1000, 700);
     g.show();
 
@@ -382,7 +370,7 @@ void TestGraph::exportAndPrint()
     QTemporaryDir dir;
     RecordStore store;
     QVERIFY(store.open(dir.path()).ok());
-    LoneHost host;
+    LoneGraphHost host;
     NoSupply source;
     // Readings stored with decimal commas, exported under a decimal-comma locale.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -442,14 +430,11 @@ void TestGraph::exportAndPrint()
 // lines dashed for currents, the default colours with yellow darkened, and the caption.
 void TestGraph::printedGraphSaysWhatItShows()
 {
-    QTemporaryDir dir;
-    RecordStore store;
-    QVERIFY(store.open(dir.path()).ok());
-    LoneHost host;
     TypedSupply source;
-    RecordingSession session(store, nullptr, source);
-    session.setChannelCount(2);
-    frmGraphicRecord g(session, host, 2);
+    LoneWindow lone(source);
+    QVERIFY(lone.opened);
+    frmGraphicRecord &g = lone.g;
+    RecordingSession &session = lone.session;
     QCOMPARE(g.plot()->yAxis->label() + QLatin1Char('|') + g.plot()->yAxis2->label(),
              QStringLiteral("Voltage [V]|Current [A]"));
     QCOMPARE(in<TraceSwatch>(&g, "Line1")->pen().style(), Qt::SolidLine);
@@ -518,15 +503,11 @@ void TestGraph::printedGraphSaysWhatItShows()
 // the selected trace's channel; the export adds the columns only when its box is ticked.
 void TestGraph::powerAndEnergy()
 {
-    QTemporaryDir dir;
-    RecordStore store;
-    QVERIFY(store.open(dir.path()).ok());
     NoSupply source;
-    RecordingSession session(store, nullptr, source);
-    session.setChannelCount(2);
-    SampleBuffer &buffer = session.buffer();
-    LoneHost host;
-    frmGraphicRecord g(session, host, 2);
+    LoneWindow lone(source);
+    QVERIFY(lone.opened);
+    frmGraphicRecord &g = lone.g;
+    SampleBuffer &buffer = lone.session.buffer();
     g.resize(1000, 700);
     g.show();
     const auto sampleAt = [](int t) {
@@ -578,8 +559,8 @@ void TestGraph::powerAndEnergy()
     QVERIFY(in<QLabel>(&g, "EnergyVal")->text().isEmpty());
 
     // Export: the box unticked keeps the usual columns; ticked adds three per channel.
-    const QString plain = dir.filePath(QStringLiteral("plain.csv"));
-    const QString withEnergy = dir.filePath(QStringLiteral("energy.csv"));
+    const QString plain = lone.dir.filePath(QStringLiteral("plain.csv"));
+    const QString withEnergy = lone.dir.filePath(QStringLiteral("energy.csv"));
     prompter.fileNames = {plain, withEnergy};
     prompter.fileOptions = {false, true};
     prompter.optionTexts.clear();
