@@ -3,6 +3,7 @@
 #include "connection/CommTypes.h"
 #include "settings/SettingKeys.h"
 #include "settings/SettingsStore.h"
+#include "sim/PtySupplyServer.h"
 #include "sim/SimulatedLink.h"
 
 namespace {
@@ -25,24 +26,65 @@ CliConnection::~CliConnection()
 
 void CliConnection::start()
 {
-    if (!m_options.simulate.isEmpty()) {
-        m_simulated = std::make_unique<sim::SimulatedLink>();
-        QString error;
-        if (!m_simulated->start(m_options.simulate, &error)) {
-            emit failed(ExitCode::Usage, error);
+    if (m_options.dryRun) {
+        if (!startSimulated(dryRunType()))
             return;
-        }
-    }
-    const auto serial = chooseSerial(true, QString());
-    if (!serial) {
-        emit failed(ExitCode::Usage, QStringLiteral("no port given and none remembered: use --port PATH or --simulate"));
+        connect(m_simulated->server(), &sim::PtySupplyServer::lineReceived, this, [this](const QString &line) {
+            if (m_passLines)
+                emit sentLine(line);
+        });
+    } else if (!m_options.simulate.isEmpty() && !startSimulated(m_options.simulate)) {
         return;
     }
-    m_port = serial->port;
-    // A port that cannot be opened is told by the connection, which then stays idle.
-    m_connection->Setup(CommTypes::RS232, QString(), true);
+    if (!m_options.type.isEmpty() && !m_options.dryRun) {
+        if (!m_machineTypes.find(m_options.type)) {
+            emit failed(ExitCode::Usage, QStringLiteral("--type: %1 is no known machine type").arg(m_options.type));
+            return;
+        }
+        m_connection->setKnownType(m_options.type);
+    }
+    if (m_options.gpibBoard >= 0 && !m_options.dryRun) {
+        m_port = QStringLiteral("GPIB%1::%2").arg(m_options.gpibBoard).arg(m_options.gpibAddress);
+        // A board that cannot be used is told by the connection, which then stays idle.
+        m_connection->Setup(CommTypes::GPIB, QString(), true);
+    } else {
+        const auto serial = chooseSerial(true, QString());
+        if (!serial) {
+            emit failed(ExitCode::Usage, QStringLiteral("no port given and none remembered: use --port PATH, --gpib BOARD:ADDRESS or --simulate"));
+            return;
+        }
+        m_port = serial->port;
+        // A port that cannot be opened is told by the connection, which then stays idle.
+        m_connection->Setup(CommTypes::RS232, QString(), true);
+    }
     if (!m_connection->running() && m_connection->mainFormState() == 0)
         emit failed(ExitCode::Link, QString());
+}
+
+QString CliConnection::dryRunType() const
+{
+    if (!m_options.type.isEmpty())
+        return m_options.type;
+    if (!m_options.simulate.isEmpty())
+        return m_options.simulate;
+    return SettingsStore::read(SettingKeys::MType).trimmed();
+}
+
+bool CliConnection::startSimulated(const QString &type)
+{
+    if (type.isEmpty()) {
+        emit failed(ExitCode::Usage, QStringLiteral("--dry-run needs --type TYPE: no supply type is remembered"));
+        return false;
+    }
+    // The desktop program's remembered supply stays what it was.
+    m_connection->setRemembersChoice(false);
+    m_simulated = std::make_unique<sim::SimulatedLink>();
+    QString error;
+    if (!m_simulated->start(type, &error)) {
+        emit failed(ExitCode::Usage, error);
+        return false;
+    }
+    return true;
 }
 
 void CliConnection::close()
@@ -54,6 +96,11 @@ void CliConnection::close()
     m_connection->shutDown();
     if (m_simulated)
         m_simulated->stop();
+}
+
+std::optional<InterfaceChooser::Gpib> CliConnection::chooseGpib(bool)
+{
+    return Gpib{m_options.gpibBoard, m_options.gpibAddress};
 }
 
 std::optional<InterfaceChooser::Serial> CliConnection::chooseSerial(bool, const QString &)
@@ -88,8 +135,19 @@ bool CliConnection::showSupply(Supply &supply)
 
 void CliConnection::supplyReady()
 {
-    if (Supply *s = supply())
+    Supply *s = supply();
+    if (!s)
+        return;
+    if (!m_options.dryRun) {
         emit ready(*s);
+        return;
+    }
+    // What the opening still has queued (a mode the supply reported, say) goes first: the
+    // lines shown are the command's own.
+    whenIdle([this, s] {
+        m_passLines = true;
+        emit ready(*s);
+    });
 }
 
 void CliConnection::connectionReset()

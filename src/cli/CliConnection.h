@@ -40,6 +40,8 @@ public:
 
 signals:
     void ready(Supply &supply);
+    // --dry-run: a line the command sent, which only the built-in virtual supply received.
+    void sentLine(const QString &line);
     void failed(ExitCode code, const QString &message);
 
 private:
@@ -57,9 +59,12 @@ private:
     void trace(const QString &) override {}
     // --- InterfaceChooser: the options decide
     std::optional<Serial> chooseSerial(bool isDirect, const QString &caption) override;
-    std::optional<Gpib> chooseGpib(bool) override { return std::nullopt; }
+    std::optional<Gpib> chooseGpib(bool) override;
 
     void checkIdle();
+    // The type --dry-run simulates: --type, --simulate's, or the one last connected.
+    QString dryRunType() const;
+    bool startSimulated(const QString &type);
 
     CliOptions m_options;
     CatalogueMachineTypes m_machineTypes;
@@ -68,6 +73,7 @@ private:
     std::unique_ptr<SupplyConnection> m_connection;
     QString m_port;
     bool m_closing = false;
+    bool m_passLines = false;
     QTimer m_idleTimer;
     std::function<void()> m_whenIdle;
 };

@@ -9,6 +9,8 @@ const char *const DefaultSimulatedType = "XPP-3202";
 
 const QStringList Commands{QStringLiteral("ports"), QStringLiteral("identify"), QStringLiteral("get"),
                            QStringLiteral("set"), QStringLiteral("measure")};
+// The commands whose own lines --dry-run prints.
+const QStringList DryRunCommands{QStringLiteral("set"), QStringLiteral("measure")};
 
 // The value of `--name=value` or `--name value`; `i` moves past what was used.
 std::optional<QString> valueOf(const QStringList &args, int &i, const QString &name)
@@ -67,6 +69,21 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString *er
             if (!v || v->isEmpty())
                 return fail(QStringLiteral("--port needs a device path"));
             o.port = *v;
+        } else if (isOption(a, QStringLiteral("--gpib"))) {
+            const auto v = valueOf(args, i, QStringLiteral("--gpib"));
+            static const QRegularExpression pattern(QStringLiteral("^(\\d{1,2}):(\\d{1,2})$"));
+            const QRegularExpressionMatch m = pattern.match(v.value_or(QString()));
+            if (!m.hasMatch() || m.captured(2).toInt() > 30)
+                return fail(QStringLiteral("--gpib needs BOARD:ADDRESS, such as 0:5 (address 0 to 30)"));
+            o.gpibBoard = m.captured(1).toInt();
+            o.gpibAddress = m.captured(2).toInt();
+        } else if (isOption(a, QStringLiteral("--type"))) {
+            const auto v = valueOf(args, i, QStringLiteral("--type"));
+            if (!v || v->trimmed().isEmpty())
+                return fail(QStringLiteral("--type needs a machine type, such as XPP-3202"));
+            o.type = v->trimmed();
+        } else if (a == QLatin1String("--dry-run")) {
+            o.dryRun = true;
         } else if (isOption(a, QStringLiteral("--baud"))) {
             const auto v = valueOf(args, i, QStringLiteral("--baud"));
             bool ok = false;
@@ -115,6 +132,11 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString *er
     }
     if (o.command.isEmpty())
         return fail(QStringLiteral("no command given"));
+    if (int(!o.port.isEmpty()) + int(!o.simulate.isEmpty()) + int(o.gpibBoard >= 0) > 1)
+        return fail(QStringLiteral("--port, --gpib and --simulate name the supply each: give one"));
+    if (o.dryRun && !DryRunCommands.contains(o.command))
+        return fail(QStringLiteral("--dry-run shows what %1 send; %2 sends nothing of its own")
+                        .arg(DryRunCommands.join(QStringLiteral(", ")), o.command));
     if (o.command == QLatin1String("set") && o.words.isEmpty())
         return fail(QStringLiteral("set needs at least one NAME=VALUE"));
     if (o.command != QLatin1String("get") && o.command != QLatin1String("set") && !o.words.isEmpty())
@@ -137,7 +159,11 @@ QString CliOptions::usage()
         "\n"
         "Options:\n"
         "  --port PATH [--baud N]     the supply's serial port (default: the remembered one)\n"
+        "  --gpib BOARD:ADDRESS       the supply on a GPIB board, such as 0:5\n"
         "  --simulate[=TYPE]          the built-in virtual supply (default type %1)\n"
+        "  --type TYPE                take the supply to be TYPE instead of asking it\n"
+        "  --dry-run                  set, measure: print the lines they would send to a\n"
+        "                             supply of --type (or the remembered type), send nothing\n"
         "  --channels 1,3             measure: only these channels\n"
         "  --every 1s                 measure: time between lines\n"
         "  --count N | --for 10m      measure: how many lines, or for how long\n"

@@ -16,6 +16,10 @@ struct CliOptions {
     QString port;        // --port PATH; empty: the remembered port
     int baud = 0;        // --baud N; 0: the remembered speed
     QString simulate;    // --simulate[=TYPE]: the built-in virtual supply of TYPE
+    int gpibBoard = -1;  // --gpib BOARD:ADDRESS; -1: a serial port
+    int gpibAddress = -1;
+    QString type;        // --type TYPE: the supply is taken to be TYPE, not asked
+    bool dryRun = false; // --dry-run: the lines a command sends are printed, not sent
     bool json = false;
     bool quiet = false;
 

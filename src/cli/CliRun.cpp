@@ -44,8 +44,11 @@ QString jsonLine(const QJsonObject &o)
 } // namespace
 
 CliRun::CliRun(const CliOptions &options, QTextStream &out, const PortLister &ports, QObject *parent)
-    : QObject(parent), m_options(options), m_out(out), m_ports(ports)
+    : QObject(parent), m_options(options), m_discard(QStringLiteral("/dev/null")), m_wire(out),
+      m_out(options.dryRun ? m_discardStream : out), m_ports(ports)
 {
+    if (options.dryRun && m_discard.open(QIODevice::WriteOnly))
+        m_discardStream.setDevice(&m_discard);
     connect(&m_measureTimer, &QTimer::timeout, this, &CliRun::measureLine);
 }
 
@@ -59,6 +62,10 @@ void CliRun::start()
     }
     m_connection = std::make_unique<CliConnection>(m_options);
     connect(m_connection.get(), &CliConnection::ready, this, &CliRun::supplyReady);
+    connect(m_connection.get(), &CliConnection::sentLine, this, [this](const QString &line) {
+        m_wire << line << '\n';
+        m_wire.flush();
+    });
     connect(m_connection.get(), &CliConnection::failed, this, [this](ExitCode code, const QString &message) {
         finish(code, message);
     });
@@ -80,6 +87,7 @@ void CliRun::finish(ExitCode code, const QString &message)
     m_finished = true;
     m_measureTimer.stop();
     m_out.flush();
+    m_wire.flush();
     if (!message.isEmpty())
         std::fprintf(stderr, "zepctl: %s\n", qPrintable(message));
     if (m_connection)

@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 
+#include <QFile>
 #include <QObject>
 #include <QTextStream>
 #include <QTimer>
@@ -41,6 +42,10 @@ private:
     void finish(ExitCode code, const QString &message = QString());
 
     CliOptions m_options;
+    // --dry-run: the data (read-backs, readings) is not printed; the sent lines are.
+    QFile m_discard;
+    QTextStream m_discardStream;
+    QTextStream &m_wire;
     QTextStream &m_out;
     const PortLister &m_ports;
     std::unique_ptr<CliConnection> m_connection;

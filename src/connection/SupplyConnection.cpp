@@ -174,6 +174,12 @@ void SupplyConnection::BeginGetMachineType(const QString &commType, const QStrin
             OkGetMachineType();
         else
             FailGetMachineType();
+    } else if (!m_knownType.isEmpty()) {
+        m_machineType = m_knownType;
+        if (m_view.listMachineTypes())
+            OkGetMachineType();
+        else
+            FailGetMachineType();
     } else if (commType == RS232 || commType == GPIB) {
         m_answerHasType = false;
         m_engine.SetupTimeoutTask(this, [this] { DevGetMachineTypeTimeout(); });
@@ -283,6 +289,8 @@ void SupplyConnection::EndGetMachineType()
 
 void SupplyConnection::SetSettings()
 {
+    if (!m_remembersChoice)
+        return;
     SettingsStore::write(SettingKeys::CommType, m_commType);
     SettingsStore::write(SettingKeys::MType, m_machineType);
 }

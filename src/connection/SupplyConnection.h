@@ -75,6 +75,11 @@ public:
     void shutDown();
     void closeLinks();
     void setFamilyWord(const QString &word) { m_familyWord = word; }
+    // The supply on the link is taken to be `type`: identification asks nothing.
+    void setKnownType(const QString &type) { m_knownType = type; }
+    // Whether the identified type and link are remembered for the next start (not for a
+    // supply that is only simulated).
+    void setRemembersChoice(bool remember) { m_remembersChoice = remember; }
     // The caption of the next RS232 dialog (the USB item's).
     void setSerialCaption(const QString &caption) { m_serialCaption = caption; }
 
@@ -153,6 +158,8 @@ private:
     QString m_serialCaption;
     int m_mainFormState = 0;
     bool m_answerHasType = false;
+    QString m_knownType;
+    bool m_remembersChoice = true;
     bool m_isSuspendOutput = false;
     bool m_isQueryInitialValues = false;
     std::function<void(bool)> m_afterInitialValues;

@@ -4,6 +4,8 @@
 #include "cli/CliRun.h"
 #include "common/Prompter.h"
 #include "ports/PortProber.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingsStore.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/SimulatedLink.h"
 #include "sim/VirtualSupply.h"
@@ -94,11 +96,15 @@ private slots:
         QCOMPARE(o->forMs, qint64(600000));
         QCOMPARE(o->channels, QList<int>({1, 3}));
         QVERIFY(o->json);
+        const auto gpib = CliOptions::parse({"--gpib", "0:17", "get"}, &error);
+        QVERIFY(gpib && gpib->gpibBoard == 0 && gpib->gpibAddress == 17);
         QCOMPARE(parseDurationMs(QStringLiteral("12h")), std::optional<qint64>(43200000));
         QCOMPARE(parseDurationMs(QStringLiteral("1.5")), std::optional<qint64>(1500));
         for (const QStringList &bad : {QStringList{"set"}, QStringList{"frobnicate"}, QStringList{"measure", "--every", "0s"},
                                        QStringList{"measure", "--channels", "5"}, QStringList{"get", "--baud", "fast"},
-                                       QStringList{"identify", "extra"}, QStringList{}})
+                                       QStringList{"identify", "extra"}, QStringList{}, QStringList{"get", "--gpib", "5"},
+                                       QStringList{"get", "--port", "/dev/ttyS0", "--simulate"},
+                                       QStringList{"get", "--dry-run"}})
             QVERIFY2(!CliOptions::parse(bad, &error), qPrintable(bad.join(QLatin1Char(' '))));
 
         const Outcome ports = run({"ports"});
@@ -190,6 +196,34 @@ private slots:
         QCOMPARE(rows.first(), QStringLiteral("time,ch1.voltage,ch1.current,ch1.power,ch2.voltage,ch2.current,ch2.power,"
                                               "ch3.voltage,ch3.current,ch3.power"));
         QVERIFY2(rows.at(1).section(QLatin1Char(','), 1, 3) == QLatin1String("12.500,1.250,15.6250"), qPrintable(rows.at(1)));
+    }
+
+    // --type skips identification; --dry-run prints the lines a set would send (in the
+    // type's dialect), sends nothing to any port and changes no setting; a GPIB board that is not there is a
+    // link failure.
+    void typeDryRunAndGpib()
+    {
+        Bench bench(QStringLiteral("XPP-3202"));
+        const Outcome typed = run({"--port", bench.link.portName(), "--baud", "115200", "--type", "XPP-3202", "set",
+                                   "ch1.voltage=5"});
+        QCOMPARE(typed.code, 0);
+        QCOMPARE(typed.out, QStringLiteral("ch1.voltage=5.000\n"));
+        QVERIFY(!bench.wire.contains(QStringLiteral("*IDN?")));
+        QVERIFY(bench.wire.contains(QStringLiteral(":CHAN1:VOLT 5")));
+        QCOMPARE(run({"--port", bench.link.portName(), "--type", "NO-SUCH", "get"}).code, int(ExitCode::Usage));
+
+        const int sentBefore = bench.wire.size();
+        const Outcome dry = run({"--dry-run", "--type", "ZEP-2303", "set", "output=on", "ch2.voltage=12.5"});
+        QCOMPARE(dry.code, 0);
+        QVERIFY2(dry.out.startsWith(QStringLiteral("VSET2:12.5\nOUT1\n")), qPrintable(dry.out));
+        QCOMPARE(bench.wire.size(), sentBefore);
+        // The desktop program still remembers the supply last really connected.
+        QCOMPARE(SettingsStore::read(SettingKeys::MType), QStringLiteral("XPP-3202"));
+
+        prompter.clear();
+        const Outcome gpib = run({"--gpib", "0:5", "--type", "XPP-3202", "get"});
+        QCOMPARE(gpib.code, int(ExitCode::Link));
+        QVERIFY(!prompter.messages.isEmpty());
     }
 
     // The cable pulled while measuring: status 2 and a message, within seconds.
