@@ -887,6 +887,19 @@ void frmGraphicRecord::showList(QWidget *front)
     m_stack->setCurrentWidget(front);
 }
 
+std::optional<RecordInfo> frmGraphicRecord::pickedRecord(QListWidget *list, int listRow)
+{
+    if (m_stack->currentWidget() != list || listRow < 0 || listRow >= list->count())
+        return std::nullopt;
+    const QString recNo = list->item(listRow)->data(Qt::UserRole).toString();
+    showList(m_plot);
+    SavedRecords &place = m_session.records();
+    std::optional<RecordInfo> found = place.findRecord(recNo);
+    if (!found && place.lastError().isSet())
+        storeFailed(place.lastError());
+    return found;
+}
+
 void frmGraphicRecord::cmdLoad_Click()
 {
     fillRecordList(m_list1);
@@ -894,18 +907,11 @@ void frmGraphicRecord::cmdLoad_Click()
 
 void frmGraphicRecord::List1_Click(int listRow)
 {
-    if (m_stack->currentWidget() != m_list1 || listRow < 0 || listRow >= m_list1->count())
+    // The scale first: the redraw of the load draws with the record's slice.
+    const std::optional<RecordInfo> found = pickedRecord(m_list1, listRow);
+    if (!found)
         return;
     const QString recNo = m_list1->item(listRow)->data(Qt::UserRole).toString();
-    showList(m_plot);
-    // The scale first: the redraw of the load draws with the record's slice.
-    SavedRecords &place = m_session.records();
-    const std::optional<RecordInfo> found = place.findRecord(recNo);
-    if (!found) {
-        if (place.lastError().isSet())
-            storeFailed(place.lastError());
-        return;
-    }
     // Asked before the record's scale is taken over.
     if (!m_session.mayDiscardUnsaved())
         return;
@@ -928,17 +934,11 @@ void frmGraphicRecord::cmdDel_Click()
 
 void frmGraphicRecord::List2_Click(int listRow)
 {
-    if (m_stack->currentWidget() != m_list2 || listRow < 0 || listRow >= m_list2->count())
+    const std::optional<RecordInfo> found = pickedRecord(m_list2, listRow);
+    if (!found)
         return;
     const QString recNo = m_list2->item(listRow)->data(Qt::UserRole).toString();
-    showList(m_plot);
     SavedRecords &place = m_session.records();
-    const std::optional<RecordInfo> found = place.findRecord(recNo);
-    if (!found) {
-        if (place.lastError().isSet())
-            storeFailed(place.lastError());
-        return;
-    }
     if (!Prompter::current().question(QStringLiteral("Do you want to delete Record of [Rec No: ") + found->recNo
                                       + QStringLiteral(" Start Time:") + found->startTime + QLatin1Char(']')))
         return;

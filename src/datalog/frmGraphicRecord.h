@@ -116,6 +116,9 @@ private:
     double cursorValue(int k, int row) const;
     int selectedTrace() const;
     void fillRecordList(QListWidget *list);
+    // The saved record picked in `list` (the plot shown again); nothing, and told, when it
+    // is gone or the store fails.
+    std::optional<RecordInfo> pickedRecord(QListWidget *list, int listRow);
     void showList(QWidget *front);
     void storeFailed(const StoreError &error);
     void plotPressed(QMouseEvent *event);
