@@ -62,14 +62,11 @@ private slots:
         enter(e, QStringLiteral("40"));
         QCOMPARE(e.value(), 5.0);
         QCOMPARE(e.displayedText(), QStringLiteral("5.00"));
-        QCOMPARE(changed.count(), 0);
-        QCOMPARE(above.count(), 1);
+        QVERIFY(changed.isEmpty() && above.count() == 1);
         QCOMPARE(above.at(0).at(0).toDouble(), 40.0);
-        const double kept = e.value();
         QVERIFY(!e.setValue(-1));
         QVERIFY(!e.setValue(33));
-        QCOMPARE(e.value(), kept);
-        QCOMPARE(changed.count(), 0);
+        QVERIFY(e.value() == 5.0 && changed.isEmpty());
         QVERIFY(e.setValue(1.25)); // notified like a typed value
         QCOMPARE(changed.count(), 1);
 

@@ -71,20 +71,13 @@ private slots:
         }
     }
 
-    // No usable port: nothing is probed. Cancel during the pause for a reply: no further
-    // probe, the port is closed.
-    void noPortsAndCancel()
+    // No usable port: nothing is probed. (Cancelling a search: tst_dialogs.)
+    void noPortsNothingProbed()
     {
         FakeProber prober;
         AutoDetector detector(prober);
         QCOMPARE(search(detector, {QStringLiteral("ttyS0")}).outcome, AutoDetector::Outcome::NoPorts);
         QVERIFY(prober.probes.isEmpty());
-
-        prober.openable = {QStringLiteral("ttyS0")};
-        QTimer::singleShot(100, &detector, [&] { detector.cancel(); });
-        QCOMPARE(search(detector, {QStringLiteral("ttyS0")}).outcome, AutoDetector::Outcome::Cancelled);
-        QCOMPARE(prober.probes.size(), 1);
-        QVERIFY(!prober.isOpen() && !detector.isRunning());
     }
 
     // Three listed ports: one missing, the supply, a silent line. The search probes the silent

@@ -18,14 +18,25 @@ namespace {
 const QStringList SystemPorts{QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0"), QStringLiteral("ttyUSB1")};
 const QStringList NothingStored{"<absent>", "<absent>", "<absent>", "<absent>"};
 
+const SettingKey SerialKeys[] = {SettingKeys::ComPort, SettingKeys::BaudRate, SettingKeys::ComPortIndex,
+                                  SettingKeys::BaudRateIndex};
+
 // Port name, baud rate, port index, baud index as stored.
 QStringList allStored()
 {
     QStringList out;
-    for (const SettingKey &k : {SettingKeys::ComPort, SettingKeys::BaudRate, SettingKeys::ComPortIndex,
-                                SettingKeys::BaudRateIndex})
+    for (const SettingKey &k : SerialKeys)
         out << SettingsStore::read(QLatin1String(k.section), QLatin1String(k.key), QStringLiteral("<absent>"));
     return out;
+}
+// Starts from a settings file holding only the given port name, baud rate, port index and
+// baud index (null: absent).
+void storeOnly(const QStringList &values)
+{
+    QFile::remove(SettingsStore::filePath());
+    for (int i = 0; i < values.size(); ++i)
+        if (!values[i].isNull())
+            SettingsStore::write(SerialKeys[i], values[i]);
 }
 
 struct Fixture {
@@ -71,7 +82,7 @@ private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
     void init()
     {
-        QFile::remove(SettingsStore::filePath());
+        storeOnly({});
         prompter.clear();
         Prompter::install(&prompter);
         AutoDetect::AutoConnecting = false;
@@ -83,25 +94,19 @@ private slots:
     // of opening another port, and shown, the dialog stays open until a listed port is chosen.
     void portChoiceFromSettings()
     {
-        SettingsStore::write(SettingKeys::ComPort, QStringLiteral("ttyUSB1"));
-        SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("0"));
-        SettingsStore::write(SettingKeys::BaudRate, QStringLiteral("115200"));
-        SettingsStore::write(SettingKeys::BaudRateIndex, QStringLiteral("0"));  // hand-edited mismatch
+        storeOnly({"ttyUSB1", "115200", "0", "0"});  // hand-edited mismatch of the indexes
         Fixture f;
         QVERIFY(f.dlg.Execute(true));
         QCOMPARE(allStored(), QStringList({"ttyUSB1", "115200", "2", "4"}));
-        QFile::remove(SettingsStore::filePath());
-        SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("1"));
+        storeOnly({QString(), QString(), "1"});
         QVERIFY(f.dlg.Execute(true));
         QCOMPARE(f.dlg.portName(), QStringLiteral("ttyUSB0"));
         QVERIFY(prompter.messages.isEmpty());
 
-        QFile::remove(SettingsStore::filePath());
-        SettingsStore::write(SettingKeys::ComPortIndex, QStringLiteral("7"));
+        storeOnly({QString(), QString(), "7"});
         QVERIFY(!f.dlg.Execute(true));
         QCOMPARE(f.ports()->currentIndex(), -1);
-        QCOMPARE(prompter.messages.size(), 1);
-        QVERIFY(prompter.messages.first().text.startsWith(QStringLiteral("No serial port is selected.")));
+        QVERIFY(prompter.messages.size() == 1 && prompter.messages.first().text.startsWith(u"No serial port is selected."));
         QCOMPARE(allStored(), QStringList({"<absent>", "<absent>", "7", "<absent>"}));
 
         prompter.clear();
@@ -137,16 +142,14 @@ private slots:
 
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("link"));
-        QFile file(link);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QFile(link).open(QIODevice::WriteOnly));
         QVERIFY(f.execute([&] {
             f.ports()->setEditText(dir.filePath(QStringLiteral("missing")));
             f.button("OKButton")->click();
             f.ports()->setEditText(link);
             f.button("OKButton")->click();
         }));
-        QCOMPARE(prompter.messages.size(), 1);
-        QVERIFY(prompter.messages.first().text.contains(QStringLiteral("missing\" is not available")));
+        QVERIFY(prompter.messages.size() == 1 && prompter.messages.first().text.contains(u"missing\" is not available"));
         QCOMPARE(allStored(), QStringList({link, "57600", "3", "5"}));
     }
 
@@ -192,11 +195,9 @@ private slots:
         QCOMPARE(opensAtRelease, 0);
         QVERIFY(progressShown && !f.progressVisible());
         QCOMPARE(f.prober->probes.size(), 4);
-        QVERIFY(!f.prober->isOpen() && !f.dlg.isSearching());
-        QVERIFY(!AutoDetect::AutoConnecting);
-        QVERIFY(prompter.messages.isEmpty());
+        QVERIFY(!f.prober->isOpen() && !f.dlg.isSearching() && !AutoDetect::AutoConnecting);
+        QVERIFY(prompter.messages.isEmpty() && f.dlg.portName().isEmpty());
         QCOMPARE(allStored(), before);
-        QVERIFY(f.dlg.portName().isEmpty());
     }
 
     // Each listed port carries what the system says of it; an adapter plugged in while the
@@ -221,9 +222,9 @@ private slots:
         QCOMPARE(seen, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0", "ttyUSB1", "/dev/ttyUSB9"}));
     }
 
-    // Boards 0..10, addresses 0..30; OK stores, Cancel keeps; the direct form uses what was
-    // stored without showing.
-    void rangesOkCancelAndDirect()
+    // GPIB: boards 0..10, addresses 0..30; OK stores, Cancel keeps; the direct form uses what
+    // was stored without showing.
+    void gpibRangesOkCancelAndDirect()
     {
         dlgGPIB dlg;
         QCOMPARE(dlg.findChild<QComboBox *>(QStringLiteral("cmbGPIBn"))->itemText(10), QStringLiteral("10"));
@@ -235,17 +236,14 @@ private slots:
         QVERIFY(fresh.Execute(true));
         QVERIFY(!fresh.isVisible());
         QCOMPARE(gpibShownAndStored(fresh), QStringLiteral("10/30 10/30"));
-    }
 
-    // Hand-edited values outside the lists or not numbers: OK stores numbers from the lists.
-    void handEditedSettings()
-    {
+        // Hand-edited values outside the lists or not numbers: OK stores numbers from the lists.
         for (const char *address : {"abc", "-3"}) {
             SettingsStore::write(SettingKeys::GpibBoard, QStringLiteral("45"));
             SettingsStore::write(SettingKeys::GpibAddress, QLatin1String(address));
-            dlgGPIB dlg;
-            QVERIFY(dlg.Execute(true));
-            QCOMPARE(gpibShownAndStored(dlg), QStringLiteral("0/0 0/0"));
+            dlgGPIB edited;
+            QVERIFY(edited.Execute(true));
+            QCOMPARE(gpibShownAndStored(edited), QStringLiteral("0/0 0/0"));
         }
     }
 };

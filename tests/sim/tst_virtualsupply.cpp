@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace sim;
@@ -54,10 +55,9 @@ Commands::Dialect programDialect(Dialect d)
 
 const MachineTypeRow *catalogueRow(const QString &type)
 {
-    for (const MachineTypeRow &row : Catalogue::shipped())
-        if (row.mtype == type)
-            return &row;
-    return nullptr;
+    const auto &rows = Catalogue::shipped();
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const MachineTypeRow &r) { return r.mtype == type; });
+    return row == rows.end() ? nullptr : &*row;
 }
 
 } // namespace
@@ -102,19 +102,18 @@ private slots:
             const bool scpi = model.dialect != Dialect::Short;
             const Commands::CommandSet &cmds = Commands::CommandSet::of(d);
             QCOMPARE(ask(s, QLatin1String(Commands::Identify)), model.idn);
-            QStringList queries{cmds.text(Commands::Query::OutputStatus), cmds.text(Commands::Query::TrackStatus)};
-            if (scpi)
-                queries << cmds.text(Commands::Query::AutoState) << cmds.text(Commands::Query::AutoStart) << cmds.text(Commands::Query::AutoEnd)
-                        << cmds.text(Commands::Query::AutoCycle) << cmds.text(Commands::Query::AutoDelay) << cmds.text(Commands::Query::Memory)
-                        << cmds.text(Commands::Query::Error);
-            else
-                queries << cmds.text(Commands::Query::Status);
-            for (int c = 1; c <= model.channelCount(); ++c) {
-                queries << cmds.text(Commands::Query::MeasVolt, c) << cmds.text(Commands::Query::MeasCurr, c) << cmds.text(Commands::Query::SetVolt, c)
-                        << cmds.text(Commands::Query::SetCurr, c);
-                if (scpi)
-                    queries << cmds.text(Commands::Query::Ovp, c) << cmds.text(Commands::Query::Ocp, c);
+            using Q = Commands::Query;
+            QList<Q> general{Q::OutputStatus, Q::TrackStatus, Q::Status}, perChannel{Q::MeasVolt, Q::MeasCurr, Q::SetVolt, Q::SetCurr};
+            if (scpi) {
+                general = {Q::OutputStatus, Q::TrackStatus, Q::AutoState, Q::AutoStart, Q::AutoEnd, Q::AutoCycle, Q::AutoDelay, Q::Memory, Q::Error};
+                perChannel << Q::Ovp << Q::Ocp;
             }
+            QStringList queries;
+            for (Q q : general)
+                queries << cmds.text(q);
+            for (int c = 1; c <= model.channelCount(); ++c)
+                for (Q q : perChannel)
+                    queries << cmds.text(q, c);
             if (model.hasMultiUnit)
                 queries << QStringLiteral("SYST:CONF:MSL?");
             for (const QString &q : queries)

@@ -147,43 +147,38 @@ void TestSupply::regulationFromReadings()
     supply.setRunning(true);
     QSignalSpy changed(&supply, &Supply::regulationChanged);
     using Query = Commands::Query;
-    const auto answer = [&](Query q, const char *text, int ch = 1) { supply.takeAnswer({q, ch}, QString::fromLatin1(text)); };
-    const auto mode = [&](int i = 0) { return supply.channel(i).regulation; };
     using R = Supply::Regulation;
+    const auto mode = [&](int i = 0) { return supply.channel(i).regulation; };
+    // Channel 1's mode once it has `text` as the answer to `q`.
+    const auto after = [&](Query q, const char *text) {
+        supply.takeAnswer({q, 1}, QString::fromLatin1(text));
+        return mode();
+    };
 
-    answer(Query::SetVolt, "5.000");
-    answer(Query::SetCurr, "1.000");
-    answer(Query::MeasVolt, "4.000V");
-    answer(Query::MeasCurr, "0.990A");
-    QCOMPARE(mode(), R::None);  // output off
+    after(Query::SetVolt, "5.000");
+    after(Query::SetCurr, "1.000");
+    after(Query::MeasVolt, "4.000V");
+    QCOMPARE(after(Query::MeasCurr, "0.990A"), R::None);  // output off
     QVERIFY(changed.isEmpty());
     supply.setOutput(true);
     QCOMPARE(mode(), R::ConstantCurrent);  // 1 % below the set point
     QVERIFY(!changed.isEmpty() && changed.first().first() == 0);
-    answer(Query::MeasCurr, "1.010A");
-    QCOMPARE(mode(), R::ConstantCurrent);  // 1 % above
-    answer(Query::MeasCurr, "0.989A");
-    QCOMPARE(mode(), R::ConstantVoltage);
-    answer(Query::MeasCurr, "1.000A");
-    answer(Query::MeasVolt, "5.000V");
-    QCOMPARE(mode(), R::ConstantVoltage);  // at the voltage set point: the voltage regulates
+    QCOMPARE(after(Query::MeasCurr, "1.010A"), R::ConstantCurrent);  // 1 % above
+    QCOMPARE(after(Query::MeasCurr, "0.989A"), R::ConstantVoltage);
+    after(Query::MeasCurr, "1.000A");
+    QCOMPARE(after(Query::MeasVolt, "5.000V"), R::ConstantVoltage);  // at the voltage set point
 
     // A small set point: one shown digit (1 mA) is more than 1 %.
-    answer(Query::SetCurr, "0.050");
-    answer(Query::MeasVolt, "2.000V");
-    answer(Query::MeasCurr, "0.049A");
-    QCOMPARE(mode(), R::ConstantCurrent);
-    answer(Query::MeasCurr, "0.048A");
-    QCOMPARE(mode(), R::ConstantVoltage);
-    answer(Query::MeasCurr, "0.05A");  // shown to 10 mA: one digit is 0.01 A
-    answer(Query::SetCurr, "0.060");
-    QCOMPARE(mode(), R::ConstantCurrent);
+    after(Query::SetCurr, "0.050");
+    after(Query::MeasVolt, "2.000V");
+    QCOMPARE(after(Query::MeasCurr, "0.049A"), R::ConstantCurrent);
+    QCOMPARE(after(Query::MeasCurr, "0.048A"), R::ConstantVoltage);
+    after(Query::MeasCurr, "0.05A");  // shown to 10 mA: one digit is 0.01 A
+    QCOMPARE(after(Query::SetCurr, "0.060"), R::ConstantCurrent);
 
     changed.clear();
     supply.setOutput(false);
-    QCOMPARE(mode(), R::None);
-    QCOMPARE(mode(1), R::None);
-    QVERIFY(!changed.isEmpty());
+    QVERIFY(mode() == R::None && mode(1) == R::None && !changed.isEmpty());
     supply.setOutput(true);
     supply.clearReadings();  // readouts blanked: nothing to derive from
     QCOMPARE(mode(), R::None);

@@ -6,39 +6,39 @@
 #include <mutex>
 #include <utility>
 
+#define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
+
 namespace {
 
-constexpr int StatusError = 0x8000;
-constexpr int StatusTimeout = 0x4000;
-constexpr int StatusEnd = 0x2000;
-constexpr int StatusComplete = 0x0100;
-constexpr int ErrorNoListener = 2;   // ENOL
-constexpr int ErrorArgument = 4;     // EARG
-constexpr int ErrorAborted = 6;      // EABO (time-out)
-constexpr int FirstDescriptor = 16;
+constexpr int StatusError = 0x8000, StatusTimeout = 0x4000, StatusEnd = 0x2000, StatusComplete = 0x0100;
+constexpr int ErrorNoListener = 2;  // ENOL
+constexpr int ErrorArgument = 4;    // EARG
+constexpr int ErrorAborted = 6;     // EABO (time-out)
 
 std::mutex g_mutex;
 std::map<std::pair<int, int>, ZepGpibStandinDevice> g_devices;
 std::map<int, std::pair<int, int>> g_open;  // descriptor -> board and address
-int g_nextDescriptor = FirstDescriptor;
+int g_nextDescriptor = 16;
 
 thread_local int t_status = 0;
 thread_local int t_error = 0;
 thread_local long t_count = 0;
 
-int fail(int error)
+int done(int status, long count = t_count)
+{
+    t_count = count;
+    return t_status = status;
+}
+int fail(int error, int status = StatusError)
 {
     t_error = error;
-    t_status = StatusError;
-    return t_status;
+    return t_status = status;
 }
 
 const ZepGpibStandinDevice *deviceFor(int ud)
 {
     const auto open = g_open.find(ud);
-    if (open == g_open.end())
-        return nullptr;
-    const auto device = g_devices.find(open->second);
+    const auto device = open == g_open.end() ? g_devices.end() : g_devices.find(open->second);
     return device == g_devices.end() ? nullptr : &device->second;
 }
 
@@ -54,10 +54,7 @@ bool copyDevice(int ud, ZepGpibStandinDevice *device)
 
 } // namespace
 
-extern "C" {
-
-__attribute__((visibility("default"))) void zepGpibStandinAttach(int board, int pad,
-                                                                 const ZepGpibStandinDevice *device)
+STANDIN_EXPORT void zepGpibStandinAttach(int board, int pad, const ZepGpibStandinDevice *device)
 {
     const std::lock_guard lock(g_mutex);
     if (device)
@@ -66,65 +63,48 @@ __attribute__((visibility("default"))) void zepGpibStandinAttach(int board, int 
         g_devices.erase({board, pad});
 }
 
-__attribute__((visibility("default"))) int ibdev(int board, int pad, int, int, int, int)
+STANDIN_EXPORT int ibdev(int board, int pad, int, int, int, int)
 {
     const std::lock_guard lock(g_mutex);
     if (!g_devices.count({board, pad})) {
         fail(ErrorNoListener);
         return -1;
     }
-    const int ud = g_nextDescriptor++;
-    g_open[ud] = {board, pad};
-    t_status = StatusComplete;
-    return ud;
+    g_open[g_nextDescriptor] = {board, pad};
+    done(StatusComplete);
+    return g_nextDescriptor++;
 }
 
-__attribute__((visibility("default"))) int ibwrt(int ud, const void *data, long size)
+STANDIN_EXPORT int ibwrt(int ud, const void *data, long size)
 {
     ZepGpibStandinDevice device;
     if (!copyDevice(ud, &device))
         return fail(ErrorNoListener);
     device.write(device.context, static_cast<const char *>(data), size);
-    t_count = size;
-    t_status = StatusComplete | StatusEnd;
-    return t_status;
+    return done(StatusComplete | StatusEnd, size);
 }
 
-__attribute__((visibility("default"))) int ibrd(int ud, void *buffer, long size)
+STANDIN_EXPORT int ibrd(int ud, void *buffer, long size)
 {
     ZepGpibStandinDevice device;
     if (!copyDevice(ud, &device))
         return fail(ErrorNoListener);
     const long n = device.read(device.context, static_cast<char *>(buffer), size);
-    if (n < 0) {
-        fail(ErrorAborted);
-        t_status |= StatusTimeout;
-        return t_status;
-    }
-    t_count = n;
-    t_status = StatusComplete | StatusEnd;
-    return t_status;
+    return n < 0 ? fail(ErrorAborted, StatusError | StatusTimeout) : done(StatusComplete | StatusEnd, n);
 }
 
-__attribute__((visibility("default"))) int ibonl(int ud, int)
+STANDIN_EXPORT int ibonl(int ud, int)
 {
     const std::lock_guard lock(g_mutex);
-    if (!g_open.erase(ud))
-        return fail(ErrorArgument);
-    t_status = StatusComplete;
-    return t_status;
+    return g_open.erase(ud) ? done(StatusComplete) : fail(ErrorArgument);
 }
 
-__attribute__((visibility("default"))) int ibclr(int ud)
+STANDIN_EXPORT int ibclr(int ud)
 {
     const std::lock_guard lock(g_mutex);
-    if (!deviceFor(ud))
-        return fail(ErrorNoListener);
-    t_status = StatusComplete;
-    return t_status;
+    return deviceFor(ud) ? done(StatusComplete) : fail(ErrorNoListener);
 }
 
-__attribute__((visibility("default"))) int ThreadIbsta() { return t_status; }
-__attribute__((visibility("default"))) int ThreadIberr() { return t_error; }
-__attribute__((visibility("default"))) long ThreadIbcntl() { return t_count; }
-}
+STANDIN_EXPORT int ThreadIbsta() { return t_status; }
+STANDIN_EXPORT int ThreadIberr() { return t_error; }
+STANDIN_EXPORT long ThreadIbcntl() { return t_count; }

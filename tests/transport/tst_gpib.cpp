@@ -61,8 +61,7 @@ private slots:
         QCOMPARE(supply->receivedLines(), QStringList(QStringLiteral("*IDN?")));  // no terminator
 
         // A command is written and completes; the supply took it.
-        QVERIFY(board.write(QStringLiteral(":CHAN2:VOLT 3.5")));
-        QVERIFY(log.waitFor(3));
+        QVERIFY(board.write(QStringLiteral(":CHAN2:VOLT 3.5")) && log.waitFor(3));
         QCOMPARE(log.events.last(), QStringLiteral("writeComplete"));
         QCOMPARE(supply->voltageSetpoint(2), 3.5);
 
