@@ -29,8 +29,11 @@ SequenceRunner::check(const Supply &supply, const QList<SequenceStep> &steps, co
 SequenceRunner::SequenceRunner(Supply &supply, CliConnection &connection, QList<Planned> steps, QObject *parent)
     : QObject(parent), m_supply(&supply), m_connection(connection), m_steps(std::move(steps))
 {
-    m_stepTimer.setSingleShot(true);
-    m_timeoutTimer.setSingleShot(true);
+    // A step of hours may not drift by the coarse timers' few percent.
+    for (QTimer *t : {&m_stepTimer, &m_timeoutTimer}) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
     connect(&m_stepTimer, &QTimer::timeout, this, &SequenceRunner::nextStep);
     connect(&m_timeoutTimer, &QTimer::timeout, this, [this] {
         const SequenceStep &step = m_steps.at(m_index).step;
