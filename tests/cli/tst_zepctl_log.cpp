@@ -82,6 +82,52 @@ private slots:
         QVERIFY(dir.isValid());
     }
 
+    // A spreadsheet's CSV: columns in any order, quoted fields with commas and line breaks,
+    // comments and blank lines skipped, each step's line kept for its messages; and what the
+    // engine records at each --every and --for.
+    void sequenceFileAndLengths()
+    {
+        const auto parsed = SequenceFile::parse(QStringLiteral("# charge\r\n"
+                                                               "end,repeat,set\r\n"
+                                                               "\r\n"
+                                                               "\"until ch2.voltage >= 4.2 for 30s timeout 2h\",,\"ch2.voltage=4.2\r\n output=on\"\r\n"
+                                                               "for 1.5s,3,\r\n"
+                                                               "until ch1.power < 2,,\n"),
+                                                QStringLiteral("s.csv"));
+        const auto &steps = std::get<QList<SequenceStep>>(parsed);
+        QCOMPARE(steps.size(), 3);
+        QCOMPARE(steps[0].line, 4);
+        QCOMPARE(steps[0].assignments, QStringList({"ch2.voltage=4.2", "output=on"}));
+        QCOMPARE(steps[0].channel, 2);
+        QCOMPARE(steps[0].forMs, qint64(30000));
+        QCOMPARE(steps[0].timeoutMs, qint64(7200000));
+        QVERIFY(steps[0].met(4.2) && !steps[0].met(4.19));
+        QCOMPARE(steps[1].line, 6);
+        QCOMPARE(steps[1].end, SequenceStep::End::Time);
+        QCOMPARE(steps[1].repeat, 3);
+        QVERIFY(steps[2].quantity == SequenceStep::Quantity::Power && steps[2].met(1.9) && !steps[2].met(2));
+        const QList<std::pair<QString, QString>> wrong{
+            {"set,end\nch1.voltage=5,for ever\n", "s.csv:2: "},
+            {"set,end\n\nch1.voltage 5,for 1s\n", "s.csv:3: ch1.voltage: expected NAME=VALUE"},
+            {"set,end,repeat\noutput=on,for 1s,0\n", "s.csv:2: repeat 0"},
+            {"set,until\n", "s.csv:1: "},
+            {"set,end\n\"output=on,for 1s\n", "s.csv:2: a quoted field is not closed"},
+            {"set,end\n", "s.csv:1: no steps"}};
+        for (const auto &[text, error] : wrong)
+            QVERIFY2(std::get<QString>(SequenceFile::parse(text, QStringLiteral("s.csv"))).startsWith(error), qPrintable(text));
+
+        // --every is one of the record setup's scales; --for fits its days.
+        const auto tenSeconds = std::get<CliLog::Period>(CliLog::period(1000, 10000));
+        QCOMPARE(tenSeconds.seconds, 10);
+        QCOMPARE(tenSeconds.scale, 0);
+        const auto week = std::get<CliLog::Period>(CliLog::period(30000, qint64(7) * 86400000));
+        QCOMPARE(week.days, 7);
+        QCOMPARE(week.scale, 4);
+        const auto open = std::get<CliLog::Period>(CliLog::period(5000, 0));
+        QCOMPARE(open.days * 24 + open.hours, 47);
+        QVERIFY(std::get<QString>(CliLog::period(60000, 30000)).contains(QLatin1String("at least one sample, 1m")));
+    }
+
     // log for 10 s at one sample a second: a numbered record the desktop program lists with
     // its description and 10 to 11 samples of the supply's readings. It only polls: the
     // XPP-3202 reads channel 1 with ":CHAN1:MEAS:VOLT?" and ":CHAN1:MEAS:CURR?" and sends no setting.
