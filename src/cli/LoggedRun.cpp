@@ -36,6 +36,8 @@ std::variant<LoggedRun::Plan, QString> LoggedRun::prepare(const CliOptions &opti
 {
     Plan plan;
     const bool run = options.command == QLatin1String("run");
+    if (run && options.forMs > 0)
+        return QStringLiteral("run takes no --for: its steps say how long it lasts");
     auto period = CliLog::period(options.everyMs, run ? 0 : options.forMs);
     if (const QString *error = std::get_if<QString>(&period))
         return *error;
@@ -61,6 +63,10 @@ LoggedRun::LoggedRun(const CliOptions &options, Plan plan, CliConnection &connec
     connect(&m_log, &CliLog::failed, this, [this](ExitCode code) { end(code); });
     connect(&m_log, &CliLog::completed, this, [this] {
         if (!m_runner) {
+            if (m_options.forMs == 0)
+                Prompter::current().notify(QStringLiteral("The recording has reached the longest length at "
+                                                          "this --every."),
+                                           QString(), Prompter::Severity::Information);
             end(ExitCode::Done);
             return;
         }
