@@ -8,7 +8,8 @@ namespace {
 const char *const DefaultSimulatedType = "XPP-3202";
 
 const QStringList Commands{QStringLiteral("ports"), QStringLiteral("identify"), QStringLiteral("get"),
-                           QStringLiteral("set"), QStringLiteral("measure")};
+                           QStringLiteral("set"), QStringLiteral("measure"),
+                           QStringLiteral("log"), QStringLiteral("run")};
 // The commands whose own lines --dry-run prints.
 const QStringList DryRunCommands{QStringLiteral("set"), QStringLiteral("measure")};
 
@@ -120,6 +121,13 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString *er
             if (!ms)
                 return fail(QStringLiteral("--for needs a time such as 10m"));
             o.forMs = *ms;
+        } else if (isOption(a, QStringLiteral("--description"))) {
+            const auto v = valueOf(args, i, QStringLiteral("--description"));
+            if (!v)
+                return fail(QStringLiteral("--description needs a text"));
+            o.description = *v;
+        } else if (a == QLatin1String("--leave-output")) {
+            o.leaveOutput = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else if (o.command.isEmpty()) {
@@ -139,7 +147,10 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString *er
                         .arg(DryRunCommands.join(QStringLiteral(", ")), o.command));
     if (o.command == QLatin1String("set") && o.words.isEmpty())
         return fail(QStringLiteral("set needs at least one NAME=VALUE"));
-    if (o.command != QLatin1String("get") && o.command != QLatin1String("set") && !o.words.isEmpty())
+    if (o.command == QLatin1String("run") && o.words.size() != 1)
+        return fail(QStringLiteral("run needs one SEQUENCE file"));
+    if (o.command != QLatin1String("get") && o.command != QLatin1String("set") && o.command != QLatin1String("run")
+        && !o.words.isEmpty())
         return fail(QStringLiteral("%1 takes no argument %2").arg(o.command, o.words.first()));
     return o;
 }
@@ -156,6 +167,10 @@ QString CliOptions::usage()
         "  set NAME=VALUE...          e.g. ch1.voltage=12.5 ch1.current=1.2 ch2.ovp=14 output=on\n"
         "                             mode=parallel; each is read back and printed\n"
         "  measure                    readings as they come: time and, per channel, V, A, W\n"
+        "  log                        an unattended recording into the record store, saved as a\n"
+        "                             numbered record at its end (or on Ctrl+C)\n"
+        "  run SEQUENCE               the steps of a sequence file (CSV: set,end,repeat), logged\n"
+        "                             as log does; a summary per channel at the end"
         "\n"
         "Options:\n"
         "  --port PATH [--baud N]     the supply's serial port (default: the remembered one)\n"
@@ -166,7 +181,11 @@ QString CliOptions::usage()
         "                             supply of --type (or the remembered type), send nothing\n"
         "  --channels 1,3             measure: only these channels\n"
         "  --every 1s                 measure: time between lines\n"
-        "  --count N | --for 10m      measure: how many lines, or for how long\n"
+        "  --every 1s                 log, run: time between samples (1s 2s 5s 10s 30s 1m 5m 10m\n"
+        "                             30m 1h)\n"
+        "  --count N | --for 10m      measure: how many lines, or for how long; log: how long\n"
+        "  --description TEXT         log, run: the saved record's description\n"
+        "  --leave-output             run: leave the outputs on when it stops early\n"
         "  --json                     one JSON object a line instead of CSV or text\n"
         "  --quiet                    no messages on stderr but errors\n"
         "\n"

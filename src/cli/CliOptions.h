@@ -10,7 +10,7 @@ enum class ExitCode { Done = 0, Usage = 1, Link = 2, Refused = 3, Store = 4 };
 
 // What zepctl was asked to do, from its command line.
 struct CliOptions {
-    QString command;    // ports, identify, get, set, measure
+    QString command;    // ports, identify, get, set, measure, log, run
     QStringList words;  // what follows the command (get's names, set's assignments)
 
     QString port;        // --port PATH; empty: the remembered port
@@ -28,6 +28,10 @@ struct CliOptions {
     int everyMs = 1000;
     int count = 0;        // 0: no limit
     qint64 forMs = 0;     // 0: no limit
+
+    // log and run
+    QString description;       // --description TEXT: the saved record's description
+    bool leaveOutput = false;  // --leave-output: a run that stops early leaves the outputs on
 
     // Parses `arguments` (without the program name). On a usage error returns nothing and
     // sets `error`.

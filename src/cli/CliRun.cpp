@@ -1,6 +1,7 @@
 #include "cli/CliRun.h"
 
 #include "cli/CliConnection.h"
+#include "cli/LoggedRun.h"
 #include "cli/Measurement.h"
 #include "cli/SupplyValues.h"
 #include "common/Clock.h"
@@ -60,6 +61,15 @@ void CliRun::start()
         listPorts();
         return;
     }
+    if (LoggedRun::handles(m_options.command)) {
+        // Limits and the sequence file are checked before anything is opened or sent.
+        auto plan = LoggedRun::prepare(m_options);
+        if (const QString *error = std::get_if<QString>(&plan)) {
+            finish(ExitCode::Usage, *error);
+            return;
+        }
+        m_plan = std::get<LoggedRun::Plan>(plan);
+    }
     m_connection = std::make_unique<CliConnection>(m_options);
     connect(m_connection.get(), &CliConnection::ready, this, &CliRun::supplyReady);
     connect(m_connection.get(), &CliConnection::sentLine, this, [this](const QString &line) {
@@ -76,6 +86,8 @@ void CliRun::interrupt()
 {
     if (m_options.command == QLatin1String("measure") && m_measureTimer.isActive())
         finish(ExitCode::Done);
+    else if (m_logged && !m_loggedEnded)
+        m_logged->interrupt();
     else
         finish(ExitCode::Link, QStringLiteral("interrupted"));
 }
@@ -84,6 +96,11 @@ void CliRun::finish(ExitCode code, const QString &message)
 {
     if (m_finished)
         return;
+    // A log or run ends through its recording, which then comes back here.
+    if (m_logged && !m_loggedEnded) {
+        m_logged->end(code, message);
+        return;
+    }
     m_finished = true;
     m_measureTimer.stop();
     m_out.flush();
@@ -124,6 +141,8 @@ void CliRun::supplyReady(Supply &supply)
         set(supply);
     else if (c == QLatin1String("measure"))
         startMeasuring(supply);
+    else if (m_plan)
+        startLogged(supply);
 }
 
 void CliRun::identify(Supply &supply)
@@ -190,15 +209,7 @@ void CliRun::set(Supply &supply)
         assignments << std::get<SupplyValues::Assignment>(parsed);
         names << assignments.last().name;
     }
-    // The mode first (it decides which set points the supply takes), the output last (the
-    // set points are in before it switches on).
-    using Kind = SupplyValues::Assignment::Kind;
-    std::stable_sort(assignments.begin(), assignments.end(), [](const auto &a, const auto &b) {
-        const auto rank = [](Kind k) { return k == Kind::Mode ? 0 : k == Kind::Output ? 2 : 1; };
-        return rank(a.kind) < rank(b.kind);
-    });
-    for (const SupplyValues::Assignment &a : assignments)
-        SupplyValues::apply(supply, a);
+    SupplyValues::applyInOrder(supply, assignments);
     m_connection->whenIdle([this, &supply, names] {
         readBack(supply, [this, &supply, names] {
             if (!m_supplyError.isEmpty()) {
@@ -244,6 +255,16 @@ void CliRun::startMeasuring(Supply &supply)
             startLines();
     });
     QTimer::singleShot(FirstReadingsWaitMs, this, &CliRun::startLines);
+}
+
+void CliRun::startLogged(Supply &supply)
+{
+    m_logged = std::make_unique<LoggedRun>(m_options, *m_plan, *m_connection, supply, m_out);
+    connect(m_logged.get(), &LoggedRun::ended, this, [this](ExitCode code, const QString &message) {
+        m_loggedEnded = true;
+        finish(code, message);
+    });
+    m_logged->start();
 }
 
 void CliRun::startLines()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "cli/LoggedRun.h"
 
 #include <QFile>
 #include <QObject>
@@ -36,6 +37,7 @@ private:
     void get(Supply &supply, const QStringList &names);
     void set(Supply &supply);
     void startMeasuring(Supply &supply);
+    void startLogged(Supply &supply);
     void startLines();
     void measureLine();
     void readBack(Supply &supply, std::function<void()> then);
@@ -53,5 +55,9 @@ private:
     int m_lines = 0;
     qint64 m_measureStartMs = 0;
     QString m_supplyError;
+    // log and run
+    std::optional<LoggedRun::Plan> m_plan;
+    std::unique_ptr<LoggedRun> m_logged;
+    bool m_loggedEnded = false;
     bool m_finished = false;
 };

@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace SupplyValues {
 
@@ -154,6 +155,17 @@ void apply(Supply &supply, const Assignment &a)
         supply.setCoupling(a.mode);
         break;
     }
+}
+
+void applyInOrder(Supply &supply, QList<Assignment> assignments)
+{
+    using Kind = Assignment::Kind;
+    std::stable_sort(assignments.begin(), assignments.end(), [](const auto &a, const auto &b) {
+        const auto rank = [](Kind k) { return k == Kind::Mode ? 0 : k == Kind::Output ? 2 : 1; };
+        return rank(a.kind) < rank(b.kind);
+    });
+    for (const Assignment &a : assignments)
+        apply(supply, a);
 }
 
 std::optional<QString> value(const Supply &supply, const QString &name)

@@ -31,6 +31,9 @@ std::variant<Assignment, QString> parse(const Supply &supply, const QString &tex
 
 // Sends one checked assignment.
 void apply(Supply &supply, const Assignment &a);
+// Sends checked assignments: the mode first (it decides which set points the supply takes),
+// the output last (the set points are in before it switches on).
+void applyInOrder(Supply &supply, QList<Assignment> assignments);
 
 // The value of `name` as the supply last reported it; nothing for an unknown name.
 std::optional<QString> value(const Supply &supply, const QString &name);

@@ -18,6 +18,18 @@ inline int secondsPerPoint(int position)
     return position >= 0 && position < Positions ? SecondsPerPoint[position] : 1;
 }
 
+// A recording holds at most about this many points: the record setup lets it last whole days
+// only as far as they fit, and at most 7 days and 23:59:59.
+inline constexpr double MaxPoints = 32000;
+inline constexpr int MaxDays = 7;
+
+// The whole days a recording at scale `position` may last.
+inline int daysAllowed(int position)
+{
+    const int days = int(MaxPoints * secondsPerPoint(position) / 86400.0);
+    return days < MaxDays ? days : MaxDays;
+}
+
 // "1 second", "2 seconds", ... "1 Hour": the list texts, by position.
 const QStringList &captions();
 

@@ -23,18 +23,9 @@ namespace {
 constexpr int DaysInList = 8;           // 0..7
 constexpr int SecondsStep = 5;
 constexpr int SecondsEntries = 12;      // 0..55
-// A recording holds at most about this many points; the days allowed at a scale follow.
-constexpr double MaxPoints = 32000;
 
 const std::array<SettingKey, 4> ColorKeys{SettingKeys::Ch1Color, SettingKeys::Ch2Color,
                                           SettingKeys::Ch3Color, SettingKeys::Ch4Color};
-
-// The days a recording at scale `position` may last; 7 (the whole list) when the points fit.
-int daysAllowed(int position)
-{
-    const double days = MaxPoints * RecordScale::secondsPerPoint(position) / 86400.0;
-    return std::min(DaysInList - 1, int(days));
-}
 
 QString lengthLine(int position)
 {
@@ -290,7 +281,7 @@ void dlgRecordLength::cmdScale_Click()
 bool dlgRecordLength::recordLengthAccepted()
 {
     const int position = m_scale->currentIndex();
-    const int allowed = daysAllowed(position);
+    const int allowed = RecordScale::daysAllowed(position);
     if (m_days->currentIndex() <= allowed)
         return true;
     const QString text = lengthLine(position) + QStringLiteral("\nChoose <Cancle> to change other setting!");

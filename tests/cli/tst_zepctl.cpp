@@ -10,67 +10,12 @@
 #include "sim/SimulatedLink.h"
 #include "sim/VirtualSupply.h"
 #include "support/TestEnvironment.h"
+#include "ZepctlRun.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QtTest>
-
-namespace {
-
-class NoPorts : public PortLister
-{
-public:
-    QStringList ports() const override { return {QStringLiteral("ttyUSB0"), QStringLiteral("ttyS0")}; }
-    QString describe(const QString &name) const override
-    {
-        return name == QLatin1String("ttyUSB0") ? QStringLiteral("FT232R USB UART") : QString();
-    }
-};
-
-// One virtual supply and the lines it received.
-struct Bench {
-    sim::SimulatedLink link;
-    QStringList wire;
-
-    explicit Bench(const QString &type)
-    {
-        QString error;
-        if (!link.start(type, &error))
-            qFatal("%s", qPrintable(error));
-        QObject::connect(link.server(), &sim::PtySupplyServer::lineReceived,
-                         [this](const QString &line) { wire << line; });
-    }
-};
-
-// One zepctl run: its exit status and what it printed.
-struct Outcome {
-    int code = -1;
-    QString out;
-};
-
-Outcome run(const QStringList &args, std::function<void(CliRun &)> during = {})
-{
-    QString error;
-    const auto options = CliOptions::parse(args, &error);
-    if (!options)
-        return {int(ExitCode::Usage), error};
-    Outcome o;
-    QTextStream out(&o.out);
-    NoPorts ports;
-    CliRun cli(*options, out, ports);
-    QSignalSpy done(&cli, &CliRun::finished);
-    cli.start();
-    if (during)
-        during(cli);
-    if (!QTest::qWaitFor([&] { return done.count() > 0; }, 30000))
-        return o;
-    o.code = int(done.first().first().value<ExitCode>());
-    out.flush();
-    return o;
-}
-
-} // namespace
 
 class TestZepctl : public QObject
 {

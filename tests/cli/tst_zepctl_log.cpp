@@ -1,0 +1,274 @@
+// zepctl log and run against the virtual supply on a pseudo-terminal: the records they leave
+// in the desktop program's store, the lines they send and how they end.
+#include "cli/LoggedRun.h"
+#include "common/Prompter.h"
+#include "datalog/RecordStore.h"
+#include "sim/VirtualSupply.h"
+#include "support/TestEnvironment.h"
+#include "ZepctlRun.h"
+
+#include <QTemporaryDir>
+
+namespace {
+
+// The saved record `recNo` as the desktop program lists it, with its samples.
+struct SavedRecord {
+    RecordInfo info;
+    QList<SampleRow> samples;
+};
+
+std::optional<SavedRecord> savedRecord(const QString &recNo)
+{
+    RecordStore store;
+    if (!store.open(RecordStore::defaultFolder(), RecordStore::IntegrityCheck::Now, RecordStore::Access::ReadOnly).ok())
+        return std::nullopt;
+    const auto records = store.savedRecords();
+    if (!records)
+        return std::nullopt;
+    for (const RecordInfo &r : *records) {
+        if (r.recNo.trimmed() != recNo)
+            continue;
+        SavedRecord saved{r, {}};
+        store.forEachRecordSampleView(recNo, [&saved](const SampleView &v) {
+            saved.samples << v.toRow();
+            return true;
+        });
+        return saved;
+    }
+    return std::nullopt;
+}
+
+// The lines of `wire` that `expected` holds, in the order sent.
+QStringList sentOf(const QStringList &wire, const QStringList &expected)
+{
+    QStringList sent;
+    for (const QString &line : wire)
+        if (expected.contains(line))
+            sent << line;
+    return sent;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QString &text)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QString value(const QString &out, const QString &name)
+{
+    for (const QString &line : out.split(QLatin1Char('\n')))
+        if (line.startsWith(name + QLatin1Char('=')))
+            return line.mid(name.size() + 1);
+    return QString();
+}
+
+} // namespace
+
+class TestZepctlLog : public QObject
+{
+    Q_OBJECT
+    ScriptedPrompter prompter;
+    std::unique_ptr<ScopedPrompter> scoped;
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase()
+    {
+        TestEnvironment::isolateUserFolders();
+        scoped = std::make_unique<ScopedPrompter>(prompter);
+        QVERIFY(dir.isValid());
+    }
+
+    // A spreadsheet's CSV: columns in any order, quoted fields with commas and line breaks,
+    // comments and blank lines skipped, each step's line kept for its messages; and what the
+    // engine records at each --every and --for.
+    void sequenceFileAndLengths()
+    {
+        const auto parsed = SequenceFile::parse(QStringLiteral("# charge\r\n"
+                                                               "end,repeat,set\r\n"
+                                                               "\r\n"
+                                                               "\"until ch2.voltage >= 4.2 for 30s timeout 2h\",,\"ch2.voltage=4.2\r\n output=on\"\r\n"
+                                                               "for 1.5s,3,\r\n"
+                                                               "until ch1.power < 2,,\n"),
+                                                QStringLiteral("s.csv"));
+        const auto &steps = std::get<QList<SequenceStep>>(parsed);
+        QCOMPARE(steps.size(), 3);
+        QCOMPARE(steps[0].line, 4);
+        QCOMPARE(steps[0].assignments, QStringList({"ch2.voltage=4.2", "output=on"}));
+        QCOMPARE(steps[0].channel, 2);
+        QCOMPARE(steps[0].forMs, qint64(30000));
+        QCOMPARE(steps[0].timeoutMs, qint64(7200000));
+        QVERIFY(steps[0].met(4.2) && !steps[0].met(4.19));
+        QCOMPARE(steps[1].line, 6);
+        QCOMPARE(steps[1].end, SequenceStep::End::Time);
+        QCOMPARE(steps[1].repeat, 3);
+        QVERIFY(steps[2].quantity == SequenceStep::Quantity::Power && steps[2].met(1.9) && !steps[2].met(2));
+        const QList<std::pair<QString, QString>> wrong{
+            {"set,end\nch1.voltage=5,for ever\n", "s.csv:2: "},
+            {"set,end\n\nch1.voltage 5,for 1s\n", "s.csv:3: ch1.voltage: expected NAME=VALUE"},
+            {"set,end,repeat\noutput=on,for 1s,0\n", "s.csv:2: repeat 0"},
+            {"set,until\n", "s.csv:1: "},
+            {"set,end\n\"output=on,for 1s\n", "s.csv:2: a quoted field is not closed"},
+            {"set,end\n", "s.csv:1: no steps"}};
+        for (const auto &[text, error] : wrong)
+            QVERIFY2(std::get<QString>(SequenceFile::parse(text, QStringLiteral("s.csv"))).startsWith(error), qPrintable(text));
+
+        // --every is one of the record setup's scales; --for fits its days.
+        const auto tenSeconds = std::get<CliLog::Period>(CliLog::period(1000, 10000));
+        QCOMPARE(tenSeconds.seconds, 10);
+        QCOMPARE(tenSeconds.scale, 0);
+        const auto week = std::get<CliLog::Period>(CliLog::period(30000, qint64(7) * 86400000));
+        QCOMPARE(week.days, 7);
+        QCOMPARE(week.scale, 4);
+        const auto open = std::get<CliLog::Period>(CliLog::period(5000, 0));
+        QCOMPARE(open.days * 24 + open.hours, 47);
+        QVERIFY(std::get<QString>(CliLog::period(60000, 30000)).contains(QLatin1String("at least one sample, 1m")));
+    }
+
+    // log for 10 s at one sample a second: a numbered record the desktop program lists with
+    // its description and 10 to 11 samples of the supply's readings. It only polls: the
+    // XPP-3202 reads channel 1 with ":CHAN1:MEAS:VOLT?" and ":CHAN1:MEAS:CURR?" and sends no setting.
+    void logMakesRecord()
+    {
+        Bench bench(QStringLiteral("XPP-3202"));
+        bench.link.supply()->setVoltage(1, 12.5);
+        bench.link.supply()->setLoad(1, 10);
+        bench.link.supply()->setOutput(true);
+        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "log", "--every", "1s", "--for",
+                               "10s", "--description", "bench 7, burn-in"},
+                              {}, 60000);
+        QCOMPARE(o.code, 0);
+        const QString recNo = o.out.trimmed();
+        QVERIFY2(!recNo.isEmpty() && recNo.toInt() > 0, qPrintable(o.out));
+        const auto saved = savedRecord(recNo);
+        QVERIFY(saved);
+        QCOMPARE(saved->info.comment, QStringLiteral("bench 7, burn-in"));
+        QVERIFY2(saved->samples.size() >= 10 && saved->samples.size() <= 11, qPrintable(QString::number(saved->samples.size())));
+        QCOMPARE(saved->samples.last().channels[0].voltage, QStringLiteral("12.500"));
+        QCOMPARE(saved->samples.last().channels[0].current, QStringLiteral("1.250"));
+        QVERIFY(bench.wire.contains(QStringLiteral(":CHAN1:MEAS:VOLT?")) && bench.wire.contains(QStringLiteral(":CHAN1:MEAS:CURR?")));
+        for (const QString &line : bench.wire)
+            QVERIFY2(!line.contains(QLatin1String(":VOLT ")) && !line.contains(QLatin1String(":CURR ")), qPrintable(line));
+
+        // What the engine cannot record is refused with its limit before anything is opened.
+        QString error;
+        auto refused = LoggedRun::prepare(*CliOptions::parse({"log", "--for", "30h"}, &error));
+        QVERIFY(std::get<QString>(refused).contains(QLatin1String("at most 23h59m59s")));
+        refused = LoggedRun::prepare(*CliOptions::parse({"log", "--every", "3s"}, &error));
+        QVERIFY(std::get<QString>(refused).contains(QLatin1String("1s, 2s, 5s, 10s, 30s, 1m, 5m, 10m, 30m, 1h")));
+        QCOMPARE(run({"--simulate", "log", "--every", "3s"}).code, int(ExitCode::Usage));
+    }
+
+    // A charge at 0.5 A (5 V into 10 ohms) ended when the current falls under 0.1 A for 2 s:
+    // the load rises to 100 ohms (0.05 A) after about 4 s. Then 3 V for 2 s and the output
+    // off. The summary's charge is the current's integral over the recorded samples.
+    void sequenceEndsOnFallingCurrent()
+    {
+        Bench bench(QStringLiteral("XPP-3202"));
+        bench.link.supply()->setLoad(1, 10);
+        const QString file = writeFile(dir, QStringLiteral("charge.csv"),
+                                       QStringLiteral("set,end,repeat\n"
+                                                      "# charge until the current falls\n"
+                                                      "ch1.voltage=5 ch1.current=1 output=on,until ch1.current < 0.1 for 2s timeout 60s,\n"
+                                                      "\n"
+                                                      "ch1.voltage=3,for 2s,1\n"
+                                                      "output=off,,\n"));
+        QElapsedTimer clock;
+        qint64 highMs = 0;
+        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "run", file, "--description",
+                               "charge"},
+                              [&](CliRun &) {
+                                  QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
+                                  clock.start();
+                                  QTest::qWait(4000);
+                                  bench.link.supply()->setLoad(1, 100);
+                                  highMs = clock.elapsed();
+                              },
+                              60000);
+        QCOMPARE(o.code, 0);
+        // The connection tells the output's state as it found it (":OUTP:STAT 0") before the steps.
+        const QStringList steps = bench.wire.mid(bench.wire.indexOf(QStringLiteral(":CHAN1:VOLT 5")));
+        QCOMPARE(sentOf(steps, {":CHAN1:VOLT 5", ":CHAN1:CURR 1", ":OUTP:STAT 1", ":CHAN1:VOLT 3", ":OUTP:STAT 0"}),
+                 QStringList({":CHAN1:VOLT 5", ":CHAN1:CURR 1", ":OUTP:STAT 1", ":CHAN1:VOLT 3", ":OUTP:STAT 0"}));
+        // The fall was waited for: 2 s under 0.1 A, then 2 s at 3 V.
+        QVERIFY2(clock.elapsed() >= highMs + 4000, qPrintable(QString::number(clock.elapsed())));
+
+        const auto saved = savedRecord(value(o.out, QStringLiteral("record")));
+        QVERIFY2(saved, qPrintable(o.out));
+        QCOMPARE(saved->info.comment, QStringLiteral("charge"));
+        // By hand: a second at 0.5 A is 0.5/3600 Ah, at 0.05 A (5 V) or 0.03 A (3 V into 100
+        // ohms) a tenth of that or less; a sample either side of each change may be split.
+        int high = 0, low = 0;
+        for (const SampleRow &row : saved->samples)
+            (row.channels[0].current == QLatin1String("0.500") ? high : low) += 1;
+        QVERIFY2(high >= 3 && low >= 3, qPrintable(QStringLiteral("%1 %2").arg(high).arg(low)));
+        const double byHand = (0.5 * high + 0.05 * low) / 3600;
+        const double charge = value(o.out, QStringLiteral("ch1.charge.ah")).toDouble();
+        QVERIFY2(qAbs(charge - byHand) < 0.6 / 3600, qPrintable(QStringLiteral("%1 %2").arg(charge).arg(byHand)));
+        const double energy = value(o.out, QStringLiteral("ch1.energy.wh")).toDouble();
+        QVERIFY2(qAbs(energy - 5 * byHand) < 3.0 / 3600, qPrintable(QStringLiteral("%1 %2").arg(energy).arg(5 * byHand)));
+        QVERIFY(value(o.out, QStringLiteral("duration.s")).toDouble() >= 8);
+    }
+
+    // Ctrl+C in the middle of a ten-minute step: the output is switched off (":OUTP:STAT 0"),
+    // the samples so far are saved as a record and the run ends as interrupted.
+    void interruptSwitchesOutputOff()
+    {
+        Bench bench(QStringLiteral("XPP-3202"));
+        const QString file = writeFile(dir, QStringLiteral("soak.csv"),
+                                       QStringLiteral("set,end\nch1.voltage=5 output=on,for 10m\n"));
+        qsizetype sentBefore = 0;
+        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "--json", "run", file},
+                              [&](CliRun &cli) {
+                                  QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
+                                  QTest::qWait(3500);
+                                  sentBefore = bench.wire.size();
+                                  cli.interrupt();
+                              });
+        QCOMPARE(o.code, int(ExitCode::Link));
+        QVERIFY(bench.wire.mid(sentBefore).contains(QStringLiteral(":OUTP:STAT 0")));
+        QVERIFY(!bench.link.supply()->outputOn());
+        const QJsonObject summary = QJsonDocument::fromJson(o.out.toUtf8()).object();
+        const auto saved = savedRecord(summary.value(QStringLiteral("record")).toString());
+        QVERIFY2(saved, qPrintable(o.out));
+        QVERIFY2(saved->samples.size() >= 2, qPrintable(QString::number(saved->samples.size())));
+    }
+
+    // Nothing is sent for a sequence with a syntax error (named by file:line) or a value above
+    // the model's maximum (neither ":CHAN1:VOLT 5" nor ":OUTP:STAT 1" of its first step goes
+    // out); a store that cannot be written ends with status 4 before the recording begins.
+    void refusalsSendNothing()
+    {
+        const QString bad = writeFile(dir, QStringLiteral("bad.csv"),
+                                      QStringLiteral("set,end\n# comment\nch1.voltage=5,until ch1.current << 1\n"));
+        QString error;
+        const auto parsed = LoggedRun::prepare(*CliOptions::parse({"run", bad}, &error));
+        QVERIFY(std::get<QString>(parsed).startsWith(bad + QStringLiteral(":3: ")));
+        {
+            Bench bench(QStringLiteral("XPP-3202"));
+            QCOMPARE(run({"--port", bench.link.portName(), "--baud", "115200", "run", bad}).code, int(ExitCode::Usage));
+            QVERIFY(bench.wire.isEmpty());
+        }
+        Bench bench(QStringLiteral("XPP-3202"));
+        const QString high = writeFile(dir, QStringLiteral("high.csv"),
+                                       QStringLiteral("set,end\nch1.voltage=5 output=on,for 1s\nch1.voltage=40,for 1s\n"));
+        QCOMPARE(run({"--port", bench.link.portName(), "--baud", "115200", "run", high}).code, int(ExitCode::Refused));
+        for (const QString &line : bench.wire)
+            QVERIFY2(!line.startsWith(QLatin1String(":CHAN1:VOLT ")) && line != QLatin1String(":OUTP:STAT 1"), qPrintable(line));
+
+        // The store's folder would be under a plain file.
+        const QString folder = qEnvironmentVariable("ZEP_DATA_DIR");
+        qputenv("ZEP_DATA_DIR", (writeFile(dir, QStringLiteral("plain"), QString()) + QStringLiteral("/ZEP-1-0")).toLocal8Bit());
+        bench.link.supply()->setOutput(true);
+        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "log", "--for", "5s"});
+        qputenv("ZEP_DATA_DIR", folder.toLocal8Bit());
+        QCOMPARE(o.code, int(ExitCode::Store));
+        QVERIFY(o.out.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZepctlLog)
+#include "tst_zepctl_log.moc"
