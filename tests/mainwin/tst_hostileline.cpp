@@ -182,7 +182,8 @@ private slots:
         QVERIFY(connectTo(*w, sim));
         for (int step = 0; step < 12; ++step) {
             w->DoOutput(true);
-            QTRY_VERIFY_WITH_TIMEOUT(sim.supply->outputOn() && w->supply()->pollIndex() == step, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(sim.supply->outputOn(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w->supply()->pollIndex() == step, 10000);
             const int before = sim.lineCount();
             recall(*w, step % 10);
             const QString recall = QStringLiteral("*RCL %1").arg(step % 10);
