@@ -1,10 +1,12 @@
 #include "MainwinRig.h"
 
+#include "panels/NumEdit.h"
 #include "panels/PanelFactory.h"
 #include "ui/QtPrompter.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QListWidget>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,11 +26,6 @@ TestPanel::TestPanel(PanelHost &host, Supply &supply) : FrontPanel(host, supply)
     setFixedSize(300 + 100 * channelCount(), 240);
 }
 
-int TestPanel::layoutNumber() const
-{
-    return supply().layout();
-}
-
 PanelFactoryFn testPanelFactory()
 {
     return [](PanelHost &host, Supply &supply) -> std::unique_ptr<FrontPanel> {
@@ -40,15 +37,19 @@ SimSupply::SimSupply(const QString &type) : SimSupply(sim::modelForType(type).va
 
 SimSupply::SimSupply(const sim::SupplyModel &model) : supply(std::make_unique<sim::VirtualSupply>(model))
 {
-    server = std::make_unique<sim::PtySupplyServer>(*supply);
-    server->setWireTimeEmulation(false);
-    QVERIFY2(server->start(linkDir.filePath(QStringLiteral("supply"))), qPrintable(server->errorString()));
+    QVERIFY2(replug(), qPrintable(server->errorString()));
 }
 
-SimSupply::~SimSupply()
+bool SimSupply::replug()
 {
-    if (server)
-        server->stop();
+    server = std::make_unique<sim::PtySupplyServer>(*supply);
+    server->setWireTimeEmulation(false);
+    return server->start(linkDir.filePath(QStringLiteral("supply")));
+}
+
+QStringList SimSupply::commandsSince(int from) const
+{
+    return linesSince(from).filter(QRegularExpression(QStringLiteral("^[^?]*$")));
 }
 
 void onNextDialog(const QString &name, std::function<void(QDialog *)> act, int timeoutMs)
@@ -77,14 +78,44 @@ void pressButton(QDialog *dialog, const QString &buttonName)
     b->click();
 }
 
-std::unique_ptr<MDIForm1> makeWindow(bool realPanels)
+QString textOf(const QWidget *parent, const QString &name)
+{
+    const QWidget *child = parent->findChild<QWidget *>(name);
+    return child ? child->property("text").toString() : QStringLiteral("<no %1>").arg(name);
+}
+
+QStringList listItems(const QWidget *parent, const QString &name)
+{
+    QStringList out;
+    if (const auto *list = parent->findChild<QListWidget *>(name)) {
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+    }
+    return out;
+}
+
+void typeInto(QWidget *numEdit, const QString &text)
+{
+    numEdit->setFocus();
+    qobject_cast<NumEdit *>(numEdit)->selectAll();
+    QTest::keyClicks(numEdit, text);
+    QTest::keyClick(numEdit, Qt::Key_Return);
+}
+
+std::unique_ptr<MDIForm1> makeWindow(bool realPanels, std::shared_ptr<RecordStore> records)
 {
     MDIForm1::Collaborators c;
+    c.records = std::move(records);
     if (!realPanels)
         c.panelFactory = testPanelFactory();
     auto w = std::make_unique<MDIForm1>(std::move(c));
     w->show();
     return w;
+}
+
+QString stateOf(const MDIForm1 &w)
+{
+    return QStringLiteral("%1 %2 %3").arg(w.MainFormState()).arg(w.LayoutType()).arg(w.MachineType());
 }
 
 bool connectTo(MDIForm1 &w, const SimSupply &sim, int baud)

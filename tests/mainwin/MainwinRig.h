@@ -20,7 +20,7 @@ class TestPanel : public FrontPanel
     Q_OBJECT
 public:
     TestPanel(PanelHost &host, Supply &supply);
-    int layoutNumber() const override;
+    int layoutNumber() const override { return supply().layout(); }
     void SetupLayout() override { calls << "SetupLayout"; }
 
     QStringList calls;
@@ -34,11 +34,15 @@ class SimSupply
 public:
     explicit SimSupply(const QString &type);
     explicit SimSupply(const sim::SupplyModel &model);
-    ~SimSupply();
+    ~SimSupply() { server->stop(); }
 
     QString port() const { return server->portName(); }
     int lineCount() const { return int(supply->receivedLines().size()); }
     QStringList linesSince(int from) const { return supply->receivedLines().mid(from); }
+    // The lines since `from` that are commands (no "?").
+    QStringList commandsSince(int from) const;
+    // The cable plugged in again: a new server on the same link.
+    bool replug();
 
     // The link has a path of its own, so a lock left on a pseudo-terminal's number by some
     // other program's run cannot fail a test.
@@ -52,16 +56,25 @@ public:
 void onNextDialog(const QString &objectNameOrClass, std::function<void(QDialog *)> act,
                   int timeoutMs = 20000);
 void pressButton(QDialog *dialog, const QString &buttonName);
+// The text of the named child of `parent` (a label, line edit or button).
+QString textOf(const QWidget *parent, const QString &name);
+// The item texts of the named list widget of `parent`.
+QStringList listItems(const QWidget *parent, const QString &name);
+// Types `text` over the number editor's contents, then Enter.
+void typeInto(QWidget *numEdit, const QString &text);
 
 // A scripted prompter installed for its lifetime.
 struct InstalledPrompter : ScriptedPrompter {
     ScopedPrompter scope{*this};
 };
 
+// The window's state, layout and machine type, as "3 1 XPP-3202".
+QString stateOf(const MDIForm1 &w);
+
 // Opens the supply's port in the window and waits (bounded) until it has been identified
 // and its panel is up. False when the window ends in another state.
 bool connectTo(MDIForm1 &w, const SimSupply &sim, int baud = 115200);
 
 // A main window with the test panel (or the real layouts with `realPanels`), no action
-// dialogs replaced.
-std::unique_ptr<MDIForm1> makeWindow(bool realPanels = false);
+// dialogs replaced; on `records` when given.
+std::unique_ptr<MDIForm1> makeWindow(bool realPanels = false, std::shared_ptr<RecordStore> records = {});

@@ -4,7 +4,6 @@
 #include "MainwinRig.h"
 
 #include "link/transport/SerialTransport.h"
-#include "panels/ChannelPanel.h"
 #include "panels/NumEdit.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
@@ -35,14 +34,6 @@ std::function<void(QDialog *)> fill(QList<QPair<QString, int>> values, QStringLi
     };
 }
 
-void typeInto(NumEdit *editor, const QString &text)
-{
-    editor->setFocus();
-    editor->selectAll();
-    QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
-}
-
 } // namespace
 
 class TestActions : public QObject
@@ -52,12 +43,24 @@ private:
     std::unique_ptr<SimSupply> sim;
     std::unique_ptr<MDIForm1> w;
     InstalledPrompter prompter;
+    int linesBeforeConnect = 0;
 
     // Waits until every queued task has been written and answered, and the supply has read
     // every line written (the pseudo-terminal hands bytes over a moment later).
-    void settle()
+    bool settled()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && sim->lineCount() - linesBeforeConnect == linesSent(), 20000);
+        return QTest::qWaitFor([this] {
+            const auto *link = qobject_cast<const SerialTransport *>(w->engine().serialIo());
+            return w->engine().isIdle() && link && sim->lineCount() - linesBeforeConnect == int(link->linesSent());
+        }, 20000);
+    }
+    void settle() { QVERIFY(settled()); }
+    // The commands the supply received for `act`, once everything settled.
+    QStringList sentFor(const std::function<void()> &act)
+    {
+        const int before = sim->lineCount();
+        act();
+        return settled() ? sim->commandsSince(before) : QStringList{"<not settled>"};
     }
     // Connects the window, counting the supply's lines from here.
     bool connect()
@@ -65,17 +68,9 @@ private:
         linesBeforeConnect = sim->lineCount();
         return connectTo(*w, *sim);
     }
-    int linesBeforeConnect = 0;
-    int linesSent() const
-    {
-        const auto *link = qobject_cast<const SerialTransport *>(w->engine().serialIo());
-        return link ? int(link->linesSent()) : -1;
-    }
-    FrontPanel &panel() { return *w->OperatorForm(); }
     template<class T = QWidget>
-    T *control(const QString &name) { return panel().findChild<T *>(name); }
-    // Lines the supply received since `mark` that are commands (no "?").
-    QStringList commandsSince(int mark) { return sim->linesSince(mark).filter(QRegularExpression("^[^?]*$")); }
+    T *control(const QString &name) { return w->OperatorForm()->findChild<T *>(name); }
+    QAbstractButton *button(const QString &name) { return control<QAbstractButton>(name); }
     // Widgets of channel 2 (index 1) that are usable.
     QStringList usableOfChannel2()
     {
@@ -116,51 +111,45 @@ private slots:
         settle();
     }
 
-    void initialValuesFillThePanel()
+    // Identified to layout 1 and its dialect, the initial values fill the panel. Output on starts polling: readouts follow the
+    // supply, read-backs send nothing and the status step of the cycle (the error queue in
+    // this dialect) does not stall it; off stops polling at once and clears the readouts.
+    void initialValuesThenOutputControlsPolling()
     {
-        QCOMPARE(panel().layoutNumber(), 1);
-        QCOMPARE(control<QLineEdit>("txtCommType")->text(), QStringLiteral("RS-232 115200BPS / 8bits/None/1bits"));
-        QCOMPARE(control<NumEdit>("numVoltage_0")->value(), 12.5);
-        QCOMPARE(control<NumEdit>("numCurrent_1")->value(), 0.75);
-        QCOMPARE(control<NumEdit>("numOVP_2")->value(), 6.5);
-        QVERIFY(control<QAbstractButton>("tbnOCP_2")->isChecked());
-        QVERIFY(!control<QAbstractButton>("tbnOCP_0")->isChecked());
-    }
+        QVERIFY(w->OperatorForm()->layoutNumber() == 1 && w->connection().dialect() == Commands::DialectChannelScpi);
+        QVERIFY(w->menuItem("mnuGPIB")->isEnabled());
+        QCOMPARE(textOf(w->OperatorForm(), "txtCommType"), QStringLiteral("RS-232 115200BPS / 8bits/None/1bits"));
+        QCOMPARE((QList<double>{control<NumEdit>("numVoltage_0")->value(), control<NumEdit>("numCurrent_1")->value(),
+                                control<NumEdit>("numOVP_2")->value()}),
+                 (QList<double>{12.5, 0.75, 6.5}));
+        QVERIFY(button("tbnOCP_2")->isChecked() && !button("tbnOCP_0")->isChecked());
 
-    // Output on starts polling: readouts follow the supply, read-backs send nothing and the
-    // status step of the cycle (the error queue in this dialect) does not stall it; off stops
-    // polling at once and clears the readouts.
-    void outputControlsPolling()
-    {
         int before = sim->lineCount();
         sim->supply->setLoad(1, 10);
         const int start = w->supply()->pollIndex();
         w->menuItem("mnuOutput")->trigger();
         QVERIFY(w->menuItem("mnuOutput")->isChecked() && w->toolButton("Output")->isChecked());
-        QVERIFY(panel().findChild<QAbstractButton *>("tbnOutput")->isChecked());
-        QVERIFY(w->menuItem("mnuRecord")->isEnabled());
+        QVERIFY(button("tbnOutput")->isChecked() && w->menuItem("mnuRecord")->isEnabled());
         QVERIFY(w->connection().QueryTimer.isActive());
         auto *readout = control<QLineEdit>("txtVoltage_0");
         QTRY_COMPARE_WITH_TIMEOUT(readout->text(), QStringLiteral("12.500"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(control<QLineEdit>("txtCurrent_0")->text(), QStringLiteral("1.250"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(textOf(w->OperatorForm(), "txtCurrent_0"), QStringLiteral("1.250"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(sim->linesSince(before).contains(":CHAN2:VOLT?"), 10000);
         // Past the status step (the 7th of 12) and on, with the ring not filling up.
         QTRY_VERIFY_WITH_TIMEOUT(w->supply()->pollIndex() >= start + 14, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(w->engine().QueryCount < 3, 10000);
-        QCOMPARE(commandsSince(before), QStringList{":OUTP:STAT 1"});
+        QCOMPARE(sim->commandsSince(before), QStringList{":OUTP:STAT 1"});
         QVERIFY(sim->supply->outputOn());
         sim->supply->setVoltage(1, 6);
         QTRY_COMPARE_WITH_TIMEOUT(readout->text(), QStringLiteral("6.000"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(control<NumEdit>("numVoltage_0")->value(), 6.0, 10000);
 
-        panel().findChild<QAbstractButton *>("tbnOutput")->click();
+        button("tbnOutput")->click();
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->toolButton("Output")->isChecked());
-        QVERIFY(!w->connection().QueryTimer.isActive());
-        QVERIFY(!w->menuItem("mnuRecord")->isEnabled());
+        QVERIFY(!w->connection().QueryTimer.isActive() && !w->menuItem("mnuRecord")->isEnabled());
         settle();
         QVERIFY(!sim->supply->outputOn());
-        QCOMPARE(readout->text(), QString());
-        QCOMPARE(control<QLineEdit>("txtCurrent_0")->text(), QString());
+        QCOMPARE(readout->text() + textOf(w->OperatorForm(), "txtCurrent_0"), QString());
         // Nothing queued before the switch reaches the supply after it: a marker query
         // sent now arrives alone.
         before = sim->lineCount();
@@ -181,14 +170,13 @@ private slots:
     // refused; OCP on channel 3 switches the supply's protection.
     void editsSendCommands()
     {
-        const int before = sim->lineCount();
-        for (const char *text : {"5", "0.1234", "-2"})
-            typeInto(control<NumEdit>("numVoltage_1"), QLatin1String(text));
-        QTest::mouseClick(control("tbnOCP_2"), Qt::LeftButton);
-        settle();
-        QCOMPARE(commandsSince(before), (QStringList{":CHAN2:VOLT 5", ":CHAN2:VOLT 0.123", ":CHAN3:PROT:CURR 0"}));
-        QCOMPARE(sim->supply->voltageSetpoint(2), 0.123);
-        QVERIFY(!sim->supply->ocpEnabled(3));
+        QCOMPARE(sentFor([this] {
+                     for (const char *text : {"5", "0.1234", "-2"})
+                         typeInto(control("numVoltage_1"), QLatin1String(text));
+                     QTest::mouseClick(control("tbnOCP_2"), Qt::LeftButton);
+                 }),
+                 (QStringList{":CHAN2:VOLT 5", ":CHAN2:VOLT 0.123", ":CHAN3:PROT:CURR 0"}));
+        QVERIFY(sim->supply->voltageSetpoint(2) == 0.123 && !sim->supply->ocpEnabled(3));
         QTest::mouseClick(control("tbnOCP_2"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(sim->supply->ocpEnabled(3), 10000);
     }
@@ -210,20 +198,17 @@ private slots:
                                    {"numCurrent_1", "tbnOCP_1"}},
                               Case{"mnuParallel", ":OUTP:COUP:TRAC 2", sim::Coupling::Parallel, "optParal", {}},
                               Case{"mnuIndep", ":OUTP:COUP:TRAC 0", sim::Coupling::Independent, "optIndep", all}}) {
-            const int before = sim->lineCount();
-            w->menuItem(c.item)->trigger();
-            settle();
-            QCOMPARE(commandsSince(before), QStringList{c.command});
+            QCOMPARE(sentFor([&] { w->menuItem(c.item)->trigger(); }), QStringList{c.command});
             QVERIFY(sim->supply->coupling() == c.mode);
             for (const char *item : {"mnuIndep", "mnuParallel", "mnuTrack"})
                 QCOMPARE(w->menuItem(item)->isChecked(), qstrcmp(item, c.item) == 0);
-            QVERIFY(control<QAbstractButton>(c.option)->isChecked());
+            QVERIFY(button(c.option)->isChecked());
             QCOMPARE(usableOfChannel2(), c.usable);
             for (const char *name : {"numVoltage_0", "numCurrent_2", "numOVP_2", "tbnOCP_0"})
                 QVERIFY2(control(name)->isEnabled(), name);
             if (c.mode == sim::Coupling::Parallel) { // channel 2's readouts stay blank
                 w->supply()->takeAnswer({Commands::Query::MeasVolt, 2}, QStringLiteral("1.000V"));
-                QCOMPARE(control<QLineEdit>("txtVoltage_1")->text(), QString());
+                QCOMPARE(textOf(w->OperatorForm(), "txtVoltage_1"), QString());
             }
         }
     }
@@ -232,52 +217,42 @@ private slots:
     // three controls usable and switching it off restores the mode and its locks.
     void autoRunRangeDelayAndProtection()
     {
-        int before = sim->lineCount();
         onNextDialog("dlgAutoMode", fill({{"numStartMemory", 1}, {"numEndMemory", 4}, {"numCycle", 2}}));
-        w->menuItem("mnuAutoMode")->trigger();
-        settle();
-        QCOMPARE(commandsSince(before), (QStringList{":SYST:AUTO:STAR 1", ":SYST:AUTO:END 4", ":SYST:AUTO:CYCL 2"}));
-        QCOMPARE(sim->supply->autoRun().start, 1);
-        QCOMPARE(sim->supply->autoRun().end, 4);
-        QCOMPARE(sim->supply->autoRun().cycles, 2);
-        QCOMPARE(SettingsStore::readInt(SettingKeys::EndMemory), 4);
-        QCOMPARE(SettingsStore::readInt(SettingKeys::Cycle), 2);
+        QCOMPARE(sentFor([this] { w->menuItem("mnuAutoMode")->trigger(); }),
+                 (QStringList{":SYST:AUTO:STAR 1", ":SYST:AUTO:END 4", ":SYST:AUTO:CYCL 2"}));
+        const auto autoRun = sim->supply->autoRun();
+        QCOMPARE((QList<int>{autoRun.start, autoRun.end, autoRun.cycles, SettingsStore::readInt(SettingKeys::EndMemory),
+                             SettingsStore::readInt(SettingKeys::Cycle)}),
+                 (QList<int>{1, 4, 2, 4, 2}));
 
-        before = sim->lineCount();
         onNextDialog("dlgDelay", fill({{"numDelay", 15}}));
-        w->toolButton("Delay")->trigger();
-        settle();
-        QCOMPARE(commandsSince(before), QStringList{":SYST:AUTO:DEL 15"});
-        QCOMPARE(sim->supply->autoRun().delay, 15);
-        QCOMPARE(SettingsStore::readInt(SettingKeys::Delay), 15);
+        QCOMPARE(sentFor([this] { w->toolButton("Delay")->trigger(); }), QStringList{":SYST:AUTO:DEL 15"});
+        QCOMPARE((QList<int>{sim->supply->autoRun().delay, SettingsStore::readInt(SettingKeys::Delay)}), (QList<int>{15, 15}));
 
         w->menuItem("mnuTrack")->trigger();
         settle();
-        before = sim->lineCount();
-        panel().findChild<QAbstractButton *>("tbnAutoRun")->click();
+        const int before = sim->lineCount();
+        button("tbnAutoRun")->click();
         QVERIFY(w->menuItem("mnuAutoRun")->isChecked() && w->toolButton("AutoRun")->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(sim->supply->autoRun().running, 10000);
         QStringList usable;
-        for (QWidget *c : panel().findChildren<QWidget *>()) {
+        for (QWidget *c : w->OperatorForm()->findChildren<QWidget *>()) {
             if ((qobject_cast<QAbstractButton *>(c) || qobject_cast<NumEdit *>(c)) && c->isEnabled())
                 usable << c->objectName();
         }
         usable.sort();
         QCOMPARE(usable, QStringList({"btnClearErrorOfProtection", "tbnAutoRun", "tbnOutput"}));
         w->ToggleAutoRun();
-        QVERIFY(!w->menuItem("mnuAutoRun")->isChecked() && !panel().findChild<QAbstractButton *>("tbnAutoRun")->isChecked());
+        QVERIFY(!w->menuItem("mnuAutoRun")->isChecked() && !button("tbnAutoRun")->isChecked());
         settle();
         QVERIFY(!sim->supply->autoRun().running);
-        QCOMPARE(commandsSince(before), (QStringList{":SYST:AUTO:STAT 1", ":SYST:AUTO:STAT 0", ":OUTP:COUP:TRAC 1"}));
+        QCOMPARE(sim->commandsSince(before), (QStringList{":SYST:AUTO:STAT 1", ":SYST:AUTO:STAT 0", ":OUTP:COUP:TRAC 1"}));
         QCOMPARE(usableOfChannel2(), (QStringList{"numCurrent_1", "tbnOCP_1"}));
         QVERIFY(control("numCurrent_0")->isEnabled() && control("btnSave")->isEnabled());
         w->menuItem("mnuIndep")->trigger();
         settle();
 
-        before = sim->lineCount();
-        w->toolButton("ClearError")->trigger();
-        settle();
-        QCOMPARE(commandsSince(before), QStringList{":OUTP:PROT:CLE"});
+        QCOMPARE(sentFor([this] { w->toolButton("ClearError")->trigger(); }), QStringList{":OUTP:PROT:CLE"});
     }
 
     // Read times: the dialog proposes 5 at first and a hand-edited 100 as 32; at most 32
@@ -288,8 +263,7 @@ private slots:
         QStringList shown;
         onNextDialog("dlgReadTimes", fill({{"numReadTimes", 40}}, &shown));
         w->menuItem("mnuReadTimes")->trigger();
-        QCOMPARE(w->engine().ReadTimesMs, 32000);
-        QCOMPARE(SettingsStore::readInt(SettingKeys::ReadTimes), 32);
+        QCOMPARE((QList<int>{w->engine().ReadTimesMs, SettingsStore::readInt(SettingKeys::ReadTimes)}), (QList<int>{32000, 32}));
         SettingsStore::write(SettingKeys::ReadTimes, QStringLiteral("100"));
         onNextDialog("dlgReadTimes", fill({{"numReadTimes", 3}}, &shown));
         w->toolButton("ReadTimes")->trigger();
@@ -302,20 +276,15 @@ private slots:
     // points come back, and the output was switched off before the recall reached the supply.
     void saveThenRecall()
     {
-        QCOMPARE(sim->supply->setVoltage(1, 5.0), sim::SetResult::Ok);
-        QCOMPARE(sim->supply->setCurrent(2, 1.25), sim::SetResult::Ok);
-        int before = sim->lineCount();
+        QVERIFY(sim->supply->setVoltage(1, 5.0) == sim::SetResult::Ok && sim->supply->setCurrent(2, 1.25) == sim::SetResult::Ok);
         onNextDialog("dlgSaveData", fill({{"numMemory", 3}}));
-        w->toolButton("SaveMemory")->trigger();
-        settle();
-        QCOMPARE(commandsSince(before), QStringList{"*SAV 3"});
+        QCOMPARE(sentFor([this] { w->toolButton("SaveMemory")->trigger(); }), QStringList{"*SAV 3"});
 
-        QCOMPARE(sim->supply->setVoltage(1, 9.0), sim::SetResult::Ok);
-        QCOMPARE(sim->supply->setCurrent(2, 0.5), sim::SetResult::Ok);
+        QVERIFY(sim->supply->setVoltage(1, 9.0) == sim::SetResult::Ok && sim->supply->setCurrent(2, 0.5) == sim::SetResult::Ok);
         w->DoOutput(true);
         QTRY_VERIFY(sim->supply->outputOn());
 
-        before = sim->lineCount();
+        const int before = sim->lineCount();
         QStringList shown;
         onNextDialog("dlgRecallData", fill({{"numMemory", 3}}, &shown));
         w->menuItem("mnuRecallMemory")->trigger();
@@ -323,11 +292,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim->linesSince(before).contains("*RCL 3"), 20000);
         settle();
         QCOMPARE(shown, (QStringList{"Recall Data", "3"})); // the save's number is proposed
-        const QStringList commands = commandsSince(before);
-        QVERIFY(commands.indexOf(":OUTP:STAT 0") >= 0);
-        QVERIFY(commands.indexOf(":OUTP:STAT 0") < commands.indexOf("*RCL 3"));
-        QCOMPARE(sim->supply->voltageSetpoint(1), 5.0);
-        QCOMPARE(sim->supply->currentSetpoint(2), 1.25);
+        const QStringList commands = sim->commandsSince(before);
+        QVERIFY(commands.indexOf(":OUTP:STAT 0") >= 0 && commands.indexOf(":OUTP:STAT 0") < commands.indexOf("*RCL 3"));
+        QCOMPARE((QList<double>{sim->supply->voltageSetpoint(1), sim->supply->currentSetpoint(2)}), (QList<double>{5.0, 1.25}));
         QVERIFY(!sim->supply->outputOn());
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->connection().QueryTimer.isActive());
         QCOMPARE(w->MainFormState(), 3);
@@ -357,9 +324,9 @@ private slots:
             QCOMPARE(shown, c.proposed);
             QVERIFY2(sim->linesSince(before).isEmpty(), c.dialog);
         }
-        QCOMPARE(w->engine().ReadTimesMs, readTimes);
-        QCOMPARE(SettingsStore::readInt(SettingKeys::EndMemory), 4);
-        QCOMPARE(SettingsStore::readInt(SettingKeys::Delay), 15);
+        QCOMPARE((QList<int>{w->engine().ReadTimesMs, SettingsStore::readInt(SettingKeys::EndMemory),
+                             SettingsStore::readInt(SettingKeys::Delay)}),
+                 (QList<int>{readTimes, 4, 15}));
     }
 
     // Cancelling the wait for an idle link sends no recall; the output stays off.
@@ -389,13 +356,13 @@ private slots:
         w = makeWindow(true);
         QVERIFY(connect());
         settle();
-        const int before = sim->lineCount();
-        typeInto(control<NumEdit>("numVoltage_0"), QStringLiteral("2,5"));
-        typeInto(control<NumEdit>("numOVP_0"), QStringLiteral("10,25"));
-        settle();
-        QCOMPARE(commandsSince(before), (QStringList{":CHAN1:VOLT 2.5", ":CHAN1:PROT:VOLT 10.25"}));
+        QCOMPARE(sentFor([this] {
+                     typeInto(control("numVoltage_0"), QStringLiteral("2,5"));
+                     typeInto(control("numOVP_0"), QStringLiteral("10,25"));
+                 }),
+                 (QStringList{":CHAN1:VOLT 2.5", ":CHAN1:PROT:VOLT 10.25"}));
         w->supply()->takeAnswer({Commands::Query::MeasVolt, 3}, QStringLiteral("12.345V"));
-        QCOMPARE(control<QLineEdit>("txtVoltage_2")->text(), QStringLiteral("12,345"));
+        QCOMPARE(textOf(w->OperatorForm(), "txtVoltage_2"), QStringLiteral("12,345"));
         QLocale::setDefault(QLocale::c());
     }
 };

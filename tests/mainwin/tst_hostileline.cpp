@@ -4,7 +4,6 @@
 #include "MainwinRig.h"
 
 #include "common/Clock.h"
-#include "panels/ChannelPanel.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnvironment.h"
 
@@ -13,7 +12,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -50,9 +48,6 @@ void rememberSerial(const QString &port)
     SettingsStore::writeInt(SettingKeys::BaudRate, 115200);
 }
 
-} // namespace
-
-namespace {
 
 // Memory `n` recalled as a user does it: Recall, the number typed in its dialog, OK.
 void recall(MDIForm1 &w, int n)
@@ -77,28 +72,21 @@ private slots:
     // back on its line, the on-line button connects again.
     void pulledCableThenOnLineAgain()
     {
-        QTemporaryDir dir;
-        const QString link = dir.filePath(QStringLiteral("line"));
-        auto supply = sim::VirtualSupply::create(QStringLiteral("XPP-3202"));
-        auto server = std::make_unique<sim::PtySupplyServer>(*supply);
-        server->setWireTimeEmulation(false);
-        QVERIFY(server->start(link));
-        rememberSerial(link);
+        SimSupply sim(QStringLiteral("XPP-3202"));
+        rememberSerial(sim.port());
         auto w = makeWindow(true);
         w->toolButton("OnOffLine")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
         w->DoOutput(true);
-        const int polled = int(supply->receivedLines().size());
-        QTRY_VERIFY_WITH_TIMEOUT(supply->receivedLines().size() > polled + 6, 10000);
+        const int polled = sim.lineCount();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.lineCount() > polled + 6, 10000);
 
         QElapsedTimer pulled;
         pulled.start();
-        server->dropLink();
+        sim.server->dropLink();
         QTRY_VERIFY_WITH_TIMEOUT(!shownBoxes().isEmpty(), 1000);
-        QVERIFY(pulled.elapsed() < 1000);
-        QCOMPARE(shownBoxes().size(), 1);
         QMessageBox *box = shownBoxes().first();
-        QCOMPARE(box->text(), TimeoutText);
+        QVERIFY(pulled.elapsed() < 1000 && shownBoxes().size() == 1 && box->text() == TimeoutText);
         QCOMPARE(w->MainFormState(), 0);  // reset before the message shows
         QVERIFY(!w->OperatorForm() && !w->connection().QueryTimer.isActive());
         QTest::qWait(300);  // nothing stacks behind it
@@ -106,13 +94,12 @@ private slots:
         box->button(QMessageBox::Ok)->click();
         QTRY_VERIFY(shownBoxes().isEmpty());
 
-        server = std::make_unique<sim::PtySupplyServer>(*supply);
-        QVERIFY(server->start(link));
-        const int before = int(supply->receivedLines().size());
+        QVERIFY(sim.replug());
+        const int before = sim.lineCount();
         w->toolButton("OnOffLine")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
         QCOMPARE(w->MainFormState(), 3);
-        QCOMPARE(supply->receivedLines().mid(before, 2), (QStringList{"REMOTE", "*IDN?"}));
+        QCOMPARE(sim.linesSince(before).mid(0, 2), (QStringList{"REMOTE", "*IDN?"}));
         QVERIFY(shownBoxes().isEmpty());
     }
 
@@ -141,8 +128,7 @@ private slots:
                 graph->cmdPeriod_Click();
             else
                 w->menuItem("mnuRecordPeriod")->trigger();
-            QCOMPARE(w->MainFormState(), 0);
-            QVERIFY(!w->tableDataForm1());
+            QVERIFY(w->MainFormState() == 0 && !w->tableDataForm1());
             QTRY_VERIFY(!graph);
         }
     }
@@ -169,8 +155,7 @@ private slots:
         QCOMPARE(prompter.messageTexts(), QStringList{NoDataText});
 
         w->DoOutput(false);
-        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(silentFrom).contains(":OUTP:STAT 0"), 5000);
-        QTRY_VERIFY(!sim.supply->outputOn());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(silentFrom).contains(":OUTP:STAT 0") && !sim.supply->outputOn(), 5000);
         QCOMPARE(w->MainFormState(), 3);
 
         w->DoOutput(true);  // asking again, 21 s into the silence
@@ -185,53 +170,37 @@ private slots:
     }
 
     // A memory recall started at each of the twelve steps of layout 1's polling cycle goes
-    // through: the supply gets the recall, the window stays connected, no time-out.
+    // through: the output is switched off, the rest of the polling already queued is
+    // answered, then the supply gets the recall (for memory 4: followed by the initial
+    // queries and the memory query, in this order and nothing else); the window stays
+    // connected, no time-out.
     void recallAtEveryStepOfTheCycle()
     {
         InstalledPrompter prompter;
         SimSupply sim("XPP-3202");
         auto w = makeWindow(true);
         QVERIFY(connectTo(*w, sim));
-        auto *panel = qobject_cast<ChannelPanel *>(w->OperatorForm());
-        QVERIFY(panel);
         for (int step = 0; step < 12; ++step) {
             w->DoOutput(true);
-            QTRY_VERIFY_WITH_TIMEOUT(w->supply() && w->supply()->pollIndex() == step, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(sim.supply->outputOn(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w->supply()->pollIndex() == step, 10000);
             const int before = sim.lineCount();
             recall(*w, step % 10);
             const QString recall = QStringLiteral("*RCL %1").arg(step % 10);
             QTRY_VERIFY2_WITH_TIMEOUT(sim.linesSince(before).contains(recall), qPrintable(recall), 10000);
             QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !w->findChild<QDialog *>("dlgWaitRsp")->isVisible(), 10000);
+            if (step == 4)
+                QTest::qWait(300);  // nothing follows
+            const QStringList lines = sim.linesSince(before);
+            const qsizetype off = lines.indexOf(":OUTP:STAT 0"), recalled = lines.indexOf(recall);
+            QVERIFY2(off >= 0 && off < recalled, qPrintable(recall));
+            for (qsizetype i = off + 1; i < recalled; ++i)
+                QVERIFY2(lines[i].endsWith('?'), qPrintable(lines[i]));
+            if (step == 4)
+                QCOMPARE(lines.mid(recalled), RecallLines);
+            QVERIFY(!sim.supply->outputOn());
             QCOMPARE(w->MainFormState(), 3);
         }
-        QVERIFY(prompter.messages.isEmpty());
-    }
-
-    // A recall that goes through: the output is switched off, the rest of the polling is
-    // answered, then the supply gets the recall followed by the initial queries and the
-    // memory query, in this order and nothing else.
-    void recallSendsItsLines()
-    {
-        InstalledPrompter prompter;
-        SimSupply sim("XPP-3202");
-        auto w = makeWindow(true);
-        QVERIFY(connectTo(*w, sim));
-        w->DoOutput(true);
-        QTRY_VERIFY(sim.supply->outputOn());
-        const int before = sim.lineCount();
-        recall(*w, 4);
-        QTRY_VERIFY_WITH_TIMEOUT(sim.linesSince(before).contains("*RCL 4"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(w->engine().isIdle() && !w->findChild<QDialog *>("dlgWaitRsp")->isVisible(), 10000);
-        QTest::qWait(300);  // nothing follows
-        const QStringList lines = sim.linesSince(before);
-        const qsizetype off = lines.indexOf(":OUTP:STAT 0");
-        const qsizetype recall = lines.indexOf("*RCL 4");
-        QVERIFY(off >= 0 && off < recall);
-        for (qsizetype i = off + 1; i < recall; ++i)
-            QVERIFY2(lines[i].endsWith('?'), qPrintable(lines[i]));  // polling already queued
-        QCOMPARE(lines.mid(recall), RecallLines);
-        QVERIFY(!sim.supply->outputOn());
-        QCOMPARE(w->MainFormState(), 3);
         QVERIFY(prompter.messages.isEmpty());
     }
 
@@ -256,16 +225,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->MainFormState(), 0, 5000);
         QTRY_VERIFY(!busy->isVisible());
         QTest::qWait(300);
-        QVERIFY(!busy->isVisible());
+        QVERIFY(!busy->isVisible() && !sim.linesSince(before).contains("*RCL 2"));
         QCOMPARE(prompter.messageTexts(), QStringList{TimeoutText});
-        QVERIFY(!sim.linesSince(before).contains("*RCL 2"));
-        QVERIFY(!w->engine().Clearing && w->engine().isIdle());
-        QVERIFY(!w->connection().QueryTimer.isActive());
+        QVERIFY(!w->engine().Clearing && w->engine().isIdle() && !w->connection().QueryTimer.isActive());
 
         sim.supply->faults().answerDelayMs = 0;
-        sim.server = std::make_unique<sim::PtySupplyServer>(*sim.supply);
-        sim.server->setWireTimeEmulation(false);
-        QVERIFY(sim.server->start(sim.linkDir.filePath(QStringLiteral("supply"))));
+        QVERIFY(sim.replug());
         w->toolButton("OnOffLine")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->OperatorForm() && w->OperatorForm()->isVisible(), 20000);
         const int again = sim.lineCount();

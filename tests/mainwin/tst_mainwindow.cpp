@@ -124,11 +124,10 @@ private slots:
         InstalledPrompter prompter;
         auto w = makeWindow();
         const auto checkNotConnected = [&] {
-            QCOMPARE(w->MainFormState(), 0);
             QCOMPARE(enabledButtons(*w), NotConnectedButtons);
             QCOMPARE(enabledItems(*w), (QStringList{"mnuGPIB", "mnuRS232", "mnuUSB", "mnuReadTimes", "mnuToolbar",
                                                     "mnuStatusbar", "mnuAboutTRMx", "mnuDebug", "mnuZEP"}));
-            QVERIFY(w->toolButton("OnOffLine")->isChecked());
+            QVERIFY(w->MainFormState() == 0 && w->toolButton("OnOffLine")->isChecked());
             QCOMPARE(w->toolButton("OnOffLine")->toolTip(), QStringLiteral("Off line"));
             w->StatusTimer_Timer();
             QCOMPARE(w->statusText(), QStringLiteral("Setup"));
@@ -138,39 +137,32 @@ private slots:
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->connection().QueryTimer.isActive());
 
         w->Setup("Menu", type, false);
-        QCOMPARE(w->MainFormState(), 3);
-        QCOMPARE(w->LayoutType(), layout);
+        QCOMPARE(stateOf(*w), QStringLiteral("3 %1 ").arg(layout) + type);
         QCOMPARE(w->windowTitle(), type);
         QCOMPARE(enabledButtons(*w), buttons);
         QCOMPARE(enabledItems(*w), items);
         for (const QString &k : buttons)
             QVERIFY2(!w->toolButton(k)->isChecked() || k == "OnOffLine", qPrintable(k));
-        QVERIFY(w->toolButton("OnOffLine")->isChecked()); // Menu mode is off line
-        QVERIFY(!w->menuItem("mnuRS232")->isChecked());
+        // Menu mode is off line.
+        QVERIFY(w->toolButton("OnOffLine")->isChecked() && !w->menuItem("mnuRS232")->isChecked());
         QVERIFY(w->menuItem("mnuIndep")->isChecked());
-        QCOMPARE(SettingsStore::read(SettingKeys::CommType), QStringLiteral("Menu"));
-        QCOMPARE(SettingsStore::read(SettingKeys::MType), type);
-
+        QCOMPARE(SettingsStore::read(SettingKeys::CommType) + ' ' + SettingsStore::read(SettingKeys::MType), "Menu " + type);
         auto *panel = qobject_cast<TestPanel *>(w->OperatorForm());
-        QVERIFY(panel);
-        QCOMPARE(panel->calls, QStringList("SetupLayout"));
+        QVERIFY(panel && panel->calls == QStringList("SetupLayout"));
         // Without a supply the readings show blank and the stored polling budget applies.
         QVERIFY(w->supply() && w->supply()->channel(0).voltageReading.text.isEmpty());
         QCOMPARE(w->engine().ReadTimesMs, SettingsStore::readInt(SettingKeys::ReadTimes) * 1000);
         QMdiSubWindow *sub = qobject_cast<QMdiSubWindow *>(panel->parentWidget());
-        QVERIFY(sub && sub->isVisible());
-        QCOMPARE(sub->pos(), QPoint(0, 0));
+        QVERIFY(sub && sub->isVisible() && sub->pos() == QPoint(0, 0));
         QTRY_COMPARE(w->mdiArea()->size(), sub->size());
         const QSize panelSize = sub->size();
         w->showMaximized();
         QTRY_VERIFY(w->windowState() & Qt::WindowMaximized);
         QCoreApplication::processEvents();  // the window's own reaction, if any, runs now
-        QVERIFY(w->windowState() & Qt::WindowMaximized);
-        QCOMPARE(sub->size(), panelSize);
+        QVERIFY((w->windowState() & Qt::WindowMaximized) && sub->size() == panelSize);
         w->showNormal();
         QTRY_COMPARE(w->mdiArea()->size(), panelSize);
         QVERIFY(w->tableDataForm1() && w->waveForm1());
-        QCOMPARE(w->waveForm1()->channels(), panel->channelCount());
 
         // View items bring one window to the front and hide the others.
         w->menuItem("mnuTableData")->trigger();
@@ -189,11 +181,6 @@ private slots:
         QCOMPARE(w->size(), tableSize);
         QTRY_COMPARE(w->tableDataForm1()->parentWidget()->size(), w->mdiArea()->viewport()->size());
         w->menuItem("mnuControl")->trigger();
-        // A closed graph window comes back.
-        w->waveForm1()->parentWidget()->close();
-        QTRY_VERIFY(!w->waveForm1());
-        w->menuItem("mnuWave")->trigger();
-        QVERIFY(w->waveForm1() && w->waveForm1()->isVisible());
 
         QPointer<QWidget> oldPanel = panel;
         w->ResetAll();
@@ -210,23 +197,20 @@ private slots:
     {
         InstalledPrompter prompter;
         auto w = makeWindow();
-        QStringList listed;
+        QStringList listed, expected;
         const QList<QAction *> before = w->findChildren<QAction *>("mnuZEPItem");
         for (QAction *a : before) {
             if (a->isVisible())
                 listed << a->text();
         }
-        QStringList expected;
         for (const MachineTypeRow &r : Catalogue::shipped()) {
             if (r.inMenu)
                 expected << r.mtype;
         }
-        QCOMPARE(listed, expected);
-        QCOMPARE(w->MachineTypeCount(), expected.size());
+        QVERIFY(listed == expected && w->MachineTypeCount() == expected.size());
 
         before.at(int(listed.indexOf("ZEP-2306")))->trigger();
-        QCOMPARE(w->MainFormState(), 3);
-        QCOMPARE(w->MachineType(), QStringLiteral("ZEP-2306"));
+        QCOMPARE(stateOf(*w), QStringLiteral("3 3 ZEP-2306"));
         QCOMPARE(w->findChildren<QAction *>("mnuZEPItem"), before);
         for (QAction *a : before)
             QCOMPARE(a->isChecked(), a->text() == QLatin1String("ZEP-2306"));
@@ -235,12 +219,9 @@ private slots:
         before.at(int(listed.indexOf("XPP-3201")))->trigger(); // No changes nothing
         QCOMPARE(prompter.questions.size(), 1);
         QCOMPARE(prompter.questions.first().text, QStringLiteral("Reset and open it?"));
-        QCOMPARE(w->MachineType(), QStringLiteral("ZEP-2306"));
-        QCOMPARE(w->LayoutType(), 3);
+        QCOMPARE(stateOf(*w), QStringLiteral("3 3 ZEP-2306"));
         before.at(int(listed.indexOf("XPP-3201")))->trigger(); // Yes resets and opens it
-        QCOMPARE(w->MachineType(), QStringLiteral("XPP-3201"));
-        QCOMPARE(w->LayoutType(), 1);
-        QCOMPARE(w->MainFormState(), 3);
+        QCOMPARE(stateOf(*w), QStringLiteral("3 1 XPP-3201"));
         QVERIFY(prompter.messages.isEmpty());
     }
 
@@ -265,22 +246,19 @@ private slots:
             w.toolButton("OnOffLine")->trigger();
             QCOMPARE(asked, (QStringList{"serial 0 Config USB", "serial 0 Config RS232", "gpib 0",
                                          "serial 0 Config RS232", "gpib 0", "gpib 1"}));
-            QCOMPARE(w.MainFormState(), 0);
-            QVERIFY(w.toolButton("OnOffLine")->isChecked());
+            QVERIFY(w.MainFormState() == 0 && w.toolButton("OnOffLine")->isChecked());
         }
         auto w = makeWindow();
         SettingsStore::write(SettingKeys::CommType, "Menu");
         SettingsStore::write(SettingKeys::MType, "XPP-1501");
         w->toolButton("OnOffLine")->trigger(); // reconnects without asking
-        QCOMPARE(w->MainFormState(), 3);
-        QCOMPARE(w->LayoutType(), 2);
+        QCOMPARE(stateOf(*w), QStringLiteral("3 2 XPP-1501"));
         QVERIFY(prompter.messages.isEmpty());
         w->ResetAll();
         SettingsStore::write(SettingKeys::MType, "XPP-3202#1"); // no longer offered
         w->OnOffLine_Click();
-        QCOMPARE(w->MainFormState(), 0);
         QCOMPARE(prompter.messageTexts(), QStringList{"Querying the machine type is timeout!"});
-        QVERIFY(!w->OperatorForm());
+        QVERIFY(w->MainFormState() == 0 && !w->OperatorForm());
 
         prompter.clear();
         MDIForm1::Collaborators c;
@@ -288,20 +266,25 @@ private slots:
         c.machineTypes = std::make_shared<BadLayoutTypes>();
         MDIForm1 bad(std::move(c));
         bad.Setup("Menu", "ZEP-9999", false); // a layout without a panel
-        QCOMPARE(bad.MainFormState(), 0);
-        QVERIFY(!bad.OperatorForm());
-        QCOMPARE(prompter.messages.size(), 1);
-        QVERIFY(prompter.messages.first().text.contains("ZEP-9999"));
+        QVERIFY(bad.MainFormState() == 0 && !bad.OperatorForm());
+        QVERIFY(prompter.messages.size() == 1 && prompter.messages.first().text.contains("ZEP-9999"));
         QCOMPARE(enabledButtons(bad), NotConnectedButtons);
         SettingsStore::write(SettingKeys::CommType, "");
     }
 
     // State texts, timed messages and the cycling row of asterisks, tick by tick; without a
-    // recording period the Record menu's Start only says so.
-    void statusTextsAndRecord()
+    // recording period the Record menu's Start only says so. The keyboard alone: F5 is the
+    // on-line button, F8 switches the output, the desktop's Quit key closes the window; the
+    // menus show the keys.
+    void statusTextsRecordAndShortcuts()
     {
         InstalledPrompter prompter;
+        SettingsStore::write(SettingKeys::CommType, "");
         auto w = makeWindow();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_F5);
+        QVERIFY(w->toolButton("OnOffLine")->isChecked());
         w->StatusTimer.stop();
         w->ReportStatus("Read Times Failed!", 2000);
         for (int tick = 0; tick < 20; ++tick) {
@@ -317,11 +300,9 @@ private slots:
         QSet<int> counts;
         for (int tick = 0; tick < 60; ++tick) {
             w->StatusTimer_Timer();
-            const QString text = w->statusText();
-            QVERIFY(text.startsWith(getting));
-            const QString stars = text.mid(getting.size());
-            QCOMPARE(stars, QString(stars.size(), '*'));
-            QVERIFY(stars.size() < 30);
+            const QString stars = w->statusText().mid(getting.size());
+            QVERIFY2(w->statusText().startsWith(getting) && stars == QString(stars.size(), '*') && stars.size() < 30,
+                     qPrintable(w->statusText()));
             counts.insert(int(stars.size()));
         }
         QCOMPARE(counts.size(), 30);
@@ -331,26 +312,23 @@ private slots:
         w->StatusTimer_Timer();
         QCOMPARE(w->statusText(), QStringLiteral("Ready"));
         QVERIFY(!w->menuItem("mnuRecord")->isEnabled());
-        w->DoOutput(true);
+        QTest::keyClick(w.get(), Qt::Key_F8);
         QVERIFY(w->menuItem("mnuRecord")->isEnabled() && w->toolButton("Output")->isChecked());
-        QVERIFY(!w->connection().QueryTimer.isActive()); // Menu mode never polls
+        QVERIFY(w->menuItem("mnuOutput")->isChecked() && !w->connection().QueryTimer.isActive()); // Menu mode never polls
         w->menuItem("mnuRecordStart")->trigger();
         QCOMPARE(prompter.messageTexts(), QStringList{"Please Setup Record the period first."});
-        w->menuItem("mnuOutput")->trigger();
+        QTest::keyClick(w.get(), Qt::Key_F8);
         QVERIFY(!w->menuItem("mnuOutput")->isChecked() && !w->menuItem("mnuRecord")->isEnabled());
+        QCOMPARE(w->menuItem("mnuOutput")->shortcut(), QKeySequence(Qt::Key_F8));
+        const QKeySequence quit = w->menuItem("mnuExit")->shortcut();
+        QVERIFY(!w->menuItem("mnuRecordSave")->shortcut().isEmpty() && !quit.isEmpty());
+        QTest::keySequence(w.get(), quit);
+        QTRY_VERIFY(!w->isVisible());
     }
 
-    void viewTogglesAboutAndDebug()
+    void aboutAndDebug()
     {
         auto w = makeWindow();
-        for (const char *item : {"mnuToolbar", "mnuStatusbar"})
-            w->menuItem(item)->trigger();
-        QVERIFY(!w->findChild<QToolBar *>("Toolbar1")->isVisible() && !w->statusBar()->isVisible());
-        QVERIFY(!w->menuItem("mnuToolbar")->isChecked());
-        for (const char *item : {"mnuToolbar", "mnuStatusbar"})
-            w->menuItem(item)->trigger();
-        QVERIFY(w->findChild<QToolBar *>("Toolbar1")->isVisible() && w->statusBar()->isVisible());
-
         bool shown = false;
         onNextDialog("frmAbout", [&](QDialog *d) {
             shown = true;
@@ -364,8 +342,7 @@ private slots:
         MDIForm1::Report("before");
         w->menuItem("mnuDebug")->trigger();
         frmDebug *debug = w->debugWindow();
-        QVERIFY(debug && debug->isVisible());
-        QCOMPARE(debug->lineCount(), 0);
+        QVERIFY(debug && debug->isVisible() && debug->lineCount() == 0);
         for (int i = 0; i <= frmDebug::MaxLines; ++i)
             MDIForm1::Report(QString::number(i));
         QCOMPARE(debug->lineCount(), frmDebug::MaxLines + 1);
@@ -374,18 +351,22 @@ private slots:
         debug->close();
     }
 
-    // What the user arranged survives a restart: the window's place, a hidden toolbar and
-    // status bar, the table's column widths. A window saved beyond today's screen comes back
-    // onto it.
+    // The view items hide and show the toolbar and status bar. What the user arranged survives
+    // a restart: the window's place, a hidden toolbar and status bar, the table's column
+    // widths. A window saved beyond today's screen comes back onto it.
     void rememberedWindows()
     {
         InstalledPrompter prompter;
         const auto grid = [](MDIForm1 &w) { return w.tableDataForm1()->findChild<QTableView *>(); };
+        const auto toggleBars = [](MDIForm1 &w) {
+            for (const char *item : {"mnuToolbar", "mnuStatusbar"})
+                w.menuItem(item)->trigger();
+            return int(w.findChild<QToolBar *>("Toolbar1")->isVisible()) + int(w.statusBar()->isVisible()); // bars shown
+        };
         {
             auto w = makeWindow();
             w->move(40, 30);
-            w->menuItem("mnuToolbar")->trigger();
-            w->menuItem("mnuStatusbar")->trigger();
+            QVERIFY(toggleBars(*w) == 0 && !w->menuItem("mnuToolbar")->isChecked());
             w->Setup("Menu", "XPP-3202", false);
             grid(*w)->horizontalHeader()->resizeSection(1, 333);
             w->close();
@@ -397,8 +378,7 @@ private slots:
             QVERIFY(!w->menuItem("mnuStatusbar")->isChecked() && w->statusBar()->isHidden());
             w->Setup("Menu", "XPP-3202", false);
             QCOMPARE(grid(*w)->horizontalHeader()->sectionSize(1), 333);
-            w->menuItem("mnuToolbar")->trigger();
-            w->menuItem("mnuStatusbar")->trigger();
+            QCOMPARE(toggleBars(*w), 2);
             w->move(5000, 4000);  // a screen that is gone by the next start
             w->resize(3000, 2000);
             w->close();
@@ -408,31 +388,6 @@ private slots:
         QVERIFY2(screen.contains(w->frameGeometry().topLeft()) && w->width() <= screen.width(),
                  qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())));
         QVERIFY(w->findChild<QToolBar *>("Toolbar1")->isVisible() && w->statusBar()->isVisible());
-    }
-
-    // The keyboard alone: F5 is the on-line button, F8 switches the output, the desktop's
-    // Quit key closes the window; the menus show the keys.
-    void shortcutsTriggerTheirActions()
-    {
-        InstalledPrompter prompter;
-        SettingsStore::write(SettingKeys::CommType, "");
-        auto w = makeWindow();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QTest::keyClick(w.get(), Qt::Key_F5);
-        QVERIFY(w->toolButton("OnOffLine")->isChecked());
-        w->Setup("Menu", "XPP-1501", false);
-        QCOMPARE(w->MainFormState(), 3);
-        QTest::keyClick(w.get(), Qt::Key_F8);
-        QVERIFY(w->menuItem("mnuOutput")->isChecked());
-        QTest::keyClick(w.get(), Qt::Key_F8);
-        QVERIFY(!w->menuItem("mnuOutput")->isChecked());
-        QCOMPARE(w->menuItem("mnuOutput")->shortcut(), QKeySequence(Qt::Key_F8));
-        QVERIFY(!w->menuItem("mnuRecordSave")->shortcut().isEmpty());
-        const QKeySequence quit = w->menuItem("mnuExit")->shortcut();
-        QVERIFY(!quit.isEmpty());
-        QTest::keySequence(w.get(), quit);
-        QTRY_VERIFY(!w->isVisible());
     }
 };
 

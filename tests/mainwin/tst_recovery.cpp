@@ -34,26 +34,6 @@ QStringList questionTexts(const ScriptedPrompter &p)
     return out;
 }
 
-bool anyMessageContains(const ScriptedPrompter &p, const QString &part)
-{
-    for (const QString &m : p.messageTexts()) {
-        if (m.contains(part))
-            return true;
-    }
-    return false;
-}
-
-std::unique_ptr<MDIForm1> windowOn(const std::shared_ptr<RecordStore> &store, bool realPanels = false)
-{
-    MDIForm1::Collaborators c;
-    c.records = store;
-    if (!realPanels)
-        c.panelFactory = testPanelFactory();
-    auto w = std::make_unique<MDIForm1>(std::move(c));
-    w->show();
-    return w;
-}
-
 // The testing mode without a supply: a panel of layout 1 with its table window.
 bool identifiedWithoutSupply(MDIForm1 &w)
 {
@@ -95,28 +75,27 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     child.start(QStringLiteral(RECORDING_CHILD), {});
     QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
     QByteArray output;
-    qint64 reported = -1;
-    while (reported < 40) {
-        QVERIFY2(child.waitForReadyRead(60000),
-                 qPrintable(QStringLiteral("child state %1, exit %2: %3")
-                                .arg(child.state())
-                                .arg(child.exitCode())
-                                .arg(QString::fromLocal8Bit(child.readAllStandardError()))));
-        output += child.readAllStandardOutput();
+    // The last whole line the child printed: the number of its last sample.
+    const auto reported = [&output] {
         const QList<QByteArray> lines = output.split('\n');
-        reported = lines.size() < 2 ? -1 : lines.at(lines.size() - 2).toLongLong();
+        return lines.size() < 2 ? -1 : lines.at(lines.size() - 2).toLongLong();
+    };
+    while (reported() < 40) {
+        QVERIFY2(child.waitForReadyRead(60000), qPrintable(QStringLiteral("child state %1, exit %2: %3")
+                                                               .arg(child.state())
+                                                               .arg(child.exitCode())
+                                                               .arg(QString::fromLocal8Bit(child.readAllStandardError()))));
+        output += child.readAllStandardOutput();
     }
     child.kill();
     QVERIFY(child.waitForFinished(60000) && child.exitStatus() == QProcess::CrashExit);
     output += child.readAllStandardOutput();
-    const QList<QByteArray> lines = output.split('\n');
-    reported = lines.at(lines.size() - 2).toLongLong();
 
     // Started as the program starts: the killed program's claim is gone with it.
     InstalledPrompter prompter;
     const std::shared_ptr<RecordStore> store = StoreStartup::openStore(RecordStore::defaultFolder());
     QVERIFY(store && prompter.messages.isEmpty());
-    auto w = windowOn(store);
+    auto w = makeWindow(false, store);
     StoreStartup startup(*w, store);
     QSignalSpy finished(&startup, &StoreStartup::finished);
     // The window's first frame does not wait for the check.
@@ -129,8 +108,8 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     QVERIFY(table && table->isVisible());
     // Every sample reported is there; at most the one in flight was committed unreported.
     const int rows = w->session().buffer().rowCount();
-    QVERIFY2(rows == reported + 1 || rows == reported + 2,
-             qPrintable(QStringLiteral("reported %1, shown %2").arg(reported).arg(rows)));
+    QVERIFY2(rows == reported() + 1 || rows == reported() + 2,
+             qPrintable(QStringLiteral("reported %1, shown %2").arg(reported()).arg(rows)));
     QCOMPARE(w->session().buffer().seqNo(rows - 1), qint64(rows - 1));
     // Saved as they are, they keep the times of their first and last samples.
     QCOMPARE(table->findChild<QLineEdit *>(QStringLiteral("txtStartTime"))->text(), QStringLiteral("2026/01/01 12:00:00"));
@@ -149,9 +128,7 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     QVERIFY(!w->session().BeginRecordData());
     table->cmdClear_Click();
     QCOMPARE(questionTexts(prompter), QStringList(2, unsavedQuestion(rows)));
-    QCOMPARE(prompter.messages.size(), 0);
-    QCOMPARE(store->bufferCount(), std::optional<qint64>(rows));
-    QCOMPARE(w->session().buffer().rowCount(), rows);
+    QVERIFY(prompter.messages.isEmpty() && store->bufferCount() == rows && w->session().buffer().rowCount() == rows);
 
     // Save saves them as an ordinary record, without a second question, and the start goes
     // on: here without a supply, so it is refused after the buffer was emptied.
@@ -160,8 +137,7 @@ void TestRecovery::killedRecordingIsShownAtNextStart()
     QVERIFY(!w->session().BeginRecordData());
     QCOMPARE(questionTexts(prompter), QStringList{unsavedQuestion(rows)});
     QCOMPARE(prompter.messageTexts(), QStringList{QStringLiteral("Please check connection with device and then try again!")});
-    QCOMPARE(store->bufferCount(), std::optional<qint64>(0));
-    QCOMPARE(w->session().buffer().rowCount(), 0);
+    QVERIFY(store->bufferCount() == 0 && w->session().buffer().rowCount() == 0);
     const auto saved = store->savedRecords().value_or(QList<RecordInfo>());
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved.first().startTime, QStringLiteral("2026/01/01 12:00:00"));
@@ -177,7 +153,7 @@ void TestRecovery::connectionAtStartKeepsRecoveredSamplesInFront()
     InstalledPrompter prompter;
     const std::shared_ptr<RecordStore> store = StoreStartup::openStore(RecordStore::defaultFolder());
     QVERIFY(store);
-    auto w = windowOn(store);
+    auto w = makeWindow(false, store);
     SimSupply sim(QStringLiteral("XPP-3202"));
     StoreStartup startup(*w, store);
     QSignalSpy finished(&startup, &StoreStartup::finished);
@@ -188,7 +164,7 @@ void TestRecovery::connectionAtStartKeepsRecoveredSamplesInFront()
     frmDataTable *table = w->tableDataForm1();
     QVERIFY(QTest::qWaitFor([&] { return table && table->isVisible() && !w->OperatorForm()->isVisible(); }, 10000));
     QCOMPARE(w->session().buffer().rowCount(), 7);
-    QVERIFY(anyMessageContains(prompter, QStringLiteral("7 ") + Recovered));
+    QVERIFY(!prompter.messageTexts().filter(QStringLiteral("7 ") + Recovered).isEmpty());
 
     // Loading a record would delete them: asked, and Cancel keeps them.
     prompter.clear();
@@ -210,7 +186,7 @@ void TestRecovery::storeNotYetCheckedOrHeldElsewhereTakesNoWrites()
         InstalledPrompter prompter;
         const std::shared_ptr<RecordStore> store = StoreStartup::openStore(RecordStore::defaultFolder());
         QVERIFY(store && store->checkPending());
-        auto w = windowOn(store, true);
+        auto w = makeWindow(true, store);
         QVERIFY(identifiedWithoutSupply(*w));
         w->DoOutput(true);
         w->session().RecordPeriod(0, 0, 0, 10, 0, 0);
@@ -246,7 +222,7 @@ void TestRecovery::storeNotYetCheckedOrHeldElsewhereTakesNoWrites()
     prompter.answers = {true};
     const std::shared_ptr<RecordStore> store = StoreStartup::openStore(RecordStore::defaultFolder());
     QVERIFY(store && store->isReadOnly());
-    auto w = windowOn(store);
+    auto w = makeWindow(false, store);
     StoreStartup startup(*w, store);
     QVERIFY(w->windowTitle().endsWith(QStringLiteral("(read-only)")));
     QVERIFY(identifiedWithoutSupply(*w));
