@@ -1,6 +1,6 @@
 // The recording session without any window (QCoreApplication): a supply stand-in read by the
-// engine on a fake clock, the samples in a store of a temporary folder, saved, listed and
-// loaded back; a supply that stops running ends the recording and keeps its samples.
+// engine on a fake clock, the samples in a store of a temporary folder; a supply that stops
+// running ends the recording and keeps its samples.
 #include "common/Clock.h"
 #include "common/Prompter.h"
 #include "datalog/RecordStore.h"
@@ -36,42 +36,31 @@ public:
 class TestRecordingSession : public QObject
 {
     Q_OBJECT
-private:
+private slots:
+    // Ten one-second samples of two channels: refused without a running supply or with its
+    // output off; then the readings as the supply gave them, in the buffer and in the store.
+    // The supply then stops running in the middle of the next recording: it ends with a
+    // message that does not wait in the tick, and its samples stay.
+    void samplesStoredAndKeptWhenTheSupplyGoes();
+};
+
+void TestRecordingSession::samplesStoredAndKeptWhenTheSupplyGoes()
+{
     QTemporaryDir dir;
     RecordStore store;
+    QVERIFY(dir.isValid() && store.open(dir.path()).ok());
     FakeSupply supply;
     ScriptedPrompter prompter;
     ScopedPrompter scopedPrompter{prompter};
+    prompter.defaultChoice = Prompter::Choice::Discard;
     FakeClock clock{QDateTime(QDate(2026, 3, 5), QTime(9, 30, 0))};
     ScopedClock scopedClock{clock};
-
-    void tick(RecordingSession &session, int n)
-    {
-        for (int i = 0; i < n; ++i) {
-            clock.advanceMs(1000);
-            session.engine().TimerRecordData_Timer();
-        }
-    }
-
-private slots:
-    void initTestCase() { QVERIFY(dir.isValid() && store.open(dir.path()).ok()); }
-    void init()
-    {
-        prompter.clear();
-        prompter.defaultChoice = Prompter::Choice::Discard;
-        supply = FakeSupply();
-    }
-
-    void tenSamplesStoredSavedAndLoaded();
-    void supplyGoneStopsAndKeepsTheSamples();
-};
-
-// Ten one-second samples of two channels: refused without a running supply or with its
-// output off; then the readings as the supply gave them, in the buffer and in the store; the
-// record saved, listed and loaded back.
-void TestRecordingSession::tenSamplesStoredSavedAndLoaded()
-{
     RecordingSession session(store, nullptr, supply);
+    const auto tick = [&] {
+        clock.advanceMs(1000);
+        session.engine().TimerRecordData_Timer();
+    };
+
     session.setChannelCount(2);
     session.RecordPeriod(0, 0, 0, 9, 0, 0);
     supply.running = false;
@@ -94,7 +83,7 @@ void TestRecordingSession::tenSamplesStoredSavedAndLoaded()
         // Texts stay as read: a decimal comma, trailing zeros, a unit.
         supply.volts = {QStringLiteral("12,5%1").arg(t), QStringLiteral("5.000")};
         supply.amps = {QStringLiteral("0.%1A").arg(t), QStringLiteral("1.0")};
-        tick(session, 1);
+        tick();
     }
     QVERIFY(!session.isRecording());
     QCOMPARE(inserted.size(), 10);
@@ -109,38 +98,18 @@ void TestRecordingSession::tenSamplesStoredSavedAndLoaded()
              QStringLiteral("12,54|0.4A"));
     QCOMPARE(session.record().endTime, QStringLiteral("2026/03/05 09:30:09"));
 
-    session.setDescription(QStringLiteral("bench 2"));
-    prompter.answers = {true};
-    QCOMPARE(session.saveRecord(RecordSaver::Texts::dataTable()), RecordSaver::Outcome::Saved);
-    QCOMPARE(session.record().recNo, QStringLiteral("1"));
-    QVERIFY(session.listRecords());
-    QCOMPARE(session.savedRecords().rowCount(), 1);
-    QCOMPARE(session.savedRecords().index(0, 3).data().toString(), QStringLiteral("bench 2"));
-
-    session.ClearData();
-    QCOMPARE(buffer.size(), 0);
-    QVERIFY(session.record().recNo.isEmpty());
-    QVERIFY(session.loadRecord(QStringLiteral("1")));
-    QCOMPARE(buffer.size(), 10);
-    QCOMPARE(buffer.voltage(0, 0), QStringLiteral("12,50"));
-    QCOMPARE(session.record().recNo + QLatin1Char('|') + session.record().comment, QStringLiteral("1|bench 2"));
-    QVERIFY(prompter.messages.isEmpty());
-}
-
-// The supply stops running after three samples: the recording ends with a message that does
-// not wait in the tick, and the three samples stay.
-void TestRecordingSession::supplyGoneStopsAndKeepsTheSamples()
-{
-    RecordingSession session(store, nullptr, supply);
+    // A new run; after three samples the supply is gone.
+    prompter.clear();
     session.RecordPeriod(0, 0, 0, 9, 0, 0);
     QVERIFY(session.BeginRecordData());
-    tick(session, 3);
+    for (int t = 0; t < 3; ++t)
+        tick();
     supply.running = false;
-    tick(session, 1);
+    tick();
     QVERIFY(!session.isRecording());
     QCOMPARE(prompter.messageTexts(),
              QStringList{QStringLiteral("The supply is no longer running; the recording has stopped.")});
-    QCOMPARE(session.buffer().size(), 3);
+    QCOMPARE(buffer.size(), 3);
     QCOMPARE(store.bufferSamples().value_or(QList<SampleRow>()).size(), 3);
 }
 
