@@ -4,17 +4,21 @@
 #include "common/Clock.h"
 #include "datalog/SqlConnection.h"
 #include "datalog/StoreCheck.h"
+#include "datalog/StoreClaim.h"
 #include "resources/Catalogue.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+using StoreTest::record;
 using StoreTest::sample;
 
 namespace {
@@ -53,10 +57,19 @@ QByteArray overwritePages(const QString &file, const QList<int> &pages, char fil
     return StoreTest::writeFile(file, bytes) ? bytes : QByteArray();
 }
 
+// The SeqNo on the last complete line store_writer printed, -1 when none.
+qint64 lastReported(const QByteArray &output)
+{
+    const QList<QByteArray> lines = output.split('\n');  // the last piece is incomplete
+    return lines.size() < 2 ? -1 : lines.at(lines.size() - 2).toLongLong();
+}
+
 } // namespace
 
-// Opening the record database at start-up: first run, an older store, a folder or file that
-// cannot be used, and the repair of a damaged file.
+// Opening the record database at start-up: an older store, a folder or file that cannot be
+// used, the repair of a damaged file, and one program per store: a second store on the same
+// folder is told who holds it and may only read; the claim ends with its holder, however it
+// ends, and a killed writer loses at most the sample it was writing.
 class TestStoreStartup : public QObject
 {
     Q_OBJECT
@@ -163,20 +176,23 @@ private slots:
         QVERIFY(store.open(users.dir.path()).ok() && store.bufferCount() == 1);
     }
 
-    void nothingReadableIsRepairedAndSaysSo_data()
+    void damagedFileIsRepairedKeepingWhatCanBeRead_data()
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<bool>("earlierBackup");
         QTest::newRow("text, not a database") << QStringLiteral("text") << true;
         QTest::newRow("first page overwritten") << QStringLiteral("first page") << false;
         QTest::newRow("random bytes") << QStringLiteral("random") << false;
+        QTest::newRow("four middle pages overwritten") << QStringLiteral("middle pages") << false;
     }
 
     // A file that is no database, a first page overwritten, or a file of random bytes: nothing can
     // be read, and the user is told so, with where the damaged file is kept, instead of
-    // "repaired". Today's earlier backup is kept, a stale rebuild does not get in the way, and the
-    // store opens with its catalogue.
-    void nothingReadableIsRepairedAndSaysSo()
+    // "repaired". Four pages of a record's samples overwritten in the middle of a 10 000-sample
+    // store: the repair keeps every sample that can still be read, before and after the damage.
+    // Today's earlier backup is kept, a stale rebuild does not get in the way, and the store
+    // opens with its catalogue.
+    void damagedFileIsRepairedKeepingWhatCanBeRead()
     {
         QFETCH(QString, damage);
         QFETCH(bool, earlierBackup);
@@ -185,15 +201,25 @@ private slots:
         QTemporaryDir dir;
         const QDir d(dir.path());
         QList<SampleRow> written;
-        const QString file = damage == QLatin1String("first page") ? storeWithSavedSamples(dir, 10000, &written)
-                                                                   : d.filePath(QStringLiteral("mtype.db"));
+        const QString file = damage.contains(QLatin1String("page")) ? storeWithSavedSamples(dir, 10000, &written)
+                                                                    : d.filePath(QStringLiteral("mtype.db"));
         QVERIFY(!file.isEmpty());
         QByteArray bytes = damage == QLatin1String("text") ? QByteArray("this is not a database\n").repeated(400)
                                                            : QByteArray(64 * 1024, '\0');
-        if (damage == QLatin1String("first page"))
-            bytes = overwritePages(file, {1}, '\x5A');
-        else if (damage == QLatin1String("random"))
+        if (damage == QLatin1String("random")) {
             std::generate(bytes.begin(), bytes.end(), [] { return char(QRandomGenerator::global()->bounded(256)); });
+        } else if (damage == QLatin1String("first page")) {
+            bytes = overwritePages(file, {1}, '\x5A');
+        } else if (damage == QLatin1String("middle pages")) {
+            // Four of the pages holding samples 5000.. of datadetail, found by their page numbers.
+            const QStringList pages = StoreTest::column(file, QStringLiteral(
+                "SELECT DISTINCT pageno FROM dbstat WHERE name = 'datadetail' AND pagetype = 'leaf' ORDER BY pageno"));
+            QVERIFY2(pages.size() > 100, qPrintable(QString::number(pages.size())));
+            QList<int> middle;
+            for (int k = 0; k < 4; ++k)
+                middle << pages.at(pages.size() / 2 + k).toInt();
+            bytes = overwritePages(file, middle, '\xA5');
+        }
         QVERIFY(!bytes.isEmpty() && StoreTest::writeFile(file, bytes));
         const QString earlier = d.filePath(QStringLiteral("mtype20260701.db"));
         QVERIFY(!earlierBackup || StoreTest::writeFile(earlier, "earlier backup of today"));
@@ -203,15 +229,29 @@ private slots:
         const StoreOpenResult result = store.open(dir.path());
         QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
         const QString backup = earlierBackup ? d.filePath(QStringLiteral("mtype20260701-2.db")) : earlier;
-        QCOMPARE(result.message, QStringLiteral("The record database [%1] was damaged and no samples could be "
-                                                "recovered: the program goes on with an empty record database. "
-                                                "The damaged file is kept as [%2].").arg(file, backup));
         QCOMPARE(StoreTest::readFile(backup), bytes);
         QVERIFY(!earlierBackup || StoreTest::readFile(earlier) == "earlier backup of today");
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("mtypenew.db"))));
-        QCOMPARE(store.savedRecords().value_or(QList<RecordInfo>()).size(), 0);
         QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
-        QVERIFY(store.appendSample(sample(0)) && store.saveRecord(StoreTest::record(QStringLiteral("1"))));
+        if (damage != QLatin1String("middle pages")) {
+            QCOMPARE(result.message, QStringLiteral("The record database [%1] was damaged and no samples could be "
+                                                    "recovered: the program goes on with an empty record database. "
+                                                    "The damaged file is kept as [%2].").arg(file, backup));
+            QCOMPARE(store.savedRecords().value_or(QList<RecordInfo>()).size(), 0);
+        } else {
+            QCOMPARE(store.loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
+            const QList<SampleRow> kept = store.bufferSamples().value_or(QList<SampleRow>());
+            QVERIFY2(result.message.contains(QStringLiteral("repaired: %1 ").arg(kept.size()))
+                         && result.message.contains(QStringLiteral("samples were recovered"))
+                         && result.message.contains(d.filePath(QStringLiteral("mtype"))),
+                     qPrintable(result.message));
+            // Four leaf pages hold well under 200 samples; the last samples are there too.
+            QVERIFY2(kept.size() > 9800 && kept.size() < 10000, qPrintable(QString::number(kept.size())));
+            for (const SampleRow &row : kept)
+                QCOMPARE(row, written.at(int(row.seqNo)));
+            QCOMPARE(kept.first().seqNo + kept.last().seqNo, 9999);
+        }
+        QVERIFY(store.appendSample(sample(0)) && store.saveRecord(record(QStringLiteral("2"))));
     }
 
     void damagedIndexIsRepairedWithEveryRecord()
@@ -253,39 +293,118 @@ private slots:
         QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size());
     }
 
-    // Four pages of a record's samples overwritten in the middle of a 10 000-sample store: the
-    // repair keeps every sample that can still be read, before and after the damage.
-    void damagedPagesCostOnlyTheirOwnSamples()
+    void secondStoreIsToldWhoHoldsItAndMayOnlyRead()
+    {
+        StoreTest::TempStore held;
+        RecordStore &first = held.store;
+        QVERIFY(held.open() && StoreTest::appendSamples(first, 3) && first.saveRecord(record(QStringLiteral("1"))));
+        QVERIFY(first.clearBuffer() && StoreTest::appendSamples(first, 2));
+
+        RecordStore second;
+        StoreOpenResult result = second.open(held.dir.path());
+        QCOMPARE(result.status, StoreOpenResult::Status::HeldElsewhere);
+        QCOMPARE(result.holder.pid, qint64(::getpid()));
+        QCOMPARE(result.holder.host, QSysInfo::machineHostName());
+        const QString who = QStringLiteral("process %1 on host %2").arg(::getpid()).arg(QSysInfo::machineHostName());
+        QVERIFY2(result.message.contains(who), qPrintable(result.message));
+        QVERIFY(!second.isOpen());
+
+        // Read-only: the records can be browsed; nothing is written, the other's unsaved samples
+        // stay, and the reason is given.
+        QCOMPARE(second.open(held.dir.path(), RecordStore::IntegrityCheck::Now, RecordStore::Access::ReadOnly).status,
+                 StoreOpenResult::Status::Opened);
+        QVERIFY(second.isReadOnly() && second.writeRefusal() && second.writeRefusal()->contains(who));
+        QCOMPARE(second.savedRecords().value_or(QList<RecordInfo>()).size(), 1);
+        QCOMPARE(second.unsavedCount(), std::optional<qint64>(0));
+        QCOMPARE(second.loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
+        QCOMPARE(second.bufferSamples().value_or(QList<SampleRow>()).size(), 3);
+        RecordInfo r = record(QString());
+        QVERIFY(!second.appendSample(sample(9)));
+        QCOMPARE(second.lastError().description, *second.writeRefusal());
+        QVERIFY(!second.clearBuffer() && !second.saveNewRecord(r) && !second.deleteRecord(QStringLiteral("1"))
+                && !second.replaceRecord(record(QStringLiteral("1"), QStringLiteral("changed")))
+                && !second.updateComment(0, QStringLiteral("x")));
+        QCOMPARE(first.bufferCount(), std::optional<qint64>(2));
+        QCOMPARE(first.findRecord(QStringLiteral("1"))->comment, QString());
+        QVERIFY(first.appendSample(sample(2)));  // the holder goes on writing meanwhile
+
+        // Closed, the claim passes on; the lock file it leaves is no claim.
+        const QString lock = StoreClaim::lockPath(first.filePath());
+        first.close();
+        second.close();
+        QVERIFY(QFile::exists(lock));
+        QCOMPARE(second.open(held.dir.path()).status, StoreOpenResult::Status::Opened);
+        QVERIFY(!second.isReadOnly() && second.appendSample(sample(3)));
+    }
+
+    // A recording killed at any moment loses at most the sample being written, and the file is
+    // whole when opened again; meanwhile the writer held the store, and its claim died with it.
+    void killedWriterLosesAtMostTheSampleInProgressAndBlocksNothing()
     {
         QTemporaryDir dir;
-        const QDir d(dir.path());
-        QList<SampleRow> written;
-        const QString file = storeWithSavedSamples(dir, 10000, &written);
-        QVERIFY(!file.isEmpty() && written.size() == 10000);
-        // The pages holding samples 5000.. of datadetail, found by their page numbers.
-        const QStringList pages = StoreTest::column(file, QStringLiteral(
-            "SELECT DISTINCT pageno FROM dbstat WHERE name = 'datadetail' AND pagetype = 'leaf' ORDER BY pageno"));
-        QVERIFY2(pages.size() > 100, qPrintable(QString::number(pages.size())));
-        QList<int> middle;
-        for (int k = 0; k < 4; ++k)
-            middle << pages.at(pages.size() / 2 + k).toInt();
-        QVERIFY(!overwritePages(file, middle, '\xA5').isEmpty());
+        const QString file = dir.filePath(QStringLiteral("mtype.db"));
+        for (const qint64 killAfter : {0, 1, 29, 150, 400}) {
+            QProcess writer;
+            writer.start(QStringLiteral(STORE_WRITER), {dir.path()});
+            QByteArray output;
+            while (lastReported(output) < killAfter) {
+                QVERIFY2(writer.waitForReadyRead(60000), writer.readAllStandardError().constData());
+                output += writer.readAllStandardOutput();
+            }
+            RecordStore store;
+            const StoreOpenResult held = store.open(dir.path());
+            QCOMPARE(held.status, StoreOpenResult::Status::HeldElsewhere);
+            QCOMPARE(held.holder.pid, writer.processId());
+            writer.kill();  // SIGKILL, in the middle of whatever the writer was doing: no chance to tidy up
+            QVERIFY(writer.waitForFinished(60000) && writer.exitStatus() == QProcess::CrashExit);
+            const qint64 reported = lastReported(output + writer.readAllStandardOutput());
 
-        RecordStore store;
-        const StoreOpenResult result = store.open(dir.path());
-        QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
-        QCOMPARE(store.loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
-        const QList<SampleRow> kept = store.bufferSamples().value_or(QList<SampleRow>());
-        QVERIFY2(result.message.contains(QStringLiteral("repaired: %1 ").arg(kept.size()))
-                     && result.message.contains(QStringLiteral("samples were recovered"))
-                     && result.message.contains(d.filePath(QStringLiteral("mtype"))),
-                 qPrintable(result.message));
-        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("mtypenew.db"))));
-        // Four leaf pages hold well under 200 samples; the last samples are there too.
-        QVERIFY2(kept.size() > 9800 && kept.size() < 10000, qPrintable(QString::number(kept.size())));
-        for (const SampleRow &row : kept)
-            QCOMPARE(row, written.at(int(row.seqNo)));
-        QCOMPARE(kept.first().seqNo + kept.last().seqNo, 9999);
+            QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            const qint64 rows = StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM datatemp")).toLongLong();
+            // Every reported sample is there; at most one more was committed but not yet reported.
+            QVERIFY2(rows == reported + 1 || rows == reported + 2,
+                     qPrintable(QStringLiteral("reported %1, stored %2").arg(reported).arg(rows)));
+            QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(DISTINCT SeqNo) || ':' || max(SeqNo) FROM datatemp"))
+                         .toString(), QStringLiteral("%1:%2").arg(rows).arg(rows - 1));
+
+            QCOMPARE(store.open(dir.path()).status, StoreOpenResult::Status::Opened);
+            QCOMPARE(StoreClaim::readHolder(StoreClaim::lockPath(store.filePath())).pid, qint64(::getpid()));
+            QCOMPARE(store.bufferSamples()->last(), sample(rows - 1));
+            // The samples the writer committed are this program's unsaved samples now.
+            QCOMPARE(store.unsavedCount(), std::optional<qint64>(rows));
+        }
+    }
+
+    // Samples recorded and not saved are known as such after a restart; saved, loaded or cleared
+    // they are not; the first sample after a save starts unsaved ones again.
+    void unsavedSamplesAreKnownAcrossRestarts()
+    {
+        StoreTest::TempStore t;
+        RecordStore &store = t.store;
+        // The unsaved count and buffer size after closing and opening the store again.
+        auto afterRestart = [&t] {
+            t.store.close();
+            return t.open() ? QList<qint64>({t.store.unsavedCount().value_or(-1), t.store.bufferCount().value_or(-1)})
+                            : QList<qint64>();
+        };
+        QVERIFY(t.open());
+        QCOMPARE(store.unsavedCount(), std::optional<qint64>(0));
+        QVERIFY(StoreTest::appendSamples(store, 4));
+        QCOMPARE(afterRestart(), QList<qint64>({4, 4}));
+        RecordInfo r = record(QString());
+        QVERIFY(store.saveNewRecord(r));
+        QCOMPARE(store.unsavedCount(), std::optional<qint64>(0));
+        QCOMPARE(afterRestart(), QList<qint64>({0, 4}));
+
+        QVERIFY(store.clearBuffer() && store.appendSample(sample(0)));
+        QCOMPARE(afterRestart(), QList<qint64>({1, 1}));
+        // Saved elsewhere (the lab server) counts as saved too.
+        QVERIFY(store.markBufferSaved(QStringLiteral("77")));
+        QCOMPARE(afterRestart(), QList<qint64>({0, 1}));
+
+        // A loaded record is saved, also once a comment has made it the buffer's own copy.
+        QVERIFY(store.loadRecord(r.recNo) == RecordStore::LoadResult::Loaded && store.updateComment(1, QStringLiteral("note")));
+        QCOMPARE(afterRestart(), QList<qint64>({0, 4}));
     }
 };
 
