@@ -309,13 +309,11 @@ private slots:
         QVERIFY2(result.message.contains(who), qPrintable(result.message));
         QVERIFY(!second.isOpen());
 
-        // Read-only: the records can be browsed; nothing is written, the other's unsaved samples
-        // stay, and the reason is given.
+        // Read-only: the records can be browsed; nothing is written, and the reason is given.
         QCOMPARE(second.open(held.dir.path(), RecordStore::IntegrityCheck::Now, RecordStore::Access::ReadOnly).status,
                  StoreOpenResult::Status::Opened);
         QVERIFY(second.isReadOnly() && second.writeRefusal() && second.writeRefusal()->contains(who));
         QCOMPARE(second.savedRecords().value_or(QList<RecordInfo>()).size(), 1);
-        QCOMPARE(second.unsavedCount(), std::optional<qint64>(0));
         QCOMPARE(second.loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
         QCOMPARE(second.bufferSamples().value_or(QList<SampleRow>()).size(), 3);
         RecordInfo r = record(QString());
@@ -324,9 +322,7 @@ private slots:
         QVERIFY(!second.clearBuffer() && !second.saveNewRecord(r) && !second.deleteRecord(QStringLiteral("1"))
                 && !second.replaceRecord(record(QStringLiteral("1"), QStringLiteral("changed")))
                 && !second.updateComment(0, QStringLiteral("x")));
-        QCOMPARE(first.bufferCount(), std::optional<qint64>(2));
         QCOMPARE(first.findRecord(QStringLiteral("1"))->comment, QString());
-        QVERIFY(first.appendSample(sample(2)));  // the holder goes on writing meanwhile
 
         // Closed, the claim passes on; the lock file it leaves is no claim.
         const QString lock = StoreClaim::lockPath(first.filePath());
