@@ -66,15 +66,17 @@ class TestEnergy : public QObject
     Q_OBJECT
 private slots:
     // A constant 2 A at 12 V for one hour is 2 Ah and 24 Wh, however often it was sampled and
-    // whether the readings carry a decimal comma or a unit.
-    void knownRecordings()
+    // whether the readings carry a decimal comma or a unit. A gap of more than three sample
+    // periods (the recording stopped, samples lost, readings missing) adds nothing; a shorter
+    // one is bridged.
+    void totalsOfKnownRecordingsLeaveGapsUnbridged()
     {
         SampleBuffer buffer;
         buffer.setChannelCount(2);
+        EnergyLedger ledger(buffer);
         for (const auto &[step, volts, amps] : {std::tuple{1, "12.000", "2.000"}, std::tuple{5, "12,000", "2,000"},
                                                std::tuple{60, "12.000V", "2.000A"}}) {
             fill(buffer, everySecond(0, 3600, step), QString::fromLatin1(volts), QString::fromLatin1(amps));
-            EnergyLedger ledger(buffer);
             ledger.setPeriod(step);
             const EnergyTotals ch1 = ledger.totals(0);
             QCOMPARE(ch1.ampHours, 2.0);
@@ -90,15 +92,8 @@ private slots:
         QVERIFY(qAbs(ramp.ampHours - 1.0) < 1e-6);
         QVERIFY(qAbs(ramp.wattHours - 10.0) < 1e-5);
         QCOMPARE(ramp.minWatts, 0.0);
-    }
 
-    // A gap of more than three sample periods (the recording stopped, samples lost, readings
-    // missing) adds nothing; a shorter one is bridged.
-    void gapsAreNotBridged()
-    {
-        SampleBuffer buffer;
-        buffer.setChannelCount(1);
-        EnergyLedger ledger(buffer);
+        ledger.setPeriod(1);
         const auto ampHours = [&] { return ledger.totals(0).ampHours; };
         constexpr double PerSecond = 2.0 / 3600;  // Ah of 2 A for one second
         // Every second for 200 s, with the readings of seconds `from`..`to` replaced.
