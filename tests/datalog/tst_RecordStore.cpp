@@ -23,8 +23,7 @@ class FakeSupply : public ReadingSource
 public:
     bool running = true;
     bool output = true;
-    QStringList volts{QStringLiteral("0"), QStringLiteral("0")};
-    QStringList amps{QStringLiteral("0"), QStringLiteral("0")};
+    QStringList volts, amps;
 
     bool isRunning() const override { return running; }
     bool isOutputOn() const override { return output; }
@@ -307,14 +306,13 @@ private slots:
     // ends with a message that does not wait in the tick, and its samples stay.
     void sessionStoresSamplesAndKeepsThemWhenTheSupplyGoes()
     {
-        RecordStore &store = *m_store;
         FakeSupply supply;
         ScriptedPrompter prompter;
         ScopedPrompter scopedPrompter{prompter};
         prompter.defaultChoice = Prompter::Choice::Discard;
         FakeClock clock{QDateTime(QDate(2026, 3, 5), QTime(9, 30, 0))};
         ScopedClock scopedClock{clock};
-        RecordingSession session(store, nullptr, supply);
+        RecordingSession session(*m_store, nullptr, supply);
         const auto tick = [&] {
             clock.advanceMs(1000);
             session.engine().TimerRecordData_Timer();
@@ -346,12 +344,12 @@ private slots:
         }
         QVERIFY(!session.isRecording());
         QCOMPARE(inserted.size(), 10);
-        const SampleBuffer &buffer = session.buffer();
-        QCOMPARE(buffer.size(), 10);
-        QCOMPARE(buffer.voltage(9, 0) + QLatin1Char('|') + buffer.current(9, 0) + QLatin1Char('|')
-                     + buffer.voltage(9, 1) + QLatin1Char('|') + buffer.current(9, 1),
+        const SampleBuffer &rows = session.buffer();
+        QCOMPARE(rows.size(), 10);
+        QCOMPARE(rows.voltage(9, 0) + QLatin1Char('|') + rows.current(9, 0) + QLatin1Char('|')
+                     + rows.voltage(9, 1) + QLatin1Char('|') + rows.current(9, 1),
                  QStringLiteral("12,59|0.9A|5.000|1.0"));
-        const QList<SampleRow> stored = store.bufferSamples().value_or(QList<SampleRow>());
+        const QList<SampleRow> stored = buffer();
         QCOMPARE(stored.size(), 10);
         QCOMPARE(stored.at(4).channels[0].voltage + QLatin1Char('|') + stored.at(4).channels[0].current,
                  QStringLiteral("12,54|0.4A"));
@@ -368,8 +366,8 @@ private slots:
         QVERIFY(!session.isRecording());
         QCOMPARE(prompter.messageTexts(),
                  QStringList{QStringLiteral("The supply is no longer running; the recording has stopped.")});
-        QCOMPARE(buffer.size(), 3);
-        QCOMPARE(store.bufferSamples().value_or(QList<SampleRow>()).size(), 3);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(buffer().size(), 3);
     }
 };
 
