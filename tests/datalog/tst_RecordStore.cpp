@@ -137,8 +137,9 @@ private slots:
     }
 
     // A saved record keeps every value (quotes too) and loads back; a number not saved leaves the
-    // buffer alone; replace takes a new comment and samples, delete drops only its own record.
-    void savedRecordsLoadReplaceAndDelete()
+    // buffer alone; replace takes a new comment and samples, delete drops only its own record;
+    // any of them failing inside changes nothing.
+    void savedRecordsLoadReplaceAndDeleteWhole()
     {
         const QString nasty = QStringLiteral("it's \"fine\"'; DELETE FROM datamain; -- 5' 'x");
         const QString start = QStringLiteral("2026/03/05 10:00:00");
@@ -186,51 +187,42 @@ private slots:
         QVERIFY(m_store->deleteRecord(QStringLiteral("2")) && m_store->replaceRecord(second));
         QCOMPARE(describe(*m_store->findRecord(QStringLiteral("2"))), describe(second));
         QCOMPARE(detailRows("2"), 6);
-    }
 
-    void failureInsideAnOperationChangesNothing()
-    {
-        RecordInfo r = record(QStringLiteral("1"), QStringLiteral("kept"));
-        QVERIFY(fill(3) && m_store->saveRecord(r));
+        // A statement failing inside an operation (a trigger makes it fail) changes nothing.
         const QString snapshot = QStringLiteral(
             "SELECT (SELECT group_concat(RecNo || Comment, '|') FROM datamain) || '#' || "
             "(SELECT group_concat(recno || SeqNo || PVal, '|') FROM datadetail)");
         const QString before = StoreTest::scalar(m_file, snapshot).toString();
-        // A trigger makes one statement of the operation fail.
         auto failOn = [this](const char *when, const char *table) {
             return StoreTest::exec(m_file, QStringLiteral("DROP TRIGGER IF EXISTS fail"))
                 && StoreTest::exec(m_file, QStringLiteral("CREATE TRIGGER fail BEFORE %1 ON %2 BEGIN "
                                                           "SELECT RAISE(ABORT, 'injected'); END")
                                                .arg(QLatin1String(when), QLatin1String(table)));
         };
-
         // Save fails at the samples: no record row without samples is left behind.
         QVERIFY(failOn("INSERT", "datadetail"));
-        r.recNo = QStringLiteral("2");
-        QVERIFY(!m_store->saveRecord(r));
+        QVERIFY(!m_store->saveRecord(record(QStringLiteral("3"), QStringLiteral("kept"))));
         QVERIFY(m_store->lastError().description.contains(QStringLiteral("injected")));
         QCOMPARE(StoreTest::scalar(m_file, snapshot).toString(), before);
         // Replace fails at its last statement: description and old samples stay.
-        r.recNo = QStringLiteral("1");
-        r.comment = QStringLiteral("changed");
-        QVERIFY(m_store->appendSample(sample(3)));
-        QVERIFY(!m_store->replaceRecord(r));
+        QVERIFY(m_store->appendSample(sample(6)));
+        QVERIFY(!m_store->replaceRecord(record(QStringLiteral("2"), QStringLiteral("changed"))));
         QCOMPARE(StoreTest::scalar(m_file, snapshot).toString(), before);
         // Delete fails at its second statement: the samples stay with their record.
         QVERIFY(failOn("DELETE", "datamain"));
-        QVERIFY(!m_store->deleteRecord(QStringLiteral("1")));
+        QVERIFY(!m_store->deleteRecord(QStringLiteral("2")));
         QCOMPARE(StoreTest::scalar(m_file, snapshot).toString(), before);
         // Load fails while emptying the buffer: the buffer keeps its rows.
         const QList<SampleRow> buffered = buffer();
         QVERIFY(failOn("DELETE", "datatemp"));
-        QCOMPARE(m_store->loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Failed);
+        QCOMPARE(m_store->loadRecord(QStringLiteral("2")), RecordStore::LoadResult::Failed);
         QCOMPARE(buffer(), buffered);
         // A loaded record is copied into the buffer table before its first change; when that
         // copy fails, the change fails and says so.
         QVERIFY(StoreTest::exec(m_file, QStringLiteral("DROP TRIGGER fail")));
-        QCOMPARE(m_store->loadRecord(QStringLiteral("1")), RecordStore::LoadResult::Loaded);
+        QCOMPARE(m_store->loadRecord(QStringLiteral("2")), RecordStore::LoadResult::Loaded);
         QVERIFY(failOn("INSERT", "datatemp"));
-        QVERIFY(!m_store->appendSample(sample(4)));
+        QVERIFY(!m_store->appendSample(sample(7)));
         QVERIFY(m_store->lastError().description.contains(QStringLiteral("injected")));
     }
 
