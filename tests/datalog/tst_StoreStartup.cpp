@@ -184,14 +184,15 @@ private slots:
         QTest::newRow("first page overwritten") << QStringLiteral("first page") << false;
         QTest::newRow("random bytes") << QStringLiteral("random") << false;
         QTest::newRow("four middle pages overwritten") << QStringLiteral("middle pages") << false;
+        QTest::newRow("index overwritten") << QStringLiteral("index") << false;
     }
 
     // A file that is no database, a first page overwritten, or a file of random bytes: nothing can
     // be read, and the user is told so, with where the damaged file is kept, instead of
     // "repaired". Four pages of a record's samples overwritten in the middle of a 10 000-sample
     // store: the repair keeps every sample that can still be read, before and after the damage.
-    // Today's earlier backup is kept, a stale rebuild does not get in the way, and the store
-    // opens with its catalogue.
+    // The samples' index overwritten: every record is kept whole. Today's earlier backup is
+    // kept, a stale rebuild does not get in the way, and the store opens with its catalogue.
     void damagedFileIsRepairedKeepingWhatCanBeRead()
     {
         QFETCH(QString, damage);
@@ -201,8 +202,9 @@ private slots:
         QTemporaryDir dir;
         const QDir d(dir.path());
         QList<SampleRow> written;
-        const QString file = damage.contains(QLatin1String("page")) ? storeWithSavedSamples(dir, 10000, &written)
-                                                                    : d.filePath(QStringLiteral("mtype.db"));
+        const QString file = damage == QLatin1String("index") ? storeWithSavedSamples(dir, 300, &written, 2, 4)
+            : damage.contains(QLatin1String("page"))           ? storeWithSavedSamples(dir, 10000, &written)
+                                                               : d.filePath(QStringLiteral("mtype.db"));
         QVERIFY(!file.isEmpty());
         QByteArray bytes = damage == QLatin1String("text") ? QByteArray("this is not a database\n").repeated(400)
                                                            : QByteArray(64 * 1024, '\0');
@@ -219,6 +221,12 @@ private slots:
             for (int k = 0; k < 4; ++k)
                 middle << pages.at(pages.size() / 2 + k).toInt();
             bytes = overwritePages(file, middle, '\xA5');
+        } else if (damage == QLatin1String("index")) {
+            const int root = StoreTest::scalar(file, QStringLiteral(
+                "SELECT rootpage FROM sqlite_master WHERE name = 'datadetail_recno'")).toInt();
+            QVERIFY(root > 1);
+            bytes = overwritePages(file, {root}, '\0');
+            QVERIFY(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"));
         }
         QVERIFY(!bytes.isEmpty() && StoreTest::writeFile(file, bytes));
         const QString earlier = d.filePath(QStringLiteral("mtype20260701.db"));
@@ -226,14 +234,37 @@ private slots:
         QVERIFY(StoreTest::writeFile(d.filePath(QStringLiteral("mtypenew.db")), "stale rebuild"));
 
         RecordStore store;
-        const StoreOpenResult result = store.open(dir.path());
+        const bool later = damage == QLatin1String("index");
+        StoreOpenResult result =
+            store.open(dir.path(), later ? RecordStore::IntegrityCheck::Later : RecordStore::IntegrityCheck::Now);
+        if (later) {
+            // At start-up the window shows before the check of every page; the check, in a
+            // worker thread, then finds the damage and the store is repaired before anything
+            // is written.
+            QCOMPARE(result.status, StoreOpenResult::Status::Opened);
+            QVERIFY(!store.appendSample(sample(0)) && !store.clearBuffer() && !store.saveRecord(record(QStringLiteral("3"))));
+            QCOMPARE(store.lastError().description, *store.writeRefusal());
+            StoreCheck check;
+            QSignalSpy done(&check, &StoreCheck::finished);
+            check.start(store.filePath());
+            QVERIFY(done.wait(60000));
+            result = store.applyCheck(done.at(0).at(0).value<StoreCheck::Outcome>());
+        }
         QCOMPARE(result.status, StoreOpenResult::Status::Repaired);
         const QString backup = earlierBackup ? d.filePath(QStringLiteral("mtype20260701-2.db")) : earlier;
         QCOMPARE(StoreTest::readFile(backup), bytes);
         QVERIFY(!earlierBackup || StoreTest::readFile(earlier) == "earlier backup of today");
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("mtypenew.db"))));
         QCOMPARE(store.machineTypes().value_or(QList<MachineTypeRow>()).size(), Catalogue::shipped().size());
-        if (damage != QLatin1String("middle pages")) {
+        if (damage == QLatin1String("index")) {
+            QVERIFY2(result.message.contains(QStringLiteral("600 of 600 samples were recovered")), qPrintable(result.message));
+            QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            for (const char *n : {"1", "2"}) {
+                QCOMPARE(store.loadRecord(QLatin1String(n)), RecordStore::LoadResult::Loaded);
+                QCOMPARE(store.bufferSamples().value_or(QList<SampleRow>()), written);
+            }
+            QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM DataWindow4")).toInt(), 300);
+        } else if (damage != QLatin1String("middle pages")) {
             QCOMPARE(result.message, QStringLiteral("The record database [%1] was damaged and no samples could be "
                                                     "recovered: the program goes on with an empty record database. "
                                                     "The damaged file is kept as [%2].").arg(file, backup));
@@ -251,46 +282,7 @@ private slots:
                 QCOMPARE(row, written.at(int(row.seqNo)));
             QCOMPARE(kept.first().seqNo + kept.last().seqNo, 9999);
         }
-        QVERIFY(store.appendSample(sample(0)) && store.saveRecord(record(QStringLiteral("2"))));
-    }
-
-    void damagedIndexIsRepairedWithEveryRecord()
-    {
-        QTemporaryDir dir;
-        QList<SampleRow> samples;
-        const QString file = storeWithSavedSamples(dir, 300, &samples, 2, 4);
-        QVERIFY(!file.isEmpty() && samples.size() == 300);
-        // The pages of the samples' index overwritten with zeros.
-        const int root = StoreTest::scalar(file, QStringLiteral(
-            "SELECT rootpage FROM sqlite_master WHERE name = 'datadetail_recno'")).toInt();
-        QVERIFY(root > 1);
-        const QByteArray bytes = overwritePages(file, {root}, '\0');
-        QVERIFY(!bytes.isEmpty());
-        QVERIFY(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"));
-
-        FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
-        ScopedClock scoped(clock);
-        RecordStore store;
-        // At start-up the window shows before the check of every page; the check, in a worker
-        // thread, then finds the damage and the store is repaired before anything is written.
-        QCOMPARE(store.open(dir.path(), RecordStore::IntegrityCheck::Later).status, StoreOpenResult::Status::Opened);
-        QVERIFY(!store.appendSample(sample(0)) && !store.clearBuffer() && !store.saveRecord(StoreTest::record(QStringLiteral("3"))));
-        QCOMPARE(store.lastError().description, *store.writeRefusal());
-        StoreCheck check;
-        QSignalSpy done(&check, &StoreCheck::finished);
-        check.start(store.filePath());
-        QVERIFY(done.wait(60000));
-        const StoreOpenResult repaired = store.applyCheck(done.at(0).at(0).value<StoreCheck::Outcome>());
-        QCOMPARE(repaired.status, StoreOpenResult::Status::Repaired);
-        QVERIFY2(repaired.message.contains(QStringLiteral("600 of 600 samples were recovered")), qPrintable(repaired.message));
-        QCOMPARE(StoreTest::readFile(dir.filePath(QStringLiteral("mtype20261231.db"))), bytes);
-        QCOMPARE(StoreTest::scalar(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-        for (const char *n : {"1", "2"}) {
-            QCOMPARE(store.loadRecord(QLatin1String(n)), RecordStore::LoadResult::Loaded);
-            QCOMPARE(store.bufferSamples().value_or(QList<SampleRow>()), samples);
-        }
-        QCOMPARE(StoreTest::scalar(file, QStringLiteral("SELECT count(*) FROM DataWindow4")).toInt(), 300);
-        QCOMPARE(store.machineTypes()->size(), Catalogue::shipped().size());
+        QVERIFY(store.appendSample(sample(0)) && store.saveRecord(record(QStringLiteral("3"))));
     }
 
     void secondStoreIsToldWhoHoldsItAndMayOnlyRead()
