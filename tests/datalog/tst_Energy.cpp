@@ -69,7 +69,7 @@ private slots:
     // whether the readings carry a decimal comma or a unit. A gap of more than three sample
     // periods (the recording stopped, samples lost, readings missing) adds nothing; a shorter
     // one is bridged.
-    void totalsOfKnownRecordingsLeaveGapsUnbridged()
+    void totalsLeaveGapsUnbridgedAndSpansTakeTheirRows()
     {
         SampleBuffer buffer;
         buffer.setChannelCount(2);
@@ -127,15 +127,10 @@ private slots:
         QCOMPARE(ampHours(), 180 * PerSecond);
         ledger.setPeriod(10);
         QCOMPARE(ampHours(), 200 * PerSecond);
-    }
 
-    // The share of a span of rows (the measurement cursors) is what those rows delivered, the
-    // same from either end, live as rows arrive, and anew when the buffer is replaced.
-    void spansIntegrateOnlyTheirRows()
-    {
-        SampleBuffer buffer;
-        buffer.setChannelCount(2);
-        EnergyLedger ledger(buffer);
+        // The share of a span of rows (the measurement cursors) is what those rows delivered,
+        // the same from either end, live as rows arrive, and anew when the buffer is replaced.
+        ledger.setPeriod(1);
         fill(buffer, everySecond(0, 3600));
         QCOMPARE(ledger.span(0, 600, 1800).ampHours, 2 * 1200 / 3600.0);
         QCOMPARE(ledger.span(0, 1800, 600).wattHours, 24 * 1200 / 3600.0);
