@@ -86,11 +86,9 @@ private slots:
         for (int c = 0; c < buffer.columnCount(); ++c)
             QVERIFY2(texts.contains(buffer.headerData(c, Qt::Horizontal).toString()), qPrintable(QString::number(c)));
         QVERIFY(texts.contains(QStringLiteral("CH4:Current[A]")));
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < buffer.columnCount() - 1; ++c) {
-                const QString cell = buffer.index(r, c).data().toString();
-                QVERIFY2(texts.contains(cell), qPrintable(QStringLiteral("%1,%2 %3").arg(r).arg(c).arg(cell)));
-            }
+        for (int cell = 0; cell < rows * 14; ++cell) {  // every cell but the comment
+            const QString text = buffer.index(cell / 14, cell % 14).data().toString();
+            QVERIFY2(texts.contains(text), qPrintable(QStringLiteral("%1,%2 %3").arg(cell / 14).arg(cell % 14).arg(text)));
         }
         const int pages = device.pages();
         QVERIFY(pages >= 4);  // two bands of columns, more than one page of rows
@@ -177,7 +175,6 @@ private slots:
             QCOMPARE(chosen, expected);
             QSaveFile file(chosen);
             QVERIFY(file.open(QIODevice::WriteOnly) && CsvExport::write(buffer, 1, file) && file.commit());
-            QVERIFY(QFileInfo::exists(expected));
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("c\"d ü€ 測試.csv")});
         const QList<QByteArray> lines = StoreTest::readFile(out + QStringLiteral("/plain.csv")).split('\n');
