@@ -76,4 +76,13 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+bool appendSamples(RecordStore &store, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (!store.appendSample(sample(i)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace StoreTest

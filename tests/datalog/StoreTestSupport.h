@@ -1,9 +1,11 @@
 #pragma once
 
+#include "datalog/RecordStore.h"
 #include "datalog/RecordTypes.h"
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 // Helpers shared by the record-store tests: sample rows and a second, independent connection
@@ -30,5 +32,16 @@ QVariant scalar(const QString &file, const QString &sql);
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
+
+// A record store on a folder of its own; the store closes before its folder goes.
+struct TempStore {
+    QTemporaryDir dir;
+    RecordStore store;
+    QString file() const { return dir.filePath(QStringLiteral("mtype.db")); }
+    bool open() { return store.open(dir.path()).ok(); }
+};
+
+// Appends sample(0) .. sample(count - 1); false at the first append that fails.
+bool appendSamples(RecordStore &store, int count);
 
 } // namespace StoreTest

@@ -9,12 +9,10 @@
 #include "datalog/CsvExport.h"
 #include "datalog/GridPrinter.h"
 #include "datalog/RecordSaver.h"
-#include "datalog/RecordStore.h"
 #include "datalog/SampleBuffer.h"
 #include "datalog/StoreMessages.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,7 +24,6 @@
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -48,26 +45,13 @@ void onNextFileDialog(const std::function<void(QFileDialog *)> &act)
 {
     auto *poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            auto *dialog = qobject_cast<QFileDialog *>(w);
-            if (!dialog || !dialog->isVisible())
-                continue;
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
             poll->deleteLater();
             poll->stop();
             act(dialog);
-            return;
         }
     });
     poll->start(20);
-}
-
-// Types `typed` into the next file dialog and presses Save.
-void typeIntoNextFileDialog(const QString &typed)
-{
-    onNextFileDialog([typed](QFileDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
-        static_cast<QDialog *>(dialog)->accept();  // as the Save button does
-    });
 }
 
 } // namespace
@@ -79,40 +63,6 @@ class TestDatalogOutput : public QObject
 private slots:
     void initTestCase() { TestEnvironment::isolateUserFolders(); }
 
-    // A cell holding a long comment or a megabyte-long stored value prints at once: the page
-    // shows the start of it, elided, and short cells whole.
-    void longCellsPrintElided()
-    {
-        const QString comment(32765, QLatin1Char('c'));
-        const QString value = QString(1 << 20, QLatin1Char('v'));
-        QStandardItemModel model(3, 2);
-        model.setHorizontalHeaderLabels({QStringLiteral("No."), QStringLiteral("Comment")});
-        model.setData(model.index(0, 0), QStringLiteral("1"));
-        model.setData(model.index(0, 1), comment);
-        model.setData(model.index(1, 0), QStringLiteral("2"));
-        model.setData(model.index(1, 1), value);
-        model.setData(model.index(2, 1), QStringLiteral("short"));
-
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("table.pdf"));
-        {
-            QPdfWriter pdf(file);
-            GridPrinter printer(model, {900, 2400}, QFont());
-            QVERIFY(printer.print(pdf, 390, 720));
-        }
-        QVERIFY(QFileInfo(file).size() > 0);
-
-        const QFontMetrics metrics{QFont()};
-        const int width = 300;
-        for (const QString &text : {comment, value}) {
-            const QString shown = GridPrinter::fitText(text, metrics, width);
-            QVERIFY(shown.endsWith(QChar(0x2026)));
-            QVERIFY(shown.size() > 1 && text.startsWith(shown.chopped(1)));
-            QVERIFY(metrics.horizontalAdvance(shown) <= width);
-        }
-        QCOMPARE(GridPrinter::fitText(QStringLiteral("12.500"), metrics, width), QStringLiteral("12.500"));
-    }
-
     // A four-channel table printed on landscape pages at a printer's 1200 dpi: every column's
     // caption with its unit, every reading and time stamp whole; each page has the heading,
     // the captions, the sample number and time of its rows, and "page n of m".
@@ -123,11 +73,7 @@ private slots:
         const int rows = 60;
         for (int i = 0; i < rows; ++i)
             buffer.append(StoreTest::sample(i));
-        QList<int> widths{900, 1600};
-        for (int c = 0; c < 12; ++c)
-            widths << 1300;
-        widths << 2000;
-        GridPrinter printer(buffer, widths, QFont());
+        GridPrinter printer(buffer, QList<int>{900, 1600} + QList<int>(12, 1300) + QList<int>{2000}, QFont());
         printer.heading << QStringLiteral("XPP-3202   Record 7: Bench");
         printer.groupColumns = 3;
         PaintedText device(QSize(13200, 9600), 1200);
@@ -137,18 +83,13 @@ private slots:
         }
         const QStringList texts = device.strings();
         QCOMPARE(buffer.columnCount(), 15);
-        for (int c = 0; c < buffer.columnCount(); ++c) {
-            const QString caption = buffer.headerData(c, Qt::Horizontal).toString();
-            QVERIFY2(texts.contains(caption), qPrintable(caption));
-        }
+        for (int c = 0; c < buffer.columnCount(); ++c)
+            QVERIFY2(texts.contains(buffer.headerData(c, Qt::Horizontal).toString()), qPrintable(QString::number(c)));
         QVERIFY(texts.contains(QStringLiteral("CH4:Current[A]")));
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < buffer.columnCount() - 1; ++c) {
-                const QString cell = buffer.index(r, c).data().toString();
-                QVERIFY2(texts.contains(cell), qPrintable(QStringLiteral("%1,%2 %3").arg(r).arg(c).arg(cell)));
-            }
+        for (int cell = 0; cell < rows * 14; ++cell) {  // every cell but the comment
+            const QString text = buffer.index(cell / 14, cell % 14).data().toString();
+            QVERIFY2(texts.contains(text), qPrintable(QStringLiteral("%1,%2 %3").arg(cell / 14).arg(cell % 14).arg(text)));
         }
-        QVERIFY(texts.contains(QStringLiteral("2026/03/05 10:00:59")));
         const int pages = device.pages();
         QVERIFY(pages >= 4);  // two bands of columns, more than one page of rows
         for (int p = 0; p < pages; ++p) {
@@ -164,78 +105,84 @@ private slots:
             // A channel's three columns stay on one page.
             for (int c = 1; c <= 4; ++c) {
                 const QString ch = QStringLiteral("CH%1:").arg(c);
-                const qsizetype n = std::count_if(onPage.cbegin(), onPage.cend(),
-                                                  [&ch](const QString &t) { return t.startsWith(ch); });
+                const qsizetype n = onPage.filter(ch).size();
                 QVERIFY2(n == 0 || n == 3, qPrintable(QStringLiteral("page %1: %2 %3").arg(p + 1).arg(ch).arg(n)));
             }
         }
-        // A device that takes PDF: the same table, landscape.
+
+        // A cell holding a long comment or a megabyte-long stored value prints at once, on a
+        // landscape PDF: the page shows the start of it, elided, and short cells whole.
+        const QString comment(32765, QLatin1Char('c'));
+        const QString value = QString(1 << 20, QLatin1Char('v'));
+        QStandardItemModel model(3, 2);
+        model.setHorizontalHeaderLabels({QStringLiteral("No."), QStringLiteral("Comment")});
+        const QStringList cells{QStringLiteral("1"), comment, QStringLiteral("2"), value, QString(), QStringLiteral("short")};
+        for (int i = 0; i < cells.size(); ++i)
+            model.setData(model.index(i / 2, i % 2), cells[i]);
         QTemporaryDir dir;
-        QPdfWriter pdf(dir.filePath(QStringLiteral("table.pdf")));
-        pdf.setPageOrientation(QPageLayout::Landscape);
-        QVERIFY(printer.print(pdf, 390, 720));
+        const QString file = dir.filePath(QStringLiteral("cells.pdf"));
+        {
+            QPdfWriter cells(file);
+            cells.setPageOrientation(QPageLayout::Landscape);
+            QVERIFY(GridPrinter(model, {900, 2400}, QFont()).print(cells, 390, 720));
+        }
+        QVERIFY(QFileInfo(file).size() > 0);
+        const QFontMetrics metrics{QFont()};
+        for (const QString &text : {comment, value}) {
+            const QString shown = GridPrinter::fitText(text, metrics, 300);
+            QVERIFY(shown.size() > 1 && shown.endsWith(QChar(0x2026)) && text.startsWith(shown.chopped(1)));
+            QVERIFY(metrics.horizontalAdvance(shown) <= 300);
+        }
+        QCOMPARE(GridPrinter::fitText(QStringLiteral("12.500"), metrics, 300), QStringLiteral("12.500"));
     }
 
-    // Stored values of any length reach the CSV file whole, quoted where they must be.
-    void longValuesExportWhole()
+    // An export: stored values of any length reach the CSV file whole, quoted where they must
+    // be, while the grid shows only their start (so that drawing it stays quick). A typed name
+    // with quotes is written where it says: a name wholly in quotes is that name, any other
+    // quote is part of the name; never the dialog's folder instead. The dialog shows its check
+    // box under the name; what the user ticks is what the caller gets, and a cancelled dialog
+    // leaves the caller's choice alone.
+    void exportWritesWholeValuesWhereTyped()
     {
         SampleBuffer buffer;
         buffer.setChannelCount(1);
         SampleRow row = StoreTest::sample(0);
         const QString longReading = QString(100000, QLatin1Char('7'));
-        const QString longQuoted = QStringLiteral("\"x,") + QString(6000, QLatin1Char('y'));
         row.channels[0].voltage = longReading;
-        row.channels[0].current = longQuoted;
+        row.channels[0].current = QStringLiteral("\"x,") + QString(6000, QLatin1Char('y'));
         buffer.append(row);
         buffer.append(StoreTest::sample(1));
-        QCOMPARE(buffer.voltage(0, 0), longReading);
         QCOMPARE(buffer.row(0), row);
-        // The grid shows its start only, so that drawing it stays quick.
         const QString shown = buffer.index(0, 2).data().toString();
         QVERIFY(shown.size() < 5000 && shown.endsWith(QChar(0x2026)) && longReading.startsWith(shown.chopped(1)));
 
-        QBuffer out;
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QVERIFY(CsvExport::write(buffer, 1, out));
-        const QList<QByteArray> lines = out.data().split('\n');
-        QVERIFY(lines.size() >= 3);
-        const QByteArray quoted = "\"\"\"x," + QByteArray(6000, 'y') + "\"";
-        QVERIFY(lines.at(1).startsWith("0," + row.recTime.toUtf8() + ',' + longReading.toUtf8() + ',' + quoted + ','));
-        QVERIFY(lines.at(2).startsWith("1," + StoreTest::sample(1).recTime.toUtf8() + ",12.000,"));
-    }
-
-    // A typed export name with quotes is written where it says: a name wholly in quotes is
-    // that name, any other quote is part of the name; never the dialog's folder instead.
-    void quotedFileNamesGoWhereTyped()
-    {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
         const QString out = dir.filePath(QStringLiteral("out"));
         QtPrompter prompter;
+        const QString filter = QStringLiteral("Datalog(*.csv)");
         const QList<std::pair<QString, QString>> cases{
             {out + QStringLiteral("/\"c'd ü€ 測試.csv\""), out + QStringLiteral("/c'd ü€ 測試.csv")},
             {QStringLiteral("c\"d ü€ 測試.csv"), dir.path() + QStringLiteral("/c\"d ü€ 測試.csv")},
             {QStringLiteral("out/plain.csv"), out + QStringLiteral("/plain.csv")},
         };
         for (const auto &[typed, expected] : cases) {
-            typeIntoNextFileDialog(typed);
-            const QString chosen = prompter.saveFileName(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"));
+            onNextFileDialog([typed](QFileDialog *dialog) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+                static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+            });
+            const QString chosen = prompter.saveFileName(QString(), dir.path(), filter);
             QCOMPARE(chosen, expected);
             QSaveFile file(chosen);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            SampleBuffer empty;
-            QVERIFY(CsvExport::write(empty, 1, file) && file.commit());
-            QVERIFY(QFileInfo::exists(expected));
+            QVERIFY(file.open(QIODevice::WriteOnly) && CsvExport::write(buffer, 1, file) && file.commit());
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("c\"d ü€ 測試.csv")});
-    }
+        const QList<QByteArray> lines = StoreTest::readFile(out + QStringLiteral("/plain.csv")).split('\n');
+        QVERIFY(lines.size() >= 3);
+        const QByteArray quoted = "\"\"\"x," + QByteArray(6000, 'y') + "\"";
+        QVERIFY(lines.at(1).startsWith("0," + row.recTime.toUtf8() + ',' + longReading.toUtf8() + ',' + quoted + ','));
+        QVERIFY(lines.at(2).startsWith("1," + StoreTest::sample(1).recTime.toUtf8() + ",12.000,"));
 
-    // The export's file dialog shows its check box under the name; what the user ticks is
-    // what the caller gets, and a cancelled dialog leaves the caller's choice alone.
-    void fileDialogCarriesItsOption()
-    {
-        QTemporaryDir dir;
-        QtPrompter prompter;
         const QString caption = QStringLiteral("Add power, energy and charge columns (W, Wh, Ah)");
         QString seen;
         onNextFileDialog([&seen](QFileDialog *dialog) {
@@ -248,17 +195,14 @@ private slots:
             static_cast<QDialog *>(dialog)->accept();
         });
         bool checked = false;
-        QCOMPARE(prompter.saveFileNameWithOption(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"), caption, checked),
+        QCOMPARE(prompter.saveFileNameWithOption(QString(), dir.path(), filter, caption, checked),
                  dir.filePath(QStringLiteral("power.csv")));
-        QCOMPARE(seen, caption);
-        QVERIFY(checked);
-
+        QVERIFY(checked && seen == caption);
         onNextFileDialog([](QFileDialog *dialog) {
             dialog->findChild<QCheckBox *>(QStringLiteral("chkFileOption"))->setChecked(false);
             dialog->reject();
         });
-        QVERIFY(prompter.saveFileNameWithOption(QString(), dir.path(), QStringLiteral("Datalog(*.csv)"), caption, checked)
-                    .isEmpty());
+        QVERIFY(prompter.saveFileNameWithOption(QString(), dir.path(), filter, caption, checked).isEmpty());
         QVERIFY(checked);
     }
 
@@ -281,12 +225,10 @@ private slots:
         auto unmount = qScopeGuard([&] { runTool(QStringLiteral("umount"), {QStringLiteral("-l"), disk}); });
         {
             RecordStore store;
-            QVERIFY(store.open(disk).ok());
-            for (int i = 0; i < 300; ++i)
-                QVERIFY2(store.appendSample(StoreTest::sample(i)), qPrintable(store.lastError().description));
+            QVERIFY2(store.open(disk).ok() && StoreTest::appendSamples(store, 300), qPrintable(store.lastError().description));
             QFile filler(disk + QStringLiteral("/filler"));
-            QVERIFY(filler.open(QIODevice::WriteOnly));
             const QByteArray block(64 * 1024, 'f');
+            QVERIFY(filler.open(QIODevice::WriteOnly));
             while (filler.write(block) == block.size() && filler.flush()) {
             }
             filler.close();
@@ -300,16 +242,15 @@ private slots:
         }
 
         // A folder made immutable in the middle of a recording.
-        QTemporaryDir other;
-        RecordStore store;
-        QVERIFY(store.open(other.path()).ok());
-        QVERIFY(store.appendSample(StoreTest::sample(0)));
+        StoreTest::TempStore other;
+        RecordStore &store = other.store;
+        QVERIFY(other.open() && store.appendSample(StoreTest::sample(0)));
         // The folder, the database and its log; the shared-memory file stays as it is (the
         // library has it mapped, and a write to an immutable mapping ends the process).
-        QStringList locked{other.path()};
-        for (const QString &f : QDir(other.path()).entryList(QDir::Files)) {
+        QStringList locked{other.dir.path()};
+        for (const QString &f : QDir(other.dir.path()).entryList(QDir::Files)) {
             if (!f.endsWith(QLatin1String("-shm")))
-                locked << other.filePath(f);
+                locked << other.dir.filePath(f);
         }
         if (!runTool(QStringLiteral("chattr"), QStringList{QStringLiteral("+i")} + locked))
             QSKIP("this file system cannot make a folder immutable");
@@ -318,7 +259,7 @@ private slots:
         QCOMPARE(storeFailureText(QStringLiteral("DataTable: "), store.lastError()),
                  QStringLiteral("DataTable: There is no permission to write the folder [%1] or the record "
                                 "database in it. Give your user write access to both, then try again.")
-                     .arg(other.path()));
+                     .arg(other.dir.path()));
     }
 };
 
