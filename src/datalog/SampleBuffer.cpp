@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -152,8 +153,47 @@ double SampleBuffer::readingValue(const QString &text)
     return readingValue(QByteArrayView(text.toUtf8()));
 }
 
+// A plain reading ("12.345", "-0,5V"): at most 15 digits and no exponent, which is all a
+// panel shows. Its digits as a whole number over a power of ten are both exact doubles, so
+// the one division rounds as from_chars does. nullopt for anything else.
+static std::optional<double> plainReading(QByteArrayView utf8)
+{
+    static constexpr double Tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                      1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char *p = utf8.data();
+    const char *const end = p + utf8.size();
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    const bool negative = p != end && *p == '-';
+    p += negative;
+    qint64 digits = 0;
+    int count = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + (*p - '0');
+            decimals += point;
+            if (++count > 15)
+                return std::nullopt;
+        } else if ((*p == '.' || *p == ',') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (count == 0 || (p != end && (*p == 'e' || *p == 'E')))
+        return std::nullopt;
+    const double value = double(digits) / Tens[decimals];
+    return negative ? -value : value;
+}
+
 double SampleBuffer::readingValue(QByteArrayView utf8)
 {
+    if (const std::optional<double> plain = plainReading(utf8))
+        return *plain;
     // The number the text starts with, as NumberFormat::leadingNumber reads it, with a
     // decimal comma taken as a point; parsed from the bytes, since the buffer's extremes
     // read every reading of a long record.
