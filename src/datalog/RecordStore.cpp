@@ -6,6 +6,7 @@
 #include "datalog/StoreMessages.h"
 #include "datalog/StoreRepair.h"
 #include "datalog/StoreSchema.h"
+#include "datalog/WalCheckpointer.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -105,6 +106,7 @@ bool RecordStore::isOpen() const
 
 void RecordStore::disconnect()
 {
+    m_checkpointer.reset();
     m_conn.reset();
 }
 
@@ -419,6 +421,9 @@ RecordStore::Attach RecordStore::attach(bool check)
         if (!q.exec(QLatin1String(pragma)))
             return classify(q.lastError());
     }
+    // The log of a long save is copied into the file off this thread.
+    if (sqlite3 *raw = rawHandle())
+        m_checkpointer = std::make_unique<WalCheckpointer>(raw, QFile::encodeName(filePath()));
     Transaction transaction(db());
     QSqlError error;
     if (!StoreSchema::create(db(), &error) || !StoreSchema::addMissingCatalogueRows(db(), &error))
