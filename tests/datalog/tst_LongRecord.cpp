@@ -1,7 +1,8 @@
 // Long recordings drawn from few points: the extremes of any span and of each pixel column
 // found through the pyramid equal a reading-by-reading search, also as readings arrive and
 // with gaps; the buffer's series hold every reading it holds; and a graph of a million samples
-// still shows a single outlier, and every sample once zoomed in.
+// still shows a single outlier, and every sample once zoomed in. A saved record loads back
+// byte for byte with each reading's number, and a long save reaches the file.
 #include "datalog/MinMaxPyramid.h"
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingInterfaces.h"
@@ -9,6 +10,7 @@
 #include "datalog/SampleBuffer.h"
 #include "datalog/frmGraphicRecord.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +19,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -73,6 +76,9 @@ private slots:
     void extremesEqualASearchOfEveryReading();
     void bufferSeriesHoldEveryReading();
     void millionSamplesShowAnOutlierAndZoomShowsEverySample();
+    void savedRecordLoadsBackByteForByte_data();
+    void savedRecordLoadsBackByteForByte();
+    void longSaveReachesTheFile();
 };
 
 void TestLongRecord::extremesEqualASearchOfEveryReading()
@@ -228,6 +234,104 @@ void TestLongRecord::millionSamplesShowAnOutlierAndZoomShowsEverySample()
     plot->xAxis->moveRange(1);
     plot->replot();
     QCOMPARE(volts->data()->at(0)->key, double(Outlier - 100));
+}
+
+namespace {
+
+// Saves `rows` as a new record of `store`; its number, empty on failure.
+QString saveRecord(RecordStore &store, const QList<SampleRow> &rows)
+{
+    const bool filled = store.replaceBuffer([&rows](const RecordStore::SampleSink &sink) {
+        return std::all_of(rows.begin(), rows.end(), [&sink](const SampleRow &r) { return sink(SampleBytes(r).view()); });
+    });
+    RecordInfo info;
+    info.startTime = QStringLiteral("2026/03/05 10:00:00");
+    return filled && store.saveNewRecord(info) ? info.recNo : QString();
+}
+
+} // namespace
+
+void TestLongRecord::savedRecordLoadsBackByteForByte_data()
+{
+    QTest::addColumn<QList<SampleRow>>("rows");
+    QTest::addColumn<QList<double>>("volts");  // channel 1's reading of each row as a number
+    QTest::newRow("empty record") << QList<SampleRow>() << QList<double>();
+    QTest::newRow("one sample") << QList<SampleRow>{sample(0, QStringLiteral("5.000"), QStringLiteral("5"))}
+                                << QList<double>{5.0};
+    // Blank, garbled and unusual readings: the texts come back as stored, the numbers are
+    // what the text starts with (a decimal comma as a point, 0 for no number).
+    const QList<std::pair<QString, double>> readings{
+        {QString(), 0}, {QStringLiteral("\u00ff\u00fe12"), 0}, {QStringLiteral("12,5V"), 12.5},
+        {QStringLiteral(" +7.25"), 7.25}, {QStringLiteral("-0.5"), -0.5}, {QStringLiteral(".5"), 0.5},
+        {QStringLiteral("1e3"), 1000}, {QStringLiteral("0.1"), 0.1},
+        {QStringLiteral("123456.789012345"), 123456.789012345},
+        {QStringLiteral("12345678901234567"), 12345678901234567.0}, {QStringLiteral("-"), 0},
+        {QStringLiteral("1,5,3"), 1.5}, {QStringLiteral("電壓\r\n\"5\""), 0}};
+    QList<SampleRow> rows;
+    QList<double> volts;
+    for (const auto &[text, value] : readings) {
+        SampleRow r = sample(rows.size(), text, text);
+        r.comment = rows.size() % 2 ? QString() : text;
+        r.recTime = text;
+        rows << r;
+        volts << value;
+    }
+    QTest::newRow("edge readings") << rows << volts;
+}
+
+void TestLongRecord::savedRecordLoadsBackByteForByte()
+{
+    QFETCH(QList<SampleRow>, rows);
+    QFETCH(QList<double>, volts);
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    const QString recNo = saveRecord(store, rows);
+    QVERIFY(!recNo.isEmpty());
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(4);
+    QVERIFY(session.loadRecord(recNo, true));
+    const SampleBuffer &buffer = session.buffer();
+    QCOMPARE(buffer.size(), rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        QCOMPARE(buffer.row(i), rows.at(i));
+        QCOMPARE(buffer.cellBytes(i, 1).toByteArray(), rows.at(i).channels[0].voltage.toUtf8());
+        QCOMPARE(buffer.voltageValue(i, 3), volts.at(i));
+        QCOMPARE(buffer.currentValue(i, 0), volts.at(i));
+    }
+    if (!rows.isEmpty()) {
+        const qsizetype top = std::max_element(volts.begin(), volts.end()) - volts.begin();
+        QCOMPARE(buffer.extremes(0).maxV, rows.at(top).channels[0].voltage);
+    }
+}
+
+void TestLongRecord::longSaveReachesTheFile()
+{
+    // Enough samples for the log to be copied into the file after the save's commit, and a
+    // close right after the save.
+    QTemporaryDir dir;
+    QList<SampleRow> rows;
+    for (int i = 0; i < 60000; ++i)
+        rows << sample(i, QString::number(i % 1000), QStringLiteral("1.000"));
+    QString recNo;
+    {
+        RecordStore store;
+        QVERIFY(store.open(dir.path()).ok());
+        recNo = saveRecord(store, rows);
+        QVERIFY(!recNo.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(store.filePath()).size() > 8'000'000, 30000);
+        QVERIFY(!saveRecord(store, rows).isEmpty());
+    }
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    for (const QString &number : {recNo, QString::number(recNo.toInt() + 1)}) {
+        qsizetype seen = 0;
+        QVERIFY(store.forEachRecordSampleView(number, [&](const SampleView &v) {
+            return v.toRow() == rows.at(seen++);
+        }));
+        QCOMPARE(seen, rows.size());
+    }
 }
 
 QTEST_MAIN(TestLongRecord)
