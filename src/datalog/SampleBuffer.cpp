@@ -90,7 +90,7 @@ void SampleBuffer::store(const SampleView &view)
     m_heads.push_back(head);
     if (!view.comment.isEmpty())
         m_comments.insert(i, QString::fromUtf8(view.comment));
-    track(i);
+    track(i, view.texts);
 }
 
 QByteArrayView SampleBuffer::bytes(int i, int cell) const
@@ -223,7 +223,7 @@ void SampleBuffer::resetTracking()
         series.clear();
 }
 
-void SampleBuffer::track(int i)
+void SampleBuffer::track(int i, const std::array<QByteArrayView, TextCells> &texts)
 {
     // Each reading is read as a number once, as it arrives: for the extremes and the series.
     auto update = [i](Extreme &max, Extreme &min, MinMaxPyramid &series, QByteArrayView text) {
@@ -238,8 +238,8 @@ void SampleBuffer::track(int i)
     };
     for (int c = 0; c < MaxChannels; ++c) {
         ChannelRange &r = m_ranges[size_t(c)];
-        update(r.maxV, r.minV, m_series[size_t(2 * c)], bytes(i, 1 + 3 * c));
-        update(r.maxA, r.minA, m_series[size_t(2 * c + 1)], bytes(i, 2 + 3 * c));
+        update(r.maxV, r.minV, m_series[size_t(2 * c)], texts[size_t(1 + 3 * c)]);
+        update(r.maxA, r.minA, m_series[size_t(2 * c + 1)], texts[size_t(2 + 3 * c)]);
     }
 }
 
