@@ -926,8 +926,9 @@ RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo
         return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
     // The samples are copied into datatemp only when something changes them: a long record
     // loads without writing it a second time, and datatemp keeps holding only samples that
-    // are saved nowhere else. Read-only, the record is read where it is saved.
-    if (!m_readOnly && (!writable() || !exec(QStringLiteral("DELETE FROM datatemp"))))
+    // are saved nowhere else. Read-only, the record is read where it is saved. After another
+    // load nothing changed, datatemp is empty already: no write, no sync.
+    if (!m_readOnly && (!writable() || (m_bufferRecord.isEmpty() && !exec(QStringLiteral("DELETE FROM datatemp")))))
         return LoadResult::Failed;
     m_bufferRecord = found->recNo.trimmed();
     if (record)
