@@ -6,6 +6,7 @@
 #include "datalog/StoreMessages.h"
 #include "datalog/StoreRepair.h"
 #include "datalog/StoreSchema.h"
+#include "datalog/WalCheckpointer.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -105,6 +106,7 @@ bool RecordStore::isOpen() const
 
 void RecordStore::disconnect()
 {
+    m_checkpointer.reset();
     m_conn.reset();
 }
 
@@ -419,6 +421,9 @@ RecordStore::Attach RecordStore::attach(bool check)
         if (!q.exec(QLatin1String(pragma)))
             return classify(q.lastError());
     }
+    // The log of a long save is copied into the file off this thread.
+    if (sqlite3 *raw = rawHandle())
+        m_checkpointer = std::make_unique<WalCheckpointer>(raw, QFile::encodeName(filePath()));
     Transaction transaction(db());
     QSqlError error;
     if (!StoreSchema::create(db(), &error) || !StoreSchema::addMissingCatalogueRows(db(), &error))
@@ -921,8 +926,9 @@ RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo
         return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
     // The samples are copied into datatemp only when something changes them: a long record
     // loads without writing it a second time, and datatemp keeps holding only samples that
-    // are saved nowhere else. Read-only, the record is read where it is saved.
-    if (!m_readOnly && (!writable() || !exec(QStringLiteral("DELETE FROM datatemp"))))
+    // are saved nowhere else. Read-only, the record is read where it is saved. After another
+    // load nothing changed, datatemp is empty already: no write, no sync.
+    if (!m_readOnly && (!writable() || (m_bufferRecord.isEmpty() && !exec(QStringLiteral("DELETE FROM datatemp")))))
         return LoadResult::Failed;
     m_bufferRecord = found->recNo.trimmed();
     if (record)

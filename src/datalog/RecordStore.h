@@ -18,6 +18,7 @@
 class QSqlDatabase;
 class QSqlQuery;
 class SqlConnection;
+class WalCheckpointer;
 struct sqlite3;
 
 // The outcome of opening the record database at start-up.
@@ -182,6 +183,7 @@ private:
 
     QString m_folder;
     std::unique_ptr<SqlConnection> m_conn;
+    std::unique_ptr<WalCheckpointer> m_checkpointer;  // after m_conn: it goes first
     std::unique_ptr<StoreClaim> m_claim;
     StoreClaim::Holder m_holder;  // who holds the store when it is open read-only
     bool m_readOnly = false;

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -89,7 +90,7 @@ void SampleBuffer::store(const SampleView &view)
     m_heads.push_back(head);
     if (!view.comment.isEmpty())
         m_comments.insert(i, QString::fromUtf8(view.comment));
-    track(i);
+    track(i, view.texts);
 }
 
 QByteArrayView SampleBuffer::bytes(int i, int cell) const
@@ -152,8 +153,47 @@ double SampleBuffer::readingValue(const QString &text)
     return readingValue(QByteArrayView(text.toUtf8()));
 }
 
+// A plain reading ("12.345", "-0,5V"): at most 15 digits and no exponent, which is all a
+// panel shows. Its digits as a whole number over a power of ten are both exact doubles, so
+// the one division rounds as from_chars does. nullopt for anything else.
+static std::optional<double> plainReading(QByteArrayView utf8)
+{
+    static constexpr double Tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                      1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char *p = utf8.data();
+    const char *const end = p + utf8.size();
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    const bool negative = p != end && *p == '-';
+    p += negative;
+    qint64 digits = 0;
+    int count = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + (*p - '0');
+            decimals += point;
+            if (++count > 15)
+                return std::nullopt;
+        } else if ((*p == '.' || *p == ',') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (count == 0 || (p != end && (*p == 'e' || *p == 'E')))
+        return std::nullopt;
+    const double value = double(digits) / Tens[decimals];
+    return negative ? -value : value;
+}
+
 double SampleBuffer::readingValue(QByteArrayView utf8)
 {
+    if (const std::optional<double> plain = plainReading(utf8))
+        return *plain;
     // The number the text starts with, as NumberFormat::leadingNumber reads it, with a
     // decimal comma taken as a point; parsed from the bytes, since the buffer's extremes
     // read every reading of a long record.
@@ -183,7 +223,7 @@ void SampleBuffer::resetTracking()
         series.clear();
 }
 
-void SampleBuffer::track(int i)
+void SampleBuffer::track(int i, const std::array<QByteArrayView, TextCells> &texts)
 {
     // Each reading is read as a number once, as it arrives: for the extremes and the series.
     auto update = [i](Extreme &max, Extreme &min, MinMaxPyramid &series, QByteArrayView text) {
@@ -198,8 +238,8 @@ void SampleBuffer::track(int i)
     };
     for (int c = 0; c < MaxChannels; ++c) {
         ChannelRange &r = m_ranges[size_t(c)];
-        update(r.maxV, r.minV, m_series[size_t(2 * c)], bytes(i, 1 + 3 * c));
-        update(r.maxA, r.minA, m_series[size_t(2 * c + 1)], bytes(i, 2 + 3 * c));
+        update(r.maxV, r.minV, m_series[size_t(2 * c)], texts[size_t(1 + 3 * c)]);
+        update(r.maxA, r.minA, m_series[size_t(2 * c + 1)], texts[size_t(2 + 3 * c)]);
     }
 }
 

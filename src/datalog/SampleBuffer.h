@@ -106,7 +106,7 @@ private:
 
     void store(const SampleRow &row);
     void store(const SampleView &view);
-    void track(int i);
+    void track(int i, const std::array<QByteArrayView, TextCells> &texts);
     void resetTracking();
     QString text(int i, int cell) const;
     QByteArrayView bytes(int i, int cell) const;

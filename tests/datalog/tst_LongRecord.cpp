@@ -1,7 +1,8 @@
 // Long recordings drawn from few points: the extremes of any span and of each pixel column
 // found through the pyramid equal a reading-by-reading search, also as readings arrive and
 // with gaps; the buffer's series hold every reading it holds; and a graph of a million samples
-// still shows a single outlier, and every sample once zoomed in.
+// still shows a single outlier, and every sample once zoomed in. A saved record loads back
+// byte for byte with each reading's number, and a long save reaches the file.
 #include "datalog/MinMaxPyramid.h"
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingInterfaces.h"
@@ -9,6 +10,7 @@
 #include "datalog/SampleBuffer.h"
 #include "datalog/frmGraphicRecord.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +19,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -73,6 +76,8 @@ private slots:
     void extremesEqualASearchOfEveryReading();
     void bufferSeriesHoldEveryReading();
     void millionSamplesShowAnOutlierAndZoomShowsEverySample();
+    void savedRecordLoadsBackByteForByte();
+    void longSaveReachesTheFile();
 };
 
 void TestLongRecord::extremesEqualASearchOfEveryReading()
@@ -228,6 +233,80 @@ void TestLongRecord::millionSamplesShowAnOutlierAndZoomShowsEverySample()
     plot->xAxis->moveRange(1);
     plot->replot();
     QCOMPARE(volts->data()->at(0)->key, double(Outlier - 100));
+}
+
+namespace {
+
+// Saves `rows` as a new record of `store`; its number, empty on failure.
+QString saveRecord(RecordStore &store, const QList<SampleRow> &rows)
+{
+    const bool filled = store.replaceBuffer([&rows](const RecordStore::SampleSink &sink) {
+        return std::all_of(rows.begin(), rows.end(), [&sink](const SampleRow &r) { return sink(SampleBytes(r).view()); });
+    });
+    RecordInfo info;
+    return filled && store.saveNewRecord(info) ? info.recNo : QString();
+}
+
+} // namespace
+
+void TestLongRecord::savedRecordLoadsBackByteForByte()
+{
+    // Blank, garbled and unusual readings come back as stored, each read as the number it
+    // starts with (a decimal comma as a point, 0 for none); so do an empty record and one
+    // of a single sample.
+    const QList<std::pair<QString, double>> readings{
+        {QString(), 0}, {QStringLiteral("\u00ff\u00fe12"), 0}, {QStringLiteral("12,5V"), 12.5},
+        {QStringLiteral(" +7.25"), 7.25}, {QStringLiteral("-0.5"), -0.5}, {QStringLiteral(".5"), 0.5},
+        {QStringLiteral("1e3"), 1000}, {QStringLiteral("0.1"), 0.1}, {QStringLiteral("123456.789012345"), 123456.789012345},
+        {QStringLiteral("12345678901234567"), 12345678901234567.0}, {QStringLiteral("1,5,3"), 1.5},
+        {QStringLiteral("電壓\r\n\"5\""), 0}};
+    QList<SampleRow> edges;
+    for (const auto &[text, value] : readings) {
+        edges << sample(edges.size(), text, text);
+        edges.last().recTime = edges.last().comment = text;
+    }
+    QTemporaryDir dir;
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    NoSupply source;
+    RecordingSession session(store, nullptr, source);
+    session.setChannelCount(4);
+    for (const QList<SampleRow> &rows : {QList<SampleRow>(), edges.mid(2, 1), edges}) {
+        QVERIFY(session.loadRecord(saveRecord(store, rows), true));
+        const SampleBuffer &buffer = session.buffer();
+        QCOMPARE(buffer.size(), rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            QCOMPARE(buffer.row(i), rows.at(i));
+            QCOMPARE(buffer.voltageValue(i, 3), readings.at(rows.at(i).seqNo).second);
+            QCOMPARE(buffer.currentValue(i, 0), readings.at(rows.at(i).seqNo).second);
+        }
+    }
+    QCOMPARE(session.buffer().extremes(0).maxV, QStringLiteral("12345678901234567"));
+}
+
+void TestLongRecord::longSaveReachesTheFile()
+{
+    // Long enough for the log to be copied into the file after the commit; a second save is
+    // closed right after it.
+    QTemporaryDir dir;
+    QList<SampleRow> rows;
+    for (int i = 0; i < 60000; ++i)
+        rows << sample(i, QString::number(i % 1000), QStringLiteral("1.000"));
+    QStringList saved;
+    {
+        RecordStore store;
+        QVERIFY(store.open(dir.path()).ok());
+        saved << saveRecord(store, rows);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(store.filePath()).size() > 8'000'000, 30000);
+        saved << saveRecord(store, rows);
+    }
+    RecordStore store;
+    QVERIFY(store.open(dir.path()).ok());
+    for (const QString &number : saved) {
+        qsizetype seen = 0;
+        QVERIFY(store.forEachRecordSampleView(number, [&](const SampleView &v) { return v.toRow() == rows.at(seen++); }));
+        QCOMPARE(seen, rows.size());
+    }
 }
 
 QTEST_MAIN(TestLongRecord)
