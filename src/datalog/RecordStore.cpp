@@ -118,6 +118,7 @@ void RecordStore::close()
     m_readOnly = false;
     m_bufferSaved = false;
     m_bufferRecord.clear();
+    m_held = nullptr;
 }
 
 std::optional<QString> RecordStore::writeRefusal() const
@@ -295,6 +296,7 @@ StoreOpenResult RecordStore::repairAndReopen()
     StoreRepair::Salvage salvage;
     m_checkPending = false;
     m_bufferRecord.clear();
+    m_held = nullptr;
     const QDate today = Clock::current().now().date();
     if (StoreRepair::repair(m_folder, today, &backup, &why, &salvage)) {
         if (attach(true) == Attach::Ok) {
@@ -517,8 +519,18 @@ bool RecordStore::setBufferSaved(const QString &recNo)
         && exec(QStringLiteral("INSERT INTO datatempsaved (RecNo) VALUES (?)"), {recNo.trimmed()});
 }
 
+bool RecordStore::materializeHeld()
+{
+    if (!m_held)
+        return true;
+    const SampleSource held = m_held;
+    return replaceBuffer(held);
+}
+
 bool RecordStore::materialize()
 {
+    if (m_held)
+        return materializeHeld();
     if (m_bufferRecord.isEmpty())
         return true;
     if (!writable())
@@ -544,13 +556,14 @@ bool RecordStore::clearBuffer()
     if (!writable() || !exec(QStringLiteral("DELETE FROM datatemp")))
         return false;
     m_bufferRecord.clear();
+    m_held = nullptr;
     return true;
 }
 
 std::optional<qint64> RecordStore::unsavedCount()
 {
     m_error = {};
-    if (m_readOnly || !m_bufferRecord.isEmpty() || m_bufferSaved)
+    if (m_readOnly || !m_bufferRecord.isEmpty() || m_held || m_bufferSaved)
         return isOpen() ? std::optional<qint64>(0) : std::nullopt;
     return bufferCount();
 }
@@ -559,7 +572,7 @@ bool RecordStore::markBufferSaved(const QString &recNo)
 {
     m_error = {};
     // A loaded record's samples are saved already.
-    if (!m_bufferRecord.isEmpty())
+    if (!m_bufferRecord.isEmpty() || m_held)
         return true;
     if (!writable() || !runInTransaction([&] { return setBufferSaved(recNo); }))
         return false;
@@ -596,6 +609,8 @@ bool RecordStore::updateComment(qint64 seqNo, const QString &comment)
 std::optional<qint64> RecordStore::bufferCount()
 {
     m_error = {};
+    if (m_held)
+        return m_heldCount;
     auto q = m_bufferRecord.isEmpty()
         ? select(QStringLiteral("SELECT count(*) FROM datatemp"))
         : select(QStringLiteral("SELECT count(*) FROM datadetail WHERE recno = ?"), {m_bufferRecord});
@@ -614,6 +629,10 @@ bool RecordStore::forEachBufferSampleView(const std::function<bool(const SampleV
                                           const std::optional<QString> &reason)
 {
     m_error = {};
+    if (m_held) {
+        const QByteArray code = reason ? reason->toUtf8() : QByteArray();
+        return m_held([&](const SampleView &view) { return (reason && view.texts[3] != code) || visit(view); });
+    }
     // A loaded record nothing has changed yet is read where it is saved.
     return forEachSampleView(m_bufferRecord, reason, visit);
 }
@@ -746,9 +765,22 @@ bool RecordStore::replaceBuffer(const std::function<bool(const SampleSink &)> &f
     });
     if (ok) {
         m_bufferRecord.clear();
+        m_held = nullptr;
         m_bufferSaved = true;
     }
     return ok;
+}
+
+bool RecordStore::holdBuffer(qint64 count, SampleSource samples)
+{
+    m_error = {};
+    // Read-only, nothing is written: the samples are only read.
+    if (!m_readOnly && (!writable() || !exec(QStringLiteral("DELETE FROM datatemp"))))
+        return false;
+    m_bufferRecord.clear();
+    m_held = std::move(samples);
+    m_heldCount = count;
+    return true;
 }
 
 std::optional<QList<SampleRow>> RecordStore::bufferSamples(const std::optional<QString> &reason)
@@ -931,6 +963,7 @@ RecordStore::LoadResult RecordStore::loadRecord(const QString &recNo, RecordInfo
     if (!m_readOnly && (!writable() || (m_bufferRecord.isEmpty() && !exec(QStringLiteral("DELETE FROM datatemp")))))
         return LoadResult::Failed;
     m_bufferRecord = found->recNo.trimmed();
+    m_held = nullptr;
     if (record)
         *record = *found;
     return LoadResult::Loaded;

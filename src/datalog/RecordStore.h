@@ -115,6 +115,14 @@ public:
     // transaction: when `fill` or a write fails the buffer keeps what it held.
     using SampleSink = std::function<bool(const SampleView &)>;
     bool replaceBuffer(const std::function<bool(const SampleSink &)> &fill);
+    // The buffer becomes the `count` samples `samples` hands to its sink (a record read from
+    // the lab server), held where they are: datatemp is emptied, and they are copied into it
+    // only when an operation changes the buffer. A crash meanwhile leaves no unsaved samples;
+    // they are saved where they came from.
+    using SampleSource = std::function<bool(const SampleSink &)>;
+    bool holdBuffer(qint64 count, SampleSource samples);
+    // Copies held samples into datatemp now (before the record they came from is deleted).
+    bool keepHeldHere() { return materializeHeld(); }
     std::optional<QList<SampleRow>> bufferSamples(const std::optional<QString> &reason = std::nullopt);
     // Channel 1..4's extremes over the whole buffer: readings compared as numbers (a decimal
     // comma counts as a point), each result the stored text of that reading. A scan; the
@@ -180,6 +188,7 @@ private:
     bool insertRecordRow(const RecordInfo &record);
     bool runInTransaction(const std::function<bool()> &statements);
     bool materialize();
+    bool materializeHeld();
 
     QString m_folder;
     std::unique_ptr<SqlConnection> m_conn;
@@ -195,4 +204,8 @@ private:
     // A loaded record whose samples the buffer holds but datatemp does not yet (they are
     // copied there before anything changes them); empty when datatemp is the buffer.
     QString m_bufferRecord;
+    // Samples held by holdBuffer() (copied into datatemp before anything changes them); empty
+    // when they are not held elsewhere.
+    SampleSource m_held;
+    qint64 m_heldCount = 0;
 };

@@ -1,6 +1,7 @@
 #include "datalog/ServerRecordStore.h"
 
 #include "datalog/RecordStore.h"
+#include "datalog/SampleCopy.h"
 #include "datalog/ServerSchema.h"
 #include "datalog/SqlConnection.h"
 #include "datalog/StoreSchema.h"
@@ -110,26 +111,6 @@ RecordInfo serverRecordFrom(const QSqlQuery &q)
     for (int i = 0; i < int(std::size(fields)); ++i)
         *fields[i] = q.value(i).toString();
     return r;
-}
-
-// COPY's text format: a backslash, tab, line feed or carriage return in a value is escaped.
-void appendCopyText(QByteArray &out, QByteArrayView text)
-{
-    const char *p = text.data();
-    const auto special = [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; };
-    if (std::none_of(text.begin(), text.end(), special)) {
-        out.append(text);
-        return;
-    }
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-        switch (p[i]) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += p[i]; break;
-        }
-    }
 }
 
 // The error of a libpq call on the connection QtSql opened, in QtSql's terms.
@@ -487,18 +468,11 @@ PGconn *ServerRecordStore::pg()
     return nullptr;
 }
 
-std::optional<QByteArray> ServerRecordStore::copyRows(const SampleSource &source)
+std::optional<SampleCopy::Rows> ServerRecordStore::copyRows(const SampleSource &source)
 {
-    QByteArray rows;
+    SampleCopy::Rows rows;
     const bool read = source([&](const SampleView &v) {
-        rows += QByteArray::number(v.seqNo);
-        for (const QByteArrayView &text : v.texts) {
-            rows += '\t';
-            appendCopyText(rows, text);
-        }
-        rows += '\t';
-        appendCopyText(rows, v.comment);
-        rows += '\t' + QByteArray::number(v.timeTick) + '\t' + QByteArray::number(v.diffLastTime) + '\n';
+        rows.append(v);
         return true;
     });
     if (!read) {
@@ -509,8 +483,9 @@ std::optional<QByteArray> ServerRecordStore::copyRows(const SampleSource &source
 }
 
 // The samples go in through COPY, one stream per record: writing them as statements takes
-// several times as long. The texts are COPY's data, not SQL: nothing in them is run.
-bool ServerRecordStore::insertSamples(const QString &recNo, const QByteArray &rows)
+// several times as long. Binary COPY: texts go as their bytes, not as SQL (nothing in them is
+// run), and the server parses no numbers.
+bool ServerRecordStore::insertSamples(const QString &recNo, const SampleCopy::Rows &rows)
 {
     PGconn *conn = pg();
     if (!conn)
@@ -518,34 +493,23 @@ bool ServerRecordStore::insertSamples(const QString &recNo, const QByteArray &ro
     // The stream may rightly run long; a stalled one is stopped by the answer time-out.
     if (!run(QStringLiteral("SET LOCAL statement_timeout = 0")))
         return false;
-    const QByteArray sql = QStringLiteral("COPY datadetail (recno,SeqWindow,%1) FROM STDIN")
+    const QByteArray sql = QStringLiteral("COPY datadetail (recno,SeqWindow,%1) FROM STDIN (FORMAT binary)")
                                .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
     if (!startCopy(conn, sql))
         return false;
-    QByteArray number;
-    appendCopyText(number, recNo.toUtf8());
-    number += "\t1\t";
-    QByteArray chunk;
-    constexpr qsizetype ChunkBytes = 1 << 20;
-    chunk.reserve(ChunkBytes + 4096);
+    const QByteArray number = recNo.toUtf8();
     bool sent = true;
-    auto send = [&] {
+    auto send = [&](const QByteArray &chunk) {
         sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
-        chunk.clear();
         noteAnswer();
         return sent;
     };
-    for (qsizetype from = 0; from < rows.size() && sent;) {
-        qsizetype end = rows.indexOf('\n', from);
-        end = end < 0 ? rows.size() : end + 1;
-        chunk += number;
-        chunk += QByteArrayView(rows).sliced(from, end - from);
-        from = end;
-        if (chunk.size() >= ChunkBytes)
-            send();
-    }
-    if (sent && !chunk.isEmpty())
-        send();
+    constexpr qsizetype ChunkBytes = 1 << 20;
+    send(SampleCopy::header());
+    for (qsizetype row = 0; row < rows.count() && sent;)
+        send(rows.rowsFor(number, row, ChunkBytes, &row));
+    if (sent)
+        send(SampleCopy::trailer());
     const std::optional<QSqlError> failure = finishCopy(conn, true, sent);
     noteAnswer();
     if (failure)
@@ -553,20 +517,92 @@ bool ServerRecordStore::insertSamples(const QString &recNo, const QByteArray &ro
     return !failure;
 }
 
+// The samples of record `recNo` in one binary COPY out of the server, in SeqNo order.
+bool ServerRecordStore::receiveSamples(const QString &recNo, SampleCopy::Received &samples)
+{
+    PGconn *conn = pg();
+    // A long record may rightly take longer than a statement may; the rows that keep
+    // arriving count as answers. Read in order along the index on (recno, SeqNo), the first
+    // rows go out at once instead of after a sort of them all.
+    if (!conn || !run(QStringLiteral("SET LOCAL statement_timeout = 0")) || !run(QStringLiteral("SET LOCAL enable_sort = off")))
+        return false;
+    // COPY takes no parameters: the number goes in as a literal the client library quotes.
+    const QByteArray number = recNo.toUtf8();
+    const std::unique_ptr<char, void (*)(void *)> quoted(PQescapeLiteral(conn, number.constData(), size_t(number.size())),
+                                                         &PQfreemem);
+    if (!quoted) {
+        setError(pgError(conn, nullptr));
+        return false;
+    }
+    const QByteArray sql = QStringLiteral("COPY (SELECT %1 FROM datadetail WHERE recno = %2 ORDER BY SeqNo) "
+                                          "TO STDOUT (FORMAT binary)")
+                               .arg(StoreSchema::columnList(QStringLiteral("datatemp")), QString::fromUtf8(quoted.get()))
+                               .toUtf8();
+    if (!PQsendQuery(conn, sql.constData())) {
+        setError(pgError(conn, nullptr));
+        return false;
+    }
+    QByteArray stream;
+    const PgResult started(awaitResult(conn), &PQclear);
+    bool received = PQresultStatus(started.get()) == PGRES_COPY_OUT;
+    while (received) {
+        char *data = nullptr;
+        const int size = PQgetCopyData(conn, &data, 1);
+        if (size > 0) {
+            stream.append(data, size);
+            PQfreemem(data);
+        } else if (size < 0 || !awaitInput(conn)) {
+            received = size == -1;
+            break;
+        }
+    }
+    std::optional<QSqlError> failure;
+    if (!received)
+        failure = pgError(conn, PQresultStatus(started.get()) == PGRES_COPY_OUT ? nullptr : started.get());
+    // The COPY's own result: done, or the error that ended it.
+    while (PGresult *raw = PQgetResult(conn)) {
+        const PgResult result(raw, &PQclear);
+        const ExecStatusType status = PQresultStatus(raw);
+        if (status != PGRES_COMMAND_OK && !failure)
+            failure = pgError(conn, raw);
+        if (status == PGRES_COPY_OUT)
+            break;  // still streaming after a failure: the connection is given up
+    }
+    noteAnswer();
+    if (failure) {
+        setError(*failure);
+        return false;
+    }
+    if (!samples.take(std::move(stream))) {
+        setError(QStringLiteral("The lab server sent the samples of record %1 in a form this program does not read.")
+                     .arg(recNo));
+        return false;
+    }
+    return true;
+}
+
+// Waits for more of the answer on `conn` and reads it; false when the connection failed.
+bool ServerRecordStore::awaitInput(PGconn *conn)
+{
+    for (;;) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = ::poll(&socket, 1, 1000);
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                return false;
+            noteAnswer();
+            return true;
+        }
+    }
+}
+
 // The result of the query just sent on `conn`, noting each part of the answer as it arrives
 // (a long result is no stalled server). Null when the connection failed meanwhile.
 PGresult *ServerRecordStore::awaitResult(PGconn *conn)
 {
-    while (PQisBusy(conn)) {
-        pollfd socket{PQsocket(conn), POLLIN, 0};
-        const int ready = ::poll(&socket, 1, 1000);
-        if (ready < 0 && errno != EINTR)
-            break;
-        if (ready > 0) {
-            if (!PQconsumeInput(conn))
-                break;
-            noteAnswer();
-        }
+    while (PQisBusy(conn) && awaitInput(conn)) {
     }
     return PQgetResult(conn);
 }
@@ -606,7 +642,7 @@ std::optional<QSqlError> ServerRecordStore::finishCopy(PGconn *conn, bool read, 
 bool ServerRecordStore::saveNewRecord(RecordInfo &record)
 {
     m_error = {};
-    const std::optional<QByteArray> rows = copyRows(bufferSource());
+    const std::optional<SampleCopy::Rows> rows = copyRows(bufferSource());
     if (!rows)
         return false;
     QString number;
@@ -636,7 +672,7 @@ bool ServerRecordStore::replaceRecord(const RecordInfo &record)
         setError(QStringLiteral("A record needs a number."));
         return false;
     }
-    const std::optional<QByteArray> rows = copyRows(bufferSource());
+    const std::optional<SampleCopy::Rows> rows = copyRows(bufferSource());
     if (!rows)
         return false;
     return inTransaction(QStringLiteral("Saving record %1 on the lab server %2...").arg(recNo, m_where.serverName()), [&] {
@@ -680,63 +716,29 @@ std::optional<RecordInfo> ServerRecordStore::findHere(const QString &recNo)
 SavedRecords::LoadResult ServerRecordStore::loadRecord(const QString &recNo, RecordInfo *record)
 {
     m_error = {};
-    // Read whole from the server first, so this computer's store is not held while the
-    // network answers; the number goes as a parameter.
+    // Read whole from the server first, so that a failure leaves the buffer as it was and
+    // this computer's store is not held while the network answers.
     std::optional<RecordInfo> found;
-    const PgResult rows = onWorker(
+    auto samples = std::make_shared<SampleCopy::Received>();
+    const bool read = onWorker(
         QStringLiteral("Loading record %1 from the lab server %2...").arg(recNo.trimmed(), m_where.serverName()), [&] {
-            PgResult result(nullptr, &PQclear);
-            transactionHere([&] {
+            return transactionHere([&] {
                 found = findHere(recNo);
-                PGconn *conn = found ? pg() : nullptr;
-                // A long record may rightly take longer than a statement may; the rows that
-                // keep arriving count as answers.
-                if (!conn || !run(QStringLiteral("SET LOCAL statement_timeout = 0")))
-                    return false;
-                const QByteArray sql = QStringLiteral("SELECT %1 FROM datadetail WHERE recno = $1 ORDER BY SeqNo")
-                                           .arg(StoreSchema::columnList(QStringLiteral("datatemp"))).toUtf8();
-                const QByteArray number = found->recNo.toUtf8();
-                const char *parameters[] = {number.constData()};
-                if (!PQsendQueryParams(conn, sql.constData(), 1, nullptr, parameters, nullptr, nullptr, 0)) {
-                    setError(pgError(conn, nullptr));
-                    return false;
-                }
-                result.reset(awaitResult(conn));
-                while (PGresult *rest = PQgetResult(conn))
-                    PQclear(rest);
-                if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
-                    setError(pgError(conn, result.get()));
-                    result.reset();
-                    return false;
-                }
-                return true;
+                return found && receiveSamples(found->recNo, *samples);
             });
-            return result;
         });
-    if (!rows)
+    if (!read)
         return m_error.isSet() ? LoadResult::Failed : LoadResult::NotFound;
-    const bool loaded = m_local.replaceBuffer([&rows](const RecordStore::SampleSink &sink) {
-        PGresult *r = rows.get();
-        auto text = [r](int row, int column) {
-            return QByteArrayView(PQgetvalue(r, row, column), PQgetlength(r, row, column));
-        };
-        SampleView view;
-        for (int row = 0, n = PQntuples(r); row < n; ++row) {
-            view.seqNo = text(row, 0).toLongLong();
-            for (int i = 0; i < SampleView::Texts; ++i)
-                view.texts[size_t(i)] = text(row, 1 + i);
-            view.comment = text(row, 14);
-            view.timeTick = text(row, 15).toLongLong();
-            view.diffLastTime = text(row, 16).toLongLong();
-            if (!sink(view))
-                return false;
-        }
-        return true;
+    // The buffer reads the samples where they arrived; they go into this computer's store
+    // only when something changes the buffer.
+    const bool held = m_local.holdBuffer(samples->count(), [samples](const RecordStore::SampleSink &sink) {
+        return samples->forEach(sink);
     });
-    if (!loaded) {
+    if (!held) {
         m_error = m_local.lastError();
         return LoadResult::Failed;
     }
+    m_heldRecNo = found->recNo.trimmed();
     if (record)
         *record = *found;
     return LoadResult::Loaded;
@@ -762,6 +764,11 @@ std::optional<QList<RecordInfo>> ServerRecordStore::savedRecords()
 bool ServerRecordStore::deleteRecord(const QString &recNo)
 {
     m_error = {};
+    // Samples the buffer still reads from this record are kept on this computer first.
+    if (recNo.trimmed() == m_heldRecNo && !m_local.keepHeldHere()) {
+        m_error = m_local.lastError();
+        return false;
+    }
     return inTransaction(QStringLiteral("Deleting record %1 on the lab server %2...").arg(recNo.trimmed(), m_where.serverName()), [&] {
         return run(QStringLiteral("DELETE FROM datadetail WHERE recno = ?"), {recNo.trimmed()})
             && run(QStringLiteral("DELETE FROM datamain WHERE RecNo = ?"), {recNo.trimmed()});
@@ -779,7 +786,7 @@ ServerRecordStore::CopyResult ServerRecordStore::copyLocalRecord(const RecordInf
     m_error = {};
     RecordInfo copy = source;
     copy.comment = copiedDescription(source, m_hostName);
-    const std::optional<QByteArray> rows = copyRows([&](const std::function<bool(const SampleView &)> &sink) {
+    const std::optional<SampleCopy::Rows> rows = copyRows([&](const std::function<bool(const SampleView &)> &sink) {
         return m_local.forEachRecordSampleView(source.recNo, sink);
     });
     if (!rows)

@@ -14,6 +14,10 @@
 
 class QSqlQuery;
 class RecordStore;
+namespace SampleCopy {
+class Received;
+class Rows;
+}
 class SqlConnection;
 struct pg_conn;
 struct pg_result;
@@ -99,13 +103,15 @@ private:
     bool lockRecords();
     std::optional<QString> nextNumber();
     bool insertRecordRow(const RecordInfo &record);
-    // The samples of `source` as COPY lines without their record number; read on the
+    // The samples of `source` as COPY rows waiting for their record number; read on the
     // caller's thread, where this computer's store lives.
-    std::optional<QByteArray> copyRows(const SampleSource &source);
-    bool insertSamples(const QString &recNo, const QByteArray &rows);
+    std::optional<SampleCopy::Rows> copyRows(const SampleSource &source);
+    bool insertSamples(const QString &recNo, const SampleCopy::Rows &rows);
+    bool receiveSamples(const QString &recNo, SampleCopy::Received &samples);
     SampleSource bufferSource();
     pg_conn *pg();
     pg_result *awaitResult(pg_conn *conn);
+    bool awaitInput(pg_conn *conn);
     bool startCopy(pg_conn *conn, const QByteArray &sql);
     std::optional<QSqlError> finishCopy(pg_conn *conn, bool read, bool sent);
     void setError(const QSqlError &error);
@@ -120,6 +126,7 @@ private:
     bool m_inTransaction = false;
     StoreError m_error;
     bool m_progressShown = false;
+    QString m_heldRecNo;  // the record last loaded, whose samples the buffer may still hold
 
     std::mutex m_taskMutex;
     std::condition_variable m_taskReady;
