@@ -5,6 +5,7 @@
 #include "settings/SettingsStore.h"
 #include "sim/PtySupplyServer.h"
 #include "sim/SimulatedLink.h"
+#include "sim/VirtualSupply.h"
 
 namespace {
 constexpr int IdleCheckMs = 20;
@@ -33,8 +34,13 @@ void CliConnection::start()
             if (m_passLines)
                 emit sentLine(line);
         });
-    } else if (!m_options.simulate.isEmpty() && !startSimulated(m_options.simulate)) {
-        return;
+    } else if (!m_options.simulate.isEmpty()) {
+        if (!startSimulated(m_options.simulate))
+            return;
+        // A supply is logged while its output is on: the virtual one starts so, for log to be
+        // tried.
+        if (m_options.command == QLatin1String("log"))
+            m_simulated->supply()->setOutput(true);
     }
     if (!m_options.type.isEmpty() && !m_options.dryRun) {
         if (!m_machineTypes.find(m_options.type)) {

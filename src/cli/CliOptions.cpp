@@ -143,8 +143,8 @@ std::optional<CliOptions> CliOptions::parse(const QStringList &args, QString *er
     if (int(!o.port.isEmpty()) + int(!o.simulate.isEmpty()) + int(o.gpibBoard >= 0) > 1)
         return fail(QStringLiteral("--port, --gpib and --simulate name the supply each: give one"));
     if (o.dryRun && !DryRunCommands.contains(o.command))
-        return fail(QStringLiteral("--dry-run shows what %1 send; %2 sends nothing of its own")
-                        .arg(DryRunCommands.join(QStringLiteral(", ")), o.command));
+        return fail(QStringLiteral("--dry-run works with %1, not with %2")
+                        .arg(DryRunCommands.join(QStringLiteral(" and ")), o.command));
     if (o.command == QLatin1String("set") && o.words.isEmpty())
         return fail(QStringLiteral("set needs at least one NAME=VALUE"));
     if (o.command == QLatin1String("run") && o.words.size() != 1)
