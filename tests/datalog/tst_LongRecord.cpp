@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -66,6 +67,23 @@ SampleRow sample(qint64 seq, const QString &voltage, const QString &current)
         c = {voltage, current, QStringLiteral("0")};
     return r;
 }
+
+// A recording session, without a supply, on a store in a folder of its own.
+struct StoredSession {
+    QTemporaryDir dir;
+    RecordStore store;
+    NoSupply source;
+    std::optional<RecordingSession> session;
+
+    bool open(int channels)
+    {
+        if (!store.open(dir.path()).ok())
+            return false;
+        session.emplace(store, nullptr, source);
+        session->setChannelCount(channels);
+        return true;
+    }
+};
 
 } // namespace
 
@@ -171,13 +189,9 @@ void TestLongRecord::bufferSeriesHoldEveryReading()
 
 void TestLongRecord::millionSamplesShowAnOutlierAndZoomShowsEverySample()
 {
-    QTemporaryDir dir;
-    RecordStore store;
-    QVERIFY(store.open(dir.path()).ok());
-    NoSupply source;
-    RecordingSession session(store, nullptr, source);
-    session.setChannelCount(1);
-    SampleBuffer &buffer = session.buffer();
+    StoredSession stored;
+    QVERIFY(stored.open(1));
+    SampleBuffer &buffer = stored.session->buffer();
     constexpr int Samples = 1000000;
     constexpr int Outlier = 654321;
     const SampleRow plain = sample(0, QStringLiteral("5.000"), QStringLiteral("1.000"));
@@ -192,7 +206,7 @@ void TestLongRecord::millionSamplesShowAnOutlierAndZoomShowsEverySample()
     buffer.endRebuild();
 
     LoneGraphHost host;
-    frmGraphicRecord g(session, host, 1);
+    frmGraphicRecord g(*stored.session, host, 1);
     g.resize(1280, 800);
     g.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g));
@@ -265,12 +279,10 @@ void TestLongRecord::savedRecordLoadsBackByteForByte()
         edges << sample(edges.size(), text, text);
         edges.last().recTime = edges.last().comment = text;
     }
-    QTemporaryDir dir;
-    RecordStore store;
-    QVERIFY(store.open(dir.path()).ok());
-    NoSupply source;
-    RecordingSession session(store, nullptr, source);
-    session.setChannelCount(4);
+    StoredSession stored;
+    QVERIFY(stored.open(4));
+    RecordStore &store = stored.store;
+    RecordingSession &session = *stored.session;
     for (const QList<SampleRow> &rows : {QList<SampleRow>(), edges.mid(2, 1), edges}) {
         QVERIFY(session.loadRecord(saveRecord(store, rows), true));
         const SampleBuffer &buffer = session.buffer();
