@@ -138,8 +138,8 @@ bool fakeHour()
     const auto record = log.end(QStringLiteral("an hour"));
     std::printf("an hour on a fake clock, 3600 ticks:\n");
     std::printf("  resident memory: start %ld kB, middle %ld kB, end %ld kB\n", rss[0], rss[1], rss[2]);
-    std::printf("  %.3f ms a tick (sample committed), %d samples, saved as record %s in %lld ms\n", tickMs,
-                log.buffer().size(), qPrintable(record.value_or(QStringLiteral("-"))), clock.elapsed());
+    std::printf("  %.3f ms a tick (sample committed), %lld samples, saved as record %s in %lld ms\n", tickMs,
+                log.sampleCount(), qPrintable(record.value_or(QStringLiteral("-"))), clock.elapsed());
     connection.close();
     return true;
 }

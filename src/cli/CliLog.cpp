@@ -91,6 +91,12 @@ std::optional<QString> CliLog::open()
     m_place = std::make_unique<RecordPlace>(m_store);
     m_session = std::make_unique<RecordingSession>(m_store, m_place.get(), m_readings);
     RecordingEngine &engine = m_session->engine();
+    engine.setKeepsSamples(false);
+    connect(&engine, &RecordingEngine::sampleRecorded, this, [this](const SampleRow &sample) {
+        for (size_t c = 0; c < m_energy.size(); ++c)
+            m_energy[c].add(double(sample.timeTick), PowerSeries::reading(sample.channels[c].voltage.toUtf8()),
+                            PowerSeries::reading(sample.channels[c].current.toUtf8()));
+    });
     // Handled once the tick has returned: the engine finishes its own stop first.
     connect(&engine, &RecordingEngine::failed, this, [this] {
         m_failed = true;
@@ -124,6 +130,7 @@ std::optional<ExitCode> CliLog::begin(const Period &period)
                             RecordScale::Average);
     if (!m_session->BeginRecordData())
         return ExitCode::Store;
+    m_energy.fill(EnergyIntegrator(m_session->secondsPerPoint()));
     m_begun = true;
     return std::nullopt;
 }
@@ -134,7 +141,7 @@ std::optional<QString> CliLog::end(const QString &description)
     if (!m_session)
         return std::nullopt;
     m_session->EndRecordData();
-    if (!m_begun || m_session->buffer().size() == 0)
+    if (!m_begun || sampleCount() == 0)
         return std::nullopt;
     UnattendedPrompter unattended;
     m_session->setDescription(description);

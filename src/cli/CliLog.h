@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "datalog/EnergyIntegrator.h"
 #include "datalog/RecordPlace.h"
 #include "datalog/RecordStore.h"
 #include "datalog/RecordingSession.h"
@@ -16,7 +17,8 @@
 // numbered record (on this computer or the lab server, as the settings say) at the end.
 // Questions the desktop program would ask are answered so that nothing is lost: unsaved
 // samples found in the store are saved as their own record first, and a record the lab
-// server cannot take is saved on this computer.
+// server cannot take is saved on this computer. No window shows the samples, so none is kept
+// in memory: each goes to the store and into the running energy and charge of its channel.
 class CliLog : public QObject
 {
     Q_OBJECT
@@ -43,8 +45,10 @@ public:
     // when nothing was recorded or the save failed (told; the samples stay in the store).
     std::optional<QString> end(const QString &description);
     bool saveFailed() const { return m_saveFailed; }
-    const SampleBuffer &buffer() const { return m_session->buffer(); }
-    int secondsPerPoint() const { return m_session->secondsPerPoint(); }
+    // Samples recorded since begin().
+    qint64 sampleCount() const { return m_session ? m_session->engine().iCurrentRow() : 0; }
+    // Energy and charge of channel 0..3 over the samples recorded since begin().
+    const EnergyTotals &energy(int channel) const { return m_energy[size_t(channel)].totals(); }
     // The engine, for benches that drive its ticks on a fake clock.
     RecordingEngine &engine() { return m_session->engine(); }
 
@@ -60,6 +64,7 @@ private:
     RecordStore m_store;
     std::unique_ptr<RecordPlace> m_place;
     std::unique_ptr<RecordingSession> m_session;
+    std::array<EnergyIntegrator, 4> m_energy;
     bool m_begun = false;
     bool m_ending = false;
     bool m_failed = false;

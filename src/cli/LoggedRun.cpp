@@ -197,15 +197,16 @@ void LoggedRun::conclude()
     if (!record && !m_log.saveFailed() && (m_log.hasBegun() || m_code == ExitCode::Done) && !m_options.quiet)
         std::fprintf(stderr, "zepctl: nothing was recorded\n");
     if (m_runner) {
-        RunSummary::Totals totals = RunSummary::of(m_log.buffer(), m_supply ? m_supply->channelCount() : 0,
-                                                   m_log.secondsPerPoint());
+        RunSummary::Totals totals;
+        for (int c = 0; c < (m_supply ? m_supply->channelCount() : 0); ++c)
+            totals.channels << RunSummary::Totals::Channel{c + 1, m_log.energy(c).wattHours, m_log.energy(c).ampHours};
         totals.record = record.value_or(QString());
         totals.seconds = (Clock::current().monotonicMs() - m_startMs) / 1000.0;
         m_out << (m_options.json ? RunSummary::json(totals) : RunSummary::text(totals));
     } else if (record) {
         if (m_options.json)
             m_out << QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("record"), *record},
-                                                                 {QStringLiteral("samples"), m_log.buffer().size()}})
+                                                                 {QStringLiteral("samples"), m_log.sampleCount()}})
                                            .toJson(QJsonDocument::Compact))
                   << '\n';
         else

@@ -1,8 +1,5 @@
 #include "cli/RunSummary.h"
 
-#include "datalog/EnergyIntegrator.h"
-#include "datalog/SampleBuffer.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,18 +14,6 @@ QString number(double v)
 }
 
 } // namespace
-
-Totals of(const SampleBuffer &buffer, int channels, int secondsPerPoint)
-{
-    Totals t;
-    for (int c = 0; c < channels; ++c) {
-        const EnergyTotals e = buffer.size() > 0
-            ? PowerSeries::integrate(buffer, c, 0, buffer.size() - 1, secondsPerPoint)
-            : EnergyTotals{};
-        t.channels << Totals::Channel{c + 1, e.wattHours, e.ampHours};
-    }
-    return t;
-}
 
 QString text(const Totals &t)
 {

@@ -3,8 +3,6 @@
 #include <QList>
 #include <QString>
 
-class SampleBuffer;
-
 // What `zepctl run` prints at its end: the record's number, the duration and, per channel,
 // the energy and charge of the recorded samples.
 namespace RunSummary {
@@ -19,8 +17,6 @@ struct Totals {
     QList<Channel> channels;
 };
 
-// Integrates each recorded channel of `buffer` (one sample each `secondsPerPoint`).
-Totals of(const SampleBuffer &buffer, int channels, int secondsPerPoint);
 // NAME=VALUE lines, or one JSON object.
 QString text(const Totals &totals);
 QString json(const Totals &totals);

@@ -74,6 +74,11 @@ void RecordingEngine::finish()
     emit stopped();
 }
 
+QString RecordingEngine::lastSampleTime() const
+{
+    return m_lastTickSeconds ? NumberFormat::timeStamp(m_recordStart.addSecs(m_elapsedSeconds)) : QString();
+}
+
 void RecordingEngine::ClearBuffer()
 {
     m_buffer.clear();
@@ -207,8 +212,11 @@ bool RecordingEngine::storeSample(double tickSeconds)
     m_elapsedSeconds = row.timeTick;
     m_lastTickSeconds = tickSeconds;
     ++m_iCurrentRow;
-    m_buffer.append(row);
-    emit sampleStored(m_buffer.size() - 1);
+    if (m_keepsSamples) {
+        m_buffer.append(row);
+        emit sampleStored(m_buffer.size() - 1);
+    }
+    emit sampleRecorded(row);
     return true;
 }
 

@@ -41,6 +41,13 @@ public:
     void EndRecordData(int idx = 0);
     bool isRecording() const { return TimerRecordData.isActive(); }
 
+    // Whether stored samples are also appended to the sample buffer (the default). A recording
+    // no window shows keeps them in `datatemp` alone, so its memory stays flat however long
+    // it runs; each still comes by sampleRecorded().
+    void setKeepsSamples(bool keep) { m_keepsSamples = keep; }
+    // The time of the last sample of the running or last recording (empty before the first).
+    QString lastSampleTime() const;
+
     // The in-memory buffer alone, or the buffer and `datatemp`.
     void ClearBuffer();
     bool ClearData();
@@ -72,6 +79,8 @@ signals:
     void started(const QString &startTime, const QString &endTime);
     // Sample `row` of the buffer was stored.
     void sampleStored(int row);
+    // A sample was stored in `datatemp` (and in the buffer when it keeps samples).
+    void sampleRecorded(const SampleRow &sample);
     // The recording ended (its length reached, stopped, or failed).
     void stopped();
     // A tick failed; shown once the tick has returned.
@@ -90,6 +99,7 @@ private:
 
     int m_contrlIdx = 0;
     qint64 m_iCurrentRow = 0;
+    bool m_keepsSamples = true;
     qint64 m_countRecordCount = 0;
     int m_scale = 0;
     int m_pointOperation = 0;

@@ -19,8 +19,9 @@ RecordingSession::RecordingSession(RecordStore &store, RecordPlace *place, const
     });
     // A recording stopped early ends at its last sample, not at the planned end.
     connect(&m_engine, &RecordingEngine::stopped, this, [this] {
-        if (m_buffer.size() > 0) {
-            m_record.endTime = m_buffer.recTime(m_buffer.size() - 1);
+        const QString last = m_engine.lastSampleTime();
+        if (m_engine.iCurrentRow() > 0 && !last.isEmpty()) {
+            m_record.endTime = last;
             emit recordChanged();
         }
     });

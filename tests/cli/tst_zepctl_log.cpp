@@ -3,8 +3,10 @@
 #include "cli/LoggedRun.h"
 #include "common/Prompter.h"
 #include "datalog/RecordStore.h"
+#include "datalog/ServerRecordStore.h"
 #include "sim/VirtualSupply.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPostgres.h"
 #include "ZepctlRun.h"
 
 #include <QTemporaryDir>
@@ -247,6 +249,72 @@ private slots:
         const auto saved = savedRecord(summary.value(QStringLiteral("record")).toString());
         QVERIFY2(saved, qPrintable(o.out));
         QVERIFY2(saved->samples.size() >= 2, qPrintable(QString::number(saved->samples.size())));
+    }
+
+    // A condition never met within its time-out ends the run as refused, without sending the
+    // next step (":CHAN1:VOLT 1"); with --leave-output the output stays on (no ":OUTP:STAT 0"
+    // after the time-out) and the samples so far are saved.
+    void stepTimeOutLeavesOutput()
+    {
+        Bench bench(QStringLiteral("XPP-3202"));
+        bench.link.supply()->setLoad(1, 10);
+        const QString file = writeFile(dir, QStringLiteral("stuck.csv"),
+                                       QStringLiteral("set,end\n"
+                                                      "ch1.voltage=5 ch1.current=1 output=on,until ch1.current < 0.1 timeout 3s\n"
+                                                      "ch1.voltage=1,for 1s\n"));
+        qsizetype sentBefore = -1;
+        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "--leave-output", "run", file},
+                              [&](CliRun &) {
+                                  QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
+                                  sentBefore = bench.wire.size();
+                              });
+        QCOMPARE(o.code, int(ExitCode::Refused));
+        QVERIFY(sentBefore >= 0);
+        QVERIFY2(!bench.wire.mid(sentBefore).contains(QStringLiteral(":OUTP:STAT 0")), qPrintable(bench.wire.join(u'|')));
+        QVERIFY(!bench.wire.contains(QStringLiteral(":CHAN1:VOLT 1")));
+        QVERIFY(bench.link.supply()->outputOn());
+        const auto saved = savedRecord(value(o.out, QStringLiteral("record")));
+        QVERIFY2(saved && saved->samples.size() >= 2, qPrintable(o.out));
+        QVERIFY(value(o.out, QStringLiteral("ch1.charge.ah")).toDouble() > 0);
+    }
+
+    // With the lab server as the place in the settings, log saves its record there; when the
+    // server is gone by the end, the record is saved on this computer instead, and nothing
+    // recorded is lost.
+    void logToLabServer()
+    {
+        TestPostgres pg;
+        QString why;
+        QVERIFY2(pg.start(&why), qPrintable(why));
+        RecordPlaceSettings where;
+        where.place = RecordPlaceSettings::Place::LabServer;
+        where.host = pg.host();
+        where.port = pg.port();
+        where.user = pg.user();
+        where.database = QStringLiteral("lab");
+        QVERIFY2(pg.createDatabase(where.database, &why), qPrintable(why));
+        where.write();
+
+        const Outcome there = run({"--simulate", "log", "--every", "1s", "--for", "3s", "--description", "on the server"}, {}, 60000);
+        QCOMPARE(there.code, 0);
+        RecordStore local;
+        QVERIFY(local.open(RecordStore::defaultFolder()).ok());
+        ServerRecordStore server(where, local);
+        const auto onServer = server.findRecord(there.out.trimmed());
+        QVERIFY2(onServer && onServer->comment == QStringLiteral("on the server"), qPrintable(there.out));
+        QCOMPARE(server.loadRecord(onServer->recNo), SavedRecords::LoadResult::Loaded);
+        const qint64 samples = local.bufferCount().value_or(0);
+        QVERIFY2(samples >= 3 && samples <= 4, qPrintable(QString::number(samples)));
+        QVERIFY(local.clearBuffer());
+        local.close();
+
+        const Outcome here = run({"--simulate", "log", "--every", "1s", "--for", "3s", "--description", "kept here"},
+                                 [&](CliRun &) { QVERIFY(pg.kill()); }, 60000);
+        QCOMPARE(here.code, 0);
+        const auto saved = savedRecord(here.out.trimmed());
+        QVERIFY2(saved && saved->info.comment == QStringLiteral("kept here") && saved->samples.size() >= 3,
+                 qPrintable(here.out));
+        RecordPlaceSettings().write();
     }
 
     // Nothing is sent for a sequence with a syntax error (named by file:line) or a value above
