@@ -88,6 +88,8 @@ std::optional<QString> CliLog::open()
         Prompter::current().notify(opened.message, QString(), Prompter::Severity::Warning);
     if (const std::optional<QString> why = m_store.writeRefusal())
         return why;
+    // Appending touches the last pages of the file only.
+    m_store.limitPageCache(1024);
     m_place = std::make_unique<RecordPlace>(m_store);
     m_session = std::make_unique<RecordingSession>(m_store, m_place.get(), m_readings);
     RecordingEngine &engine = m_session->engine();

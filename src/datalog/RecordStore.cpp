@@ -606,6 +606,12 @@ bool RecordStore::updateComment(qint64 seqNo, const QString &comment)
     return exec(QStringLiteral("UPDATE datatemp SET Comment = ? WHERE SeqNo = ?"), {comment, seqNo});
 }
 
+void RecordStore::limitPageCache(int kib)
+{
+    QSqlQuery q(db());
+    q.exec(QStringLiteral("PRAGMA cache_size=-%1").arg(std::max(kib, 1)));
+}
+
 std::optional<qint64> RecordStore::bufferCount()
 {
     m_error = {};

@@ -84,6 +84,9 @@ public:
     // the user; nullopt when writing is allowed. Writes refused for it fail with this text.
     std::optional<QString> writeRefusal() const;
     bool isOpen() const;
+    // Keeps at most `kib` KiB of the file's pages in memory (32 MB by default, for loading
+    // long records). A program that only appends needs few, and then stays flat.
+    void limitPageCache(int kib);
     // Closes the connection and lets the store's claim go.
     void close();
     QString filePath() const;
