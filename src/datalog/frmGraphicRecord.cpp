@@ -247,9 +247,16 @@ QFrame *frmGraphicRecord::buildStrip()
     connect(m_xLength, &QComboBox::currentIndexChanged, this, [this](int position) {
         m_session.setXLengthPosition(std::max(0, position));
         applyXLength();
+        m_plot->replot();
     });
-    connect(m_yVoltage, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
-    connect(m_yCurrent, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
+    connect(m_yVoltage, &QComboBox::currentIndexChanged, this, [this] {
+        applyYRange(true);
+        m_plot->replot();
+    });
+    connect(m_yCurrent, &QComboBox::currentIndexChanged, this, [this] {
+        applyYRange(false);
+        m_plot->replot();
+    });
     m_stats = new QListWidget(strip);
     m_stats->setObjectName(QStringLiteral("lstWave"));
     m_stats->setMinimumWidth(180);
@@ -423,10 +430,11 @@ void frmGraphicRecord::ClearGraph(int secondsPerPoint)
     m_channelList->clear();
     for (int k = 1; k <= 2 * m_channels; ++k)
         m_channelList->addItem(QString::fromLatin1(ChannelEntries[size_t(k - 1)]));
-    drawAll();
+    // The ranges first, so the traces are reduced and drawn once, for the view shown.
     applyYRange(true);
     applyYRange(false);
     applyXLength();
+    drawAll();
 }
 
 void frmGraphicRecord::drawAll()
@@ -498,7 +506,6 @@ void frmGraphicRecord::applyXLength()
     m_plot->xAxis->setLabel(axis.caption);
     m_plot->xAxis->setTicker(timeTicker(axis));
     m_plot->xAxis->setRange(0, axis.seconds);
-    m_plot->replot();
 }
 
 void frmGraphicRecord::applyYRange(bool voltage)
@@ -517,7 +524,6 @@ void frmGraphicRecord::applyYRange(bool voltage)
         }
     }
     (voltage ? m_plot->yAxis : m_plot->yAxis2)->setRange(0, top > 0 ? top : 1);
-    m_plot->replot();
 }
 
 void frmGraphicRecord::resetView()
@@ -525,6 +531,7 @@ void frmGraphicRecord::resetView()
     applyXLength();
     applyYRange(true);
     applyYRange(false);
+    m_plot->replot();
 }
 
 void frmGraphicRecord::showEvent(QShowEvent *event)

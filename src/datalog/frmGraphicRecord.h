@@ -105,6 +105,7 @@ private:
     void drawRows();
     void reduceTraces();
     void setChannels(int channels);
+    // The axes' ranges from the lists; the caller replots.
     void applyXLength();
     void applyYRange(bool voltage);
     void applyVisibility();
