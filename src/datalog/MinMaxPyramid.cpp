@@ -1,5 +1,7 @@
 #include "datalog/MinMaxPyramid.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 void MinMaxPyramid::clear()
@@ -110,4 +112,25 @@ MinMaxPyramid::Extent MinMaxPyramid::extent(int first, int end) const
         }
     }
     return e.at;
+}
+
+int MinMaxPyramid::columnOf(int first, double width, int columns, int i)
+{
+    const auto start = [&](int c) { return c == 0 ? first : first + int(double(c) * width); };
+    int c = std::clamp(int(double(i - first) / width), 0, columns - 1);
+    while (c + 1 < columns && start(c + 1) <= i)
+        ++c;
+    while (c > 0 && start(c) > i)
+        --c;
+    return c;
+}
+
+int MinMaxPyramid::columnStart(int first, int viewEnd, int columns, int i)
+{
+    const int span = viewEnd - first;
+    if (columns <= 0 || span <= 0 || i <= first)
+        return std::max(i, first);
+    const double width = double(span) / columns;
+    const int c = columnOf(first, width, columns, i);
+    return c == 0 ? first : first + int(double(c) * width);
 }

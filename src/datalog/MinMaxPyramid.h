@@ -27,12 +27,22 @@ public:
     // Extremes of readings first..end-1 (clamped to the readings held).
     Extent extent(int first, int end) const;
 
-    // The readings of first..end-1 reduced to at most two per column for `columns` columns:
-    // each column's smallest and largest reading in the order they were taken, or every
-    // reading when there are no more readings than columns. `visit(index)` is called in
-    // ascending index order.
+    // The readings of first..viewEnd-1 that are held, reduced to at most two per column, the
+    // columns splitting first..viewEnd-1 (all a view can show, held or not) into `columns`
+    // equal parts: each column's smallest and largest reading in the order they were taken.
+    // When no more readings are held there than columns, every one of them. Only readings
+    // from `from` on are visited (from the start of its column), so readings added at the
+    // end cost the last column only. `visit(index)` is called in ascending index order.
     template<class F>
-    void reduce(int first, int end, int columns, F &&visit) const;
+    void reduce(int first, int viewEnd, int columns, int from, F &&visit) const;
+    template<class F>
+    void reduce(int first, int viewEnd, int columns, F &&visit) const
+    {
+        reduce(first, viewEnd, columns, first, visit);
+    }
+    // Where the column holding reading `i` starts when first..viewEnd-1 is split in columns:
+    // where a reduction from `i` begins.
+    static int columnStart(int first, int viewEnd, int columns, int i);
 
 private:
     static constexpr int FanBits = 4;  // 16 readings or blocks per block of the next level
@@ -48,30 +58,34 @@ private:
         void merge(const Block &other);
     };
     void completeBlocks();
+    // The column (0..columns-1) of reading i when first.. is split in columns of `width`.
+    static int columnOf(int first, double width, int columns, int i);
 
     std::vector<double> m_values;
     std::vector<std::vector<Block>> m_levels;  // level L holds blocks of 16^(L+1) readings
 };
 
 template<class F>
-void MinMaxPyramid::reduce(int first, int end, int columns, F &&visit) const
+void MinMaxPyramid::reduce(int first, int viewEnd, int columns, int from, F &&visit) const
 {
     first = first < 0 ? 0 : first;
-    end = end > size() ? size() : end;
-    const int count = end - first;
-    if (count <= 0 || columns <= 0)
+    const int end = viewEnd > size() ? size() : viewEnd;
+    from = from < first ? first : from;
+    if (end <= first || columns <= 0 || from >= end)
         return;
-    if (count <= columns) {
-        for (int i = first; i < end; ++i)
+    if (end - first <= columns) {
+        for (int i = from; i < end; ++i)
             visit(i);
         return;
     }
-    const double width = double(count) / columns;
-    int begin = first;
-    for (int c = 1; c <= columns; ++c) {
-        const int stop = c == columns ? end : first + int(double(c) * width);
+    const int span = viewEnd - first;
+    const double width = double(span) / columns;
+    for (int c = columnOf(first, width, columns, from); c < columns; ++c) {
+        const int begin = c == 0 ? first : first + int(double(c) * width);
+        if (begin >= end)
+            break;
+        const int stop = c == columns - 1 ? viewEnd : first + int(double(c + 1) * width);
         const Extent e = extent(begin, stop);
-        begin = stop;
         if (e.empty())
             continue;
         const int a = e.minIndex < e.maxIndex ? e.minIndex : e.maxIndex;

@@ -45,6 +45,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -461,24 +462,44 @@ void frmGraphicRecord::reduceTraces()
     const QCPRange range = m_plot->xAxis->range();
     const int width = m_plot->axisRect()->width();
     const int columns = std::max(16, width > 0 ? width : m_plot->width());
-    // One sample beyond each edge, so the lines run to the edges of the plot.
-    const double last = std::min(double(m_buffer.size()), std::ceil(range.upper / m_slice) + 2);
-    const int first = int(std::clamp(std::floor(range.lower / m_slice) - 1, 0.0, std::max(0.0, last)));
-    const int end = int(std::max(0.0, last));
-    // The samples drawn and their columns; a sample added out of view changes nothing.
-    const std::array<int, 5> view{first, end, columns, m_channels, m_slice};
-    if (view == m_reducedFor)
-        return;
+    // One sample beyond each edge, so the lines run to the edges of the plot. The columns
+    // split all the view can show, so a sample added in view changes its column only.
+    const double viewEndAt = std::clamp(std::ceil(range.upper / m_slice) + 2, 0.0,
+                                        double(std::numeric_limits<int>::max() / 2));
+    const int viewEnd = int(viewEndAt);
+    const int first = int(std::clamp(std::floor(range.lower / m_slice) - 1, 0.0, viewEndAt));
+    const int end = std::min(m_buffer.size(), viewEnd);
+    const std::array<int, 5> view{first, viewEnd, columns, m_channels, m_slice};
+    int from = first;
+    if (view == m_reducedFor) {
+        if (end == m_reducedEnd)
+            return;
+        // Samples added in view: only the new ones when every sample is drawn, else the
+        // columns from the last one drawn on.
+        if (end > m_reducedEnd && m_reducedEnd > first) {
+            if (end - first <= columns)
+                from = m_reducedEnd;
+            else if (m_reducedEnd - first > columns)
+                from = MinMaxPyramid::columnStart(first, viewEnd, columns, m_reducedEnd - 1);
+        }
+    }
     m_reducedFor = view;
+    m_reducedEnd = end;
     for (int k = 1; k <= Traces; ++k) {
         QList<QCPGraphData> points;
         if (traceShown(k)) {
             const MinMaxPyramid &series = m_buffer.series((k - 1) / 2, k % 2 == 0);
-            series.reduce(first, end, columns, [&](int i) {
+            series.reduce(first, viewEnd, columns, from, [&](int i) {
                 points.append(QCPGraphData(double(i) * m_slice, series.value(i)));
             });
         }
-        m_traces[size_t(k - 1)]->data()->set(points, true);
+        const QSharedPointer<QCPGraphDataContainer> data = m_traces[size_t(k - 1)]->data();
+        if (from == first) {
+            data->set(points, true);
+        } else {
+            data->removeAfter((from - 0.5) * m_slice);
+            data->add(points, true);
+        }
     }
 }
 

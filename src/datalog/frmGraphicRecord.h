@@ -134,7 +134,8 @@ private:
     int m_slice = 1;
     int m_dragged = 0;  // the cursor a drag moves (0: none)
     // What the traces were last reduced for: first and end sample, columns, channels, slice.
-    std::array<int, 5> m_reducedFor{};
+    std::array<int, 5> m_reducedFor{};  // the view the traces were reduced for
+    int m_reducedEnd = 0;               // and the samples held then
 
     QCustomPlot *m_plot;
     std::array<QCPGraph *, Traces> m_traces{};

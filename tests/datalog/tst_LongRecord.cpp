@@ -161,6 +161,29 @@ void TestLongRecord::extremesEqualASearchOfEveryReading()
     QCOMPARE(int(every.size()), 50);
     QCOMPARE(every.front(), 10);
     QCOMPARE(every.back(), 59);
+
+    // Live, with the view wider than the readings held: reduced again from the last column
+    // drawn as readings come, the picture is the one reduced whole.
+    MinMaxPyramid growing;
+    std::vector<int> drawn;
+    const int viewEnd = n + 1000;
+    int held = 0;
+    for (int i = 0; i < n; ++i) {
+        growing.append(values[size_t(i)]);
+        if (i % 997 == 0 || i % 1280 == 0 || i == n - 1) {
+            int from = 0;
+            if (held > 1280)
+                from = MinMaxPyramid::columnStart(0, viewEnd, 1280, held - 1);
+            else if (i < 1280)
+                from = held;
+            drawn.erase(std::lower_bound(drawn.begin(), drawn.end(), from), drawn.end());
+            growing.reduce(0, viewEnd, 1280, from, [&](int j) { drawn.push_back(j); });
+            held = growing.size();
+        }
+    }
+    std::vector<int> whole;
+    pyramid.reduce(0, viewEnd, 1280, [&](int j) { whole.push_back(j); });
+    QCOMPARE(drawn, whole);
 }
 
 void TestLongRecord::bufferSeriesHoldEveryReading()
