@@ -243,7 +243,8 @@ private slots:
                                   cli.interrupt();
                               });
         QCOMPARE(o.code, int(ExitCode::Link));
-        QVERIFY(bench.wire.mid(sentBefore).contains(QStringLiteral(":OUTP:STAT 0")));
+        // The last line written may still be on its way through the terminal.
+        QTRY_VERIFY(bench.wire.mid(sentBefore).contains(QStringLiteral(":OUTP:STAT 0")));
         QVERIFY(!bench.link.supply()->outputOn());
         const QJsonObject summary = QJsonDocument::fromJson(o.out.toUtf8()).object();
         const auto saved = savedRecord(summary.value(QStringLiteral("record")).toString());
@@ -270,6 +271,8 @@ private slots:
                               });
         QCOMPARE(o.code, int(ExitCode::Refused));
         QVERIFY(sentBefore >= 0);
+        // Lines still on their way through the terminal arrive before they are looked for.
+        QTest::qWait(300);
         QVERIFY2(!bench.wire.mid(sentBefore).contains(QStringLiteral(":OUTP:STAT 0")), qPrintable(bench.wire.join(u'|')));
         QVERIFY(!bench.wire.contains(QStringLiteral(":CHAN1:VOLT 1")));
         QVERIFY(bench.link.supply()->outputOn());
