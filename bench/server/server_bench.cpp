@@ -51,12 +51,7 @@ int main(int argc, char **argv)
     }
     std::printf("fill this computer's buffer:         %9.1f ms\n",
                 benchMsSince(fillStart));
-    RecordPlaceSettings where;
-    where.place = RecordPlaceSettings::Place::LabServer;
-    where.host = pg.host();
-    where.port = pg.port();
-    where.user = pg.user();
-    where.database = QStringLiteral("bench");
+    const RecordPlaceSettings where = pg.labServer(QStringLiteral("bench"));
     ServerRecordStore server(where, local);
     if (!server.connect()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.lastError().description));

@@ -289,12 +289,7 @@ private slots:
         TestPostgres pg;
         QString why;
         QVERIFY2(pg.start(&why), qPrintable(why));
-        RecordPlaceSettings where;
-        where.place = RecordPlaceSettings::Place::LabServer;
-        where.host = pg.host();
-        where.port = pg.port();
-        where.user = pg.user();
-        where.database = QStringLiteral("lab");
+        const RecordPlaceSettings where = pg.labServer(QStringLiteral("lab"));
         QVERIFY2(pg.createDatabase(where.database, &why), qPrintable(why));
         where.write();
 

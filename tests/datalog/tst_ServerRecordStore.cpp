@@ -166,12 +166,7 @@ void TestServerRecordStore::init()
 {
     QString why;
     QVERIFY2(m_pg.isRunning() || m_pg.start(&why), qPrintable(why));
-    m_where = RecordPlaceSettings();
-    m_where.place = RecordPlaceSettings::Place::LabServer;
-    m_where.host = m_pg.host();
-    m_where.port = m_pg.port();
-    m_where.user = m_pg.user();
-    m_where.database = u"lab%1"_s.arg(++m_databases);
+    m_where = m_pg.labServer(u"lab%1"_s.arg(++m_databases));
     QVERIFY2(m_pg.createDatabase(m_where.database, &why), qPrintable(why));
 }
 

@@ -197,3 +197,14 @@ bool TestPostgres::createDatabase(const QString &name, QString *why)
     QSqlDatabase::removeDatabase(connection);
     return ok;
 }
+
+RecordPlaceSettings TestPostgres::labServer(const QString &name) const
+{
+    RecordPlaceSettings where;
+    where.place = RecordPlaceSettings::Place::LabServer;
+    where.host = host();
+    where.port = port();
+    where.user = user();
+    where.database = name;
+    return where;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/RecordPlaceSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,6 +43,8 @@ public:
 
     // Makes an empty database; false with *why on failure.
     bool createDatabase(const QString &name, QString *why);
+    // The settings that choose database `name` of this server as the lab server.
+    RecordPlaceSettings labServer(const QString &name) const;
 
 private:
     bool run(const QString &program, const QStringList &args, QString *why, int timeoutMs = 60000);
