@@ -1,7 +1,6 @@
 #include "datalog/MinMaxPyramid.h"
 
 #include <algorithm>
-
 #include <cmath>
 
 void MinMaxPyramid::clear()
