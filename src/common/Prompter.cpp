@@ -31,6 +31,8 @@ void Prompter::waitFor(const QString &, BackgroundWork &work)
     }
 }
 
+void Prompter::setBusy(bool) {}
+
 namespace {
 void printLine(const QString &text, const QString &title)
 {
@@ -79,6 +81,12 @@ void ScriptedPrompter::waitFor(const QString &text, BackgroundWork &work)
     if (cancelWaits)
         work.cancel();
     Prompter::waitFor(text, work);
+}
+
+void ScriptedPrompter::setBusy(bool on)
+{
+    busySpells += on && busy == 0;
+    busy += on ? 1 : -1;
 }
 
 void ScriptedPrompter::message(const QString &text, const QString &title, Severity severity)

@@ -52,6 +52,9 @@ public:
     // Returns once `work` has finished, showing `text` with a Cancel button meanwhile while
     // the windows keep working. For user actions only. Here: waits without showing anything.
     virtual void waitFor(const QString &text, BackgroundWork &work);
+    // Long work on this thread begins (true) or ends (false), e.g. saving or loading a long
+    // record: the windows show they are busy meanwhile. Calls nest. Here: nothing is shown.
+    virtual void setBusy(bool busy);
 
     // The installed prompter, or the console one when none is installed.
     static Prompter &current();
@@ -94,6 +97,7 @@ public:
     QString saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
                                    const QString &option, bool &checked) override;
     void waitFor(const QString &text, BackgroundWork &work) override;
+    void setBusy(bool busy) override;
 
     QList<Shown> messages;                // both kinds, in order
     QList<Shown> questions;               // Yes/No and Save/Discard/Cancel, in order
@@ -106,6 +110,8 @@ public:
     QList<bool> fileOptions;              // check box of a chooser with one, front first
     QStringList optionTexts;              // captions of those check boxes, in order
     QStringList waits;                    // texts of the waits shown
+    int busy = 0;                         // setBusy() depth now
+    int busySpells = 0;                   // how often the windows went busy
     bool cancelWaits = false;             // the user presses Cancel as soon as a wait shows
 
     QStringList messageTexts() const;
@@ -123,4 +129,17 @@ public:
 
 private:
     Prompter *m_previous;
+};
+
+// Marks the installed prompter busy for the lifetime of the guard (see Prompter::setBusy).
+class BusyScope
+{
+public:
+    BusyScope() : m_prompter(Prompter::current()) { m_prompter.setBusy(true); }
+    ~BusyScope() { m_prompter.setBusy(false); }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    Prompter &m_prompter;
 };

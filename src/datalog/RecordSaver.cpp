@@ -48,7 +48,7 @@ RecordSaver::Outcome RecordSaver::offerThisComputer(RecordInfo record, Form &for
 {
     if (!Prompter::current().question(saveHereQuestion(m_place.lastError().description)))
         return Outcome::Declined;
-    if (!m_local.saveNewRecord(record))
+    if (BusyScope busy; !m_local.saveNewRecord(record))
         return fail(m_local);
     form.recNo.clear();
     Prompter::current().message(QStringLiteral("The record was saved on this computer as record %1.").arg(record.recNo));
@@ -82,7 +82,7 @@ RecordSaver::Outcome RecordSaver::save(Form &form, bool confirmed)
         if (!Prompter::current().question(m_texts.replaceQuestion))
             return Outcome::Declined;
         record.recNo = form.recNo.trimmed();
-        if (m_place.replaceRecord(record)) {
+        if (BusyScope busy; m_place.replaceRecord(record)) {
             if (elsewhere)
                 m_local.markBufferSaved(record.recNo);
             return Outcome::Replaced;
@@ -92,7 +92,7 @@ RecordSaver::Outcome RecordSaver::save(Form &form, bool confirmed)
 
     if (!confirmed && !Prompter::current().question(m_texts.saveQuestion))
         return Outcome::Declined;
-    if (m_place.saveNewRecord(record)) {
+    if (BusyScope busy; m_place.saveNewRecord(record)) {
         if (elsewhere)
             m_local.markBufferSaved(record.recNo);
         form.recNo = record.recNo;

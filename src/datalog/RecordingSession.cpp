@@ -204,6 +204,8 @@ std::optional<RecordInfo> RecordingSession::loadRecord(const QString &recNo, boo
         return std::nullopt;
     // A recording would go on into the loaded record's samples.
     m_engine.EndRecordData();
+    // A long record takes a moment to read and show.
+    const BusyScope busy;
     RecordInfo record;
     SavedRecords &place = records();
     switch (place.loadRecord(recNo, &record)) {

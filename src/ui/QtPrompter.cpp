@@ -33,8 +33,37 @@ QMessageBox::Icon iconOf(Prompter::Severity severity)
 }
 } // namespace
 
+class QtPrompter::UsualPointer
+{
+public:
+    explicit UsualPointer(const QtPrompter &prompter) : m_lifted(prompter.m_busy > 0)
+    {
+        if (m_lifted)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~UsualPointer()
+    {
+        if (m_lifted)
+            QApplication::restoreOverrideCursor();
+    }
+    UsualPointer(const UsualPointer &) = delete;
+    UsualPointer &operator=(const UsualPointer &) = delete;
+
+private:
+    bool m_lifted;
+};
+
+void QtPrompter::setBusy(bool busy)
+{
+    if (busy && m_busy++ == 0)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else if (!busy && m_busy > 0 && --m_busy == 0)
+        QApplication::restoreOverrideCursor();
+}
+
 void QtPrompter::message(const QString &text, const QString &title, Severity severity)
 {
+    const UsualPointer pointer(*this);
     QMessageBox box(iconOf(severity), titleOr(title), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
@@ -60,6 +89,7 @@ void QtPrompter::notify(const QString &text, const QString &title, Severity seve
 
 bool QtPrompter::question(const QString &text, const QString &title)
 {
+    const UsualPointer pointer(*this);
     return QMessageBox::question(QApplication::activeWindow(), titleOr(title), text,
                                  QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
@@ -67,6 +97,7 @@ bool QtPrompter::question(const QString &text, const QString &title)
 
 Prompter::Choice QtPrompter::saveDiscardCancel(const QString &text, const QString &title)
 {
+    const UsualPointer pointer(*this);
     QMessageBox box(QMessageBox::Question, titleOr(title), text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                     QApplication::activeWindow());

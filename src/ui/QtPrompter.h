@@ -19,8 +19,14 @@ public:
     QString saveFileNameWithOption(const QString &caption, const QString &dir, const QString &filter,
                                    const QString &option, bool &checked) override;
     void waitFor(const QString &text, BackgroundWork &work) override;
+    // A busy pointer over every window of the program meanwhile.
+    void setBusy(bool busy) override;
 
 private:
+    // While a box waits for an answer the pointer is the usual one, busy or not.
+    class UsualPointer;
+    int m_busy = 0;
+
     // Shows `dialog` and returns the path the typed name means; empty when cancelled.
     QString chosenPath(QFileDialog &dialog, const QString &caption);
 };

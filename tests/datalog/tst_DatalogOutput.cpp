@@ -204,6 +204,24 @@ private slots:
         });
         QVERIFY(prompter.saveFileNameWithOption(QString(), dir.path(), filter, caption, checked).isEmpty());
         QVERIFY(checked);
+
+        // Long work shows the busy pointer until its outermost end; a box that asks meanwhile
+        // has the usual pointer.
+        prompter.setBusy(true);
+        prompter.setBusy(true);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        Qt::CursorShape overBox = Qt::BusyCursor;
+        QTimer::singleShot(0, [&overBox] {
+            overBox = QApplication::overrideCursor()->shape();
+            if (auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                box->done(0);
+        });
+        prompter.message(QStringLiteral("The record could not be read."), QString(), Prompter::Severity::Warning);
+        QCOMPARE(overBox, Qt::ArrowCursor);
+        prompter.setBusy(false);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        prompter.setBusy(false);
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     // A full disk on Save and a folder that turns read-only while recording are told in words

@@ -195,10 +195,12 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QVERIFY(g);
     QCOMPARE(points(g->trace(3)), live[2]);
 
-    // Save from the graph: a new record, its x-length position and scale kept.
+    // Save from the graph: a new record, its x-length position and scale kept. The windows
+    // show they are busy while the store works, and no longer once it is done.
     in<QComboBox>(g, "cmbXLength")->setCurrentIndex(3);
     prompter.clear();
     prompter.answers = {true};
+    const int busySpells = prompter.busySpells;
     g->cmdSave_Click();
     QCOMPARE(prompter.questions.last().text, QStringLiteral("Do you want to save current record?"));
     QCOMPARE(textOf(&table, "txtRecno"), QStringLiteral("1"));
@@ -216,6 +218,7 @@ void TestGraph::liveRecordingRedrawAndRecords()
     QVERIFY(!list1->isVisibleTo(g) && w->recordScale() == 1 && g->slice() == 2);
     QCOMPARE(in<QComboBox>(g, "cmbXLength")->currentText(), QStringLiteral("30m"));
     QCOMPARE(points(g->trace(1)), live[0]);
+    QVERIFY(prompter.busySpells == busySpells + 2 && prompter.busy == 0);
 
     // Delete: "No" keeps it, "Yes" removes it.
     prompter.clear();
