@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -54,16 +53,6 @@ std::optional<double> reading(QByteArrayView utf8)
         ++i;
     if (i >= utf8.size() || !std::isdigit(static_cast<unsigned char>(utf8[i])))
         return std::nullopt;
-    // The usual reading ("12.345", "-0.5", "12.5V") read in place; a decimal comma or a sign
-    // the parser does not take goes the long way.
-    const char *begin = utf8.data();
-    const char *end = begin + utf8.size();
-    if (begin != end && (std::isdigit(static_cast<unsigned char>(*begin)) || *begin == '-')) {
-        double value = 0;
-        const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);
-        if (error == std::errc() && (stop == end || *stop != ',') && std::isfinite(value))
-            return value;
-    }
     return SampleBuffer::readingValue(utf8);
 }
 
