@@ -115,11 +115,10 @@ MinMaxPyramid::Extent MinMaxPyramid::extent(int first, int end) const
 
 int MinMaxPyramid::columnOf(int first, double width, int columns, int i)
 {
-    const auto start = [&](int c) { return c == 0 ? first : first + int(double(c) * width); };
     int c = std::clamp(int(double(i - first) / width), 0, columns - 1);
-    while (c + 1 < columns && start(c + 1) <= i)
+    while (c + 1 < columns && columnBegin(first, width, c + 1) <= i)
         ++c;
-    while (c > 0 && start(c) > i)
+    while (c > 0 && columnBegin(first, width, c) > i)
         --c;
     return c;
 }
@@ -130,6 +129,5 @@ int MinMaxPyramid::columnStart(int first, int viewEnd, int columns, int i)
     if (columns <= 0 || span <= 0 || i <= first)
         return std::max(i, first);
     const double width = double(span) / columns;
-    const int c = columnOf(first, width, columns, i);
-    return c == 0 ? first : first + int(double(c) * width);
+    return columnBegin(first, width, columnOf(first, width, columns, i));
 }

@@ -58,6 +58,8 @@ private:
         void merge(const Block &other);
     };
     void completeBlocks();
+    // The first reading of column c when first.. is split in columns of `width` readings.
+    static int columnBegin(int first, double width, int c) { return first + int(double(c) * width); }
     // The column (0..columns-1) of reading i when first.. is split in columns of `width`.
     static int columnOf(int first, double width, int columns, int i);
 
@@ -81,10 +83,10 @@ void MinMaxPyramid::reduce(int first, int viewEnd, int columns, int from, F &&vi
     const int span = viewEnd - first;
     const double width = double(span) / columns;
     for (int c = columnOf(first, width, columns, from); c < columns; ++c) {
-        const int begin = c == 0 ? first : first + int(double(c) * width);
+        const int begin = columnBegin(first, width, c);
         if (begin >= end)
             break;
-        const int stop = c == columns - 1 ? viewEnd : first + int(double(c + 1) * width);
+        const int stop = c == columns - 1 ? viewEnd : columnBegin(first, width, c + 1);
         const Extent e = extent(begin, stop);
         if (e.empty())
             continue;

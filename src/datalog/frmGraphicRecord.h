@@ -133,9 +133,10 @@ private:
     int m_channels = 1;
     int m_slice = 1;
     int m_dragged = 0;  // the cursor a drag moves (0: none)
-    // What the traces were last reduced for: first and end sample, columns, channels, slice.
-    std::array<int, 5> m_reducedFor{};  // the view the traces were reduced for
-    int m_reducedEnd = 0;               // and the samples held then
+    // What the traces were last reduced for: first sample and end of the view, columns,
+    // channels, slice; and the end of the samples held then.
+    std::array<int, 5> m_reducedFor{};
+    int m_reducedEnd = 0;
 
     QCustomPlot *m_plot;
     std::array<QCPGraph *, Traces> m_traces{};
