@@ -67,6 +67,19 @@ QString value(const QString &out, const QString &name)
     return QString();
 }
 
+// `zepctl run` of the sequence file `file` on `bench`'s supply, with `options`; `whileOn` is
+// called once the output has been switched on (":OUTP:STAT 1").
+Outcome runSequence(Bench &bench, const QString &file, const QStringList &options,
+                    const std::function<void(CliRun &)> &whileOn, int timeoutMs = 30000)
+{
+    return run(QStringList{"--port", bench.link.portName(), "--baud", "115200", "run", file} + options,
+               [&](CliRun &cli) {
+                   QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
+                   whileOn(cli);
+               },
+               timeoutMs);
+}
+
 } // namespace
 
 class TestZepctlLog : public QObject
@@ -180,16 +193,14 @@ private slots:
                                                       "output=off,,\n"));
         QElapsedTimer clock;
         qint64 highMs = 0;
-        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "run", file, "--description",
-                               "charge"},
-                              [&](CliRun &) {
-                                  QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
-                                  clock.start();
-                                  QTest::qWait(4000);
-                                  bench.link.supply()->setLoad(1, 100);
-                                  highMs = clock.elapsed();
-                              },
-                              60000);
+        const Outcome o = runSequence(bench, file, {"--description", "charge"},
+                                      [&](CliRun &) {
+                                          clock.start();
+                                          QTest::qWait(4000);
+                                          bench.link.supply()->setLoad(1, 100);
+                                          highMs = clock.elapsed();
+                                      },
+                                      60000);
         QCOMPARE(o.code, 0);
         // The last line written may still be on its way through the terminal when the run ends.
         (void)QTest::qWaitFor([&] { return bench.wire.lastIndexOf(QStringLiteral(":OUTP:STAT 0")) > bench.wire.indexOf(QStringLiteral(":CHAN1:VOLT 3")); }, 5000);
@@ -235,13 +246,11 @@ private slots:
         const QString file = writeFile(dir, QStringLiteral("soak.csv"),
                                        QStringLiteral("set,end\nch1.voltage=5 output=on,for 10m\n"));
         qsizetype sentBefore = 0;
-        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "--json", "run", file},
-                              [&](CliRun &cli) {
-                                  QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
-                                  QTest::qWait(3500);
-                                  sentBefore = bench.wire.size();
-                                  cli.interrupt();
-                              });
+        const Outcome o = runSequence(bench, file, {"--json"}, [&](CliRun &cli) {
+            QTest::qWait(3500);
+            sentBefore = bench.wire.size();
+            cli.interrupt();
+        });
         QCOMPARE(o.code, int(ExitCode::Link));
         // The last line written may still be on its way through the terminal.
         QTRY_VERIFY(bench.wire.mid(sentBefore).contains(QStringLiteral(":OUTP:STAT 0")));
@@ -264,11 +273,7 @@ private slots:
                                                       "ch1.voltage=5 ch1.current=1 output=on,until ch1.current < 0.1 timeout 3s\n"
                                                       "ch1.voltage=1,for 1s\n"));
         qsizetype sentBefore = -1;
-        const Outcome o = run({"--port", bench.link.portName(), "--baud", "115200", "--leave-output", "run", file},
-                              [&](CliRun &) {
-                                  QVERIFY(QTest::qWaitFor([&] { return bench.wire.contains(QStringLiteral(":OUTP:STAT 1")); }, 20000));
-                                  sentBefore = bench.wire.size();
-                              });
+        const Outcome o = runSequence(bench, file, {"--leave-output"}, [&](CliRun &) { sentBefore = bench.wire.size(); });
         QCOMPARE(o.code, int(ExitCode::Refused));
         QVERIFY(sentBefore >= 0);
         // Lines still on their way through the terminal arrive before they are looked for.
